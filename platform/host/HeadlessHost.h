@@ -1,0 +1,82 @@
+// The headless host: a deterministic, in-memory machine for tests. The clock is set by the test,
+// events and input are scripted, the machine is configurable, every presented frame is kept and
+// can be written out as a BMP file, and debugger output is captured.
+//
+// In-process tests call UseHeadlessHost(), which selects it and resets it to defaults.
+// A whole program can be driven by it from outside through the environment:
+//   TARN_HOST=headless
+//   TARN_HEADLESS_SCRIPT="focus 1; frames 10; key ESCAPE"   steps run in order:
+//     focus 1|0      focus gained / lost (WM_ACTIVATEAPP, display taken away and given back)
+//     frames N       the following steps wait until N more frames were presented; when the
+//                    program waits for a message instead (inactive), the wait ends at once
+//     key VK         key down and up of a virtual key: a number or a name (ESCAPE, SPACE, A ...)
+//     lose           the display is taken away without a focus change
+//     close          the window manager asks the window to close
+//     time MS        the clock moves on by MS milliseconds
+//     dump PATH      the last presented frame is written to PATH as a 24-bit BMP
+//     dikey DIK 1|0  a key of the keyboard device goes down / up (by scan code)
+//     mouse DX DY    mouse motion
+//   TARN_HEADLESS_REPORT=PATH   at exit, writes "frames N\nlive N\n" and the captured debugger
+//                               output to PATH
+//   Each presented frame moves the clock on by the frame time (16 ms unless set otherwise).
+#pragma once
+
+#include "host/Host.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tarn::platform {
+
+class HeadlessHost : public Host {
+public:
+    // Back to a fresh machine: default config, clock 0, no events, no input, no frames, no
+    // debug text, focus on, faults cleared, call counts reset.
+    virtual void Reset() = 0;
+    virtual MachineConfig& Config() = 0; // change before the stand-in objects are created
+
+    // Clock.
+    virtual void SetTime(uint32_t ms) = 0;
+    virtual void AdvanceTime(uint32_t ms) = 0;
+    virtual void SetFrameTime(uint32_t ms) = 0; // clock step per presented frame (default 0
+                                                // in-process, 16 when driven by a script)
+
+    // Events and focus.
+    virtual void PushEvent(const HostEvent& event) = 0;
+    // Focus gained or lost: changes HasFocus and queues FocusGained / FocusLost.
+    virtual void SetFocus(bool focus) = 0;
+    // Queues `event` to be released once `frames` more frames have been presented.
+    virtual void ScheduleAfterFrames(int frames, const HostEvent& event) = 0;
+    virtual void RunScript(const std::string& script) = 0; // the TARN_HEADLESS_SCRIPT language
+
+    // Input.
+    virtual void SetKey(int dik, bool down) = 0;
+    virtual void MoveMouse(int dx, int dy) = 0;
+    virtual void TurnWheel(int delta) = 0;
+    virtual void SetMouseButton(int button, bool down) = 0;
+    virtual void AttachJoystick(bool attached, const std::string& name = "Headless Joystick") = 0;
+    virtual void SetJoystick(int x, int y) = 0;
+    virtual void SetJoystickButton(int button, bool down) = 0;
+    virtual void SetCursorPos(int x, int y) = 0;
+
+    // What the program showed.
+    virtual int FramesPresented() const = 0;
+    virtual bool WindowOpen() const = 0;
+    virtual bool FullScreen() const = 0;
+    virtual bool CursorShown() const = 0;
+    virtual int VerticalBlankWaits() const = 0;
+    // The last presented frame as 0x00RRGGBB pixels, top row first (each channel widened by
+    // repeating its top bits); empty before the first frame.
+    virtual const std::vector<uint32_t>& LastFrame(int* width, int* height) const = 0;
+    virtual bool DumpLastFrame(const std::string& bmpPath) const = 0;
+
+    // Captured OutputDebugStringA text, in order.
+    virtual const std::string& DebugText() const = 0;
+    virtual void ClearDebugText() = 0;
+};
+
+// Selects the headless host, resets it and returns it.
+HeadlessHost& UseHeadlessHost();
+
+} // namespace tarn::platform

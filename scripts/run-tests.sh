@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test. Installs missing packages first (see deps.sh).
+# In CI (CI=true) warnings are errors.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh
+
+werror=OFF
+[ "${CI:-}" = "true" ] && werror=ON
+jobs=$(nproc)
+
+cmake -S . -B build -DTARN_WERROR=$werror >/dev/null
+cmake --build build -j "$jobs"
+ctest --test-dir build --output-on-failure -j "$jobs"
