@@ -1,0 +1,150 @@
+// JPEG decoding for the picture loader, on libjpeg-turbo. libjpeg reports fatal errors by calling
+// error_exit, which by default ends the process; ours jumps back to DecodeJpeg instead, so a
+// hostile file only ever costs a failure result. Between setjmp and the jump nothing here owns
+// a C++ object with a destructor: the state lives in plain structs freed after the jump.
+#include "ole/JpegDecoder.h"
+
+#include <olectl.h>
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include <jpeglib.h>
+
+namespace tarn::platform {
+namespace {
+
+// Progressive files may hold any number of scans; a file with thousands of tiny scans costs
+// minutes of work. Real encoders write a dozen at most.
+constexpr int kMaxScans = 1000;
+
+struct ErrorManager {
+    jpeg_error_mgr base;
+    std::jmp_buf jump;
+};
+
+void ErrorExit(j_common_ptr cinfo) {
+    ErrorManager* errors = reinterpret_cast<ErrorManager*>(cinfo->err);
+    std::longjmp(errors->jump, 1);
+}
+
+// Warnings (corrupt data, early end of file) are counted by libjpeg; nothing is printed.
+void OutputMessage(j_common_ptr) {}
+
+void ProgressMonitor(j_common_ptr cinfo) {
+    j_decompress_ptr dinfo = reinterpret_cast<j_decompress_ptr>(cinfo);
+    if (dinfo->is_decompressor && dinfo->input_scan_number > kMaxScans) ErrorExit(cinfo);
+}
+
+// Adobe's CMYK files store the channels inverted (255 = no ink); plain CMYK stores ink amounts.
+void CmykRowToBgrx(const uint8_t* cmyk, uint8_t* bgrx, int width, bool inverted) {
+    for (int x = 0; x < width; ++x, cmyk += 4, bgrx += 4) {
+        unsigned c = cmyk[0], m = cmyk[1], y = cmyk[2], k = cmyk[3];
+        if (!inverted) {
+            c = 255 - c;
+            m = 255 - m;
+            y = 255 - y;
+            k = 255 - k;
+        }
+        bgrx[0] = (uint8_t)((y * k + 127) / 255);
+        bgrx[1] = (uint8_t)((m * k + 127) / 255);
+        bgrx[2] = (uint8_t)((c * k + 127) / 255);
+        bgrx[3] = 0;
+    }
+}
+
+// Everything a decode owns, in one block that outlives the jump back from ErrorExit.
+struct DecodeState {
+    jpeg_decompress_struct cinfo;
+    ErrorManager errors;
+    jpeg_progress_mgr progress;
+    uint8_t* pixels = nullptr;
+    uint8_t* cmykRow = nullptr;
+    bool created = false;
+};
+
+HRESULT Run(DecodeState* s, const uint8_t* data, size_t size, DecodedPicture* out) {
+    j_decompress_ptr cinfo = &s->cinfo;
+    cinfo->err = jpeg_std_error(&s->errors.base);
+    s->errors.base.error_exit = ErrorExit;
+    s->errors.base.output_message = OutputMessage;
+    if (setjmp(s->errors.jump)) return CTL_E_INVALIDPICTURE;
+
+    jpeg_create_decompress(cinfo);
+    s->created = true;
+    s->progress.progress_monitor = ProgressMonitor;
+    cinfo->progress = &s->progress;
+    jpeg_mem_src(cinfo, data, (unsigned long)size);
+    if (jpeg_read_header(cinfo, TRUE) != JPEG_HEADER_OK) return CTL_E_INVALIDPICTURE;
+
+    uint32_t width = cinfo->image_width, height = cinfo->image_height;
+    if (width == 0 || height == 0 || width > kMaxJpegSide || height > kMaxJpegSide ||
+        (uint64_t)width * height > kMaxJpegPixels)
+        return CTL_E_INVALIDPICTURE;
+
+    bool cmyk = cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK;
+    cinfo->out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRX;
+    jpeg_start_decompress(cinfo);
+    if (cinfo->output_width != width || cinfo->output_height != height ||
+        cinfo->output_components != 4)
+        return CTL_E_INVALIDPICTURE;
+
+    size_t stride = (size_t)width * 4;
+    s->pixels = static_cast<uint8_t*>(std::malloc(stride * height));
+    if (!s->pixels) return E_OUTOFMEMORY;
+    if (cmyk) {
+        s->cmykRow = static_cast<uint8_t*>(std::malloc(stride));
+        if (!s->cmykRow) return E_OUTOFMEMORY;
+    }
+
+    // Rows go straight into the picture's memory, several per call when libjpeg offers them.
+    bool inverted = cinfo->saw_Adobe_marker;
+    while (cinfo->output_scanline < height) {
+        uint8_t* row = s->pixels + stride * cinfo->output_scanline;
+        if (cmyk) {
+            JSAMPROW line = s->cmykRow;
+            if (jpeg_read_scanlines(cinfo, &line, 1) != 1) return CTL_E_INVALIDPICTURE;
+            CmykRowToBgrx(s->cmykRow, row, (int)width, inverted);
+            continue;
+        }
+        JSAMPROW rows[8];
+        JDIMENSION want = height - cinfo->output_scanline;
+        if (want > 8) want = 8;
+        for (JDIMENSION i = 0; i < want; ++i) rows[i] = row + stride * i;
+        if (jpeg_read_scanlines(cinfo, rows, want) == 0) return CTL_E_INVALIDPICTURE;
+    }
+    jpeg_finish_decompress(cinfo);
+
+    out->width = (int)width;
+    out->height = (int)height;
+    out->bitsPerPixel = 32;
+    out->stride = (int)stride;
+    out->pixels = s->pixels;
+    s->pixels = nullptr;
+    return S_OK;
+}
+
+} // namespace
+
+HRESULT DecodeJpeg(const uint8_t* data, size_t size, DecodedPicture* out) {
+    *out = DecodedPicture{};
+    if (!data || size == 0 || size > 0x7fffffff) return CTL_E_INVALIDPICTURE;
+    DecodeState* state = new (std::nothrow) DecodeState();
+    if (!state) return E_OUTOFMEMORY;
+    HRESULT hr = Run(state, data, size, out);
+    if (state->created) jpeg_destroy_decompress(&state->cinfo);
+    std::free(state->pixels);
+    std::free(state->cmykRow);
+    delete state;
+    return hr;
+}
+
+void FreeDecodedPicture(DecodedPicture* picture) {
+    std::free(picture->pixels);
+    *picture = DecodedPicture{};
+}
+
+} // namespace tarn::platform

@@ -1,0 +1,35 @@
+// JPEG decoding for the picture loader: a JPEG file held in memory becomes a top-down DIB of
+// 32-bit blue-green-red-unused pixels, the layout the picture object hands to StretchDIBits.
+// libjpeg-turbo does the work; its errors come back as a result, never end the process.
+#pragma once
+
+#include <windef.h>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tarn::platform {
+
+// Largest picture the loader accepts, checked against the file's header before any pixel
+// memory is allocated: each side at most kMaxJpegSide, at most kMaxJpegPixels in all.
+constexpr uint32_t kMaxJpegSide = 32768;
+constexpr uint64_t kMaxJpegPixels = 1ull << 26;
+
+// A decoded picture. `pixels` is owned (std::free) and holds `height` rows of `stride` bytes,
+// the top row first.
+struct DecodedPicture {
+    int width = 0;
+    int height = 0;
+    int bitsPerPixel = 0;
+    int stride = 0;
+    uint8_t* pixels = nullptr;
+};
+
+// Decodes baseline and progressive JPEG files, greyscale, YCbCr, RGB and CMYK/YCCK. A file that
+// ends early gives what it holds (the rest grey); a file libjpeg refuses, or one larger than the
+// limits above, gives CTL_E_INVALIDPICTURE (E_OUTOFMEMORY when memory runs out).
+HRESULT DecodeJpeg(const uint8_t* data, size_t size, DecodedPicture* out);
+
+void FreeDecodedPicture(DecodedPicture* picture);
+
+} // namespace tarn::platform
