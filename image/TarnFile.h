@@ -1,0 +1,24 @@
+// A thin owner of one operating-system file handle: open by name for shared reading, learn the
+// size, read, close. The image front end reads a picture file whole with it; nothing else in
+// the library touches files.
+#pragma once
+
+#include <windows.h>
+
+class TarnFile {
+public:
+    TarnFile();
+    virtual ~TarnFile();
+
+    // 0 on success, -1 on failure; any file held before is closed first.
+    int Open(const char* fileName, DWORD desiredAccess, DWORD shareMode, DWORD creationDisposition);
+    // An existing file, for reading; others may read it too.
+    int OpenRead(const char* fileName);
+    // Bytes read, 0 when the read fails; a short read is for the caller to notice.
+    DWORD Read(void* buffer, DWORD count);
+    // The low 32 bits of the size; 0 when no file is open.
+    DWORD GetSize();
+    void Close();
+
+    HANDLE handle;
+};

@@ -1,0 +1,124 @@
+// The shared half of every decoder: the pixel buffer and DIB header, surface creation with the
+// caller's memory placement, and the one GDI transfer that converts the DIB to the surface's
+// pixel format.
+#include "image/TarnImageBase.h"
+
+#include <cstdlib>
+#include <cstring>
+
+TarnImageBase::TarnImageBase()
+    : bitmapInfo(nullptr), width(0), height(0), bitsPerPixel(0), pixels(nullptr), topDown(0),
+      dibUsage(DIB_RGB_COLORS), surface(nullptr), stride(0), pixelBytes(0), sourceBits(0) {}
+
+TarnImageBase::~TarnImageBase() {
+    FreeBuffers();
+    // A surface still held here was never handed to a caller.
+    if (surface) surface->Release();
+}
+
+bool TarnImageBase::SetSize(int newWidth, int newHeight, int newBitsPerPixel) {
+    uint32_t rowBytes = 0, total = 0;
+    if (!TarnImageBytes(newWidth, newHeight, newBitsPerPixel, &rowBytes, &total)) return false;
+    width = newWidth;
+    height = newHeight;
+    bitsPerPixel = static_cast<BYTE>(newBitsPerPixel);
+    if (!AllocPixels(total)) return false;
+    stride = rowBytes;
+    return true;
+}
+
+// The buffer is cleared (calloc hands out zero pages cheaply), so a picture that a decoder
+// fills only in part never shows undefined memory.
+bool TarnImageBase::AllocPixels(uint32_t bytes) {
+    FreeBuffers();
+    if (bytes == 0 || bytes > IMAGE_MAX_BYTES) return false;
+    pixels = static_cast<BYTE*>(std::calloc(bytes, 1));
+    if (!pixels) return false;
+    pixelBytes = bytes;
+    return true;
+}
+
+int TarnImageBase::FreeBuffers() {
+    std::free(pixels);
+    pixels = nullptr;
+    pixelBytes = 0;
+    std::free(bitmapInfo);
+    bitmapInfo = nullptr;
+    return 1;
+}
+
+void TarnImageBase::BuildBitmapInfo() {
+    std::free(bitmapInfo);
+    bitmapInfo = static_cast<BYTE*>(std::calloc(BITMAP_INFO_BYTES, 1));
+    if (!bitmapInfo) return;
+    BITMAPINFOHEADER* header = InfoHeader();
+    header->biSize = sizeof(BITMAPINFOHEADER);
+    header->biWidth = width;
+    header->biHeight = topDown ? -height : height;
+    header->biPlanes = 1;
+    header->biBitCount = bitsPerPixel;
+    header->biCompression = BI_RGB;
+}
+
+RGBQUAD* TarnImageBase::ColourTable() {
+    return bitmapInfo ? reinterpret_cast<RGBQUAD*>(bitmapInfo + sizeof(BITMAPINFOHEADER)) : nullptr;
+}
+
+BITMAPINFOHEADER* TarnImageBase::InfoHeader() {
+    return reinterpret_cast<BITMAPINFOHEADER*>(bitmapInfo);
+}
+
+bool TarnImageBase::CreateSurface(IDirectDraw7* dd, BYTE placement) {
+    if (surface) surface->Release();
+    surface = nullptr;
+    if (!dd || width <= 0 || height <= 0) return false;
+    DDSURFACEDESC2 desc;
+    std::memset(&desc, 0, sizeof(desc));
+    desc.dwSize = sizeof(desc);
+    desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
+    desc.dwHeight = static_cast<DWORD>(height);
+    desc.dwWidth = static_cast<DWORD>(width);
+    if (placement == 0)
+        desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_VIDEOMEMORY;
+    else if (placement == 1)
+        desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
+    else
+        desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+    HRESULT result = dd->CreateSurface(&desc, &surface, nullptr);
+    if (FAILED(result) || !surface) {
+        surface = nullptr;
+        return false;
+    }
+    return true;
+}
+
+IDirectDrawSurface7* TarnImageBase::TransferToSurface() {
+    if (!surface) {
+        FreeBuffers();
+        return nullptr;
+    }
+    int lines = GDI_ERROR;
+    HDC hdc = nullptr;
+    if (pixels && bitmapInfo && SUCCEEDED(surface->GetDC(&hdc)) && hdc) {
+        lines = StretchDIBits(hdc, 0, 0, width, height, 0, 0, width, height, pixels,
+                              reinterpret_cast<const BITMAPINFO*>(bitmapInfo), dibUsage, SRCCOPY);
+        surface->ReleaseDC(hdc);
+    }
+    FreeBuffers();
+    IDirectDrawSurface7* result = surface;
+    surface = nullptr;
+    // A surface whose pixels were never drawn holds nothing defined: give it back.
+    if (lines == static_cast<int>(GDI_ERROR) || lines <= 0) {
+        result->Release();
+        return nullptr;
+    }
+    return result;
+}
+
+IDirectDrawSurface7* TarnImageBase::DeliverSurface(IDirectDraw7* dd, BYTE placement) {
+    if (!pixels || !bitmapInfo || !CreateSurface(dd, placement)) {
+        FreeBuffers();
+        return nullptr;
+    }
+    return TransferToSurface();
+}

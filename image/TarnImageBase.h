@@ -1,0 +1,65 @@
+// The base of the picture decoders. A decoder turns a file held in memory into a
+// device-independent bitmap (DIB) in one of a few simple layouts (1, 4 or 8-bit palettised,
+// 16-bit 5-5-5, 24-bit blue-green-red, 32-bit blue-green-red-x), then creates an off-screen
+// surface of the picture's size and draws the DIB 1:1 into it through the surface's device
+// context, so that GDI, not the decoder, converts pixels to the surface's format.
+//
+// Each decoder does its parsing in DecodeBitmap(size, data), which touches no platform object
+// (tools and fuzzers call it alone), and Decode = DecodeBitmap + DeliverSurface.
+#pragma once
+
+#include <windows.h>
+#include <ddraw.h>
+
+#include "image/TarnByteReader.h"
+
+class TarnImageBase {
+public:
+    // The bitmap-info block: a 40-byte BITMAPINFOHEADER, 256 colour entries and 4 spare bytes.
+    static constexpr int BITMAP_INFO_BYTES = 1068;
+
+    TarnImageBase();
+    virtual ~TarnImageBase();
+
+    // Does this data belong to the decoder's format? `head` is the start of the data and
+    // `foot` points footLength bytes before its end; both lengths may be shorter than the
+    // front end's usual 256 and 64 bytes for short data, and each test reads only within them.
+    virtual int TestFormat(const unsigned char* head, int headLength, const unsigned char* foot,
+                           int footLength) = 0;
+    // Decodes the data into a new surface; null on any failure.
+    virtual IDirectDrawSurface7* Decode(IDirectDraw7* dd, int size, const unsigned char* data,
+                                        BYTE placement) = 0;
+
+    // Stores the picture's size and depth and allocates a cleared pixel buffer of stride x
+    // height bytes; false when the size is out of limits or the buffer can't be had.
+    bool SetSize(int newWidth, int newHeight, int newBitsPerPixel);
+    // Releases the buffers, then allocates a cleared pixel buffer of `bytes` bytes.
+    bool AllocPixels(uint32_t bytes);
+    int FreeBuffers();
+    // Builds a fresh bitmap-info block for the current size, depth and top-down flag, with an
+    // all-zero colour table; stays null when it can't be allocated.
+    void BuildBitmapInfo();
+    bool CreateSurface(IDirectDraw7* dd, BYTE placement);
+    // Draws the pixel buffer into the surface, then frees the buffers. Returns the surface (its
+    // one reference goes to the caller), or null, having released it, when the draw fails.
+    IDirectDrawSurface7* TransferToSurface();
+    // The end of every decode: CreateSurface + TransferToSurface, once the DIB is complete.
+    IDirectDrawSurface7* DeliverSurface(IDirectDraw7* dd, BYTE placement);
+
+    // The colour table of the bitmap-info block (256 entries), null before BuildBitmapInfo.
+    RGBQUAD* ColourTable();
+    BITMAPINFOHEADER* InfoHeader();
+
+    BYTE* bitmapInfo;
+    int width;
+    int height;
+    BYTE bitsPerPixel;
+    BYTE* pixels;
+    int topDown;
+    UINT dibUsage;
+    IDirectDrawSurface7* surface;
+
+    uint32_t stride;     // bytes from one row of the pixel buffer to the next
+    uint32_t pixelBytes; // size of the pixel buffer
+    int sourceBits;      // bits per pixel as the file stores them (for reports)
+};

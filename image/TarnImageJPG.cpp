@@ -1,0 +1,108 @@
+// The JPEG decoder: recognises JFIF files and decodes JPEG files through the system picture
+// loader (OleLoadPicture), which draws the picture into the new surface itself.
+#include "image/TarnImageJPG.h"
+
+#include <objbase.h>
+#include <ocidl.h>
+#include <olectl.h>
+
+#include <cstring>
+
+namespace {
+// HIMETRIC units (hundredths of a millimetre) per inch.
+constexpr int HIMETRIC_PER_INCH = 2540;
+} // namespace
+
+TarnImageJPG::TarnImageJPG() = default;
+
+TarnImageJPG::~TarnImageJPG() = default;
+
+int TarnImageJPG::TestFormat(const unsigned char* head, int headLength, const unsigned char*, int) {
+    return head && headLength >= 10 && head[0] == 0xFF && head[2] == 0xFF &&
+                   std::memcmp(head + 6, "JFIF", 4) == 0
+               ? 1
+               : 0;
+}
+
+// JPEG files are decoded by the system picture loader: the file goes into a global memory
+// block, a stream over the block goes to OleLoadPicture, and the picture draws itself upright
+// into the new surface, converted to the surface's format on the way. Every object made here
+// is released on every path, and a picture that fails to draw gives null, not a blank surface.
+IDirectDrawSurface7* TarnImageJPG::Decode(IDirectDraw7* dd, int size, const unsigned char* data,
+                                          BYTE placement) {
+    if (!dd || !data || size <= 0) return nullptr;
+
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, static_cast<SIZE_T>(size));
+    if (!block) return nullptr;
+    void* blockData = GlobalLock(block);
+    if (!blockData) {
+        GlobalFree(block);
+        return nullptr;
+    }
+    std::memcpy(blockData, data, static_cast<size_t>(size));
+    GlobalUnlock(block);
+
+    // From here the stream owns the block and frees it when released.
+    IStream* stream = nullptr;
+    if (FAILED(CreateStreamOnHGlobal(block, TRUE, &stream)) || !stream) {
+        GlobalFree(block);
+        return nullptr;
+    }
+    IPicture* picture = nullptr;
+    HRESULT result =
+        OleLoadPicture(stream, size, FALSE, IID_IPicture, reinterpret_cast<void**>(&picture));
+    stream->Release();
+    if (FAILED(result) || !picture) return nullptr;
+
+    OLE_XSIZE_HIMETRIC hmWidth = 0;
+    OLE_YSIZE_HIMETRIC hmHeight = 0;
+    if (FAILED(picture->get_Width(&hmWidth)) || FAILED(picture->get_Height(&hmHeight)) ||
+        hmWidth <= 0 || hmHeight <= 0) {
+        picture->Release();
+        return nullptr;
+    }
+
+    // The picture's size in pixels at the display's logical resolution.
+    HDC display = CreateICA("Display", nullptr, nullptr, nullptr);
+    if (!display) {
+        picture->Release();
+        return nullptr;
+    }
+    int pixelsWide = MulDiv(hmWidth, GetDeviceCaps(display, LOGPIXELSX), HIMETRIC_PER_INCH);
+    int pixelsHigh = MulDiv(hmHeight, GetDeviceCaps(display, LOGPIXELSY), HIMETRIC_PER_INCH);
+    DeleteDC(display);
+    if (pixelsWide <= 0 || pixelsHigh <= 0 || pixelsWide > IMAGE_MAX_DIMENSION ||
+        pixelsHigh > IMAGE_MAX_DIMENSION) {
+        picture->Release();
+        return nullptr;
+    }
+    width = pixelsWide;
+    height = pixelsHigh;
+    bitsPerPixel = 24;
+    topDown = 1;
+
+    if (!CreateSurface(dd, placement)) {
+        picture->Release();
+        return nullptr;
+    }
+    HDC hdc = nullptr;
+    result = surface->GetDC(&hdc);
+    if (SUCCEEDED(result) && hdc) {
+        // The source rectangle runs from the top edge (hmHeight) down: the picture upright.
+        RECT bounds = {0, 0, width, height};
+        result =
+            picture->Render(hdc, 0, 0, width, height, 0, hmHeight, hmWidth, -hmHeight, &bounds);
+        surface->ReleaseDC(hdc);
+    } else if (SUCCEEDED(result)) {
+        result = E_FAIL;
+    }
+    picture->Release();
+
+    IDirectDrawSurface7* drawn = surface;
+    surface = nullptr;
+    if (FAILED(result)) {
+        drawn->Release();
+        return nullptr;
+    }
+    return drawn;
+}

@@ -1,0 +1,19 @@
+// The JPEG decoder: recognises JFIF files and decodes JPEG files through the system picture
+// loader, which draws the picture into the new surface; only the base's size fields and
+// CreateSurface are used.
+#pragma once
+
+#include "image/TarnImageBase.h"
+
+class TarnImageJPG : public TarnImageBase {
+public:
+    TarnImageJPG();
+    ~TarnImageJPG() override;
+
+    // A start-of-image marker followed by a JFIF application segment: bytes 0 and 2 are 0xFF and
+    // bytes 6 to 9 are "JFIF".
+    int TestFormat(const unsigned char* head, int headLength, const unsigned char* foot,
+                   int footLength) override;
+    IDirectDrawSurface7* Decode(IDirectDraw7* dd, int size, const unsigned char* data,
+                                BYTE placement) override;
+};

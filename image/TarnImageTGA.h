@@ -1,0 +1,37 @@
+// The decoder of Truevision TGA files: colour-mapped, true-colour and greyscale pictures
+// (image types 1, 2, 3), uncompressed or run-length encoded (9, 10, 11), at 8, 15, 16, 24 and
+// 32 bits per pixel. 8-bit pictures become an 8-bit palettised DIB (greyscale ones with a grey
+// ramp), all others a 24-bit blue-green-red DIB; alpha is dropped. Detection needs the TGA 2.0
+// footer.
+#pragma once
+
+#include "image/TarnImageBase.h"
+
+class TarnImageTGA : public TarnImageBase {
+public:
+    TarnImageTGA();
+    ~TarnImageTGA() override;
+
+    // "TRUEVISION-XFILE" 18 bytes before the end and a pixel depth of 8, 16, 24 or 32.
+    int TestFormat(const unsigned char* head, int headLength, const unsigned char* foot,
+                   int footLength) override;
+    IDirectDrawSurface7* Decode(IDirectDraw7* dd, int size, const unsigned char* data,
+                                BYTE placement) override;
+
+    // Parses the file and builds the complete DIB without touching any platform object; false
+    // for an image type or depth we don't decode and for malformed, truncated or oversized data.
+    bool DecodeBitmap(int size, const unsigned char* data);
+
+    // Little-endian 16-bit value at the cursor; the cursor moves on by 2.
+    static uint16_t Read16(const unsigned char*& cursor);
+    // The first three bytes of each of `count` 4-byte pixels.
+    static void DropAlpha(BYTE* destination, const BYTE* source, int count);
+
+    BYTE header[18];
+
+private:
+    bool ReadColourMap(TarnByteReader& reader);
+    bool ReadRawRows(TarnByteReader& reader, int inBytes);
+    bool ReadPacketRows(TarnByteReader& reader, int inBytes);
+    void ConvertRow(BYTE* out, const BYTE* in) const;
+};

@@ -1,0 +1,297 @@
+// tarnimg: look at or convert pictures with the library's own decoders.
+//
+//   tarnimg info FILE [--format F]          the detected format, width, height, bits per pixel
+//   tarnimg convert FILE OUT [--format F]   decode FILE into a 32-bit surface and write OUT as
+//                                           binary PPM (P6), or PNG when OUT ends in .png
+//
+// F is bmp, tga, pcx, psd or jpg and skips detection. Decoding runs exactly as in a program:
+// TarnImage::LoadFile into a surface of the stand-in's headless host, whose display is set to
+// 32 bits, then the surface is locked and read. Exit 0 on success; otherwise one line naming the
+// file and the reason on standard error, exit 1.
+#include "image/TarnImage.h"
+#include "image/TarnImageBMP.h"
+#include "image/TarnImagePCX.h"
+#include "image/TarnImagePSD.h"
+#include "image/TarnImageTGA.h"
+
+#include "host/HeadlessHost.h"
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+const char* const FORMAT_NAMES[] = {"unknown", "bmp", "psd", "tga", "pcx", "jpg"};
+
+int Fail(const std::string& file, const std::string& reason) {
+    std::fprintf(stderr, "tarnimg: %s: %s\n", file.c_str(), reason.c_str());
+    return 1;
+}
+
+bool ReadFile(const std::string& path, Bytes* out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    out->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+int FormatCode(const std::string& name) {
+    for (int code = IMAGE_BMP; code <= IMAGE_JPG; ++code)
+        if (name == FORMAT_NAMES[code]) return code;
+    return -1;
+}
+
+// Width, height and components from a JPEG's start-of-frame segment.
+bool JpegInfo(const Bytes& data, int* width, int* height, int* bits) {
+    size_t at = 2;
+    while (at + 9 < data.size()) {
+        if (data[at] != 0xFF) return false;
+        const int marker = data[at + 1];
+        const size_t length = (data[at + 2] << 8) | data[at + 3];
+        const bool frame =
+            marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (frame) {
+            *height = (data[at + 5] << 8) | data[at + 6];
+            *width = (data[at + 7] << 8) | data[at + 8];
+            *bits = 8 * data[at + 9];
+            return true;
+        }
+        at += 2 + length;
+    }
+    return false;
+}
+
+// Decodes the header and pixels without a surface, for the numbers `info` reports.
+bool Describe(const Bytes& data, int format, int* width, int* height, int* bits) {
+    const int size = static_cast<int>(data.size());
+    auto take = [&](TarnImageBase& decoder, bool ok) {
+        *width = decoder.width;
+        *height = decoder.height;
+        *bits = decoder.sourceBits;
+        return ok;
+    };
+    switch (format) {
+    case IMAGE_BMP: {
+        TarnImageBMP decoder;
+        return take(decoder, decoder.DecodeBitmap(size, data.data()));
+    }
+    case IMAGE_TGA: {
+        TarnImageTGA decoder;
+        return take(decoder, decoder.DecodeBitmap(size, data.data()));
+    }
+    case IMAGE_PCX: {
+        TarnImagePCX decoder;
+        return take(decoder, decoder.DecodeBitmap(size, data.data()));
+    }
+    case IMAGE_PSD: {
+        TarnImagePSD decoder;
+        return take(decoder, decoder.DecodeBitmap(size, data.data()));
+    }
+    case IMAGE_JPG:
+        return JpegInfo(data, width, height, bits);
+    default:
+        return false;
+    }
+}
+
+// Options after the positional arguments: --format F.
+bool ParseFormat(int argc, char** argv, int first, int* format) {
+    *format = IMAGE_UNKNOWN;
+    for (int i = first; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--format") == 0 && i + 1 < argc) {
+            *format = FormatCode(argv[++i]);
+            if (*format < 0) return false;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+int Info(const std::string& file, int format) {
+    Bytes data;
+    if (!ReadFile(file, &data)) return Fail(file, "can't read the file");
+    if (data.size() > 0x7FFFFFFF) return Fail(file, "file too large");
+    if (format == IMAGE_UNKNOWN)
+        format = TarnImage::DetectFormat(static_cast<int>(data.size()), data.data());
+    if (format == IMAGE_UNKNOWN) return Fail(file, "not a picture format tarnimg knows");
+    int width = 0, height = 0, bits = 0;
+    if (!Describe(data, format, &width, &height, &bits))
+        return Fail(file,
+                    std::string("damaged or unsupported ") + FORMAT_NAMES[format] + " picture");
+    std::printf("%s: %s, %d x %d, %d bits per pixel\n", file.c_str(), FORMAT_NAMES[format], width,
+                height, bits);
+    return 0;
+}
+
+// ---- PNG output: stored deflate blocks, so no compressor is needed ----
+
+uint32_t Crc32(const unsigned char* data, size_t size, uint32_t crc = 0) {
+    static uint32_t table[256];
+    if (table[1] == 0)
+        for (uint32_t n = 0; n < 256; ++n) {
+            uint32_t c = n;
+            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            table[n] = c;
+        }
+    crc = ~crc;
+    for (size_t i = 0; i < size; ++i) crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
+    return ~crc;
+}
+
+void PutBE32(Bytes& out, uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(static_cast<unsigned char>(v >> shift));
+}
+
+void PngChunk(Bytes& out, const char* type, const Bytes& body) {
+    PutBE32(out, static_cast<uint32_t>(body.size()));
+    Bytes typed(type, type + 4);
+    typed.insert(typed.end(), body.begin(), body.end());
+    out.insert(out.end(), typed.begin(), typed.end());
+    PutBE32(out, Crc32(typed.data(), typed.size()));
+}
+
+Bytes EncodePng(int width, int height, const Bytes& rgb) {
+    Bytes raw; // each row: filter type 0, then the row's bytes
+    raw.reserve(static_cast<size_t>(height) * (1 + 3 * width));
+    for (int y = 0; y < height; ++y) {
+        raw.push_back(0);
+        const auto row = rgb.begin() + static_cast<size_t>(y) * 3 * width;
+        raw.insert(raw.end(), row, row + 3 * width);
+    }
+    Bytes z = {0x78, 0x01};
+    for (size_t at = 0; at < raw.size() || at == 0;) {
+        const size_t n = raw.size() - at < 65535 ? raw.size() - at : 65535;
+        const bool last = at + n == raw.size();
+        z.push_back(last ? 1 : 0);
+        z.push_back(static_cast<unsigned char>(n));
+        z.push_back(static_cast<unsigned char>(n >> 8));
+        z.push_back(static_cast<unsigned char>(~n));
+        z.push_back(static_cast<unsigned char>(~n >> 8));
+        z.insert(z.end(), raw.begin() + at, raw.begin() + at + n);
+        at += n;
+        if (last) break;
+    }
+    uint32_t a = 1, b = 0;
+    for (unsigned char c : raw) {
+        a = (a + c) % 65521;
+        b = (b + a) % 65521;
+    }
+    PutBE32(z, (b << 16) | a);
+
+    Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    Bytes header;
+    PutBE32(header, static_cast<uint32_t>(width));
+    PutBE32(header, static_cast<uint32_t>(height));
+    header.insert(header.end(), {8, 2, 0, 0, 0}); // 8 bits, RGB, deflate, no filter, no interlace
+    PngChunk(out, "IHDR", header);
+    PngChunk(out, "IDAT", z);
+    PngChunk(out, "IEND", {});
+    return out;
+}
+
+// A channel of a 32-bit surface pixel by its mask.
+unsigned Channel(uint32_t pixel, uint32_t mask) {
+    if (!mask) return 0;
+    int shift = 0;
+    while (!((mask >> shift) & 1)) ++shift;
+    return (pixel & mask) >> shift & 0xFF;
+}
+
+int Convert(const std::string& file, const std::string& outName, int format) {
+    tarn::platform::HeadlessHost& host = tarn::platform::UseHeadlessHost();
+    host.Config().desktopBits = 32;
+    IDirectDraw* first = nullptr;
+    IDirectDraw7* dd = nullptr;
+    if (FAILED(DirectDrawCreate(nullptr, &first, nullptr)) ||
+        FAILED(first->QueryInterface(IID_IDirectDraw7, reinterpret_cast<void**>(&dd))))
+        return Fail(file, "no DirectDraw device");
+    first->Release();
+    dd->SetCooperativeLevel(nullptr, DDSCL_NORMAL);
+
+    TarnImage image;
+    IDirectDrawSurface7* surface = image.LoadFile(dd, file.c_str(), 1, format);
+    if (!surface) {
+        dd->Release();
+        Bytes data;
+        if (!ReadFile(file, &data)) return Fail(file, "can't read the file");
+        if (format == IMAGE_UNKNOWN &&
+            TarnImage::DetectFormat(static_cast<int>(data.size()), data.data()) == IMAGE_UNKNOWN)
+            return Fail(file, "not a picture format tarnimg knows");
+        return Fail(file, "damaged or unsupported picture");
+    }
+
+    DDSURFACEDESC2 desc;
+    std::memset(&desc, 0, sizeof(desc));
+    desc.dwSize = sizeof(desc);
+    if (FAILED(surface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr)) ||
+        desc.ddpfPixelFormat.dwRGBBitCount != 32) {
+        surface->Release();
+        dd->Release();
+        return Fail(file, "can't read the decoded surface");
+    }
+    const int width = static_cast<int>(desc.dwWidth), height = static_cast<int>(desc.dwHeight);
+    const DDPIXELFORMAT& pf = desc.ddpfPixelFormat;
+    Bytes rgb(static_cast<size_t>(width) * height * 3);
+    for (int y = 0; y < height; ++y) {
+        const uint32_t* row =
+            reinterpret_cast<const uint32_t*>(static_cast<const unsigned char*>(desc.lpSurface) +
+                                              static_cast<size_t>(desc.lPitch) * y);
+        unsigned char* out = rgb.data() + static_cast<size_t>(y) * width * 3;
+        for (int x = 0; x < width; ++x) {
+            out[3 * x + 0] = static_cast<unsigned char>(Channel(row[x], pf.dwRBitMask));
+            out[3 * x + 1] = static_cast<unsigned char>(Channel(row[x], pf.dwGBitMask));
+            out[3 * x + 2] = static_cast<unsigned char>(Channel(row[x], pf.dwBBitMask));
+        }
+    }
+    surface->Unlock(nullptr);
+    surface->Release();
+    dd->Release();
+
+    Bytes encoded;
+    const bool png = outName.size() > 4 && outName.compare(outName.size() - 4, 4, ".png") == 0;
+    if (png) {
+        encoded = EncodePng(width, height, rgb);
+    } else {
+        const std::string header =
+            "P6\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
+        encoded.assign(header.begin(), header.end());
+        encoded.insert(encoded.end(), rgb.begin(), rgb.end());
+    }
+    std::ofstream out(outName, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(encoded.data()),
+              static_cast<std::streamsize>(encoded.size()));
+    out.close();
+    if (!out) return Fail(outName, "can't write the file");
+    return 0;
+}
+
+int Usage() {
+    std::fprintf(stderr, "usage: tarnimg info FILE [--format bmp|tga|pcx|psd|jpg]\n"
+                         "       tarnimg convert FILE OUT [--format bmp|tga|pcx|psd|jpg]\n");
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) return Usage();
+    const std::string command = argv[1];
+    int format = IMAGE_UNKNOWN;
+    if (command == "info") {
+        if (!ParseFormat(argc, argv, 3, &format)) return Usage();
+        return Info(argv[2], format);
+    }
+    if (command == "convert" && argc >= 4) {
+        if (!ParseFormat(argc, argv, 4, &format)) return Usage();
+        return Convert(argv[2], argv[3], format);
+    }
+    return Usage();
+}
