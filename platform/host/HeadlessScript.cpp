@@ -1,0 +1,143 @@
+// Reads the headless host's script language: steps such as "focus 1", "frames 10",
+// "key ESCAPE", "dump out.bmp", separated by ';' or new lines. Keys are given by number or by
+// name; the tables below hold the names a script is likely to use.
+#include "host/HeadlessScript.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <sstream>
+
+namespace tarn::platform {
+namespace {
+
+struct Named {
+    const char* name;
+    int code;
+};
+
+// Virtual-key codes by name (letters and F-keys are computed).
+const Named kVirtualKeys[] = {
+    {"BACK", 0x08},   {"BACKSPACE", 0x08}, {"TAB", 0x09},   {"RETURN", 0x0D}, {"ENTER", 0x0D},
+    {"SHIFT", 0x10},  {"CONTROL", 0x11},   {"CTRL", 0x11},  {"MENU", 0x12},   {"ALT", 0x12},
+    {"PAUSE", 0x13},  {"ESCAPE", 0x1B},    {"ESC", 0x1B},   {"SPACE", 0x20},  {"PRIOR", 0x21},
+    {"PGUP", 0x21},   {"NEXT", 0x22},      {"PGDN", 0x22},  {"END", 0x23},    {"HOME", 0x24},
+    {"LEFT", 0x25},   {"UP", 0x26},        {"RIGHT", 0x27}, {"DOWN", 0x28},   {"INSERT", 0x2D},
+    {"DELETE", 0x2E},
+};
+
+// DirectInput scan codes by name (letters by keyboard row).
+const Named kScanCodes[] = {
+    {"ESCAPE", 0x01}, {"ESC", 0x01},  {"RETURN", 0x1C}, {"ENTER", 0x1C},  {"SPACE", 0x39},
+    {"TAB", 0x0F},    {"BACK", 0x0E}, {"LSHIFT", 0x2A}, {"RSHIFT", 0x36}, {"LCONTROL", 0x1D},
+    {"LMENU", 0x38},  {"UP", 0xC8},   {"DOWN", 0xD0},   {"LEFT", 0xCB},   {"RIGHT", 0xCD},
+};
+const char* const kLetterRows[] = {"QWERTYUIOP", "ASDFGHJKL", "ZXCVBNM"};
+const int kLetterRowStart[] = {0x10, 0x1E, 0x2C};
+
+std::string Upper(const std::string& s) {
+    std::string u = s;
+    for (char& c : u) c = (char)std::toupper((unsigned char)c);
+    return u;
+}
+
+// A whole-string integer in decimal or 0x hex.
+bool ParseNumber(const std::string& s, long* value) {
+    if (s.empty()) return false;
+    char* end = nullptr;
+    long v = std::strtol(s.c_str(), &end, 0);
+    if (!end || *end != 0) return false;
+    *value = v;
+    return true;
+}
+
+} // namespace
+
+int VirtualKeyByName(const std::string& name) {
+    long number = 0;
+    if (ParseNumber(name, &number)) return number >= 0 && number < 256 ? (int)number : -1;
+    std::string u = Upper(name);
+    if (u.size() == 1 && u[0] >= 'A' && u[0] <= 'Z') return u[0];
+    if (u.size() >= 2 && u[0] == 'F') {
+        long f = 0;
+        if (ParseNumber(u.substr(1), &f) && f >= 1 && f <= 24) return 0x70 + (int)f - 1;
+    }
+    for (const Named& k : kVirtualKeys)
+        if (u == k.name) return k.code;
+    return -1;
+}
+
+int ScanCodeByName(const std::string& name) {
+    long number = 0;
+    if (ParseNumber(name, &number)) return number >= 0 && number < 256 ? (int)number : -1;
+    std::string u = Upper(name);
+    if (u.size() == 1)
+        for (int row = 0; row < 3; ++row)
+            for (int i = 0; kLetterRows[row][i]; ++i)
+                if (kLetterRows[row][i] == u[0]) return kLetterRowStart[row] + i;
+    for (const Named& k : kScanCodes)
+        if (u == k.name) return k.code;
+    return -1;
+}
+
+bool ParseScript(const std::string& script, std::vector<ScriptStep>* steps, std::string* error) {
+    bool ok = true;
+    std::string text = script;
+    for (char& c : text)
+        if (c == '\n' || c == '\r') c = ';';
+    std::istringstream pieces(text);
+    std::string piece;
+    while (std::getline(pieces, piece, ';')) {
+        std::istringstream words(piece);
+        std::string verb, first, second, extra;
+        words >> verb >> first >> second >> extra;
+        if (verb.empty()) continue;
+        ScriptStep step;
+        long a = 0, b = 0;
+        bool good = extra.empty();
+        std::string v = Upper(verb);
+        if (v == "FOCUS") {
+            step.kind = ScriptStep::Focus;
+            good = good && ParseNumber(first, &a) && (a == 0 || a == 1) && second.empty();
+        } else if (v == "FRAMES") {
+            step.kind = ScriptStep::Frames;
+            good = good && ParseNumber(first, &a) && a >= 0 && second.empty();
+        } else if (v == "KEY") {
+            step.kind = ScriptStep::Key;
+            a = VirtualKeyByName(first);
+            good = good && a >= 0 && second.empty();
+        } else if (v == "LOSE" || v == "CLOSE") {
+            step.kind = v == "LOSE" ? ScriptStep::Lose : ScriptStep::Close;
+            good = good && first.empty();
+        } else if (v == "TIME") {
+            step.kind = ScriptStep::Time;
+            good = good && ParseNumber(first, &a) && a >= 0 && second.empty();
+        } else if (v == "DUMP") {
+            step.kind = ScriptStep::Dump;
+            step.text = first;
+            good = good && !first.empty() && second.empty();
+        } else if (v == "DIKEY") {
+            step.kind = ScriptStep::DiKey;
+            a = ScanCodeByName(first);
+            good = good && a >= 0 && ParseNumber(second, &b) && (b == 0 || b == 1);
+        } else if (v == "MOUSE") {
+            step.kind = ScriptStep::Mouse;
+            good = good && ParseNumber(first, &a) && ParseNumber(second, &b);
+        } else {
+            good = false;
+        }
+        if (!good) {
+            if (error) {
+                if (!error->empty()) *error += "; ";
+                *error += "cannot read script step \"" + piece + "\"";
+            }
+            ok = false;
+            continue;
+        }
+        step.a = (int)a;
+        step.b = (int)b;
+        steps->push_back(step);
+    }
+    return ok;
+}
+
+} // namespace tarn::platform

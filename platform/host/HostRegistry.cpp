@@ -1,0 +1,66 @@
+// The table of host backends and the choice of the current one. A backend is one line in
+// kHosts; the current host is chosen on first use from TARN_HOST, or the default below. The
+// headless host is a test instrument and is only chosen by name, except that it stands in for
+// the default while no SDL2 host is built in.
+#include "host/Host.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace tarn::platform {
+
+// Each backend's one instance; created on first use and kept for the life of the process.
+Host* CreateHeadlessHost();
+Host* CreateSdlHost();
+
+namespace {
+
+struct HostEntry {
+    const char* name;
+    Host* (*create)();
+};
+
+const HostEntry kHosts[] = {
+    {"headless", &CreateHeadlessHost},
+    {"sdl2", &CreateSdlHost},
+};
+
+constexpr const char* kDefaultHost = "sdl2";
+constexpr const char* kFallbackHost = "headless";
+
+Host* g_current = nullptr;
+
+const HostEntry* FindEntry(const char* name) {
+    for (const HostEntry& entry : kHosts)
+        if (std::strcmp(entry.name, name) == 0) return &entry;
+    return nullptr;
+}
+
+} // namespace
+
+Host& CurrentHost() {
+    if (g_current) return *g_current;
+    const char* wanted = std::getenv("TARN_HOST");
+    const HostEntry* entry = nullptr;
+    if (wanted && *wanted) {
+        entry = FindEntry(wanted);
+        if (!entry)
+            std::fprintf(stderr, "tarn: unknown host \"%s\" in TARN_HOST, using \"%s\"\n", wanted,
+                         kDefaultHost);
+    }
+    if (!entry) entry = FindEntry(kDefaultHost);
+    if (!entry) entry = FindEntry(kFallbackHost);
+    g_current = entry->create();
+    return *g_current;
+}
+
+bool SelectHost(const char* name) {
+    if (!name) return false;
+    const HostEntry* entry = FindEntry(name);
+    if (!entry) return false;
+    g_current = entry->create();
+    return true;
+}
+
+} // namespace tarn::platform

@@ -1,0 +1,210 @@
+// The bookkeeping every stand-in entry point shares: a call count per operation, injected faults
+// (the Nth call of an operation, or random calls, fail with a given code) and the count of live
+// stand-in objects by kind.
+//
+// Enter() runs on every stand-in call, frame paths included, so the tables are fixed-size and
+// open-addressed by the operation's name: nothing is allocated after start-up. Everything runs
+// on the program's one thread.
+#include "internal/StandIn.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace tarn::platform {
+namespace {
+
+constexpr int kMaxNameLength = 63;
+constexpr unsigned kTableSize = 1024; // a power of two, far above the number of operations
+constexpr int kMaxFaults = 8;         // pending fault windows per operation
+
+struct FaultWindow {
+    bool used = false;
+    uint64_t first = 0; // first failing call, by the operation's running total
+    uint64_t last = 0;  // last failing call; UINT64_MAX for "every call from first on"
+    long code = 0;
+};
+
+struct Operation {
+    char name[kMaxNameLength + 1] = {};
+    unsigned calls = 0; // since the last ResetCallCounts
+    uint64_t total = 0; // never reset: fault windows are counted on it
+    FaultWindow faults[kMaxFaults];
+};
+
+struct ObjectKind {
+    char name[kMaxNameLength + 1] = {};
+    int live = 0;
+};
+
+struct State {
+    Operation operations[kTableSize];
+    ObjectKind kinds[64];
+    int liveTotal = 0;
+    unsigned randomOneIn = 0;
+    uint32_t randomState = 0;
+    char spare[1024] = {};
+    bool tableFullReported = false;
+};
+
+// Never destroyed, so stand-in objects released during process exit still find it.
+State& Get() {
+    static State* state = new State;
+    return *state;
+}
+
+uint32_t HashName(const char* name) {
+    uint32_t h = 2166136261u;
+    for (const char* p = name; *p; ++p) h = (h ^ (uint8_t)*p) * 16777619u;
+    return h;
+}
+
+// Finds the slot of `name`, claiming a free one on first use; null when the table is full.
+Operation* Find(const char* name) {
+    State& s = Get();
+    uint32_t h = HashName(name);
+    for (unsigned i = 0; i < kTableSize; ++i) {
+        Operation& op = s.operations[(h + i) & (kTableSize - 1)];
+        if (op.name[0] == 0) {
+            std::snprintf(op.name, sizeof op.name, "%s", name);
+            return &op;
+        }
+        if (std::strncmp(op.name, name, kMaxNameLength) == 0) return &op;
+    }
+    if (!s.tableFullReported) {
+        s.tableFullReported = true;
+        std::fprintf(stderr, "tarn stand-in: too many distinct operations to count\n");
+    }
+    return nullptr;
+}
+
+ObjectKind* FindKind(const char* kind) {
+    State& s = Get();
+    for (ObjectKind& k : s.kinds) {
+        if (k.name[0] == 0) {
+            std::snprintf(k.name, sizeof k.name, "%s", kind);
+            return &k;
+        }
+        if (std::strncmp(k.name, kind, kMaxNameLength) == 0) return &k;
+    }
+    return nullptr;
+}
+
+uint32_t NextRandom() {
+    uint32_t& x = Get().randomState; // xorshift32
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    return x;
+}
+
+// True when `name` is one of the comma-separated operations the random faults leave alone.
+bool IsSpared(const char* name) {
+    const char* list = Get().spare;
+    size_t length = std::strlen(name);
+    while (*list) {
+        while (*list == ' ' || *list == ',') ++list;
+        const char* end = list;
+        while (*end && *end != ',') ++end;
+        const char* trimmed = end;
+        while (trimmed > list && trimmed[-1] == ' ') --trimmed;
+        if ((size_t)(trimmed - list) == length && std::strncmp(list, name, length) == 0)
+            return true;
+        list = end;
+    }
+    return false;
+}
+
+} // namespace
+
+bool Enter(const char* operation, long* code) {
+    if (!operation) return false;
+    Operation* op = Find(operation);
+    if (!op) return false;
+    ++op->calls;
+    uint64_t call = ++op->total;
+    for (FaultWindow& f : op->faults) {
+        if (!f.used || call < f.first || call > f.last) continue;
+        if (code) *code = f.code;
+        if (call == f.last) f.used = false;
+        return true;
+    }
+    State& s = Get();
+    if (s.randomOneIn != 0 && NextRandom() % s.randomOneIn == 0 && !IsSpared(operation)) {
+        if (code) *code = (long)0x80004005L; // E_FAIL
+        return true;
+    }
+    return false;
+}
+
+void InjectFault(const char* operation, unsigned nth, long code, unsigned count) {
+    if (!operation) return;
+    Operation* op = Find(operation);
+    if (!op) return;
+    if (nth == 0) nth = 1;
+    for (FaultWindow& f : op->faults) {
+        if (f.used) continue;
+        f.used = true;
+        f.first = op->total + nth;
+        f.last = count == 0 ? UINT64_MAX : f.first + count - 1;
+        f.code = code;
+        return;
+    }
+    std::fprintf(stderr, "tarn stand-in: too many pending faults for %s\n", operation);
+}
+
+void InjectRandomFaults(unsigned oneIn, uint32_t seed, const char* spare) {
+    State& s = Get();
+    s.randomOneIn = oneIn;
+    s.randomState = seed ? seed : 0x9E3779B9u;
+    std::snprintf(s.spare, sizeof s.spare, "%s", spare ? spare : "");
+}
+
+void ClearFaults() {
+    State& s = Get();
+    for (Operation& op : s.operations)
+        for (FaultWindow& f : op.faults) f.used = false;
+    s.randomOneIn = 0;
+    s.spare[0] = 0;
+}
+
+unsigned CallCount(const char* operation) {
+    if (!operation) return 0;
+    Operation* op = Find(operation);
+    return op ? op->calls : 0;
+}
+
+void ResetCallCounts() {
+    for (Operation& op : Get().operations) op.calls = 0;
+}
+
+void ObjectCreated(const char* kind) {
+    if (!kind) kind = "";
+    State& s = Get();
+    ++s.liveTotal;
+    if (ObjectKind* k = FindKind(kind)) ++k->live;
+}
+
+void ObjectDestroyed(const char* kind) {
+    if (!kind) kind = "";
+    State& s = Get();
+    ObjectKind* k = FindKind(kind);
+    // A release of something never counted would hide a leak elsewhere: report it, keep counts.
+    if (!k || k->live <= 0) {
+        std::fprintf(stderr, "tarn stand-in: %s destroyed more often than created\n", kind);
+        return;
+    }
+    --k->live;
+    --s.liveTotal;
+}
+
+int LiveObjects() {
+    return Get().liveTotal;
+}
+
+int LiveObjects(const char* kind) {
+    if (!kind) return 0;
+    ObjectKind* k = FindKind(kind);
+    return k ? k->live : 0;
+}
+
+} // namespace tarn::platform

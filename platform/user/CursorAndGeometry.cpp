@@ -1,0 +1,421 @@
+// The cursor (stock cursors and icons, SetCursor and ShowCursor, shown or hidden through the
+// host), system metrics from the host's machine, window and client rectangles in screen
+// coordinates, and the rectangle helpers.
+#include "user/WindowManager.h"
+
+#include "host/Host.h"
+#include "internal/StandIn.h"
+#include "kernel/Kernel.h"
+
+#include <winbase.h>
+
+namespace tarn::platform {
+namespace {
+
+// Stock cursors and icons are fixed objects; their handles are these objects' addresses.
+struct StockImage {
+    WORD id;
+    HICON__ object;
+};
+StockImage g_cursors[] = {{32512, {}}, {32513, {}}, {32514, {}}, {32515, {}}, {32516, {}}};
+StockImage g_icons[] = {{32512, {}}, {32513, {}}, {32514, {}},
+                        {32515, {}}, {32516, {}}, {32517, {}}};
+
+HCURSOR g_cursor = nullptr;
+bool g_cursorSet = false; // no SetCursor yet: the system's arrow shows
+int g_showCount = 0;
+
+template <size_t N> HICON FindStock(StockImage (&table)[N], LPCSTR name) {
+    if (!IS_INTRESOURCE(name)) return nullptr;
+    for (StockImage& s : table)
+        if (s.id == (WORD)(uintptr_t)name) return &s.object;
+    return nullptr;
+}
+
+template <size_t N> bool IsStock(StockImage (&table)[N], HICON handle) {
+    for (StockImage& s : table)
+        if (&s.object == handle) return true;
+    return false;
+}
+
+void UpdateHostCursor() {
+    bool shown = g_showCount >= 0 && (!g_cursorSet || g_cursor != nullptr);
+    CurrentHost().ShowCursor(shown);
+}
+
+struct Frame {
+    int side = 0;    // border width on each side
+    int caption = 0; // caption height above the client area
+};
+
+// The non-client parts the style asks for, with the classic metrics.
+Frame FrameOf(const WindowRecord& w) {
+    Frame f;
+    if (w.style & WS_THICKFRAME)
+        f.side = 4;
+    else if (w.style & WS_DLGFRAME)
+        f.side = 3;
+    else if (w.style & WS_BORDER)
+        f.side = 1;
+    if ((w.style & WS_CAPTION) == WS_CAPTION) f.caption = 19;
+    return f;
+}
+
+bool WindowOrigin(HWND hwnd, POINT* origin, int depth) {
+    WindowRecord* w = FindWindowRecord(hwnd);
+    if (!w || depth > 32) return false;
+    POINT base{0, 0};
+    if (w->parent) {
+        SIZE ignored;
+        POINT parentClient;
+        if (!ClientArea(w->parent, &parentClient, &ignored)) return false;
+        base = parentClient;
+        w = FindWindowRecord(hwnd);
+        if (!w) return false;
+    }
+    origin->x = base.x + w->x;
+    origin->y = base.y + w->y;
+    return true;
+}
+
+bool FailNullPointer() {
+    SetLastErrorNow(ERROR_NOACCESS);
+    return false;
+}
+
+} // namespace
+
+bool ClientArea(HWND hwnd, POINT* origin, SIZE* size) {
+    POINT windowOrigin;
+    if (!WindowOrigin(hwnd, &windowOrigin, 0)) return false;
+    WindowRecord* w = FindWindowRecord(hwnd);
+    Frame f = FrameOf(*w);
+    origin->x = windowOrigin.x + f.side;
+    origin->y = windowOrigin.y + f.side + f.caption;
+    int cx = w->width - 2 * f.side, cy = w->height - 2 * f.side - f.caption;
+    size->cx = cx > 0 ? cx : 0;
+    size->cy = cy > 0 ? cy : 0;
+    return true;
+}
+
+HCURSOR SetCursorNow(HCURSOR cursor) {
+    HCURSOR previous = g_cursor;
+    g_cursor = cursor;
+    g_cursorSet = true;
+    UpdateHostCursor();
+    return previous;
+}
+
+void ResetCursor() {
+    g_cursor = nullptr;
+    g_cursorSet = false;
+    g_showCount = 0;
+}
+
+} // namespace tarn::platform
+
+using namespace tarn::platform;
+
+HCURSOR WINAPI SetCursor(HCURSOR hCursor) {
+    long code;
+    if (Enter("SetCursor", &code)) {
+        SetLastErrorNow((DWORD)code);
+        return nullptr;
+    }
+    if (hCursor && !IsStock(g_cursors, hCursor) && !IsStock(g_icons, hCursor)) {
+        SetLastErrorNow(1402L); // ERROR_INVALID_CURSOR_HANDLE
+        return nullptr;
+    }
+    return SetCursorNow(hCursor);
+}
+
+int WINAPI ShowCursor(BOOL bShow) {
+    long code;
+    if (Enter("ShowCursor", &code)) return (int)code;
+    g_showCount += bShow ? 1 : -1;
+    UpdateHostCursor();
+    return g_showCount;
+}
+
+// Only the system's stock cursors exist: the program carries no cursor resources.
+HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName) {
+    long code;
+    if (Enter("LoadCursorA", &code)) {
+        SetLastErrorNow((DWORD)code);
+        return nullptr;
+    }
+    if (!hInstance && lpCursorName)
+        if (HCURSOR stock = FindStock(g_cursors, lpCursorName)) return stock;
+    SetLastErrorNow(hInstance ? ERROR_RESOURCE_TYPE_NOT_FOUND : ERROR_RESOURCE_NAME_NOT_FOUND);
+    return nullptr;
+}
+
+// Only the system's stock icons exist: the program carries no icon resources.
+HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
+    long code;
+    if (Enter("LoadIconA", &code)) {
+        SetLastErrorNow((DWORD)code);
+        return nullptr;
+    }
+    if (!hInstance && lpIconName)
+        if (HICON stock = FindStock(g_icons, lpIconName)) return stock;
+    SetLastErrorNow(hInstance ? ERROR_RESOURCE_TYPE_NOT_FOUND : ERROR_RESOURCE_NAME_NOT_FOUND);
+    return nullptr;
+}
+
+int WINAPI GetSystemMetrics(int nIndex) {
+    long code;
+    if (Enter("GetSystemMetrics", &code)) return (int)code;
+    const MachineConfig& m = CurrentHost().Machine();
+    switch (nIndex) {
+    case SM_CXSCREEN:
+    case SM_CXFULLSCREEN:
+    case SM_CXVIRTUALSCREEN:
+        return m.desktopWidth;
+    case SM_CYSCREEN:
+    case SM_CYVIRTUALSCREEN:
+        return m.desktopHeight;
+    case SM_CYFULLSCREEN:
+        return m.desktopHeight > 19 ? m.desktopHeight - 19 : 0;
+    case SM_XVIRTUALSCREEN:
+    case SM_YVIRTUALSCREEN:
+        return 0;
+    case SM_CXVSCROLL:
+    case SM_CYHSCROLL:
+        return 17;
+    case SM_CYCAPTION:
+        return 19;
+    case SM_CXBORDER:
+    case SM_CYBORDER:
+        return 1;
+    case SM_CXDLGFRAME:
+    case SM_CYDLGFRAME:
+        return 3;
+    case SM_CXFRAME:
+    case SM_CYFRAME:
+        return 4;
+    case SM_CXICON:
+    case SM_CYICON:
+    case SM_CXCURSOR:
+    case SM_CYCURSOR:
+        return 32;
+    case SM_MOUSEPRESENT:
+    case SM_MOUSEWHEELPRESENT:
+    case SM_CMONITORS:
+        return 1;
+    case SM_CMOUSEBUTTONS:
+        return 3;
+    default:
+        return 0;
+    }
+}
+
+BOOL WINAPI GetCursorPos(LPPOINT lpPoint) {
+    long code;
+    if (Enter("GetCursorPos", &code)) {
+        SetLastErrorNow((DWORD)code);
+        return FALSE;
+    }
+    if (!lpPoint) return FailNullPointer();
+    int x = 0, y = 0;
+    CurrentHost().CursorPos(&x, &y);
+    lpPoint->x = x;
+    lpPoint->y = y;
+    return TRUE;
+}
+
+BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect) {
+    long code;
+    if (Enter("GetClientRect", &code)) {
+        SetLastErrorNow((DWORD)code);
+        return FALSE;
+    }
+    POINT origin;
+    SIZE size;
+    if (!ClientArea(hWnd, &origin, &size)) {
+        SetLastErrorNow(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    if (!lpRect) return FailNullPointer();
+    lpRect->left = lpRect->top = 0;
+    lpRect->right = size.cx;
+    lpRect->bottom = size.cy;
+    return TRUE;
+}
+
+BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect) {
+    long code;
+    if (Enter("GetWindowRect", &code)) {
+        SetLastErrorNow((DWORD)code);
+        return FALSE;
+    }
+    POINT origin;
+    if (!WindowOrigin(hWnd, &origin, 0)) {
+        SetLastErrorNow(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    if (!lpRect) return FailNullPointer();
+    WindowRecord* w = FindWindowRecord(hWnd);
+    lpRect->left = origin.x;
+    lpRect->top = origin.y;
+    lpRect->right = origin.x + w->width;
+    lpRect->bottom = origin.y + w->height;
+    return TRUE;
+}
+
+BOOL WINAPI ClientToScreen(HWND hWnd, LPPOINT lpPoint) {
+    long code;
+    if (Enter("ClientToScreen", &code)) {
+        SetLastErrorNow((DWORD)code);
+        return FALSE;
+    }
+    POINT origin;
+    SIZE size;
+    if (!ClientArea(hWnd, &origin, &size)) {
+        SetLastErrorNow(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    if (!lpPoint) return FailNullPointer();
+    lpPoint->x += origin.x;
+    lpPoint->y += origin.y;
+    return TRUE;
+}
+
+BOOL WINAPI ScreenToClient(HWND hWnd, LPPOINT lpPoint) {
+    long code;
+    if (Enter("ScreenToClient", &code)) {
+        SetLastErrorNow((DWORD)code);
+        return FALSE;
+    }
+    POINT origin;
+    SIZE size;
+    if (!ClientArea(hWnd, &origin, &size)) {
+        SetLastErrorNow(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    if (!lpPoint) return FailNullPointer();
+    lpPoint->x -= origin.x;
+    lpPoint->y -= origin.y;
+    return TRUE;
+}
+
+// No dialog on this platform: the text goes to the debugger output and the answer is OK.
+int WINAPI MessageBoxA(HWND, LPCSTR lpText, LPCSTR lpCaption, UINT) {
+    long code;
+    if (Enter("MessageBoxA", &code)) return (int)code;
+    Host& host = CurrentHost();
+    host.DebugOutput(lpCaption ? lpCaption : "Error");
+    host.DebugOutput(": ");
+    host.DebugOutput(lpText ? lpText : "");
+    host.DebugOutput("\n");
+    return IDOK;
+}
+
+BOOL WINAPI SetRect(LPRECT lprc, int xLeft, int yTop, int xRight, int yBottom) {
+    long code;
+    if (Enter("SetRect", &code) || !lprc) return FALSE;
+    lprc->left = xLeft;
+    lprc->top = yTop;
+    lprc->right = xRight;
+    lprc->bottom = yBottom;
+    return TRUE;
+}
+
+BOOL WINAPI SetRectEmpty(LPRECT lprc) {
+    long code;
+    if (Enter("SetRectEmpty", &code) || !lprc) return FALSE;
+    *lprc = RECT{0, 0, 0, 0};
+    return TRUE;
+}
+
+BOOL WINAPI CopyRect(LPRECT lprcDst, const RECT* lprcSrc) {
+    long code;
+    if (Enter("CopyRect", &code) || !lprcDst || !lprcSrc) return FALSE;
+    *lprcDst = *lprcSrc;
+    return TRUE;
+}
+
+BOOL WINAPI OffsetRect(LPRECT lprc, int dx, int dy) {
+    long code;
+    if (Enter("OffsetRect", &code) || !lprc) return FALSE;
+    lprc->left += dx;
+    lprc->right += dx;
+    lprc->top += dy;
+    lprc->bottom += dy;
+    return TRUE;
+}
+
+BOOL WINAPI InflateRect(LPRECT lprc, int dx, int dy) {
+    long code;
+    if (Enter("InflateRect", &code) || !lprc) return FALSE;
+    lprc->left -= dx;
+    lprc->right += dx;
+    lprc->top -= dy;
+    lprc->bottom += dy;
+    return TRUE;
+}
+
+BOOL WINAPI IsRectEmpty(const RECT* lprc) {
+    long code;
+    if (Enter("IsRectEmpty", &code)) return (BOOL)code;
+    return !lprc || lprc->right <= lprc->left || lprc->bottom <= lprc->top;
+}
+
+BOOL WINAPI PtInRect(const RECT* lprc, POINT pt) {
+    long code;
+    if (Enter("PtInRect", &code) || !lprc) return FALSE;
+    return pt.x >= lprc->left && pt.x < lprc->right && pt.y >= lprc->top && pt.y < lprc->bottom;
+}
+
+BOOL WINAPI EqualRect(const RECT* lprc1, const RECT* lprc2) {
+    long code;
+    if (Enter("EqualRect", &code) || !lprc1 || !lprc2) return FALSE;
+    return lprc1->left == lprc2->left && lprc1->top == lprc2->top && lprc1->right == lprc2->right &&
+           lprc1->bottom == lprc2->bottom;
+}
+
+// The overlap of two rectangles; an empty result is (0,0,0,0) and FALSE.
+BOOL WINAPI IntersectRect(LPRECT lprcDst, const RECT* lprcSrc1, const RECT* lprcSrc2) {
+    long code;
+    if (Enter("IntersectRect", &code) || !lprcDst) return FALSE;
+    if (!lprcSrc1 || !lprcSrc2) {
+        *lprcDst = RECT{0, 0, 0, 0};
+        return FALSE;
+    }
+    RECT r;
+    r.left = lprcSrc1->left > lprcSrc2->left ? lprcSrc1->left : lprcSrc2->left;
+    r.top = lprcSrc1->top > lprcSrc2->top ? lprcSrc1->top : lprcSrc2->top;
+    r.right = lprcSrc1->right < lprcSrc2->right ? lprcSrc1->right : lprcSrc2->right;
+    r.bottom = lprcSrc1->bottom < lprcSrc2->bottom ? lprcSrc1->bottom : lprcSrc2->bottom;
+    if (r.right <= r.left || r.bottom <= r.top) {
+        *lprcDst = RECT{0, 0, 0, 0};
+        return FALSE;
+    }
+    *lprcDst = r;
+    return TRUE;
+}
+
+// The smallest rectangle holding both; empty inputs are ignored.
+BOOL WINAPI UnionRect(LPRECT lprcDst, const RECT* lprcSrc1, const RECT* lprcSrc2) {
+    long code;
+    if (Enter("UnionRect", &code) || !lprcDst) return FALSE;
+    auto empty = [](const RECT* r) { return !r || r->right <= r->left || r->bottom <= r->top; };
+    bool e1 = empty(lprcSrc1), e2 = empty(lprcSrc2);
+    if (e1 && e2) {
+        *lprcDst = RECT{0, 0, 0, 0};
+        return FALSE;
+    }
+    if (e1)
+        *lprcDst = *lprcSrc2;
+    else if (e2)
+        *lprcDst = *lprcSrc1;
+    else {
+        RECT r;
+        r.left = lprcSrc1->left < lprcSrc2->left ? lprcSrc1->left : lprcSrc2->left;
+        r.top = lprcSrc1->top < lprcSrc2->top ? lprcSrc1->top : lprcSrc2->top;
+        r.right = lprcSrc1->right > lprcSrc2->right ? lprcSrc1->right : lprcSrc2->right;
+        r.bottom = lprcSrc1->bottom > lprcSrc2->bottom ? lprcSrc1->bottom : lprcSrc2->bottom;
+        *lprcDst = r;
+    }
+    return TRUE;
+}
