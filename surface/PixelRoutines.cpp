@@ -72,12 +72,21 @@ inline DWORD Load32(const BYTE* p) {
     return v;
 }
 
-// Stores `count` copies of the 32-bit word `word` from `p` on. Whole blocks of eight words go
-// first through a fixed-size inner loop, which the compiler turns into wide vector stores even
-// when it does not vectorise loops of unknown length.
+// Sixteen copies of `word` from `p` on: a fixed-size loop the compiler turns into wide vector
+// stores, where it would not vectorise a loop of unknown length.
+inline void StoreBlock(BYTE* p, uint32_t word) {
+    for (int k = 0; k < 16; ++k) std::memcpy(p + 4 * k, &word, 4);
+}
+
+// Stores `count` copies of the 32-bit word `word` from `p` on. A run of at least sixteen goes in
+// whole blocks, and its last partial block is stored as the run's final sixteen words, covering
+// some words twice with the same value, instead of word by word.
 inline void StoreWords(BYTE* p, uint32_t word, int count) {
-    for (; count >= 8; count -= 8, p += 32) {
-        for (int k = 0; k < 8; ++k) std::memcpy(p + 4 * k, &word, 4);
+    if (count >= 16) {
+        BYTE* const end = p + 4 * static_cast<std::ptrdiff_t>(count);
+        for (; end - p >= 64; p += 64) StoreBlock(p, word);
+        if (p != end) StoreBlock(end - 64, word);
+        return;
     }
     for (; count > 0; --count, p += 4) std::memcpy(p, &word, 4);
 }

@@ -33,11 +33,11 @@ const Depth kDepths[] = {
 };
 
 const BYTE kGuard = 0xEE;
-const int kWidth = 40;
+const int kWidth = 80;
 const int kHeight = 24;
 const int kPadding = 3;            // bytes at the end of every row
 const int kGuardRows = 2;          // above and below the surface
-const RECT kClip = {3, 2, 37, 21}; // left, top, right, bottom
+const RECT kClip = {3, 2, 77, 21}; // left, top, right, bottom
 
 // A surface of kWidth x kHeight pixels over memory of our own, clipped to kClip, with its
 // routines selected for `d`. `expected` starts as a copy of the memory; the test writes what it
@@ -79,6 +79,7 @@ public:
 
     // Every byte as expected; otherwise says where the first wrong byte lies.
     ::testing::AssertionResult Matches() const {
+        if (memory == expected) return ::testing::AssertionSuccess();
         for (size_t i = 0; i < memory.size(); ++i) {
             if (memory[i] == expected[i]) continue;
             char what[160];
@@ -132,9 +133,9 @@ TEST_F(PixelRoutines, PointsAreClippedToTheClipArea) {
     };
     const Point points[] = {
         {"top-left corner", 3, 2, true},
-        {"bottom-right corner", 36, 20, true},
+        {"bottom-right corner", 76, 20, true},
         {"inside", 10, 10, true},
-        {"on clip right", 37, 10, false},
+        {"on clip right", 77, 10, false},
         {"on clip bottom", 10, 21, false},
         {"left of clip", 2, 10, false},
         {"above clip", 10, 1, false},
@@ -166,22 +167,22 @@ struct LineCase {
     int first, last;
 };
 
-// Clip area columns 3..36, rows 2..20.
+// Clip area columns 3..76, rows 2..20.
 TEST_F(PixelRoutines, HorizontalLinesAreClipped) {
     const LineCase cases[] = {
         {"inside", 5, 20, 4, 5, 20},
         {"reversed ends", 20, 5, 4, 5, 20},
         {"single pixel", 5, 5, 4, 5, 5},
-        {"clipped at both ends", -20, 700, 4, 3, 36},
+        {"clipped at both ends", -20, 700, 4, 3, 76},
         {"ends just before the clip area", -10, 2, 4, 1, 0},
-        {"starts on the clip right", 37, 50, 4, 1, 0},
+        {"starts on the clip right", 77, 90, 4, 1, 0},
         {"ends on the clip left", -10, 3, 4, 3, 3},
-        {"starts on the last column", 50, 36, 4, 36, 36},
+        {"starts on the last column", 90, 76, 4, 76, 76},
         {"top row", 5, 20, 2, 5, 20},
         {"row above", 5, 20, 1, 1, 0},
         {"last row", 5, 20, 20, 5, 20},
         {"row on the clip bottom", 5, 20, 21, 1, 0},
-        {"extremes", INT_MIN, INT_MAX, 7, 3, 36},
+        {"extremes", INT_MIN, INT_MAX, 7, 3, 76},
         {"extreme row", 5, 20, INT_MIN, 1, 0},
     };
     for (const Depth& d : kDepths) {
@@ -208,8 +209,8 @@ TEST_F(PixelRoutines, VerticalLinesAreClipped) {
         {"starts on the last row", 50, 20, 5, 20, 20},
         {"left column", 4, 15, 3, 4, 15},
         {"column left of clip", 4, 15, 2, 1, 0},
-        {"last column", 4, 15, 36, 4, 15},
-        {"column on the clip right", 4, 15, 37, 1, 0},
+        {"last column", 4, 15, 76, 4, 15},
+        {"column on the clip right", 4, 15, 77, 1, 0},
         {"extremes", INT_MAX, INT_MIN, 7, 2, 20},
         {"extreme column", 4, 15, INT_MAX, 1, 0},
     };
@@ -225,9 +226,10 @@ TEST_F(PixelRoutines, VerticalLinesAreClipped) {
     }
 }
 
-// The 8- and 16-bit lines store a few single pixels and then whole 32-bit words at whatever
-// alignment the row gives; every start column and every length up to the full clipped width
-// (and past both clip edges) fills exactly the pixels between the ends.
+// The 8-, 16- and 32-bit lines store a few single pixels, then 32-bit words in blocks with an
+// overlapping last block, at whatever alignment the row gives; every start column and every
+// length up to the full clipped width (and past both clip edges) fills exactly the pixels between
+// the ends.
 TEST_F(PixelRoutines, HorizontalLinesOfEveryLengthAndStart) {
     for (const Depth& d : kDepths) {
         Canvas c(d);
