@@ -1,0 +1,99 @@
+// Frame presentation of TarnScreen: Flip measures the frame rate, optionally writes it into the
+// back buffer, and shows the back buffer (by flipping the chain on a full-screen screen, by a
+// blit into the window's client area on a windowed one); Restore brings lost display surfaces
+// back; WaitForVBlank waits for the vertical blank. Nothing here allocates: Flip runs per frame.
+#include "display/TarnScreen.h"
+
+#include <mmsystem.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// The frame-rate read-out: where it goes in the back buffer and its GDI colour.
+const int FPS_X = 10;
+const int FPS_Y = 20;
+const COLORREF FPS_COLOUR = 0xFFF0;
+// A measuring window closes at the first Flip after more than this many milliseconds.
+const DWORD FPS_WINDOW_MS = 1000;
+
+} // namespace
+
+// The clock difference is taken in unsigned 32-bit arithmetic, so the wrap of the millisecond
+// counter after 2^32 ms still gives the right elapsed time. The call that closes a window adds
+// its time to that window but is counted in the next one.
+void TarnScreen::Flip(int wait, int stretch, int showFrameRate) {
+    DWORD now = timeGetTime();
+    frameTime += now - lastTime;
+    lastTime = now;
+    if (frameTime > FPS_WINDOW_MS) {
+        frameRate = static_cast<int>(static_cast<double>(frameCount) /
+                                     static_cast<double>(frameTime) * 1000.0);
+        frameTime = 0;
+        frameCount = 0;
+    }
+    frameCount++;
+
+    // Only a screen with both buffers has anything to present.
+    if (frontBuffer == nullptr || backBuffer == nullptr || frontBuffer->surface == nullptr) return;
+
+    if (showFrameRate != 0) {
+        char text[32];
+        std::memset(text, 0, sizeof(text));
+        std::snprintf(text, sizeof(text), "FPS = %d", frameRate);
+        if (backBuffer->GetDC() != nullptr) {
+            backBuffer->DrawString(FPS_X, FPS_Y, FPS_COLOUR, text);
+            backBuffer->ReleaseDC();
+        }
+    }
+
+    HRESULT hr;
+    if (fullScreen != 0) {
+        hr = frontBuffer->surface->Flip(nullptr, wait == 1 ? DDFLIP_WAIT : DDFLIP_NOVSYNC);
+    } else {
+        RECT client;
+        GetClientRect(window, &client);
+        POINT origin = {0, 0};
+        ClientToScreen(window, &origin);
+        OffsetRect(&client, origin.x, origin.y);
+        if (wait == 1) WaitForVBlank();
+        if (stretch != 0) {
+            hr = frontBuffer->surface->Blt(&client, backBuffer->surface, nullptr, DDBLT_WAIT,
+                                           nullptr);
+        } else {
+            // Unscaled: the top-left part of the back buffer, no larger than the back buffer
+            // itself, so a client area bigger than the back buffer still shows the frame.
+            LONG w = client.right - client.left;
+            LONG h = client.bottom - client.top;
+            if (w > backBuffer->width) w = backBuffer->width;
+            if (h > backBuffer->height) h = backBuffer->height;
+            RECT source = {0, 0, w, h};
+            RECT target = {client.left, client.top, client.left + w, client.top + h};
+            hr = frontBuffer->surface->Blt(&target, backBuffer->surface, &source, DDBLT_WAIT,
+                                           nullptr);
+        }
+    }
+    // Any other failure just means this frame is not shown.
+    if (hr == DDERR_SURFACELOST) Restore();
+}
+
+// Restoring a chain's primary surface restores the whole chain; a windowed screen's back buffer
+// is a surface of its own and is restored separately.
+HRESULT TarnScreen::Restore() {
+    IDirectDrawSurface7* primary = frontBuffer != nullptr ? frontBuffer->surface : nullptr;
+    if (fullScreen != 0) {
+        if (primary == nullptr || primary->IsLost() != DDERR_SURFACELOST) return DD_OK;
+        return primary->Restore();
+    }
+    HRESULT result = DD_OK;
+    if (primary != nullptr && primary->IsLost() == DDERR_SURFACELOST) result = primary->Restore();
+    IDirectDrawSurface7* back = backBuffer != nullptr ? backBuffer->surface : nullptr;
+    if (back == nullptr || back->IsLost() != DDERR_SURFACELOST) return result;
+    return back->Restore();
+}
+
+HRESULT TarnScreen::WaitForVBlank() {
+    if (device == nullptr) return DDERR_NOTINITIALIZED;
+    return device->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr);
+}

@@ -1,0 +1,165 @@
+// GDI bitmaps to DirectDraw: a bitmap resource or bitmap file loaded into a new surface, a
+// bitmap stretched over a surface through its device context, and a palette made from a
+// bitmap's colour table. Resource data is read only within the resource's size, and a file
+// that ends early gives a failure, never a read past what was there.
+#include "surface/BitmapTransfer.h"
+
+#include <cstring>
+
+namespace {
+
+const DWORD PLACEMENT_CAPS[3] = {DDSCAPS_OFFSCREENPLAIN | DDSCAPS_VIDEOMEMORY,
+                                 DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY,
+                                 DDSCAPS_OFFSCREENPLAIN};
+
+DWORD CapsForPlacement(BYTE placement) {
+    return placement < 2 ? PLACEMENT_CAPS[placement] : PLACEMENT_CAPS[2];
+}
+
+// Entries a colour table holds by its header: none above 8 bits, else biClrUsed or 2^bits,
+// at most 256.
+DWORD ColourCount(const BITMAPINFOHEADER& header) {
+    if (header.biBitCount > 8) return 0;
+    DWORD n = header.biClrUsed != 0 ? header.biClrUsed : (1u << header.biBitCount);
+    return n > 256 ? 256 : n;
+}
+
+// The default palette: 3 bits of red, 3 of green, 2 of blue.
+void FillDefaultPalette(PALETTEENTRY table[256]) {
+    for (int i = 0; i < 256; i++) {
+        table[i].peRed = static_cast<BYTE>(((i >> 5) & 7) * 255 / 7);
+        table[i].peGreen = static_cast<BYTE>(((i >> 2) & 7) * 255 / 7);
+        table[i].peBlue = static_cast<BYTE>((i & 3) * 255 / 3);
+        table[i].peFlags = 0;
+    }
+}
+
+// Takes the colours of a bitmap resource. The header and each entry are read only when they lie
+// wholly inside the resource's `size` bytes.
+void TakeResourceColours(const BYTE* data, DWORD size, PALETTEENTRY table[256]) {
+    if (size < sizeof(BITMAPINFOHEADER)) return;
+    BITMAPINFOHEADER header;
+    std::memcpy(&header, data, sizeof(header));
+    if (header.biSize < sizeof(BITMAPINFOHEADER) || header.biSize > size) return;
+    DWORD n = ColourCount(header);
+    DWORD available = (size - header.biSize) / sizeof(RGBQUAD);
+    if (n > available) n = available;
+    for (DWORD i = 0; i < n; i++) {
+        RGBQUAD quad;
+        std::memcpy(&quad, data + header.biSize + i * sizeof(RGBQUAD), sizeof(quad));
+        table[i].peRed = quad.rgbRed;
+        table[i].peGreen = quad.rgbGreen;
+        table[i].peBlue = quad.rgbBlue;
+        table[i].peFlags = 0;
+    }
+}
+
+bool ReadExactly(HANDLE file, void* buffer, DWORD size) {
+    DWORD read = 0;
+    return ReadFile(file, buffer, size, &read, nullptr) && read == size;
+}
+
+} // namespace
+
+// The executable's resource first, then a file of that name; the bitmap is copied whole onto a
+// new surface of its own size.
+IDirectDrawSurface7* LoadBitmapSurface(IDirectDraw7* dd, const char* name, int* width, int* height,
+                                       BYTE placement) {
+    if (dd == nullptr || name == nullptr) return nullptr;
+    HBITMAP bitmap = static_cast<HBITMAP>(
+        LoadImageA(GetModuleHandleA(nullptr), name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    if (bitmap == nullptr)
+        bitmap = static_cast<HBITMAP>(
+            LoadImageA(nullptr, name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION | LR_LOADFROMFILE));
+    if (bitmap == nullptr) return nullptr;
+
+    BITMAP bm;
+    std::memset(&bm, 0, sizeof(bm));
+    GetObjectA(bitmap, sizeof(bm), &bm);
+
+    DDSURFACEDESC2 desc;
+    std::memset(&desc, 0, sizeof(desc));
+    desc.dwSize = sizeof(desc);
+    desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
+    desc.ddsCaps.dwCaps = CapsForPlacement(placement);
+    desc.dwWidth = static_cast<DWORD>(bm.bmWidth);
+    desc.dwHeight = static_cast<DWORD>(bm.bmHeight);
+    IDirectDrawSurface7* surface = nullptr;
+    if (dd->CreateSurface(&desc, &surface, nullptr) != DD_OK || surface == nullptr) {
+        DeleteObject(bitmap);
+        return nullptr;
+    }
+    CopyBitmapToSurface(surface, bitmap, 0, 0, 0, 0);
+    DeleteObject(bitmap);
+    if (width != nullptr) *width = static_cast<int>(desc.dwWidth);
+    if (height != nullptr) *height = static_cast<int>(desc.dwHeight);
+    return surface;
+}
+
+// The surface is restored first so that it has memory to draw into; GDI does the stretching
+// and the conversion to the surface's pixel format.
+HRESULT CopyBitmapToSurface(IDirectDrawSurface7* surface, HBITMAP bitmap, int x, int y, int dx,
+                            int dy) {
+    if (surface == nullptr || bitmap == nullptr) return E_FAIL;
+    surface->Restore();
+    HDC memoryDC = CreateCompatibleDC(nullptr);
+    if (memoryDC == nullptr) OutputDebugStringA("createcompatible dc failed\n");
+    SelectObject(memoryDC, bitmap);
+    BITMAP bm;
+    std::memset(&bm, 0, sizeof(bm));
+    GetObjectA(bitmap, sizeof(bm), &bm);
+    if (dx == 0) dx = bm.bmWidth;
+    if (dy == 0) dy = bm.bmHeight;
+
+    DDSURFACEDESC2 desc;
+    std::memset(&desc, 0, sizeof(desc));
+    desc.dwSize = sizeof(desc);
+    desc.dwFlags = DDSD_HEIGHT | DDSD_WIDTH;
+    surface->GetSurfaceDesc(&desc);
+
+    HDC dc = nullptr;
+    HRESULT hr = surface->GetDC(&dc);
+    if (SUCCEEDED(hr)) {
+        StretchBlt(dc, 0, 0, static_cast<int>(desc.dwWidth), static_cast<int>(desc.dwHeight),
+                   memoryDC, x, y, dx, dy, SRCCOPY);
+        surface->ReleaseDC(dc);
+    }
+    if (memoryDC != nullptr) DeleteDC(memoryDC);
+    return hr;
+}
+
+// The colour table of a resource (any info header of 40 bytes or more, flags cleared) or of a
+// file (exactly 40 bytes of info header; the 1024 bytes after it are the table, the first n
+// entries turned from blue-green-red into red-green-blue).
+HRESULT LoadPaletteFromBitmap(IDirectDraw7* dd, IDirectDrawPalette** out, const char* name) {
+    if (dd == nullptr || out == nullptr || name == nullptr) return E_INVALIDARG;
+    *out = nullptr;
+    PALETTEENTRY table[256];
+    FillDefaultPalette(table);
+
+    HRSRC resource = FindResourceA(nullptr, name, RT_BITMAP);
+    if (resource != nullptr) {
+        HGLOBAL handle = LoadResource(nullptr, resource);
+        const BYTE* data = static_cast<const BYTE*>(LockResource(handle));
+        if (data == nullptr) return E_FAIL;
+        TakeResourceColours(data, SizeofResource(nullptr, resource), table);
+    } else {
+        HANDLE file = CreateFileA(name, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            BITMAPFILEHEADER fileHeader;
+            BITMAPINFOHEADER header;
+            bool complete = ReadExactly(file, &fileHeader, sizeof(fileHeader)) &&
+                            ReadExactly(file, &header, sizeof(header)) &&
+                            ReadExactly(file, table, sizeof(table));
+            CloseHandle(file);
+            if (!complete) return E_FAIL;
+            DWORD n = header.biSize == sizeof(BITMAPINFOHEADER) ? ColourCount(header) : 0;
+            for (DWORD i = 0; i < n; i++) {
+                BYTE blue = table[i].peRed;
+                table[i].peRed = table[i].peBlue;
+                table[i].peBlue = blue;
+            }
+        }
+    }
+    return dd->CreatePalette(DDPCAPS_8BIT, table, out, nullptr);
+}
