@@ -57,7 +57,8 @@ private:
     static int SDLCALL Watch(void* self, SDL_Event* e);
 
     // Started on first use: Machine() is asked before any window exists.
-    mutable int videoState_ = 0; // 0 not tried, 1 running, -1 failed
+    mutable int videoState_ = 0;     // 0 not tried, 1 running, -1 failed
+    mutable bool offscreen_ = false; // SDL2 draws into memory only: no window system
     mutable int joystickState_ = 0;
     mutable SDL_Joystick* joystick_ = nullptr;
     mutable MachineConfig machine_;
@@ -99,7 +100,9 @@ bool SdlHost::StartVideo() const {
     }
     videoState_ = 1;
     const char* driver = SDL_GetCurrentVideoDriver();
-    if (driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0)) {
+    offscreen_ =
+        driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+    if (offscreen_) {
         std::fprintf(stderr,
                      "tarn: SDL2 is using its \"%s\" video driver: nothing will be seen (no "
                      "display found; is DISPLAY set?)\n",
@@ -203,9 +206,17 @@ bool SdlHost::OpenWindow(const char* title, int width, int height) {
     SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
     SDL_RenderClear(renderer_);
     SDL_RenderPresent(renderer_);
-    // A new top-level window of the program comes to the foreground, as on Windows.
+    // A new top-level window of the program comes to the foreground, as on Windows, where it is
+    // active by the time ShowWindow returns: wait a moment for the window system to agree.
     SDL_RaiseWindow(window_);
     SDL_SetWindowInputFocus(window_);
+    if (!offscreen_) {
+        Uint32 until = SDL_GetTicks() + 1000;
+        while (!HasFocus() && !SDL_TICKS_PASSED(SDL_GetTicks(), until)) {
+            SDL_PumpEvents();
+            SDL_Delay(5);
+        }
+    }
     return true;
 }
 
