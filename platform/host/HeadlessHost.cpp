@@ -155,7 +155,6 @@ public:
     // Script support.
     void RunSteps();
     void WriteReport() const;
-    std::string reportPath;
 
 private:
     struct Scheduled {
@@ -382,6 +381,9 @@ void HeadlessMachine::RunSteps() {
         case ScriptStep::Mouse:
             MoveMouse(step.a, step.b);
             break;
+        case ScriptStep::Fault:
+            InjectFault(step.text.c_str(), 1, step.a, 0);
+            break;
         }
     }
 }
@@ -428,14 +430,15 @@ bool HeadlessMachine::DumpLastFrame(const std::string& bmpPath) const {
 }
 
 void HeadlessMachine::WriteReport() const {
-    if (reportPath.empty()) return;
-    FILE* f = std::fopen(reportPath.c_str(), "w");
+    const char* reportPath = std::getenv("TARN_HEADLESS_REPORT");
+    if (!reportPath || !*reportPath) return;
+    FILE* f = std::fopen(reportPath, "w");
     if (!f) {
-        std::fprintf(stderr, "tarn headless host: cannot write the report to %s\n",
-                     reportPath.c_str());
+        std::fprintf(stderr, "tarn headless host: cannot write the report to %s\n", reportPath);
         return;
     }
-    std::fprintf(f, "frames %d\nlive %d\n%s", frames, LiveObjects(), debugText.c_str());
+    std::fprintf(f, "frames %d\nlive %d\nfullscreen %d\n%s", frames, LiveObjects(),
+                 fullScreen ? 1 : 0, debugText.c_str());
     std::fclose(f);
 }
 
@@ -454,7 +457,6 @@ __attribute__((destructor)) void WriteReportAtExit() {
 Host* CreateHeadlessHost() {
     if (g_machine) return g_machine;
     g_machine = new HeadlessMachine;
-    if (const char* report = std::getenv("TARN_HEADLESS_REPORT")) g_machine->reportPath = report;
     if (const char* script = std::getenv("TARN_HEADLESS_SCRIPT")) {
         g_machine->SetFrameTime(16);
         g_machine->RunScript(script);

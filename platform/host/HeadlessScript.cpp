@@ -119,6 +119,11 @@ bool ParseScript(const std::string& script, std::vector<ScriptStep>* steps, std:
             step.kind = ScriptStep::DiKey;
             a = ScanCodeByName(first);
             good = good && a >= 0 && ParseNumber(second, &b) && (b == 0 || b == 1);
+        } else if (v == "FAULT") {
+            step.kind = ScriptStep::Fault;
+            step.text = first;
+            a = (long)0x80004005L; // E_FAIL unless a code is given
+            good = good && !first.empty() && (second.empty() || ParseNumber(second, &a));
         } else if (v == "MOUSE") {
             step.kind = ScriptStep::Mouse;
             good = good && ParseNumber(first, &a) && ParseNumber(second, &b);
