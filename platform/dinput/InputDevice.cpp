@@ -121,6 +121,19 @@ bool FormatFits(DeviceKind kind, const DIDATAFORMAT* format) {
            std::memcmp(format->rgodf, own.rgodf, own.dwNumObjs * sizeof(DIOBJECTDATAFORMAT)) == 0;
 }
 
+// DirectInput takes every foreground device away when the window loses the foreground. The
+// stand-in sees the foreground only when it is called, so it counts the losses it has seen; a
+// device acquired before the latest loss was taken away, even if the foreground is back.
+unsigned foregroundLosses = 0;
+bool lastForeground = true;
+
+unsigned ForegroundEpoch() {
+    bool now = CurrentHost().HasFocus();
+    if (lastForeground && !now) ++foregroundLosses;
+    lastForeground = now;
+    return foregroundLosses;
+}
+
 } // namespace
 
 InputDevice::InputDevice(DeviceKind kind, IDirectInputA* parent) : kind(kind), parent(parent) {
@@ -358,8 +371,8 @@ HRESULT STDMETHODCALLTYPE InputDevice::Acquire() {
     if (format == nullptr) return DIERR_INVALIDPARAM;
     Host& host = CurrentHost();
     bool foreground = (cooperativeLevel & DISCL_FOREGROUND) != 0;
-    // A foreground device loses its acquisition with the foreground, noticed or not.
-    if (acquired && foreground && !host.HasFocus()) acquired = false;
+    unsigned epoch = ForegroundEpoch();
+    if (acquired && foreground && epoch != acquiredEpoch) acquired = false;
     if (acquired) return DI_NOEFFECT;
     if (foreground && !host.HasFocus()) return DIERR_OTHERAPPHASPRIO;
     if (kind == DeviceKind::Joystick && !host.JoystickAttached()) return DIERR_INPUTLOST;
@@ -369,6 +382,7 @@ HRESULT STDMETHODCALLTYPE InputDevice::Acquire() {
         host.ReadMouse(&discard);
     }
     acquired = true;
+    acquiredEpoch = epoch;
     return DI_OK;
 }
 
@@ -384,7 +398,8 @@ HRESULT STDMETHODCALLTYPE InputDevice::Unacquire() {
 // and reports the loss once.
 HRESULT InputDevice::CheckReadable() {
     if (!acquired) return DIERR_NOTACQUIRED;
-    if ((cooperativeLevel & DISCL_FOREGROUND) && !CurrentHost().HasFocus()) {
+    unsigned epoch = ForegroundEpoch();
+    if ((cooperativeLevel & DISCL_FOREGROUND) && epoch != acquiredEpoch) {
         acquired = false;
         return DIERR_INPUTLOST;
     }

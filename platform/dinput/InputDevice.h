@@ -90,6 +90,7 @@ private:
     const DIDATAFORMAT* format = nullptr;
     DWORD cooperativeLevel = DISCL_NONEXCLUSIVE | DISCL_BACKGROUND;
     bool acquired = false;
+    unsigned acquiredEpoch = 0; // foreground losses seen when the device was acquired
     DWORD bufferSize = 0;
     DWORD axisMode = DIPROPAXISMODE_REL; // mouse: relative by default, joystick: absolute
     LONG mouseAbsolute[3] = {};          // accumulated mouse axes in absolute mode
