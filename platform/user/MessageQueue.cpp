@@ -173,12 +173,10 @@ bool PostToQueue(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 
 void DropQueuedMessages(HWND hwnd) {
     Queue& q = Q();
-    for (int i = 0; i < q.count;) {
-        if (At(i).hwnd == hwnd)
-            RemoveAt(i);
-        else
-            ++i;
-    }
+    int kept = 0;
+    for (int i = 0; i < q.count; ++i)
+        if (At(i).hwnd != hwnd) At(kept++) = At(i);
+    q.count = kept;
 }
 
 void ResetMessageQueue() {
