@@ -1,0 +1,181 @@
+// Moving pixels between surfaces: Blt (copy with nearest-neighbour scaling, or a colour fill),
+// BltFast (an opaque or source-keyed copy to a position) and Flip (the chain's buffers swap
+// their memory and the new front buffer is presented). Rectangles are checked once at the entry,
+// strictly, as DirectDraw does without a clipper; nothing here allocates.
+#include "ddraw/DirectDrawObjects.h"
+
+#include "host/Host.h"
+#include "internal/StandIn.h"
+
+#include <cstring>
+#include <utility>
+
+#define TARN_ENTER(name)                                                                           \
+    do {                                                                                           \
+        long enterCode;                                                                            \
+        if (::tarn::platform::Enter(name, &enterCode)) return (HRESULT)enterCode;                  \
+    } while (0)
+
+namespace tarn::platform {
+namespace {
+
+uint32_t LoadPixel(const uint8_t* p, int bytes) {
+    switch (bytes) {
+    case 1:
+        return p[0];
+    case 2:
+        return (uint32_t)p[0] | (uint32_t)p[1] << 8;
+    case 3:
+        return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16;
+    default:
+        return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
+    }
+}
+
+void StorePixel(uint8_t* p, int bytes, uint32_t v) {
+    for (int i = 0; i < bytes; ++i) p[i] = (uint8_t)(v >> (8 * i));
+}
+
+// One row of a source-keyed copy: pixels whose value lies in [low, high] are skipped.
+void CopyRowKeyed(uint8_t* dst, const uint8_t* src, int count, int bytes, const DDCOLORKEY& key) {
+    for (int i = 0; i < count; ++i) {
+        uint32_t v = LoadPixel(src + i * bytes, bytes);
+        if (v < key.dwColorSpaceLowValue || v > key.dwColorSpaceHighValue)
+            std::memcpy(dst + i * bytes, src + i * bytes, (size_t)bytes);
+    }
+}
+
+} // namespace
+
+HRESULT DirectDrawSurface::BlitChecks(DirectDrawSurface* src) {
+    if (lost || src->lost) return DDERR_SURFACELOST;
+    if (Busy() || src->Busy()) return DDERR_SURFACEBUSY;
+    if (!(format == src->format)) return DDERR_INVALIDPIXELFORMAT;
+    return DD_OK;
+}
+
+// Copies src's rectangle `s` to this surface's rectangle `d`, scaling by nearest neighbour
+// (the source pixel under each destination pixel's centre) when the sizes differ.
+static void CopyRect(uint8_t* dstBase, long dstPitch, const RECT& d, const uint8_t* srcBase,
+                     long srcPitch, const RECT& s, int bytes, const DDCOLORKEY* key) {
+    int dw = d.right - d.left, dh = d.bottom - d.top;
+    int sw = s.right - s.left, sh = s.bottom - s.top;
+    if (dw == sw && dh == sh) {
+        // Rows in the order that is safe when source and destination overlap.
+        bool upward = dstBase == srcBase && d.top > s.top;
+        for (int i = 0; i < dh; ++i) {
+            int row = upward ? dh - 1 - i : i;
+            uint8_t* out = dstBase + (long)(d.top + row) * dstPitch + (long)d.left * bytes;
+            const uint8_t* in = srcBase + (long)(s.top + row) * srcPitch + (long)s.left * bytes;
+            if (key)
+                CopyRowKeyed(out, in, dw, bytes, *key);
+            else
+                std::memmove(out, in, (size_t)dw * bytes);
+        }
+        return;
+    }
+    for (int y = 0; y < dh; ++y) {
+        int sy = s.top + (int)(((int64_t)(2 * y + 1) * sh) / (2 * (int64_t)dh));
+        uint8_t* out = dstBase + (long)(d.top + y) * dstPitch + (long)d.left * bytes;
+        const uint8_t* in = srcBase + (long)sy * srcPitch;
+        for (int x = 0; x < dw; ++x) {
+            int sx = s.left + (int)(((int64_t)(2 * x + 1) * sw) / (2 * (int64_t)dw));
+            const uint8_t* p = in + (long)sx * bytes;
+            if (key) {
+                uint32_t v = LoadPixel(p, bytes);
+                if (v >= key->dwColorSpaceLowValue && v <= key->dwColorSpaceHighValue) continue;
+            }
+            std::memcpy(out + (long)x * bytes, p, (size_t)bytes);
+        }
+    }
+}
+
+HRESULT DirectDrawSurface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE7 srcSurface, LPRECT srcRect,
+                               DWORD flags, LPDDBLTFX fx) {
+    TARN_ENTER("IDirectDrawSurface7::Blt");
+    const DWORD supported =
+        DDBLT_WAIT | DDBLT_DONOTWAIT | DDBLT_ASYNC | DDBLT_COLORFILL | DDBLT_KEYSRC;
+    if (flags & ~supported) return DDERR_UNSUPPORTED;
+    const int bytes = format.bits / 8;
+    RECT d = destRect ? *destRect : RECT{0, 0, width, height};
+
+    if (flags & DDBLT_COLORFILL) {
+        if (!fx || fx->dwSize != sizeof(DDBLTFX)) return DDERR_INVALIDPARAMS;
+        if (lost) return DDERR_SURFACELOST;
+        if (Busy()) return DDERR_SURFACEBUSY;
+        if (!RectInside(d)) return DDERR_INVALIDRECT;
+        uint32_t value = fx->dwFillColor;
+        for (long y = d.top; y < d.bottom; ++y) {
+            uint8_t* row = memory.data() + y * pitch + (long)d.left * bytes;
+            if (bytes == 1) {
+                std::memset(row, (int)(value & 0xFF), (size_t)(d.right - d.left));
+            } else {
+                for (long x = 0; x < d.right - d.left; ++x)
+                    StorePixel(row + x * bytes, bytes, value);
+            }
+        }
+        if (IsPrimary() && chain.size() < 2) Present();
+        return DD_OK;
+    }
+
+    DirectDrawSurface* src = From(srcSurface);
+    if (!src) return DDERR_INVALIDPARAMS;
+    if (HRESULT hr = BlitChecks(src); FAILED(hr)) return hr;
+    if ((flags & DDBLT_KEYSRC) && !src->hasSrcKey) return DDERR_NOCOLORKEY;
+    RECT s = srcRect ? *srcRect : RECT{0, 0, src->width, src->height};
+    if (!RectInside(d) || !src->RectInside(s)) return DDERR_INVALIDRECT;
+    CopyRect(memory.data(), pitch, d, src->memory.data(), src->pitch, s, bytes,
+             (flags & DDBLT_KEYSRC) ? &src->srcKey : nullptr);
+    if (IsPrimary() && chain.size() < 2) Present();
+    return DD_OK;
+}
+
+HRESULT DirectDrawSurface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE7 srcSurface,
+                                   LPRECT srcRect, DWORD trans) {
+    TARN_ENTER("IDirectDrawSurface7::BltFast");
+    if (trans & ~(DWORD)(DDBLTFAST_SRCCOLORKEY | DDBLTFAST_DESTCOLORKEY | DDBLTFAST_WAIT |
+                         DDBLTFAST_DONOTWAIT))
+        return DDERR_INVALIDPARAMS;
+    if (trans & DDBLTFAST_DESTCOLORKEY) return DDERR_UNSUPPORTED;
+    DirectDrawSurface* src = From(srcSurface);
+    if (!src) return DDERR_INVALIDPARAMS;
+    if (HRESULT hr = BlitChecks(src); FAILED(hr)) return hr;
+    if ((trans & DDBLTFAST_SRCCOLORKEY) && !src->hasSrcKey) return DDERR_NOCOLORKEY;
+    RECT s = srcRect ? *srcRect : RECT{0, 0, src->width, src->height};
+    if (!src->RectInside(s)) return DDERR_INVALIDRECT;
+    // The position is unsigned: a negative one arrives as a huge value and lies outside.
+    if (x > (DWORD)width || y > (DWORD)height) return DDERR_INVALIDRECT;
+    RECT d{(LONG)x, (LONG)y, (LONG)x + (s.right - s.left), (LONG)y + (s.bottom - s.top)};
+    if (!RectInside(d)) return DDERR_INVALIDRECT;
+    CopyRect(memory.data(), pitch, d, src->memory.data(), src->pitch, s, format.bits / 8,
+             (trans & DDBLTFAST_SRCCOLORKEY) ? &src->srcKey : nullptr);
+    if (IsPrimary() && chain.size() < 2) Present();
+    return DD_OK;
+}
+
+// The buffers of the chain pass their memory on: the first back buffer's becomes visible, the
+// old front buffer's goes to the last back buffer. The surface objects stay in their places.
+HRESULT DirectDrawSurface::Flip(LPDIRECTDRAWSURFACE7 target, DWORD flags) {
+    TARN_ENTER("IDirectDrawSurface7::Flip");
+    if (!IsPrimary() || chain.size() < 2) return DDERR_NOTFLIPPABLE;
+    for (DirectDrawSurface* s : chain)
+        if (s->lost) return DDERR_SURFACELOST;
+    for (DirectDrawSurface* s : chain)
+        if (s->Busy()) return DDERR_SURFACEBUSY;
+    DirectDrawSurface* to = nullptr;
+    if (target) {
+        to = From(target);
+        if (!to || to == this || to->primary != this) return DDERR_INVALIDPARAMS;
+    }
+    if (flags & DDFLIP_WAIT) CurrentHost().WaitVerticalBlank();
+    if (to) {
+        std::swap(memory, to->memory);
+    } else {
+        for (size_t i = 0; i + 1 < chain.size(); ++i)
+            std::swap(chain[i]->memory, chain[i + 1]->memory);
+    }
+    Present();
+    return DD_OK;
+}
+
+} // namespace tarn::platform

@@ -1,0 +1,118 @@
+// Text output: TextOutA draws in the one font every DC has, DejaVu Sans at 16 pixels through
+// FreeType. Glyphs are rendered once and kept (so the frame-rate overlay allocates nothing per
+// frame); their anti-aliased coverage is thresholded at one half so the text keeps the solid
+// colour asked for, which matters on 8-bit and 16-bit surfaces. The top-left corner of the
+// text cell is at (x, y); in OPAQUE mode the cell is filled with the background colour first,
+// in TRANSPARENT mode the background is left as it was. Bytes are taken as Latin-1.
+#include "gdi/GdiObjects.h"
+
+#include "internal/StandIn.h"
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+#include <vector>
+
+#ifndef TARN_DEFAULT_FONT
+#define TARN_DEFAULT_FONT "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
+#endif
+
+namespace tarn::platform {
+namespace {
+
+constexpr int kFontPixels = 16;
+
+struct Glyph {
+    bool ready = false;
+    int left = 0, top = 0, width = 0, rows = 0, advance = 0;
+    std::vector<uint8_t> mask; // width x rows, 1 where the glyph is drawn
+};
+
+struct Font {
+    bool tried = false, ok = false;
+    FT_Library library = nullptr;
+    FT_Face face = nullptr;
+    int ascender = 0, lineHeight = 0;
+    Glyph glyphs[256];
+};
+
+Font& TheFont() {
+    static Font* font = new Font; // lives for the process
+    Font& f = *font;
+    if (!f.tried) {
+        f.tried = true;
+        if (FT_Init_FreeType(&f.library) == 0 &&
+            FT_New_Face(f.library, TARN_DEFAULT_FONT, 0, &f.face) == 0 &&
+            FT_Set_Pixel_Sizes(f.face, 0, kFontPixels) == 0) {
+            f.ascender = (int)((f.face->size->metrics.ascender + 63) >> 6);
+            f.lineHeight = (int)((f.face->size->metrics.height + 63) >> 6);
+            f.ok = true;
+        }
+    }
+    return f;
+}
+
+const Glyph& GlyphOf(Font& font, uint8_t code) {
+    Glyph& g = font.glyphs[code];
+    if (g.ready) return g;
+    g.ready = true;
+    if (FT_Load_Char(font.face, code, FT_LOAD_RENDER) != 0) return g;
+    FT_GlyphSlot slot = font.face->glyph;
+    const FT_Bitmap& bm = slot->bitmap;
+    g.left = slot->bitmap_left;
+    g.top = slot->bitmap_top;
+    g.advance = (int)(slot->advance.x >> 6);
+    if (bm.pixel_mode != FT_PIXEL_MODE_GRAY) return g;
+    g.width = (int)bm.width;
+    g.rows = (int)bm.rows;
+    g.mask.assign((size_t)g.width * (size_t)g.rows, 0);
+    for (int y = 0; y < g.rows; ++y)
+        for (int x = 0; x < g.width; ++x)
+            g.mask[(size_t)y * g.width + x] = bm.buffer[y * bm.pitch + x] >= 128 ? 1 : 0;
+    return g;
+}
+
+inline void PutPixel(const PixelTarget& t, int x, int y, uint32_t value, int bytes) {
+    if (x < 0 || y < 0 || x >= t.width || y >= t.height) return;
+    uint8_t* p = t.pixels + (long)y * t.pitch + (long)x * bytes;
+    for (int i = 0; i < bytes; ++i) p[i] = (uint8_t)(value >> (8 * i));
+}
+
+} // namespace
+} // namespace tarn::platform
+
+using namespace tarn::platform;
+
+BOOL WINAPI TextOutA(HDC hdc, int x, int y, LPCSTR lpString, int c) {
+    long code;
+    if (Enter("TextOutA", &code)) return (BOOL)code;
+    DeviceContext* dc = FindDC(hdc);
+    if (!dc || c < 0 || (c > 0 && !lpString)) return FALSE;
+    PixelTarget target;
+    if (!TargetOf(dc, &target)) return FALSE;
+    if (c == 0) return TRUE;
+    Font& font = TheFont();
+    if (!font.ok) return FALSE;
+    const int bytes = target.bits / 8;
+
+    if (dc->bkMode == OPAQUE) {
+        int width = 0;
+        for (int i = 0; i < c; ++i) width += GlyphOf(font, (uint8_t)lpString[i]).advance;
+        uint32_t background = EncodeColour(target, dc->bkColour);
+        for (int row = 0; row < font.lineHeight; ++row)
+            for (int col = 0; col < width; ++col)
+                PutPixel(target, x + col, y + row, background, bytes);
+    }
+    uint32_t ink = EncodeColour(target, dc->textColour);
+    int pen = x;
+    const int baseline = y + font.ascender;
+    for (int i = 0; i < c; ++i) {
+        const Glyph& g = GlyphOf(font, (uint8_t)lpString[i]);
+        for (int gy = 0; gy < g.rows; ++gy)
+            for (int gx = 0; gx < g.width; ++gx)
+                if (g.mask[(size_t)gy * g.width + gx])
+                    PutPixel(target, pen + g.left + gx, baseline - g.top + gy, ink, bytes);
+        pen += g.advance;
+    }
+    return TRUE;
+}
