@@ -77,7 +77,7 @@ bool ButtonDown(BYTE value) {
     return (value & 0x80) != 0;
 }
 
-// Unacquires and releases one device interface and empties the field holding it.
+// Releases one interface and empties the field holding it.
 template <typename Device> void ReleaseDevice(Device*& device) {
     if (device == nullptr) return;
     device->Release();

@@ -9,6 +9,12 @@ namespace tarn::platform {
 
 enum class DeviceKind { Keyboard, Mouse, Joystick };
 
+const DWORD KEYBOARD_KEYS = 255; // scan codes 1 .. 255
+const DWORD MOUSE_OBJECTS = 7;   // X, Y, wheel, four buttons
+const DWORD JOYSTICK_AXES = 2;   // X, Y
+const DWORD JOYSTICK_BUTTONS = 32;
+const DWORD SCALE_MAX = 10000; // dead zone and saturation: ten-thousandths of the half range
+
 // The instance and product GUIDs of the host's joystick, as EnumDevices reports it.
 extern const GUID joystickInstanceGuid;
 extern const GUID joystickProductGuid;
