@@ -53,6 +53,9 @@ private:
     bool Translate(const SDL_Event& e, HostEvent* out);
     void FocusChanged(bool focused);
     void Pace();
+    uint64_t Period();
+    bool Due();
+    void Show();
     bool MakeTexture(int width, int height, uint32_t format);
     static int SDLCALL Watch(void* self, SDL_Event* e);
 
@@ -82,7 +85,9 @@ private:
     int wheel_ = 0; // gathered by the event watch, so no wheel motion is missed between reads
 
     uint64_t lastBeat_ = 0; // performance-counter time of the last paced frame
+    uint64_t period_ = 0;   // performance-counter ticks between frames
     bool pacedThisFrame_ = false;
+    bool showPending_ = false; // the texture holds a picture not shown yet
 };
 
 bool SdlHost::StartVideo() const {
@@ -232,6 +237,8 @@ void SdlHost::CloseWindow() {
     fullScreen_ = false;
     logicalWidth_ = logicalHeight_ = 0;
     hasPending_ = false;
+    showPending_ = false;
+    period_ = 0;
 }
 
 void SdlHost::SetFullScreen(bool on, int width, int height, int /*bits*/) {
@@ -297,29 +304,54 @@ void SdlHost::Present(const FrameView& frame) {
         logicalWidth_ = frame.width;
         logicalHeight_ = frame.height;
     }
-    if (!pacedThisFrame_) Pace();
-    pacedThisFrame_ = false;
+    // A flip was paced by its vertical-blank wait and is shown at once. Anything else drawn
+    // onto a primary without a chain is shown at most once a refresh; the latest such picture
+    // waits in the texture for the next PollEvent or WaitEvent.
+    if (pacedThisFrame_) {
+        pacedThisFrame_ = false;
+        Show();
+    } else if (Due()) {
+        lastBeat_ = SDL_GetPerformanceCounter();
+        Show();
+    } else {
+        showPending_ = true;
+    }
+}
+
+void SdlHost::Show() {
+    showPending_ = false;
+    if (!renderer_ || !texture_) return;
     SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
     SDL_RenderClear(renderer_);
     SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
     SDL_RenderPresent(renderer_);
 }
 
+// One millisecond short of the display's refresh period, so pacing never makes a vsync'd
+// present miss its blank.
+uint64_t SdlHost::Period() {
+    if (period_ == 0) {
+        uint64_t freq = SDL_GetPerformanceFrequency();
+        int refresh = 60;
+        SDL_DisplayMode mode{};
+        if (window_ && SDL_GetWindowDisplayMode(window_, &mode) == 0 && mode.refresh_rate > 0)
+            refresh = mode.refresh_rate;
+        period_ = freq / uint64_t(refresh) - freq / 1000;
+    }
+    return period_;
+}
+
+bool SdlHost::Due() {
+    return lastBeat_ == 0 || SDL_GetPerformanceCounter() >= lastBeat_ + Period();
+}
+
 // Keeps frames at most one display refresh apart. With working vsync the present itself waits
 // for the vertical blank and this adds nothing; without it (Xvfb, some drivers) it keeps the
 // frame loop from running flat out.
 void SdlHost::Pace() {
-    uint64_t freq = SDL_GetPerformanceFrequency();
-    int refresh = 60;
-    SDL_DisplayMode mode{};
-    if (window_ && SDL_GetWindowDisplayMode(window_, &mode) == 0 && mode.refresh_rate > 0)
-        refresh = mode.refresh_rate;
-    // One millisecond short of the refresh period, so pacing never makes a vsync'd present
-    // miss its blank.
-    uint64_t period = freq / uint64_t(refresh) - freq / 1000;
     uint64_t now = SDL_GetPerformanceCounter();
-    if (lastBeat_ != 0 && now < lastBeat_ + period) {
-        uint64_t waitMs = (lastBeat_ + period - now) * 1000 / freq;
+    if (lastBeat_ != 0 && now < lastBeat_ + Period()) {
+        uint64_t waitMs = (lastBeat_ + Period() - now) * 1000 / SDL_GetPerformanceFrequency();
         if (waitMs > 0) SDL_Delay(Uint32(waitMs));
         now = SDL_GetPerformanceCounter();
     }
@@ -394,6 +426,10 @@ bool SdlHost::PollEvent(HostEvent* event) {
         return true;
     }
     if (videoState_ <= 0) return false;
+    if (showPending_ && Due()) {
+        lastBeat_ = SDL_GetPerformanceCounter();
+        Show();
+    }
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
         if (Translate(e, event)) return true;
@@ -405,6 +441,7 @@ bool SdlHost::PollEvent(HostEvent* event) {
 // kept for the next PollEvent.
 void SdlHost::WaitEvent() {
     if (hasPending_ || !StartVideo()) return;
+    if (showPending_) Show();
     SDL_Event e;
     while (SDL_WaitEvent(&e)) {
         if (Translate(e, &pending_)) {
