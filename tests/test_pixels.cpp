@@ -8,13 +8,14 @@
 // untouched. A test writes what it expects into a copy of the memory and compares every byte, so
 // a stray write anywhere (guard band, row padding, outside the clip area) fails. One test draws
 // through a real locked surface of the headless host at every depth.
-#include "HeadlessTest.h"
+#include "support/HeadlessTest.h"
 
 #include "surface/TarnSurface.h"
 
 #include <ddraw.h>
 
 #include <climits>
+#include <cstring>
 #include <cstdio>
 #include <iterator>
 #include <string>
@@ -343,6 +344,85 @@ TEST_F(PixelRoutines, StrayCallsTouchNothing) {
         EXPECT_EQ(0, (c.surface.*c.surface.horzLine)(0, 100, 10, d.colour));
         EXPECT_TRUE(c.Matches());
     }
+}
+
+// The pixel format of a depth code, as a program asks DirectDraw for it.
+DDPIXELFORMAT FormatOf(int depth) {
+    DDPIXELFORMAT pf = {};
+    pf.dwSize = sizeof pf;
+    pf.dwFlags = DDPF_RGB | (depth == 8 ? DDPF_PALETTEINDEXED8 : 0);
+    pf.dwRGBBitCount = depth == 15 ? 16 : depth;
+    if (depth == 15) pf.dwRBitMask = 0x7C00, pf.dwGBitMask = 0x03E0, pf.dwBBitMask = 0x001F;
+    if (depth == 16) pf.dwRBitMask = 0xF800, pf.dwGBitMask = 0x07E0, pf.dwBBitMask = 0x001F;
+    if (depth >= 24) pf.dwRBitMask = 0xFF0000, pf.dwGBitMask = 0x00FF00, pf.dwBBitMask = 0x0000FF;
+    return pf;
+}
+
+// Through a real surface of each depth from the DirectDraw stand-in, on a machine that pads its
+// rows: the layout is read from the surface, Lock supplies the address and the pitch, and every
+// pixel reads back as drawn while the row padding stays untouched.
+TEST_F(PixelRoutines, DrawOnLockedSurfacesOfEveryDepth) {
+    host->Config().pitchPadding = 3;
+    IDirectDraw* first = nullptr;
+    IDirectDraw7* dd = nullptr;
+    ASSERT_EQ(DD_OK, DirectDrawCreate(nullptr, &first, nullptr));
+    ASSERT_EQ(DD_OK, first->QueryInterface(IID_IDirectDraw7, reinterpret_cast<void**>(&dd)));
+    first->Release();
+    ASSERT_EQ(DD_OK, dd->SetCooperativeLevel(nullptr, DDSCL_NORMAL));
+
+    const int w = 37, h = 9;
+    for (const Depth& d : kDepths) {
+        SCOPED_TRACE(Named(d, "locked surface"));
+        DDSURFACEDESC2 desc = {};
+        desc.dwSize = sizeof desc;
+        desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
+        desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
+        desc.dwWidth = w;
+        desc.dwHeight = h;
+        desc.ddpfPixelFormat = FormatOf(d.depth);
+        TarnSurface s;
+        ASSERT_EQ(DD_OK, dd->CreateSurface(&desc, &s.surface, nullptr));
+        s.width = w;
+        s.height = h;
+        const RECT whole = {0, 0, w, h};
+        s.SetClipArea(&whole);
+        ASSERT_TRUE(QueryPixelLayout(s.surface, &s.pixelLayout));
+        s.SelectPixelRoutines();
+        ASSERT_EQ(d.depth, s.pixelLayout.depth);
+        ASSERT_EQ(1, s.Lock());
+        const int rowBytes = w * d.bytes;
+        ASSERT_GT(s.surfaceDesc.lPitch, rowBytes); // a routine stepping by width would fail
+        BYTE* base = static_cast<BYTE*>(s.surfaceDesc.lpSurface);
+        for (int y = 0; y < h; ++y)
+            std::memset(base + y * s.surfaceDesc.lPitch, kGuard, s.surfaceDesc.lPitch);
+
+        // Each row its own colour, then a column, a plotted and a blended pixel across them.
+        const DWORD mask = d.depth == 15  ? 0x7FFF
+                           : d.bytes == 4 ? 0xFFFFFF
+                                          : (1u << (8 * d.bytes)) - 1;
+        auto rowColour = [&](int y) { return (d.colour + 0x10203u * y) & mask; };
+        std::vector<DWORD> model(w * h);
+        for (int y = 0; y < h; ++y) {
+            (s.*s.horzLine)(w - 1, 0, y, rowColour(y));
+            for (int x = 0; x < w; ++x) model[y * w + x] = rowColour(y);
+        }
+        (s.*s.vertLine)(0, h - 1, 5, d.colour);
+        for (int y = 0; y < h; ++y) model[y * w + 5] = d.colour;
+        (s.*s.plotPixel)(w - 1, h - 1, d.colour);
+        model[(h - 1) * w + w - 1] = d.colour;
+        (s.*s.blendPixel)(12, 4, d.colour, 256);
+        model[4 * w + 12] = d.colour;
+
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x)
+                ASSERT_EQ(model[y * w + x], (s.*s.readPixel)(x, y)) << "at " << x << "," << y;
+            for (int i = rowBytes; i < s.surfaceDesc.lPitch; ++i)
+                ASSERT_EQ(kGuard, base[y * s.surfaceDesc.lPitch + i]) << "padding of row " << y;
+        }
+        EXPECT_EQ(0, s.Unlock());
+    }
+    dd->Release();
+    EXPECT_EQ(0, tarn::platform::LiveObjects());
 }
 
 } // namespace
