@@ -628,8 +628,8 @@ TEST_F(InputTest, RecreatingAndDestroyingLeakNothing) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// The key tables, checked against the key table of the system's description, written out here
-// row by row with plain numbers (scan codes in hex).
+// The key tables, checked entry by entry against the key table written out here a second time,
+// row by row with plain numbers (scan codes in hex) rather than the library's rows and DIK names.
 
 struct ExpectedKey {
     int code;
