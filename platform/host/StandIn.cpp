@@ -2,6 +2,12 @@
 // (the Nth call of an operation, or random calls, fail with a given code) and the count of live
 // stand-in objects by kind.
 //
+// How an entry point turns an injected code into its result: a call whose result is a status or
+// a value (an HRESULT, an MMRESULT, MulDiv, timeGetTime, GetSystemMetrics) returns the code; a
+// call whose failure is one fixed value (FALSE, NULL, INVALID_HANDLE_VALUE, INVALID_FILE_SIZE,
+// -1 from GetMessageA) returns that value and leaves the code as the thread's last error.
+// GetSystemInfo, which has no result, reports the code as the processor type.
+//
 // Enter() runs on every stand-in call, frame paths included, so the tables are fixed-size and
 // open-addressed by the operation's name: nothing is allocated after start-up. Everything runs
 // on the program's one thread.

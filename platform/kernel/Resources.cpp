@@ -150,8 +150,8 @@ LPVOID WINAPI LockResource(HGLOBAL hResData) {
 DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo) {
     long code;
     if (Enter("SizeofResource", &code)) {
-        SetLastErrorNow(ERROR_INVALID_HANDLE);
-        return (DWORD)code;
+        SetLastErrorNow((DWORD)code);
+        return 0;
     }
     Resource* r = FindByInfo(hResInfo);
     if (!r || (hModule && hModule != ProgramModule())) {
