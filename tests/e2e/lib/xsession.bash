@@ -88,14 +88,20 @@ check_sdl_video() {
     fi
 }
 
-# Waits for a window with exactly this name; prints its id.
+# Waits up to 20 s for a visible window with exactly this name while program $2 runs; prints
+# the window's id.
 wait_window() {
-    local name=$1 pid=$2 id
-    id=$(timeout 20 xdotool search --sync --onlyvisible --name "^$name\$" 2>/dev/null | head -1)
-    if [ -z "$id" ]; then
-        alive "$pid" || echo "the program ended early" >&2
-        fail "no window \"$name\" appeared within 20 s"
-    fi
+    local name=$1 pid=$2 id="" deadline=$((SECONDS + 20))
+    while [ -z "$id" ]; do
+        id=$(xdotool search --onlyvisible --name "^$name\$" 2>/dev/null | head -1) || true
+        [ -n "$id" ] && break
+        if ! alive "$pid" || [ $SECONDS -ge $deadline ]; then
+            alive "$pid" || echo "the program ended early" >&2
+            cat "$E2E_WORK"/*.err >&2 2>/dev/null || true
+            fail "no window \"$name\" appeared"
+        fi
+        sleep 0.2
+    done
     echo "$id"
 }
 
