@@ -1,0 +1,476 @@
+// TarnSurface on the headless host: clipping of copies (one table), real copies landing where
+// the clipping says, a lost picture restored and reloaded from its file, Lock/Unlock and
+// GetDC/ReleaseDC nesting reaching the stand-in once, the bound on retrying a lost surface,
+// every Create result code, serial numbers and the surface list, and the pixel layout.
+#include "display/TarnScreen.h"
+#include "surface/TarnSurface.h"
+
+#include "support/HeadlessTest.h"
+#include "internal/Display.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace tarn::platform {
+// The resource table the build fills for an executable's embedded bitmaps.
+bool RegisterBitmapResource(const char* name, const unsigned char* file, std::size_t size);
+} // namespace tarn::platform
+
+namespace {
+
+using tarn::platform::CallCount;
+using tarn::platform::InjectFault;
+using tarn::platform::LiveObjects;
+using tarn::platform::ResetCallCounts;
+
+// A 24-bit bottom-up BMP file whose pixel (x, y) has the colour pixel(x, y) (0x00RRGGBB).
+template <class F> std::vector<unsigned char> BmpBytes(int w, int h, F pixel) {
+    int row = (w * 3 + 3) & ~3;
+    std::vector<unsigned char> data(54 + row * h, 0);
+    auto put32 = [&](int at, unsigned v) {
+        for (int i = 0; i < 4; i++) data[at + i] = static_cast<unsigned char>(v >> (8 * i));
+    };
+    data[0] = 'B';
+    data[1] = 'M';
+    put32(2, static_cast<unsigned>(data.size()));
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, w);
+    put32(22, h);
+    data[26] = 1;
+    data[28] = 24;
+    for (int y = 0; y < h; y++) {
+        for (int x = 0; x < w; x++) {
+            unsigned c = pixel(x, y);
+            unsigned char* p = &data[54 + (h - 1 - y) * row + x * 3];
+            p[0] = static_cast<unsigned char>(c);
+            p[1] = static_cast<unsigned char>(c >> 8);
+            p[2] = static_cast<unsigned char>(c >> 16);
+        }
+    }
+    return data;
+}
+
+template <class F> std::string WriteBmp(const std::string& name, int w, int h, F pixel) {
+    std::string path = testing::TempDir() + name;
+    std::vector<unsigned char> data = BmpBytes(w, h, pixel);
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr) return path;
+    std::fwrite(data.data(), 1, data.size(), f);
+    std::fclose(f);
+    return path;
+}
+
+// Colour of the test picture: red and green ramps, blue by quadrant.
+unsigned PicturePixel(int x, int y) {
+    return static_cast<unsigned>((x * 4) & 0xF8) << 16 |
+           static_cast<unsigned>((y * 4) & 0xFC) << 8 | ((x >= 32) != (y >= 20) ? 0xF8u : 0u);
+}
+
+class SurfaceTest : public HeadlessTest {
+protected:
+    void SetUp() override {
+        HeadlessTest::SetUp();
+        screen = new TarnScreen();
+        ASSERT_NE(screen->GetDirectDraw(), nullptr);
+        // Surfaces need a cooperative level; the desktop's own is enough for off-screen ones.
+        ASSERT_EQ(screen->GetDirectDraw()->SetCooperativeLevel(nullptr, DDSCL_NORMAL), DD_OK);
+    }
+    void TearDown() override {
+        delete screen;
+        EXPECT_EQ(LiveObjects(), 0);
+        HeadlessTest::TearDown();
+    }
+
+    // An off-screen surface in the desktop's format, wrapped the way the screen wraps its buffers.
+    TarnSurface* MakeSurface(int w, int h, DWORD caps = DDSCAPS_SYSTEMMEMORY) {
+        DDSURFACEDESC2 desc;
+        std::memset(&desc, 0, sizeof(desc));
+        desc.dwSize = sizeof(desc);
+        desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
+        desc.dwWidth = w;
+        desc.dwHeight = h;
+        desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | caps;
+        IDirectDrawSurface7* dds = nullptr;
+        EXPECT_EQ(screen->GetDirectDraw()->CreateSurface(&desc, &dds, nullptr), DD_OK);
+        TarnSurface* s = new TarnSurface();
+        screen->SetSurfaceInterface(s, dds);
+        screen->SetSurfaceWidth(s, w);
+        screen->SetSurfaceHeight(s, h);
+        RECT area = {0, 0, w, h};
+        s->SetClipArea(&area);
+        screen->QuerySurfacePixelFormat(s);
+        s->SelectPixelRoutines();
+        return s;
+    }
+
+    TarnScreen* screen = nullptr;
+};
+
+// Reads a 32-bit pixel through the surface's own lock.
+DWORD Pixel(TarnSurface* s, int x, int y) {
+    if (s->Lock() < 1) return 0xDEADBEEF;
+    DWORD v;
+    std::memcpy(&v,
+                static_cast<BYTE*>(s->surfaceDesc.lpSurface) + y * s->surfaceDesc.lPitch + x * 4,
+                sizeof(v));
+    s->Unlock();
+    return v & 0xFFFFFF;
+}
+
+// Copy clipping of a 100 x 80 source onto a 200 x 150 destination: the position and source
+// rectangle ClipCopyRects leaves, or nothing to copy.
+TEST_F(SurfaceTest, CopyClippingCases) {
+    const RECT WHOLE = {0, 0, 100, 80};
+    struct Case {
+        const char* name;
+        RECT sourceClip;
+        int x, y;
+        RECT src;
+        bool copies;
+        int outX, outY;
+        RECT outSrc;
+    };
+    const Case cases[] = {
+        {"whole picture at the origin", WHOLE, 0, 0, WHOLE, true, 0, 0, WHOLE},
+        {"left part cut off", WHOLE, -10, 5, WHOLE, true, 0, 5, {10, 0, 100, 80}},
+        {"right and bottom cut off", WHOLE, 150, 100, WHOLE, true, 150, 100, {0, 0, 50, 50}},
+        {"all four sides cut off",
+         WHOLE,
+         -20,
+         -30,
+         {0, 0, 300, 300},
+         true,
+         0,
+         0,
+         {20, 30, 100, 80}},
+        {"source rectangle partly outside the source",
+         WHOLE,
+         0,
+         0,
+         {90, 70, 120, 100},
+         true,
+         0,
+         0,
+         {90, 70, 100, 80}},
+        {"source clip area limits the source, position stays",
+         {10, 10, 50, 50},
+         0,
+         0,
+         WHOLE,
+         true,
+         0,
+         0,
+         {10, 10, 50, 50}},
+        {"source rectangle wholly outside the source",
+         WHOLE,
+         0,
+         0,
+         {100, 0, 120, 10},
+         false,
+         0,
+         0,
+         {}},
+        {"position on the destination's right edge", WHOLE, 200, 0, WHOLE, false, 0, 0, {}},
+        {"picture ending on the destination's left edge", WHOLE, -100, 0, WHOLE, false, 0, 0, {}},
+        {"picture ending on the destination's top edge", WHOLE, 0, -80, WHOLE, false, 0, 0, {}},
+        {"empty source rectangle", WHOLE, 0, 0, {20, 20, 20, 40}, false, 0, 0, {}},
+        {"inverted source rectangle", WHOLE, 0, 0, {50, 50, 10, 10}, false, 0, 0, {}},
+        {"position at the largest int", WHOLE, INT_MAX, INT_MAX, WHOLE, false, 0, 0, {}},
+        {"position at the smallest int", WHOLE, INT_MIN, 0, WHOLE, false, 0, 0, {}},
+    };
+    TarnSurface* source = MakeSurface(100, 80);
+    TarnSurface* dest = MakeSurface(200, 150);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        source->clipArea = c.sourceClip;
+        int x = c.x, y = c.y;
+        RECT src = c.src;
+        ASSERT_EQ(source->ClipCopyRects(dest, &x, &y, &src), c.copies ? TRUE : FALSE);
+        ResetCallCounts();
+        EXPECT_GE(source->CopyTo(dest, c.x, c.y, &c.src), 0);
+        EXPECT_EQ(CallCount("IDirectDrawSurface7::BltFast"), c.copies ? 1u : 0u);
+        if (!c.copies) continue;
+        EXPECT_EQ(x, c.outX);
+        EXPECT_EQ(y, c.outY);
+        EXPECT_EQ(src.left, c.outSrc.left);
+        EXPECT_EQ(src.top, c.outSrc.top);
+        EXPECT_EQ(src.right, c.outSrc.right);
+        EXPECT_EQ(src.bottom, c.outSrc.bottom);
+    }
+    delete source;
+    delete dest;
+}
+
+// The copy lands where the clipping says: source pixel (10, 0) at (0, 5) for a copy to (-10, 5).
+TEST_F(SurfaceTest, CopyToMovesThePixelsTheClippingNames) {
+    TarnSurface* source = MakeSurface(100, 80);
+    TarnSurface* dest = MakeSurface(200, 150);
+    dest->FillSolid(0);
+    ASSERT_EQ(source->Lock(), 1);
+    for (int y = 0; y < 80; y++) {
+        DWORD* row = reinterpret_cast<DWORD*>(static_cast<BYTE*>(source->surfaceDesc.lpSurface) +
+                                              y * source->surfaceDesc.lPitch);
+        for (int x = 0; x < 100; x++) row[x] = static_cast<DWORD>(x << 8 | y);
+    }
+    ASSERT_EQ(source->Unlock(), 0);
+    const RECT* none = nullptr;
+    EXPECT_EQ(source->CopyTo(dest, -10, 5, none), DD_OK);
+    EXPECT_EQ(Pixel(dest, 0, 5), static_cast<DWORD>(10 << 8 | 0));
+    EXPECT_EQ(Pixel(dest, 89, 84), static_cast<DWORD>(99 << 8 | 79));
+    EXPECT_EQ(Pixel(dest, 90, 5), 0u);
+    EXPECT_EQ(Pixel(dest, 0, 4), 0u);
+    EXPECT_EQ(source->CopyTo(nullptr, 0, 0, none), -1);
+    TarnSurface empty;
+    EXPECT_EQ(empty.CopyTo(dest, 0, 0, none), -1);
+    EXPECT_EQ(source->CopyTo(&empty, 0, 0, none), -1);
+    delete source;
+    delete dest;
+}
+
+TEST_F(SurfaceTest, SetClipAreaStaysInsideTheSurface) {
+    TarnSurface* s = MakeSurface(64, 48);
+    RECT wide = {-5, -5, 1000, 1000};
+    s->SetClipArea(&wide);
+    EXPECT_EQ(s->clipArea.left, 0);
+    EXPECT_EQ(s->clipArea.top, 0);
+    EXPECT_EQ(s->clipArea.right, 64);
+    EXPECT_EQ(s->clipArea.bottom, 48);
+    delete s;
+}
+
+// Creating from a picture file: the size comes from the surface, the surface joins the list
+// with consecutive serial numbers, and deleting it takes it out again.
+TEST_F(SurfaceTest, CreateLoadsAPictureAndJoinsTheScreen) {
+    std::string path = WriteBmp("create.bmp", 64, 40, PicturePixel);
+    TarnSurface* a = new TarnSurface();
+    TarnSurface* b = new TarnSurface();
+    ASSERT_EQ(a->Create(screen, path.c_str(), 1), 1);
+    ASSERT_EQ(b->Create(screen, path.c_str(), 2), 1);
+    EXPECT_EQ(a->width, 64);
+    EXPECT_EQ(a->height, 40);
+    EXPECT_EQ(a->clipArea.right, 64);
+    EXPECT_EQ(a->clipArea.bottom, 40);
+    EXPECT_STREQ(a->fileName, path.c_str());
+    EXPECT_EQ(a->screen, screen);
+    EXPECT_EQ(a->placement, 1);
+    EXPECT_EQ(b->placement, 2);
+    EXPECT_GE(a->surfaceId, 1);
+    EXPECT_EQ(b->surfaceId, a->surfaceId + 1);
+    EXPECT_EQ(TarnScreen::NextSurfaceId(), b->surfaceId + 1);
+    EXPECT_EQ(a->pixelLayout.depth, 32);
+    EXPECT_EQ(Pixel(a, 40, 10), PicturePixel(40, 10));
+    EXPECT_EQ(screen->surfaces.count, 2);
+    EXPECT_EQ(screen->surfaces.head, a);
+    EXPECT_EQ(screen->surfaces.tail, b);
+    EXPECT_EQ(a->Create(screen, path.c_str(), 1), -1); // already holds a surface
+    delete a;
+    EXPECT_EQ(screen->surfaces.count, 1);
+    EXPECT_EQ(screen->surfaces.head, b);
+    delete b;
+    EXPECT_EQ(screen->surfaces.count, 0);
+}
+
+// The name of a bitmap resource of this test program, registered once as the build's resource
+// embedding does for an executable.
+const char* TestResource() {
+    static const std::vector<unsigned char> file = BmpBytes(24, 16, PicturePixel);
+    static const bool registered =
+        tarn::platform::RegisterBitmapResource("TARNTESTBITMAP", file.data(), file.size());
+    EXPECT_TRUE(registered);
+    return "TARNTESTBITMAP";
+}
+
+// A name the image front end cannot load may be a bitmap resource of the executable.
+TEST_F(SurfaceTest, CreateFallsBackToABitmapResource) {
+    TarnSurface* s = new TarnSurface();
+    ASSERT_EQ(s->Create(screen, TestResource(), 1), 1);
+    EXPECT_EQ(s->width, 24);
+    EXPECT_EQ(s->height, 16);
+    EXPECT_EQ(Pixel(s, 20, 3), PicturePixel(20, 3));
+    delete s;
+}
+
+// Create's failures: the name itself, then the bitmap-resource fallback step by step.
+TEST_F(SurfaceTest, CreateFailureCodes) {
+    struct Case {
+        const char* name;
+        std::string fileName;
+        bool nullName;
+        const char* fault; // an operation made to fail on every call, or null
+        int result;
+    };
+    const std::string resource = TestResource();
+    const Case cases[] = {
+        {"null name", "", true, nullptr, -1},
+        {"name of 256 characters", std::string(256, 'n'), false, nullptr, -1},
+        {"name of 255 characters reaches the loaders", std::string(255, 'n'), false, nullptr, -2},
+        {"neither a picture nor a resource", "no such picture.bmp", false, nullptr, -2},
+        {"resource cannot be loaded", resource, false, "LoadResource", -3},
+        {"resource cannot be locked", resource, false, "LockResource", -4},
+        {"system bitmap loader gives nothing", resource, false, "LoadImageA", -1},
+        {"no surface for the bitmap", resource, false, "IDirectDraw7::CreateSurface", -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.fault != nullptr) InjectFault(c.fault, 1, 0, 0);
+        TarnSurface s;
+        EXPECT_EQ(s.Create(screen, c.nullName ? nullptr : c.fileName.c_str(), 1), c.result);
+        EXPECT_EQ(s.surface, nullptr);
+        EXPECT_EQ(s.surfaceId, -1);
+        EXPECT_EQ(s.screen, nullptr);
+        EXPECT_EQ(s.fileName[0], '\0');
+        EXPECT_EQ(screen->surfaces.count, 0);
+        EXPECT_EQ(s.Lock(), -1);
+        EXPECT_EQ(s.GetDC(), nullptr);
+        tarn::platform::ClearFaults();
+    }
+    TarnSurface s;
+    EXPECT_EQ(s.Create(nullptr, "x.bmp", 1), -1);
+}
+
+// A picture in video memory loses its pixels with the display; the next CopyTo restores it and
+// reloads the file, and the copy after that shows the picture again.
+TEST_F(SurfaceTest, LostPictureIsRestoredAndReloadedByCopyTo) {
+    std::string path = WriteBmp("lost.bmp", 64, 40, PicturePixel);
+    TarnSurface* picture = new TarnSurface();
+    ASSERT_EQ(picture->Create(screen, path.c_str(), 0), 1);
+    TarnSurface* dest = MakeSurface(64, 40);
+    dest->FillSolid(0);
+
+    tarn::platform::DisplayTakenAway();
+    tarn::platform::DisplayGivenBack();
+    ResetCallCounts();
+    const RECT* none = nullptr;
+    EXPECT_EQ(picture->CopyTo(dest, 0, 0, none), DD_OK); // the restore's (reload's) result
+    EXPECT_EQ(CallCount("IDirectDrawSurface7::Restore"), 1u);
+    EXPECT_EQ(Pixel(dest, 40, 10), 0u); // this frame's copy was lost
+    EXPECT_EQ(picture->CopyTo(dest, 0, 0, none), DD_OK);
+    for (int y : {0, 10, 39})
+        for (int x : {0, 33, 63}) EXPECT_EQ(Pixel(dest, x, y), PicturePixel(x, y));
+    delete dest;
+    delete picture;
+}
+
+TEST_F(SurfaceTest, LockAndDeviceContextNestReachTheStandInOnce) {
+    TarnSurface* s = MakeSurface(16, 16);
+    ResetCallCounts();
+    EXPECT_EQ(s->Lock(), 1);
+    EXPECT_EQ(s->Lock(), 2);
+    EXPECT_EQ(s->Unlock(), 1);
+    EXPECT_EQ(s->Unlock(), 0);
+    EXPECT_EQ(CallCount("IDirectDrawSurface7::Lock"), 1u);
+    EXPECT_EQ(CallCount("IDirectDrawSurface7::Unlock"), 1u);
+    EXPECT_EQ(s->Unlock(), DDERR_NOTLOCKED); // an unmatched Unlock is DirectDraw's to refuse
+
+    HDC first = s->GetDC();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(s->GetDC(), first);
+    EXPECT_EQ(s->DrawString(1, 1, RGB(255, 255, 255), "nested"), 0);
+    EXPECT_EQ(s->ReleaseDC(), 0);
+    EXPECT_EQ(CallCount("IDirectDrawSurface7::ReleaseDC"), 0u);
+    EXPECT_EQ(s->ReleaseDC(), 0);
+    EXPECT_EQ(s->hdc, nullptr);
+    EXPECT_EQ(CallCount("IDirectDrawSurface7::GetDC"), 1u);
+    EXPECT_EQ(CallCount("IDirectDrawSurface7::ReleaseDC"), 1u);
+    EXPECT_EQ(s->ReleaseDC(), -1);
+
+    ResetCallCounts();
+    EXPECT_EQ(s->DrawString(0, 0, 0, nullptr), 0);
+    EXPECT_EQ(CallCount("IDirectDrawSurface7::GetDC"), 0u);
+
+    s->GetDC();
+    s->GetDC();
+    delete s; // a context still held is given back
+    EXPECT_EQ(CallCount("IDirectDrawSurface7::ReleaseDC"), 1u);
+}
+
+// While the display stays away a lost surface cannot be restored: Lock gives up after a bounded
+// number of tries. Once the display is back, Lock restores and succeeds.
+TEST_F(SurfaceTest, LockOfALostSurfaceRetriesABoundedNumberOfTimes) {
+    TarnSurface* s = MakeSurface(16, 16, DDSCAPS_VIDEOMEMORY);
+    tarn::platform::DisplayTakenAway();
+    ResetCallCounts();
+    EXPECT_EQ(s->Lock(), DDERR_SURFACELOST);
+    EXPECT_EQ(CallCount("IDirectDrawSurface7::Lock"), 1u + TarnSurface::LOST_RETRIES);
+    EXPECT_EQ(s->lockCount, 0u);
+    EXPECT_EQ(s->surfaceDesc.lpSurface, nullptr);
+    tarn::platform::DisplayGivenBack();
+    EXPECT_EQ(s->Lock(), 1);
+    EXPECT_EQ(s->Unlock(), 0);
+    delete s;
+}
+
+// Failing to lock inside Create leaves the size and clip area at 0; later copies draw nothing.
+TEST_F(SurfaceTest, CreateWhoseLockFailsHasNoSize) {
+    std::string path = WriteBmp("nolock.bmp", 8, 8, PicturePixel);
+    TarnSurface* s = new TarnSurface();
+    InjectFault("IDirectDrawSurface7::Lock", 1, DDERR_GENERIC);
+    ASSERT_EQ(s->Create(screen, path.c_str(), 1), 1);
+    EXPECT_EQ(s->width, 0);
+    EXPECT_EQ(s->clipArea.right, 0);
+    TarnSurface* dest = MakeSurface(8, 8);
+    ResetCallCounts();
+    const RECT* none = nullptr;
+    EXPECT_EQ(s->CopyTo(dest, 0, 0, none), 0);
+    EXPECT_EQ(CallCount("IDirectDrawSurface7::BltFast"), 0u);
+    delete dest;
+    delete s;
+}
+
+TEST_F(SurfaceTest, PixelLayoutOfEachDisplayFormat) {
+    struct Case {
+        int bits;
+        bool rgb555;
+        int depth;
+        BYTE redMax, greenMax, blueMax, redShift, greenShift, blueShift;
+    };
+    const Case cases[] = {
+        {16, false, 16, 31, 63, 31, 11, 5, 0},    {16, true, 15, 31, 31, 31, 10, 5, 0},
+        {32, false, 32, 255, 255, 255, 16, 8, 0}, {24, false, 24, 255, 255, 255, 16, 8, 0},
+        {8, false, 8, 0, 0, 0, 0, 0, 0},
+    };
+    HWND window = nullptr;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.bits) + (c.rgb555 ? " 555" : ""));
+        host->Config().rgb555 = c.rgb555;
+        WNDCLASSA wc;
+        std::memset(&wc, 0, sizeof(wc));
+        wc.lpfnWndProc = DefWindowProcA;
+        wc.lpszClassName = "TarnSurfaceTest";
+        RegisterClassA(&wc);
+        window = CreateWindowExA(0, "TarnSurfaceTest", "", WS_POPUP, 0, 0, 640, 480, nullptr,
+                                 nullptr, nullptr, nullptr);
+        TarnScreen* full = new TarnScreen();
+        ASSERT_EQ(full->CreateFullScreen(window, 640, 480, c.bits, 0), 0);
+        PixelLayout layout;
+        std::memset(&layout, 0xAB, sizeof(layout));
+        ASSERT_TRUE(QueryPixelLayout(full->GetBack()->surface, &layout));
+        EXPECT_EQ(layout.depth, c.depth);
+        EXPECT_EQ(layout.redMax, c.redMax);
+        EXPECT_EQ(layout.greenMax, c.greenMax);
+        EXPECT_EQ(layout.blueMax, c.blueMax);
+        EXPECT_EQ(layout.redShift, c.redShift);
+        EXPECT_EQ(layout.greenShift, c.greenShift);
+        EXPECT_EQ(layout.blueShift, c.blueShift);
+        EXPECT_NE(full->GetBack()->blendPixel, nullptr);
+        delete full->GetBack();
+        delete full;
+        DestroyWindow(window);
+    }
+    EXPECT_EQ(QueryPixelLayout(nullptr, nullptr), FALSE);
+}
+
+TEST_F(SurfaceTest, ProcessorHasMMXAnswersZeroOrOne) {
+    int mmx = ProcessorHasMMX();
+    EXPECT_TRUE(mmx == 0 || mmx == 1);
+    TarnSurface s;
+    EXPECT_EQ(s.hasMMX, mmx);
+    EXPECT_EQ(s.plotPixel, nullptr); // depth 0 at construction: no routines
+}
+
+} // namespace
