@@ -80,7 +80,10 @@ void TarnImageTGA::DropAlpha(BYTE* destination, const BYTE* source, int count) {
 }
 
 bool TarnImageTGA::DecodeBitmap(int size, const unsigned char* data) {
-    TarnByteReader reader(data, size > 0 ? static_cast<size_t>(size) : 0);
+    // The footer is not pixel data: a file cut short must not borrow its 26 bytes.
+    size_t length = data && size > 0 ? static_cast<size_t>(size) : 0;
+    if (length >= 18 + 26 && std::memcmp(data + length - 18, TGA_SIGNATURE, 16) == 0) length -= 26;
+    TarnByteReader reader(data, length);
     reader.Read(header, sizeof(header));
     if (reader.Overrun()) return false;
 
