@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# tarnimg as a person uses it: `info` names the format and size of the demo's picture, `convert`
+# writes PPM and PNG files that an independent reader (ImageMagick) sees pixel for pixel as the
+# BMP, and a missing, foreign or damaged file gives one line naming it and exit code 1.
+# Usage: tarnimg.sh BIN_DIR SOURCE_DIR
+set -euo pipefail
+BIN=$1
+SRC=$2
+fail() { echo "tarnimg.sh: $*" >&2; exit 1; }
+command -v compare >/dev/null || fail "ImageMagick's compare is missing"
+[ -x "$BIN/tarnimg" ] || fail "$BIN/tarnimg is not built"
+PICTURE="$BIN/../assets/landskap.bmp"
+[ -f "$PICTURE" ] || fail "$PICTURE is not built"
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+
+info=$("$BIN/tarnimg" info "$PICTURE")
+[ "$info" = "$PICTURE: bmp, 640 x 480, 24 bits per pixel" ] || fail "info said: $info"
+
+for out in landskap.ppm landskap.png; do
+    "$BIN/tarnimg" convert "$PICTURE" "$WORK/$out"
+    differ=$(compare -metric AE "$WORK/$out" "$PICTURE" null: 2>&1) || true
+    [ "$differ" = 0 ] || fail "$out differs from the BMP in $differ pixels"
+done
+# A forced format goes to that decoder: the BMP is no TGA.
+if "$BIN/tarnimg" convert "$PICTURE" "$WORK/x.ppm" --format tga 2>/dev/null; then
+    fail "a BMP converted as TGA"
+fi
+
+expect_error() { # FILE: exit 1 and one line naming the file
+    local err status=0
+    err=$("$BIN/tarnimg" convert "$1" "$WORK/out.ppm" 2>&1 >/dev/null) || status=$?
+    [ "$status" = 1 ] || fail "$1: exit $status"
+    [ "$(printf '%s\n' "$err" | wc -l)" = 1 ] || fail "$1: more than one line: $err"
+    [[ "$err" == *"$1"* ]] || fail "$1: the error does not name the file: $err"
+}
+expect_error "$WORK/missing.bmp"
+printf 'not a picture at all' >"$WORK/text.bmp"
+expect_error "$WORK/text.bmp"
+head -c 300 "$PICTURE" >"$WORK/cut.bmp"
+expect_error "$WORK/cut.bmp"
+echo "tarnimg.sh: ok"
