@@ -254,6 +254,81 @@ TEST_F(JpegTest, ExifFileIsNotDetectedButDecodesWhenForced) {
     surface->Release();
 }
 
+// CMYK files as Photoshop writes them (an Adobe segment, channels stored inverted: 255 = no ink)
+// come out as RGB: with no black ink the colour channels pass through, and half black ink
+// halves them.
+TEST_F(JpegTest, AdobeCmykFileDecodesToRgb) {
+    const int width = 32, height = 16;
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr errors;
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&cinfo);
+    unsigned char* out = nullptr;
+    unsigned long outSize = 0;
+    jpeg_mem_dest(&cinfo, &out, &outSize);
+    cinfo.image_width = width;
+    cinfo.image_height = height;
+    cinfo.input_components = 4;
+    cinfo.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 90, TRUE);
+    ASSERT_TRUE(cinfo.write_Adobe_marker);
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<unsigned char> row(width * 4);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        int y = static_cast<int>(cinfo.next_scanline);
+        for (int x = 0; x < width; ++x) {
+            for (int c = 0; c < 3; ++c) row[x * 4 + c] = Sample(x, y, c);
+            row[x * 4 + 3] = y < height / 2 ? 255 : 128;
+        }
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&cinfo, rows, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    Bytes file(out, out + outSize);
+    jpeg_destroy_compress(&cinfo);
+    std::free(out);
+
+    // libjpeg's own decode of the four channels, as the reference.
+    jpeg_decompress_struct dinfo;
+    dinfo.err = jpeg_std_error(&errors);
+    jpeg_create_decompress(&dinfo);
+    jpeg_mem_src(&dinfo, file.data(), static_cast<unsigned long>(file.size()));
+    jpeg_read_header(&dinfo, TRUE);
+    jpeg_start_decompress(&dinfo);
+    Picture noInk, halfInk;
+    noInk.width = halfInk.width = width;
+    noInk.height = halfInk.height = height;
+    while (dinfo.output_scanline < dinfo.output_height) {
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_read_scanlines(&dinfo, rows, 1);
+        for (int x = 0; x < width; ++x) {
+            const unsigned char* cmyk = &row[x * 4];
+            noInk.pixels.push_back(uint32_t{cmyk[0]} << 16 | uint32_t{cmyk[1]} << 8 | cmyk[2]);
+            uint32_t half = 0;
+            for (int c = 0; c < 3; ++c) half = half << 8 | (cmyk[c] * cmyk[3] + 127) / 255;
+            halfInk.pixels.push_back(half);
+        }
+    }
+    jpeg_finish_decompress(&dinfo);
+    jpeg_destroy_decompress(&dinfo);
+
+    IDirectDrawSurface7* surface = Load(file, IMAGE_JPG);
+    ASSERT_NE(surface, nullptr);
+    Picture p = Read(surface);
+    surface->Release();
+    Picture top = p, topExpected = noInk, bottom = p, bottomExpected = halfInk;
+    const size_t half = static_cast<size_t>(width) * (height / 2);
+    top.height = topExpected.height = bottom.height = bottomExpected.height = height / 2;
+    top.pixels.resize(half);
+    topExpected.pixels.resize(half);
+    bottom.pixels.erase(bottom.pixels.begin(), bottom.pixels.begin() + half);
+    bottomExpected.pixels.erase(bottomExpected.pixels.begin(),
+                                bottomExpected.pixels.begin() + half);
+    ExpectSamePicture(top, topExpected, 0, "cmyk_no_black");
+    ExpectSamePicture(bottom, bottomExpected, 1, "cmyk_half_black");
+}
+
 // The picture's HIMETRIC size is its pixel size at the display's logical resolution, so the
 // decoder's conversion back gives the surface exactly the picture's pixel size.
 TEST_F(JpegTest, HimetricSizeComesBackToThePixelSizeAtTheDisplayResolution) {
