@@ -199,7 +199,7 @@ void DrawRidge(Canvas& canvas, const Ridge& ridge) {
         for (int y = std::max(0, static_cast<int>(std::floor(top))); y < HORIZON; ++y) {
             const float depth = (y - top) / (HORIZON - top + 1.0f); // 0 at the crest
             // Rock relief: a height field lit from the right, its gullies running down-slope.
-            const float fx = x / 26.0f + depth * 1.5f, fy = y / 20.0f;
+            const float fx = x / 24.0f, fy = (y - top) / 16.0f + x / 400.0f;
             const float here = Fbm(fx, fy, 5, ridge.seed + 5);
             const float right = Fbm(fx + 0.06f, fy, 5, ridge.seed + 5);
             const float relief = std::clamp((right - here) * 9.0f, -0.6f, 0.6f);
@@ -214,6 +214,13 @@ void DrawRidge(Canvas& canvas, const Ridge& ridge) {
                                             std::clamp(0.35f + facing * 0.4f + relief, 0.0f, 1.0f));
                     c = Mix(c, snow, std::clamp((line - depth) * 12.0f, 0.0f, 0.95f));
                 }
+            }
+            // The lower ridges are wooded: dark crowns of firs over the rock.
+            if (ridge.snow == 0.0f) {
+                const float crowns = Fbm(x / 2.5f, y / 3.5f, 2, ridge.seed + 11);
+                const float woods = std::clamp((depth - 0.04f) * 8.0f, 0.0f, 1.0f);
+                const Colour fir = Scale(Colour{36, 62, 40}, 0.6f + crowns * 0.8f + relief * 0.4f);
+                c = Mix(c, fir, woods * 0.85f);
             }
             // The lower slopes sink into the haze over the lake.
             const float haze = ridge.haze + (1.0f - ridge.haze) * 0.3f * depth * depth;
@@ -291,7 +298,7 @@ void DrawLake(Canvas& canvas) {
             // Glitter on the ripples under the sun.
             const float path = std::exp(-std::pow((x - SUN_X) / (14.0f + 70.0f * near), 2.0f));
             const float spark = std::pow(Fbm(x / 3.0f, y / 0.9f, 2, 17), 8.0f) * 20.0f;
-            c = Add(c, Scale(Colour{255, 210, 150}, path * spark * 4.0f));
+            c = Add(c, Scale(Colour{255, 210, 150}, path * spark * 2.2f));
             // A few light streaks across the water.
             const float streak = std::pow(Fbm(x / 160.0f, y / 0.7f, 3, 23), 4.0f);
             c = Add(c, Scale(Colour{120, 130, 150}, streak * 0.35f));
@@ -346,8 +353,8 @@ int main(int argc, char** argv) {
     const Ridge ridges[] = {
         {30.0f, 190.0f, 1.0f / 230.0f, 7, {140, 140, 168}, 0.38f, 0.3f},
         {18.0f, 120.0f, 1.0f / 160.0f, 13, {96, 104, 124}, 0.3f, 0.1f},
-        {8.0f, 70.0f, 1.0f / 120.0f, 19, {62, 80, 76}, 0.22f, 0.0f},
-        {0.0f, 34.0f, 1.0f / 80.0f, 29, {44, 66, 50}, 0.1f, 0.0f},
+        {8.0f, 70.0f, 1.0f / 120.0f, 19, {70, 86, 80}, 0.3f, 0.0f},
+        {0.0f, 34.0f, 1.0f / 80.0f, 29, {52, 70, 56}, 0.12f, 0.0f},
     };
     for (const Ridge& ridge : ridges) DrawRidge(canvas, ridge);
     DrawFarShore(canvas);
