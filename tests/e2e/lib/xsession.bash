@@ -65,6 +65,8 @@ start_xvfb() {
     # The demo and tools run on the SDL2 host with SDL2's X11 driver and nothing else: if SDL2
     # cannot use it, they fail instead of drawing into an off-screen driver.
     export TARN_HOST=sdl2 SDL_VIDEODRIVER=x11
+    # A sanitizer build must not fail for what the system's libraries keep until exit.
+    export LSAN_OPTIONS="suppressions=$(dirname "${BASH_SOURCE[0]}")/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
     xdpyinfo >/dev/null 2>&1 || fail "Xvfb on $DISPLAY does not answer"
 }
 
