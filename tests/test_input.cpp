@@ -3,45 +3,15 @@
 // the joystick, recovery from failed reads, the key tables checked row by row against the key
 // table written out independently below, press times across the clock's wrap, and an Update
 // that allocates nothing.
+#include "support/AllocationCounter.h"
 #include "support/HeadlessTest.h"
 
 #include "input/TarnInput.h"
 
-#include <atomic>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include <string>
-
-// Every allocation of the test program is counted, so a test can prove that a stretch of code
-// made none.
-namespace {
-std::atomic<long> g_allocations{0};
-}
-
-void* operator new(std::size_t size) {
-    ++g_allocations;
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-    ++g_allocations;
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 namespace {
 
@@ -605,9 +575,9 @@ TEST_F(InputTest, UpdateAllocatesNothing) {
         host->SetMouseButton(i % 4, i % 3 == 0);
         host->SetJoystick(i * 300, -i * 300);
         host->SetJoystickButton(i % 10, i % 2 == 1);
-        long before = g_allocations.load();
+        long before = AllocationCount();
         input->Update();
-        allocations += g_allocations.load() - before;
+        allocations += AllocationCount() - before;
     }
     EXPECT_EQ(allocations, 0);
 }
