@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Runs every picture-decoder fuzzer for SECONDS seconds each, one after another, and fails on
+# any finding (crash, sanitizer report, leaked stand-in object, timeout, out of memory).
+#   fuzz/run.sh SECONDS [TARGET...]     TARGET: detect bmp psd tga pcx jpg (default: all)
+# Builds with clang in $TARN_FUZZ_BUILD (default build-fuzz). The seeds come from the test
+# fixtures (make_seeds) and the BMP files of tests/data; what the fuzzers find worth keeping
+# stays in $TARN_FUZZ_BUILD/corpus/TARGET for the next run, and a finding is written to
+# $TARN_FUZZ_BUILD/findings/. A finding belongs in tests/data/regress with a test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+seconds=${1:?usage: fuzz/run.sh SECONDS [TARGET...]}
+shift
+targets=("$@")
+[ ${#targets[@]} -eq 0 ] && targets=(detect bmp psd tga pcx jpg)
+build=${TARN_FUZZ_BUILD:-build-fuzz}
+
+if [ ! -f "$build/CMakeCache.txt" ]; then
+    CC=clang CXX=clang++ cmake -S . -B "$build" -DTARN_FUZZ=ON -DTARN_BENCH=OFF >/dev/null
+fi
+cmake --build "$build" -j "$(nproc)" --target tarn_fuzzers >/dev/null
+
+seeds=$build/seeds
+rm -rf "$seeds"
+"$build/bin/make_seeds" "$seeds"
+for f in tests/data/bmpsuite/*/*.bmp; do
+    name=bmpsuite_$(basename "$(dirname "$f")")_$(basename "$f")
+    cp "$f" "$seeds/bmp/$name"
+    cp "$f" "$seeds/detect/$name"
+done
+mkdir -p "$build/findings"
+
+failed=()
+total=0
+for t in "${targets[@]}"; do
+    corpus=$build/corpus/$t
+    mkdir -p "$corpus"
+    log=$build/fuzz_$t.log
+    echo "fuzz_image_$t: ${seconds}s"
+    if "$build/bin/fuzz_image_$t" "$corpus" "$seeds/$t" -max_total_time="$seconds" -timeout=20 \
+        -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$build/findings/$t-" \
+        >"$log" 2>&1; then
+        runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+        echo "  ${runs:-?} executions, no finding"
+        total=$((total + ${runs:-0}))
+    else
+        echo "  FINDING (see $log):"
+        grep -E "ERROR|SUMMARY|runtime error|alive after|Test unit written" "$log" | head -5 | sed 's/^/    /'
+        failed+=("$t")
+    fi
+done
+echo "fuzzing: ${#targets[@]} targets x ${seconds}s, $total executions"
+if [ ${#failed[@]} -gt 0 ]; then
+    echo "fuzzing found faults in: ${failed[*]}"
+    exit 1
+fi
