@@ -161,6 +161,10 @@ protected:
     void SetUp() override {
         HeadlessTest::SetUp();
         host->Config().desktopBits = 32;
+        CreateDirectDraw();
+    }
+    // DirectDraw in the normal cooperative level: surfaces take the desktop's pixel format.
+    void CreateDirectDraw() {
         IDirectDraw* first = nullptr;
         ASSERT_EQ(DirectDrawCreate(nullptr, &first, nullptr), DD_OK);
         ASSERT_EQ(first->QueryInterface(IID_IDirectDraw7, reinterpret_cast<void**>(&dd)), S_OK);
@@ -252,6 +256,45 @@ TEST_F(JpegTest, ExifFileIsNotDetectedButDecodesWhenForced) {
     ASSERT_NE(surface, nullptr);
     ExpectSamePicture(Read(surface), LibjpegDecode(file), 0, "exif");
     surface->Release();
+}
+
+// At 16 bits per pixel the picture comes out as 5-6-5 or 5-5-5, each channel libjpeg's own
+// decode truncated, whichever way the picture loader and GDI share the conversion.
+TEST_F(JpegTest, SixteenBitSurfacesGetLibjpegsPixelsTruncated) {
+    for (bool rgb555 : {false, true}) {
+        dd->Release();
+        host->Config().desktopBits = 16;
+        host->Config().rgb555 = rgb555;
+        CreateDirectDraw();
+        for (const JpegFile& f : {kFiles[1], kFiles[2]}) {
+            Bytes file = MakeJpeg(f);
+            Picture expected = LibjpegDecode(file);
+            IDirectDrawSurface7* surface = Load(file, IMAGE_JPG);
+            ASSERT_NE(surface, nullptr) << f.name;
+            DDSURFACEDESC2 desc;
+            std::memset(&desc, 0, sizeof desc);
+            desc.dwSize = sizeof desc;
+            ASSERT_EQ(surface->Lock(nullptr, &desc, DDLOCK_WAIT | DDLOCK_READONLY, nullptr), DD_OK);
+            EXPECT_EQ(desc.ddpfPixelFormat.dwRGBBitCount, 16u);
+            EXPECT_EQ(desc.ddpfPixelFormat.dwGBitMask, rgb555 ? 0x03E0u : 0x07E0u);
+            std::string mismatch;
+            for (int y = 0; y < f.height && mismatch.empty(); ++y)
+                for (int x = 0; x < f.width && mismatch.empty(); ++x) {
+                    uint32_t e = expected.At(x, y), r = e >> 16, g = (e >> 8) & 0xFF, b = e & 0xFF;
+                    uint16_t want = rgb555 ? (r >> 3) << 10 | (g >> 3) << 5 | b >> 3
+                                           : (r >> 3) << 11 | (g >> 2) << 5 | b >> 3;
+                    uint16_t got = reinterpret_cast<const uint16_t*>(
+                        static_cast<const BYTE*>(desc.lpSurface) + y * desc.lPitch)[x];
+                    if (got != want)
+                        mismatch = "first bad pixel (" + std::to_string(x) + ", " +
+                                   std::to_string(y) + "): " + std::to_string(got) + ", expected " +
+                                   std::to_string(want);
+                }
+            surface->Unlock(nullptr);
+            surface->Release();
+            EXPECT_EQ(mismatch, "") << f.name << (rgb555 ? " at 5-5-5" : " at 5-6-5");
+        }
+    }
 }
 
 // CMYK files as Photoshop writes them (an Adobe segment, channels stored inverted: 255 = no ink)

@@ -66,7 +66,10 @@ struct DecodeState {
     bool created = false;
 };
 
-HRESULT Run(DecodeState* s, const uint8_t* data, size_t size, DecodedPicture* out) {
+// Reads the header and checks the size; with `out` null it stops there, otherwise it decodes
+// every row straight into the picture's memory in the layout asked for.
+HRESULT Run(DecodeState* s, const uint8_t* data, size_t size, JpegLayout layout, JpegInfo* info,
+            DecodedPicture* out) {
     j_decompress_ptr cinfo = &s->cinfo;
     cinfo->err = jpeg_std_error(&s->errors.base);
     s->errors.base.error_exit = ErrorExit;
@@ -84,19 +87,30 @@ HRESULT Run(DecodeState* s, const uint8_t* data, size_t size, DecodedPicture* ou
     if (width == 0 || height == 0 || width > kMaxJpegSide || height > kMaxJpegSide ||
         (uint64_t)width * height > kMaxJpegPixels)
         return CTL_E_INVALIDPICTURE;
-
     bool cmyk = cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK;
-    cinfo->out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRX;
+    info->width = (int)width;
+    info->height = (int)height;
+    info->cmyk = cmyk;
+    if (!out) return S_OK;
+
+    bool rgb565 = layout == JpegLayout::Rgb565 && !cmyk;
+    if (cmyk)
+        cinfo->out_color_space = JCS_CMYK;
+    else if (rgb565)
+        cinfo->out_color_space = JCS_RGB565;
+    else
+        cinfo->out_color_space = JCS_EXT_BGRX;
+    cinfo->dither_mode = JDITHER_NONE;
     jpeg_start_decompress(cinfo);
     if (cinfo->output_width != width || cinfo->output_height != height ||
-        cinfo->output_components != 4)
+        (!rgb565 && cinfo->output_components != 4))
         return CTL_E_INVALIDPICTURE;
 
-    size_t stride = (size_t)width * 4;
+    size_t stride = rgb565 ? ((size_t)width * 2 + 3) & ~(size_t)3 : (size_t)width * 4;
     s->pixels = static_cast<uint8_t*>(std::malloc(stride * height));
     if (!s->pixels) return E_OUTOFMEMORY;
     if (cmyk) {
-        s->cmykRow = static_cast<uint8_t*>(std::malloc(stride));
+        s->cmykRow = static_cast<uint8_t*>(std::malloc((size_t)width * 4));
         if (!s->cmykRow) return E_OUTOFMEMORY;
     }
 
@@ -120,26 +134,39 @@ HRESULT Run(DecodeState* s, const uint8_t* data, size_t size, DecodedPicture* ou
 
     out->width = (int)width;
     out->height = (int)height;
-    out->bitsPerPixel = 32;
+    out->bitsPerPixel = rgb565 ? 16 : 32;
+    out->layout = rgb565 ? JpegLayout::Rgb565 : JpegLayout::Bgrx32;
     out->stride = (int)stride;
     out->pixels = s->pixels;
     s->pixels = nullptr;
     return S_OK;
 }
 
-} // namespace
-
-HRESULT DecodeJpeg(const uint8_t* data, size_t size, DecodedPicture* out) {
-    *out = DecodedPicture{};
+// One run with everything it owns released afterwards, whichever way it ended.
+HRESULT RunOnce(const uint8_t* data, size_t size, JpegLayout layout, JpegInfo* info,
+                DecodedPicture* out) {
     if (!data || size == 0 || size > 0x7fffffff) return CTL_E_INVALIDPICTURE;
     DecodeState* state = new (std::nothrow) DecodeState();
     if (!state) return E_OUTOFMEMORY;
-    HRESULT hr = Run(state, data, size, out);
+    HRESULT hr = Run(state, data, size, layout, info, out);
     if (state->created) jpeg_destroy_decompress(&state->cinfo);
     std::free(state->pixels);
     std::free(state->cmykRow);
     delete state;
     return hr;
+}
+
+} // namespace
+
+HRESULT DecodeJpeg(const uint8_t* data, size_t size, JpegLayout layout, DecodedPicture* out) {
+    *out = DecodedPicture{};
+    JpegInfo info;
+    return RunOnce(data, size, layout, &info, out);
+}
+
+HRESULT ReadJpegInfo(const uint8_t* data, size_t size, JpegInfo* info) {
+    *info = JpegInfo{};
+    return RunOnce(data, size, JpegLayout::Bgrx32, info, nullptr);
 }
 
 void FreeDecodedPicture(DecodedPicture* picture) {

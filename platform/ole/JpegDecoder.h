@@ -1,5 +1,6 @@
-// JPEG decoding for the picture loader: a JPEG file held in memory becomes a top-down DIB of
-// 32-bit blue-green-red-unused pixels, the layout the picture object hands to StretchDIBits.
+// JPEG decoding for the picture loader: a JPEG file held in memory becomes a top-down DIB in the
+// layout the picture object hands to StretchDIBits: 32-bit blue-green-red-unused, or 16-bit
+// 5-6-5 for 16-bit destinations, so that drawing into those is a copy rather than a conversion.
 // libjpeg-turbo does the work; its errors come back as a result, never end the process.
 #pragma once
 
@@ -15,12 +16,25 @@ namespace tarn::platform {
 constexpr uint32_t kMaxJpegSide = 32768;
 constexpr uint64_t kMaxJpegPixels = 1ull << 26;
 
+enum class JpegLayout {
+    Bgrx32, // 32 bits: blue, green, red, unused bytes
+    Rgb565, // 16 bits 5-6-5 (channels truncated), rows padded to 4 bytes
+};
+
+// What the header says, once the loader has checked it.
+struct JpegInfo {
+    int width = 0;
+    int height = 0;
+    bool cmyk = false; // CMYK or YCCK: only decoded to Bgrx32
+};
+
 // A decoded picture. `pixels` is owned (std::free) and holds `height` rows of `stride` bytes,
 // the top row first.
 struct DecodedPicture {
     int width = 0;
     int height = 0;
-    int bitsPerPixel = 0;
+    int bitsPerPixel = 0; // 32 or 16, by layout
+    JpegLayout layout = JpegLayout::Bgrx32;
     int stride = 0;
     uint8_t* pixels = nullptr;
 };
@@ -28,7 +42,11 @@ struct DecodedPicture {
 // Decodes baseline and progressive JPEG files, greyscale, YCbCr, RGB and CMYK/YCCK. A file that
 // ends early gives what it holds (the rest grey); a file libjpeg refuses, or one larger than the
 // limits above, gives CTL_E_INVALIDPICTURE (E_OUTOFMEMORY when memory runs out).
-HRESULT DecodeJpeg(const uint8_t* data, size_t size, DecodedPicture* out);
+HRESULT DecodeJpeg(const uint8_t* data, size_t size, JpegLayout layout, DecodedPicture* out);
+
+// Reads and checks everything up to the first scan (markers, tables, size limits) without
+// decoding pixels; the same failures as DecodeJpeg for a file refused there.
+HRESULT ReadJpegInfo(const uint8_t* data, size_t size, JpegInfo* info);
 
 void FreeDecodedPicture(DecodedPicture* picture);
 

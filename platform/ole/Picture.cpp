@@ -1,7 +1,9 @@
-// The system picture loader: OleLoadPicture reads a JPEG file from a stream, decodes it at once
-// and gives an IPicture over the decoded pixels. The picture reports its size in HIMETRIC units
-// at the display's logical resolution and draws itself into any device context through the
-// public GDI call StretchDIBits, so GDI converts to the context's pixel format exactly once.
+// The system picture loader: OleLoadPicture reads a JPEG file from a stream, checks everything
+// up to its pixel data and gives an IPicture over it. The picture reports its size in HIMETRIC
+// units at the display's logical resolution and draws itself into any device context through
+// the public GDI call StretchDIBits. It decodes on the first Render, straight into the layout
+// that suits the context (5-6-5 for 16-bit contexts, 32-bit otherwise), and keeps the result
+// for further Renders in that layout, so the pixels are converted at most once.
 #include <olectl.h>
 #include <windows.h>
 
@@ -39,14 +41,17 @@ int LogicalDpi(int configured) {
 
 class Picture final : public IPicture {
 public:
-    explicit Picture(const DecodedPicture& decoded) : image(decoded) {
+    // Takes the file's bytes (std::malloc) as they were checked by ReadJpegInfo.
+    Picture(uint8_t* fileData, size_t fileSize, const JpegInfo& header)
+        : file(fileData), fileSize(fileSize), info(header) {
         const MachineConfig& machine = CurrentHost().Machine();
-        hmWidth = ScaleRounded(image.width, kHimetricPerInch, LogicalDpi(machine.logPixelsX));
-        hmHeight = ScaleRounded(image.height, kHimetricPerInch, LogicalDpi(machine.logPixelsY));
+        hmWidth = ScaleRounded(info.width, kHimetricPerInch, LogicalDpi(machine.logPixelsX));
+        hmHeight = ScaleRounded(info.height, kHimetricPerInch, LogicalDpi(machine.logPixelsY));
         ObjectCreated("picture");
     }
     ~Picture() {
         FreeDecodedPicture(&image);
+        std::free(file);
         ObjectDestroyed("picture");
     }
     Picture(const Picture&) = delete;
@@ -133,7 +138,11 @@ private:
     }
 
     ULONG refs = 1;
-    DecodedPicture image;
+    uint8_t* file;
+    size_t fileSize;
+    JpegInfo info;
+    DecodedPicture image; // empty until the first Render
+
     LONG hmWidth = 0;
     LONG hmHeight = 0;
 };
@@ -158,22 +167,41 @@ HRESULT Picture::Render(HDC hDC, LONG x, LONG y, LONG cx, LONG cy, OLE_XPOS_HIME
     if (hmLeft < 0 || hmRight > hmWidth || hmBottom < 0 || hmTop > hmHeight) return E_INVALIDARG;
 
     // Pixel rectangle of the upright picture, rows counted from the top.
-    int left = ScaleRounded(hmLeft, image.width, hmWidth);
-    int right = ScaleRounded(hmRight, image.width, hmWidth);
-    int top = ScaleRounded(hmHeight - hmTop, image.height, hmHeight);
-    int bottom = ScaleRounded(hmHeight - hmBottom, image.height, hmHeight);
+    int left = ScaleRounded(hmLeft, info.width, hmWidth);
+    int right = ScaleRounded(hmRight, info.width, hmWidth);
+    int top = ScaleRounded(hmHeight - hmTop, info.height, hmHeight);
+    int bottom = ScaleRounded(hmHeight - hmBottom, info.height, hmHeight);
     if (right <= left || bottom <= top) return E_INVALIDARG; // less than a pixel of source
 
-    BITMAPINFO info;
-    std::memset(&info, 0, sizeof info);
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = image.width;
+    // A 16-bit context takes 5-6-5 rows as they are (a 5-5-5 one loses the same bit either
+    // way); every other depth gets 32-bit rows. CMYK files always decode to 32 bits.
+    JpegLayout layout =
+        GetDeviceCaps(hDC, BITSPIXEL) == 16 && !info.cmyk ? JpegLayout::Rgb565 : JpegLayout::Bgrx32;
+    if (!image.pixels || image.layout != layout) {
+        FreeDecodedPicture(&image);
+        HRESULT hr = DecodeJpeg(file, fileSize, layout, &image);
+        if (FAILED(hr)) return hr;
+    }
+
+    struct {
+        BITMAPINFOHEADER header;
+        DWORD masks[3]; // red, green, blue for BI_BITFIELDS
+    } dib;
+    std::memset(&dib, 0, sizeof dib);
+    dib.header.biSize = sizeof(BITMAPINFOHEADER);
+    dib.header.biWidth = image.width;
     // Top-down normally; read bottom-up the same rows show the picture upside down, and the
     // source rectangle of a bottom-up DIB is measured from its bottom row, which is our top.
-    info.bmiHeader.biHeight = flipY ? image.height : -image.height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = (WORD)image.bitsPerPixel;
-    info.bmiHeader.biCompression = BI_RGB;
+    dib.header.biHeight = flipY ? image.height : -image.height;
+    dib.header.biPlanes = 1;
+    dib.header.biBitCount = (WORD)image.bitsPerPixel;
+    dib.header.biCompression = BI_RGB;
+    if (image.layout == JpegLayout::Rgb565) {
+        dib.header.biCompression = BI_BITFIELDS;
+        dib.masks[0] = 0xF800;
+        dib.masks[1] = 0x07E0;
+        dib.masks[2] = 0x001F;
+    }
     int srcY = top;
 
     int destX = x, destW = cx;
@@ -182,7 +210,8 @@ HRESULT Picture::Render(HDC hDC, LONG x, LONG y, LONG cx, LONG cy, OLE_XPOS_HIME
         destW = -cx;
     }
     int lines = StretchDIBits(hDC, destX, y, destW, cy, left, srcY, right - left, bottom - top,
-                              image.pixels, &info, DIB_RGB_COLORS, SRCCOPY);
+                              image.pixels, reinterpret_cast<const BITMAPINFO*>(&dib),
+                              DIB_RGB_COLORS, SRCCOPY);
     if (lines == 0 || lines == (int)GDI_ERROR) return E_FAIL;
     return S_OK;
 }
@@ -251,14 +280,15 @@ HRESULT OleLoadPicture(LPSTREAM lpstream, LONG lSize, BOOL, REFIID riid, LPVOID*
     size_t size = 0;
     HRESULT hr = ReadStream(lpstream, lSize, &data, &size);
     if (FAILED(hr)) return hr;
-    DecodedPicture decoded;
-    hr = DecodeJpeg(data, size, &decoded);
-    std::free(data);
-    if (FAILED(hr)) return hr;
-
-    Picture* picture = new (std::nothrow) Picture(decoded);
+    JpegInfo info;
+    hr = ReadJpegInfo(data, size, &info);
+    if (FAILED(hr)) {
+        std::free(data);
+        return hr;
+    }
+    Picture* picture = new (std::nothrow) Picture(data, size, info);
     if (!picture) {
-        FreeDecodedPicture(&decoded);
+        std::free(data);
         return E_OUTOFMEMORY;
     }
     *lplpvObj = static_cast<IPicture*>(picture);
