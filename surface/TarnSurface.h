@@ -50,15 +50,23 @@ public:
     TarnSurface();
     virtual ~TarnSurface();
 
+    // 1 on success; -1 for a null or over-long name, no screen or device, a surface already
+    // held, or no surface from the bitmap loader; -2 neither a loadable picture nor a bitmap
+    // resource; -3 the resource cannot be loaded; -4 it cannot be locked.
     int Create(TarnScreen* screen, const char* fileName, BYTE placement);
+    // Loads `name` (null: fileName) again into the surface; -2 when it cannot be loaded.
     HRESULT ReloadPixels(const char* name);
     HRESULT Restore();
+    // The new nesting depth, a failure code, or -1 without a surface. A lost surface is restored
+    // and tried again up to LOST_RETRIES times, then DDERR_SURFACELOST is returned.
     int Lock();
     int Unlock();
     HDC GetDC();
     int ReleaseDC();
     int DrawString(int x, int y, COLORREF colour, const char* text);
     HRESULT FillSolid(DWORD colour);
+    // The blit's result; 0 when nothing is left after clipping; -1 without a surface here or at
+    // the destination; the restore's result when a surface was lost.
     HRESULT CopyTo(TarnSurface* dest, int x, int y, const RECT* srcRect);
     BOOL ClipCopyRects(TarnSurface* dest, int* x, int* y, RECT* srcRect);
     BOOL ClipToArea(RECT* r);

@@ -260,6 +260,30 @@ TEST_F(ScreenTest, WindowedScreenDeletesItsBackBuffer) {
     Finish(screen); // Finish deletes only the screen here: the back buffer must go with it
 }
 
+TEST_F(ScreenTest, CreateWindowedFailureCodes) {
+    const struct {
+        const char* operation;
+        unsigned nth;
+        int code;
+    } cases[] = {
+        {"IDirectDraw7::SetCooperativeLevel", 1, -2},
+        {"IDirectDraw7::CreateSurface", 1, -8},  // the primary surface
+        {"IDirectDraw7::CreateSurface", 2, -16}, // the back buffer, in either memory
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.code);
+        TarnScreen* screen = new TarnScreen();
+        InjectFault(c.operation, c.nth, DDERR_GENERIC, 0);
+        EXPECT_EQ(screen->CreateWindowed(MakeWindow(0, 0, 320, 240), 160, 120), c.code);
+        EXPECT_EQ(screen->GetFront(), nullptr);
+        EXPECT_EQ(screen->GetBack(), nullptr);
+        ClearFaults();
+        EXPECT_EQ(screen->CreateWindowed(window, 0, 120), -1);
+        EXPECT_EQ(screen->CreateWindowed(window, 160, 120), 0);
+        Finish(screen);
+    }
+}
+
 // The frame-rate measurement. Flips run at `first`, at `between` more times spaced by `step`,
 // and at `last`; the clock starts at `start` when the screen is made. All in 32-bit clock time.
 TEST_F(ScreenTest, FrameRateMeasurement) {
