@@ -161,7 +161,8 @@ HRESULT Picture::Render(HDC hDC, LONG x, LONG y, LONG cx, LONG cy, OLE_XPOS_HIME
 
     LONGLONG hmLeft = xSrc, hmRight = (LONGLONG)xSrc + cxSrc;
     LONGLONG hmTop = ySrc, hmBottom = (LONGLONG)ySrc + cySrc; // y up: "top" is ySrc
-    bool mirrorX = hmRight<hmLeft, flipY = hmBottom> hmTop;
+    bool mirrorX = hmRight < hmLeft;
+    bool flipY = hmBottom > hmTop;
     if (mirrorX) std::swap(hmLeft, hmRight);
     if (flipY) std::swap(hmTop, hmBottom);
     if (hmLeft < 0 || hmRight > hmWidth || hmBottom < 0 || hmTop > hmHeight) return E_INVALIDARG;
