@@ -344,6 +344,30 @@ std::vector<size_t> HeaderFieldOffsets(int format, const Bytes& file) {
     return at;
 }
 
+SampleFile SampleOfSize(int format, int width, int height) {
+    const std::string size = std::to_string(width) + "x" + std::to_string(height);
+    switch (format) {
+    case IMAGE_BMP:
+        return Bmp("bmp_rle8_" + size, width, height, 8, 1);
+    case IMAGE_TGA:
+        return Tga("tga_rle_32bit_" + size, 10, 32, width, height);
+    case IMAGE_PCX:
+        return Pcx("pcx_24bit_" + size, width, height, true);
+    case IMAGE_PSD:
+        return Psd("psd_rgba_packbits_" + size, width, height, 4, true);
+    default: {
+        SampleFile jpeg{"jpg_progressive_" + size,
+                        IMAGE_JPG,
+                        width,
+                        height,
+                        EncodeJpeg(width, height, true, false),
+                        {}};
+        jpeg.headerFields = HeaderFieldOffsets(IMAGE_JPG, jpeg.bytes);
+        return jpeg;
+    }
+    }
+}
+
 std::vector<SampleFile> SampleFiles() {
     std::vector<SampleFile> out = {
         Bmp("bmp_1bit_13x5", 13, 5, 1),

@@ -24,6 +24,10 @@ struct SampleFile {
 // Every sample, in format order (BMP, TGA, PCX, PSD, JPEG).
 std::vector<SampleFile> SampleFiles();
 
+// One larger sample of a format, of the given size: 8-bit run-length BMP, run-length 32-bit
+// TGA, 24-bit PCX, PackBits PSD with four channels, progressive JPEG.
+SampleFile SampleOfSize(int format, int width, int height);
+
 // A JPEG of `width` x `height` (libjpeg, quality 85): baseline or progressive, colour or grey.
 Bytes EncodeJpeg(int width, int height, bool progressive, bool grey);
 
