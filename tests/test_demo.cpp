@@ -78,6 +78,8 @@ protected:
             ("demo_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(folder);
         fs::create_directories(folder);
+        ASSERT_TRUE(fs::exists(fs::path(TARN_BIN_DIR) / "myfirsttarn"))
+            << "the demo program is not built (target myfirsttarn)";
     }
     void WithPicture() {
         fs::copy_file(fs::path(TARN_SOURCE_DIR) / "assets" / "landskap.bmp",

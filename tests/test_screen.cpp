@@ -30,6 +30,30 @@ static std::atomic<long> g_Allocations{0};
 void operator delete(void* p, std::size_t) noexcept {
     ::operator delete(p);
 }
+// Every other form goes the same way, so no allocation escapes the count (or, under a
+// sanitizer, is paired with a deallocator of another family).
+void* operator new[](std::size_t size) {
+    return ::operator new(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    g_Allocations++;
+    return std::malloc(size != 0 ? size : 1);
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
+    return ::operator new(size, tag);
+}
+void operator delete[](void* p) noexcept {
+    ::operator delete(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    ::operator delete(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    ::operator delete(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+    ::operator delete(p);
+}
 
 namespace {
 
