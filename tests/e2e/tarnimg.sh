@@ -22,6 +22,30 @@ for out in landskap.ppm landskap.png; do
     differ=$(compare -metric AE "$WORK/$out" "$PICTURE" null: 2>&1) || true
     [ "$differ" = 0 ] || fail "$out differs from the BMP in $differ pixels"
 done
+# Files of every layout written by an independent encoder (ImageMagick) decode exactly as
+# ImageMagick reads them (-auto-orient applies the TGA row order). TGA files without the TGA 2.0
+# footer are found with --format only.
+while read -r name options; do
+    read -ra opts <<<"$options"
+    convert "$PICTURE" "${opts[@]}" "$WORK/$name"
+    format=()
+    [[ "$name" == *.tga ]] && format=(--format tga)
+    "$BIN/tarnimg" convert "$WORK/$name" "$WORK/ours.ppm" "${format[@]}"
+    convert "$WORK/$name" -auto-orient "$WORK/theirs.ppm"
+    differ=$(compare -metric AE "$WORK/ours.ppm" "$WORK/theirs.ppm" null: 2>&1) || true
+    [ "$differ" = 0 ] || fail "$name: $differ pixels differ from ImageMagick's decode"
+done <<'LIST'
+rgb.tga
+rle.tga -compress RLE
+palette.tga -colors 200 -type Palette
+grey.tga -colorspace gray
+rgb.pcx
+palette.pcx -colors 200 -type Palette
+rgb.psd
+alpha.psd -alpha set
+rle8.bmp -colors 200 -type Palette -compress RLE
+LIST
+
 # A forced format goes to that decoder: the BMP is no TGA.
 if "$BIN/tarnimg" convert "$PICTURE" "$WORK/x.ppm" --format tga 2>/dev/null; then
     fail "a BMP converted as TGA"
