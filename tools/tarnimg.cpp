@@ -19,7 +19,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -35,10 +34,16 @@ int Fail(const std::string& file, const std::string& reason) {
 }
 
 bool ReadFile(const std::string& path, Bytes* out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    out->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return false;
+    out->clear();
+    unsigned char chunk[65536];
+    size_t n = 0;
+    while ((n = std::fread(chunk, 1, sizeof(chunk), file)) > 0)
+        out->insert(out->end(), chunk, chunk + n);
+    const bool ok = !std::ferror(file); // a folder opens, but can't be read
+    std::fclose(file);
+    return ok;
 }
 
 int FormatCode(const std::string& name) {
