@@ -480,7 +480,7 @@ TEST_F(GdiTest, TextIsDrawnInTheTextColourOverTheBackground) {
     EXPECT_EQ(other, 0);
 
     ASSERT_EQ(s->GetDC(&dc), DD_OK);
-    SetBkMode(dc, OPAQUE);
+    EXPECT_EQ(SetBkMode(dc, OPAQUE), OPAQUE); // a DC taken again starts from the defaults
     SetBkColor(dc, RGB(0, 0, 255));
     EXPECT_TRUE(TextOutA(dc, 30, 0, "x", 1));
     ASSERT_EQ(s->ReleaseDC(dc), DD_OK);

@@ -152,7 +152,7 @@ public:
 private:
     ~DirectDrawSurface();
     void Destroy();
-    bool Busy() const { return locked || dc != nullptr; }
+    bool Busy() const { return locked || dcOut; }
     DirectDrawSurface* ChainPrimary() { return primary ? primary : this; }
     const uint32_t* PaletteColours();
     void FillDesc(DDSURFACEDESC2* desc);
@@ -170,7 +170,8 @@ private:
     std::vector<uint8_t> memory;
     bool locked = false;
     bool lost = false;
-    HDC dc = nullptr;
+    HDC dc = nullptr;   // this surface's DC object, kept between GetDC calls
+    bool dcOut = false; // handed out by GetDC and not yet released
     DirectDrawPalette* palette = nullptr;
     unsigned modeGeneration = 0;
     unsigned junkSeed = 0;

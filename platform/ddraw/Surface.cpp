@@ -263,10 +263,12 @@ HRESULT DirectDrawSurface::GetDC(HDC* out) {
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
     if (lost) return DDERR_SURFACELOST;
-    if (dc) return DDERR_DCALREADYCREATED;
+    if (dcOut) return DDERR_DCALREADYCREATED;
     if (locked) return DDERR_SURFACEBUSY;
-    dc = CreateSurfaceDC(this);
-    if (!dc) return DDERR_CANTCREATEDC;
+    HDC opened = OpenSurfaceDC(this, dc);
+    if (!opened) return DDERR_CANTCREATEDC;
+    dc = opened;
+    dcOut = true;
     *out = dc;
     return DD_OK;
 }
@@ -274,10 +276,10 @@ HRESULT DirectDrawSurface::GetDC(HDC* out) {
 // Releasing always ends the context, even on a lost surface: nothing is left half-held.
 HRESULT DirectDrawSurface::ReleaseDC(HDC hdc) {
     TARN_ENTER("IDirectDrawSurface7::ReleaseDC");
-    if (!dc) return DDERR_NODC;
+    if (!dcOut) return DDERR_NODC;
     if (hdc != dc) return DDERR_INVALIDPARAMS;
-    DestroySurfaceDC(dc);
-    dc = nullptr;
+    CloseSurfaceDC(dc);
+    dcOut = false;
     if (IsPrimary() && chain.size() < 2 && !lost) Present();
     return DD_OK;
 }

@@ -63,7 +63,9 @@ static GdiObject* Find(const void* handle) {
 
 DeviceContext* FindDC(const void* handle) {
     GdiObject* o = Find(handle);
-    return o && o->type != GdiType::Bitmap ? static_cast<DeviceContext*>(o) : nullptr;
+    if (!o || o->type == GdiType::Bitmap) return nullptr;
+    auto* dc = static_cast<DeviceContext*>(o);
+    return dc->open ? dc : nullptr;
 }
 
 BitmapObject* FindBitmap(const void* handle) {
@@ -173,18 +175,42 @@ uint32_t EncodeColour(const PixelTarget& target, COLORREF colour) {
     return v;
 }
 
-HDC CreateSurfaceDC(DrawTarget* target) {
+// The surface DC object registered under `handle`, open or not.
+static DeviceContext* FindSurfaceDC(const void* handle) {
+    GdiObject* o = Find(handle);
+    return o && o->type == GdiType::SurfaceDC ? static_cast<DeviceContext*>(o) : nullptr;
+}
+
+HDC OpenSurfaceDC(DrawTarget* target, HDC reuse) {
     if (!target) return nullptr;
-    auto* dc = new DeviceContext(GdiType::SurfaceDC);
-    dc->surface = target;
-    RegisterObject(dc, "dc");
+    DeviceContext* dc = FindSurfaceDC(reuse);
+    if (!dc || dc->surface != target || dc->open) {
+        dc = new DeviceContext(GdiType::SurfaceDC);
+        dc->surface = target;
+        dc->open = false;
+        RegisterObject(dc, nullptr);
+    }
+    // A DC comes with GDI's defaults each time.
+    dc->bkMode = OPAQUE;
+    dc->textColour = 0x000000;
+    dc->bkColour = 0xFFFFFF;
+    dc->open = true;
+    ObjectCreated("dc");
     return reinterpret_cast<HDC>(static_cast<GdiObject*>(dc));
 }
 
+void CloseSurfaceDC(HDC handle) {
+    DeviceContext* dc = FindSurfaceDC(handle);
+    if (!dc || !dc->open) return;
+    dc->open = false;
+    ObjectDestroyed("dc");
+}
+
 void DestroySurfaceDC(HDC handle) {
-    DeviceContext* dc = FindDC(handle);
-    if (!dc || dc->type != GdiType::SurfaceDC) return;
-    UnregisterObject(dc, "dc");
+    DeviceContext* dc = FindSurfaceDC(handle);
+    if (!dc) return;
+    CloseSurfaceDC(handle);
+    UnregisterObject(dc, nullptr);
     delete dc;
 }
 

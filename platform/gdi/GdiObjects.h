@@ -38,6 +38,7 @@ struct BitmapObject : GdiObject {
 struct DeviceContext : GdiObject {
     explicit DeviceContext(GdiType type) : GdiObject(type) {}
     DrawTarget* surface = nullptr;  // SurfaceDC
+    bool open = true;               // SurfaceDC: handed out by its surface now
     BitmapObject* bitmap = nullptr; // MemoryDC
     int bkMode = OPAQUE;
     COLORREF textColour = 0x000000;

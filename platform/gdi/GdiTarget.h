@@ -33,9 +33,13 @@ protected:
     ~DrawTarget() = default;
 };
 
-// A device context drawing into `target`, alive until DestroySurfaceDC. Null on failure.
-HDC CreateSurfaceDC(DrawTarget* target);
-// Ends a device context made by CreateSurfaceDC; other handles are left alone.
+// Hands out a device context drawing into `target`, with GDI's defaults. `reuse` is the
+// target's context from an earlier call (or null): a surface keeps one context object for its
+// life, so taking and giving back its DC every frame allocates nothing. Null on failure.
+HDC OpenSurfaceDC(DrawTarget* target, HDC reuse);
+// The context was given back: GDI refuses it until it is opened again.
+void CloseSurfaceDC(HDC dc);
+// The target is gone: its context object is freed. Other handles are left alone.
 void DestroySurfaceDC(HDC dc);
 
 // The 3-3-2 palette GDI maps to when an 8-bit target has none, as 0x00RRGGBB.
