@@ -53,6 +53,9 @@ TarnSurface::~TarnSurface() {
         surface = nullptr;
     }
     if (screen != nullptr) screen->RemoveSurface(this);
+    // A full-screen back buffer is deleted by its owner before the screen: the screen must not
+    // keep the pointer.
+    if (screen != nullptr && screen->backBuffer == this) screen->backBuffer = nullptr;
 }
 
 // Makes the surface from a picture file through the image front end; a name the front end
@@ -218,7 +221,7 @@ HRESULT TarnSurface::CopyTo(TarnSurface* dest, int x, int y, const RECT* srcRect
 // the destination's, and trims the source by whatever was cut from the destination. An empty or
 // inverted source leaves nothing to copy.
 BOOL TarnSurface::ClipCopyRects(TarnSurface* dest, int* x, int* y, RECT* src) {
-    if (!ClipToArea(src)) return FALSE;
+    if (dest == nullptr || x == nullptr || y == nullptr || !ClipToArea(src)) return FALSE;
     if (src->right <= src->left || src->bottom <= src->top) return FALSE;
     // A position past the destination's clip area is outside whatever the size; testing it
     // first also keeps x + width from overflowing.
@@ -236,6 +239,7 @@ BOOL TarnSurface::ClipCopyRects(TarnSurface* dest, int* x, int* y, RECT* src) {
 }
 
 BOOL TarnSurface::ClipToArea(RECT* r) {
+    if (r == nullptr) return FALSE;
     if (r->top >= clipArea.bottom || r->left >= clipArea.right || r->bottom <= clipArea.top ||
         r->right <= clipArea.left)
         return FALSE;
@@ -247,6 +251,7 @@ BOOL TarnSurface::ClipToArea(RECT* r) {
 }
 
 void TarnSurface::SetClipArea(const RECT* r) {
+    if (r == nullptr) return;
     clipArea.top = r->top > 0 ? r->top : 0;
     clipArea.left = r->left > 0 ? r->left : 0;
     clipArea.bottom = r->bottom < height ? r->bottom : height;
@@ -254,7 +259,7 @@ void TarnSurface::SetClipArea(const RECT* r) {
 }
 
 void TarnSurface::GetPixelLayout(PixelLayout* out) {
-    *out = pixelLayout;
+    if (out != nullptr) *out = pixelLayout;
 }
 
 // The drawing routines are chosen once per surface by its depth code, never per pixel.
