@@ -387,6 +387,15 @@ TEST_F(DirectDrawTest, BltScalesByNearestAndFillsRectangles) {
         for (int x = 0; x < 4; ++x) EXPECT_EQ(Pixel16(dst, x, y), colours[(y / 2) * 2 + x / 2]);
     RECT outside{2, 2, 5, 4};
     EXPECT_EQ(Fill(dst, 0, &outside), DDERR_INVALIDRECT);
+
+    // A source colour key leaves the destination where the source has the key colour.
+    EXPECT_EQ(dst->BltFast(0, 0, src, nullptr, DDBLTFAST_SRCCOLORKEY), DDERR_NOCOLORKEY);
+    DDCOLORKEY key{0x1111, 0x1111};
+    ASSERT_EQ(src->SetColorKey(DDCKEY_SRCBLT, &key), DD_OK);
+    ASSERT_EQ(Fill(dst, 0x5555), DD_OK);
+    ASSERT_EQ(dst->BltFast(0, 0, src, nullptr, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT), DD_OK);
+    EXPECT_EQ(Pixel16(dst, 0, 0), 0x5555);
+    EXPECT_EQ(Pixel16(dst, 1, 0), 0x2222);
 }
 
 TEST_F(DirectDrawTest, LockedSurfacesAndDeviceContextsAreBusy) {

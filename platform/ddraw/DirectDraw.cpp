@@ -301,7 +301,9 @@ HRESULT DirectDrawDevice::FillCaps(LPDDCAPS caps, bool hardware) {
     if (caps->dwSize != sizeof(DDCAPS)) return DDERR_INVALIDPARAMS;
     std::memset(caps, 0, sizeof *caps);
     caps->dwSize = sizeof(DDCAPS);
-    caps->dwCaps = DDCAPS_BLT | DDCAPS_BLTCOLORFILL | DDCAPS_BLTSTRETCH | DDCAPS_PALETTE;
+    caps->dwCaps =
+        DDCAPS_BLT | DDCAPS_BLTCOLORFILL | DDCAPS_BLTSTRETCH | DDCAPS_PALETTE | DDCAPS_COLORKEY;
+    caps->dwCKeyCaps = DDCKEYCAPS_SRCBLT;
     caps->dwCaps2 = DDCAPS2_WIDESURFACES | (hardware ? 0 : DDCAPS2_NOPAGELOCKREQUIRED);
     caps->dwPalCaps = DDPCAPS_8BIT | DDPCAPS_PRIMARYSURFACE;
     if (hardware) {
