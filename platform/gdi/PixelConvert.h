@@ -1,6 +1,6 @@
 // Pixel-format conversion, the one place GDI turns a bitmap's pixels into a destination's:
 // a row converter is chosen once per call (source layout x destination layout) and then
-// converts whole rows in tight, specialised loops. Beside the fast converters sits a plain
+// converts whole rows in tight, dedicated loops. Beside the fast converters sits a plain
 // reference converter that does everything through masks and one colour at a time; tests and
 // benchmarks compare the two.
 //
