@@ -143,8 +143,11 @@ int TarnScreen::CreateFullScreen(HWND window, int width, int height, int bitDept
     SetUpBuffer(frontBuffer, width, height);
     SetUpBuffer(backBuffer, width, height);
 
-    // No palette source is named: the slot stays empty and SetPalette attaches nothing.
+    // No palette source is named, so the slot stays empty; an 8-bit display then gets the
+    // default 3-3-2 palette, so that its pictures have colours to map to. Other depths attach
+    // nothing.
     LoadPaletteFromBitmap(device, &palette, nullptr);
+    if (palette == nullptr && bitDepth == 8) CreateDefaultPalette(device, &palette);
     frontBuffer->surface->SetPalette(palette);
     return 0;
 }

@@ -1,7 +1,8 @@
 // GDI bitmaps to DirectDraw: a bitmap resource or bitmap file loaded into a new surface, a
 // bitmap stretched over a surface through its device context, and a palette made from a
-// bitmap's colour table. Resource data is read only within the resource's size, and a file
-// that ends early gives a failure, never a read past what was there.
+// bitmap's colour table or the fixed 3-3-2 one. Resource data is read only within the
+// resource's size, and a resource or file that ends before its header and colour table do gives
+// a failure, never a read past what was there.
 #include "surface/BitmapTransfer.h"
 
 #include <cstring>
@@ -16,8 +17,9 @@ DWORD CapsForPlacement(BYTE placement) {
     return placement < 2 ? PLACEMENT_CAPS[placement] : PLACEMENT_CAPS[2];
 }
 
-// Entries a colour table holds by its header: none above 8 bits, else biClrUsed or 2^bits,
-// at most 256.
+// Entries a colour table holds by its header: none above 8 bits, else biClrUsed or 2^bits. A
+// larger count than 256 is capped, not refused: the palette has 256 entries and takes the first
+// 256 of the table.
 DWORD ColourCount(const BITMAPINFOHEADER& header) {
     if (header.biBitCount > 8) return 0;
     DWORD n = header.biClrUsed != 0 ? header.biClrUsed : (1u << header.biBitCount);
@@ -34,24 +36,28 @@ void FillDefaultPalette(PALETTEENTRY table[256]) {
     }
 }
 
-// Takes the colours of a bitmap resource. The header and each entry are read only when they lie
-// wholly inside the resource's `size` bytes.
-void TakeResourceColours(const BYTE* data, DWORD size, PALETTEENTRY table[256]) {
-    if (size < sizeof(BITMAPINFOHEADER)) return;
+// Takes the colours of a bitmap resource of `size` bytes. A header below 40 bytes (the old
+// core header) or a picture above 8 bits gives no colours. A header or colour table that claims
+// more than the resource holds is refused (false) rather than read past its end.
+bool TakeResourceColours(const BYTE* data, DWORD size, PALETTEENTRY table[256]) {
+    DWORD headerSize = 0;
+    if (size < sizeof(headerSize)) return false;
+    std::memcpy(&headerSize, data, sizeof(headerSize));
+    if (headerSize < sizeof(BITMAPINFOHEADER)) return true;
+    if (headerSize > size) return false;
     BITMAPINFOHEADER header;
     std::memcpy(&header, data, sizeof(header));
-    if (header.biSize < sizeof(BITMAPINFOHEADER) || header.biSize > size) return;
     DWORD n = ColourCount(header);
-    DWORD available = (size - header.biSize) / sizeof(RGBQUAD);
-    if (n > available) n = available;
+    if (n > (size - headerSize) / sizeof(RGBQUAD)) return false;
     for (DWORD i = 0; i < n; i++) {
         RGBQUAD quad;
-        std::memcpy(&quad, data + header.biSize + i * sizeof(RGBQUAD), sizeof(quad));
+        std::memcpy(&quad, data + headerSize + i * sizeof(RGBQUAD), sizeof(quad));
         table[i].peRed = quad.rgbRed;
         table[i].peGreen = quad.rgbGreen;
         table[i].peBlue = quad.rgbBlue;
         table[i].peFlags = 0;
     }
+    return true;
 }
 
 bool ReadExactly(HANDLE file, void* buffer, DWORD size) {
@@ -130,7 +136,8 @@ HRESULT CopyBitmapToSurface(IDirectDrawSurface7* surface, HBITMAP bitmap, int x,
 
 // The colour table of a resource (any info header of 40 bytes or more, flags cleared) or of a
 // file (exactly 40 bytes of info header; the 1024 bytes after it are the table, the first n
-// entries turned from blue-green-red into red-green-blue).
+// entries turned from blue-green-red into red-green-blue, the reserved byte kept as flags). A
+// name that is neither, or a numbered resource that is missing, gives the 3-3-2 palette.
 HRESULT LoadPaletteFromBitmap(IDirectDraw7* dd, IDirectDrawPalette** out, const char* name) {
     if (dd == nullptr || out == nullptr || name == nullptr) return E_INVALIDARG;
     *out = nullptr;
@@ -142,8 +149,8 @@ HRESULT LoadPaletteFromBitmap(IDirectDraw7* dd, IDirectDrawPalette** out, const 
         HGLOBAL handle = LoadResource(nullptr, resource);
         const BYTE* data = static_cast<const BYTE*>(LockResource(handle));
         if (data == nullptr) return E_FAIL;
-        TakeResourceColours(data, SizeofResource(nullptr, resource), table);
-    } else {
+        if (!TakeResourceColours(data, SizeofResource(nullptr, resource), table)) return E_FAIL;
+    } else if (!IS_INTRESOURCE(name)) {
         HANDLE file = CreateFileA(name, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
             BITMAPFILEHEADER fileHeader;
@@ -161,5 +168,13 @@ HRESULT LoadPaletteFromBitmap(IDirectDraw7* dd, IDirectDrawPalette** out, const 
             }
         }
     }
+    return dd->CreatePalette(DDPCAPS_8BIT, table, out, nullptr);
+}
+
+HRESULT CreateDefaultPalette(IDirectDraw7* dd, IDirectDrawPalette** out) {
+    if (dd == nullptr || out == nullptr) return E_INVALIDARG;
+    *out = nullptr;
+    PALETTEENTRY table[256];
+    FillDefaultPalette(table);
     return dd->CreatePalette(DDPCAPS_8BIT, table, out, nullptr);
 }

@@ -21,6 +21,12 @@ HRESULT CopyBitmapToSurface(IDirectDrawSurface7* surface, HBITMAP bitmap, int x,
 
 // A 256-entry palette from the colour table of the bitmap resource or bitmap file `name`, with
 // the 3-3-2 palette for entries the bitmap does not give. E_INVALIDARG for a null argument
-// (`out` untouched), E_FAIL for a resource that cannot be read or a file that is too short,
-// else the result of CreatePalette.
+// (`out` untouched); E_FAIL for a resource that cannot be locked or whose header or colour
+// table runs past its end, or for a file shorter than 14 + 40 + 1024 bytes; else the result
+// of CreatePalette.
 HRESULT LoadPaletteFromBitmap(IDirectDraw7* dd, IDirectDrawPalette** out, const char* name);
+
+// The fixed 3-3-2 palette (entry i: 3 bits of red, 3 of green, 2 of blue), for an 8-bit
+// display that has no palette of its own. E_INVALIDARG for a null argument (`out` untouched),
+// else the result of CreatePalette.
+HRESULT CreateDefaultPalette(IDirectDraw7* dd, IDirectDrawPalette** out);
