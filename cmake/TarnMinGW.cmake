@@ -1,0 +1,16 @@
+# The part the two MinGW-w64 toolchain files share; TARN_MINGW_TRIPLE names the target. The
+# -posix compilers are used, as their libstdc++ has std::thread and std::mutex.
+find_program(CMAKE_C_COMPILER NAMES ${TARN_MINGW_TRIPLE}-gcc-posix ${TARN_MINGW_TRIPLE}-gcc REQUIRED)
+find_program(CMAKE_CXX_COMPILER NAMES ${TARN_MINGW_TRIPLE}-g++-posix ${TARN_MINGW_TRIPLE}-g++
+             REQUIRED)
+find_program(CMAKE_RC_COMPILER NAMES ${TARN_MINGW_TRIPLE}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${TARN_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# Everything static: the programs need no libgcc, libstdc++ or winpthread DLL beside them.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+
