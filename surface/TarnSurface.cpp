@@ -95,13 +95,18 @@ int TarnSurface::Create(TarnScreen* screen, const char* fileName, BYTE placement
     return 1;
 }
 
-// Puts the picture back after the surface lost its contents: the file is loaded again into a
-// temporary system-memory surface and copied 1:1 into the top-left width x height pixels.
+// Puts the picture back after the surface lost its contents: the file (or bitmap resource) is
+// loaded again into a temporary system-memory surface and copied 1:1 into the top-left
+// width x height pixels.
 HRESULT TarnSurface::ReloadPixels(const char* name) {
     if (name == nullptr) name = fileName;
     if (surface == nullptr || screen == nullptr || screen->GetDirectDraw() == nullptr) return -2;
     RECT rect = {0, 0, width, height};
     IDirectDrawSurface7* temporary = LoadPicture(screen->GetDirectDraw(), name, 1);
+    if (temporary == nullptr) { // a surface made from a bitmap resource reloads it from there
+        int w = 0, h = 0;
+        temporary = LoadBitmapSurface(screen->GetDirectDraw(), name, &w, &h, 1);
+    }
     if (temporary == nullptr) return -2;
     HRESULT hr = surface->Blt(&rect, temporary, &rect, DDBLT_WAIT, nullptr);
     temporary->Release();

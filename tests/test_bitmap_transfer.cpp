@@ -1,14 +1,16 @@
 // The GDI bitmap bridges on the headless host: palettes from the 3-3-2 default, from bitmap files
 // (raw bytes after the info header, the first n exchanged) and from bitmap resources (the
 // colour table, flags cleared), resources and files that claim more than they hold, bitmaps
-// loaded into surfaces and stretched over them, surfaces made from bitmap resources, and an
-// 8-bit display whose primary surface carries a palette that pictures map to.
+// loaded into surfaces and stretched over them, surfaces made (and after a loss remade) from
+// bitmap resources, and an 8-bit display whose primary surface carries a palette that pictures map
+// to.
 #include "display/TarnScreen.h"
 #include "surface/BitmapTransfer.h"
 #include "surface/TarnSurface.h"
 
 #include "support/HeadlessTest.h"
 #include "support/ImageFixtures.h"
+#include "internal/Display.h"
 
 #include <array>
 #include <cstdio>
@@ -595,6 +597,19 @@ TEST_F(BitmapTransferTest, SurfaceFromBitmapResource) {
     ASSERT_EQ(picture->Create(screen, "Picture100x50", 1), 1);
     EXPECT_EQ(picture->width, 100);
     EXPECT_EQ(picture->height, 50);
+    EXPECT_EQ(FirstDifference(picture->surface, 100, 50, PicturePixel), "");
+    delete picture;
+}
+
+// A surface made from a bitmap resource in video memory loses its pixels with the display;
+// restoring it loads the resource again.
+TEST_F(BitmapTransferTest, SurfaceFromResourceIsReloadedAfterLoss) {
+    RegisterResource("Picture100x50", Picture24(100, 50, PicturePixel));
+    TarnSurface* picture = new TarnSurface();
+    ASSERT_EQ(picture->Create(screen, "Picture100x50", 0), 1);
+    tarn::platform::DisplayTakenAway();
+    tarn::platform::DisplayGivenBack();
+    EXPECT_EQ(picture->Restore(), DD_OK);
     EXPECT_EQ(FirstDifference(picture->surface, 100, 50, PicturePixel), "");
     delete picture;
 }
