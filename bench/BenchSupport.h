@@ -1,0 +1,80 @@
+// What the paired benchmarks share: a case is measured as two Google Benchmark entries, ours and
+// its peer's, over the same inputs in the same process, and the program's main prints a table
+// of ratios (ours / peer, from the median CPU times of the repetitions) when the run ends, beside
+// each case's target. Also here: the headless DirectDraw device in a 5-6-5 display mode, the
+// deterministic test picture every case draws from, and the comparison of 5-6-5 pixels.
+#pragma once
+
+#include <windows.h>
+#include <ddraw.h>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace bench {
+
+using Bytes = std::vector<unsigned char>;
+
+struct Size {
+    int width;
+    int height;
+};
+// The two picture sizes every case runs at.
+inline constexpr Size kSizes[] = {{640, 480}, {1920, 1080}};
+
+// One case of a pair: its inputs, our operation and the peer's. Prepare runs both once and
+// compares their results; Ours and Peer are what the two benchmarks time.
+class PairCase {
+public:
+    virtual ~PairCase() = default;
+    // "" when both results agree within the case's rounding, else what differs.
+    virtual std::string Prepare() = 0;
+    virtual void Ours() = 0;
+    virtual void Peer() = 0;
+};
+
+using CaseFactory = std::function<std::unique_ptr<PairCase>(Size size)>;
+
+// Registers "<name>/<W>x<H>/ours" and ".../peer" for each size, and a row of the summary:
+// `what` describes the case, `peer` its peer, `target` the highest acceptable ratio.
+void RegisterPair(const std::string& name, const std::string& what, const std::string& peer,
+                  double target, CaseFactory factory, std::vector<Size> sizes = {});
+
+// --- the headless machine -----------------------------------------------------------------
+
+// A DirectDraw device on a fresh headless host whose display is 16 bits 5-6-5, in the normal
+// cooperative level: off-screen surfaces it creates are 5-6-5. Null (with `error` set) on failure.
+IDirectDraw7* OpenDirectDraw(std::string* error);
+// An off-screen system-memory surface of the display's format.
+IDirectDrawSurface7* CreatePlainSurface(IDirectDraw7* dd, int width, int height);
+
+// A surface's pixels copied out as 5-6-5 values, top row first; empty if it is not 5-6-5 or
+// cannot be locked.
+std::vector<uint16_t> ReadSurface565(IDirectDrawSurface7* surface, int* width, int* height);
+
+// "" when every pixel of `ours` is within `tolerance` steps of `peer` in each of the three
+// channels (as 5, 6, 5 bits), else the first pixel that is not.
+std::string Compare565(const std::vector<uint16_t>& ours, int oursWidth, int oursHeight,
+                       const uint16_t* peer, int peerWidth, int peerHeight, int peerPitchBytes,
+                       int tolerance = 1);
+
+// --- the test picture ----------------------------------------------------------------------
+
+// A picture of `size` as 0x00RRGGBB, top row first: flat areas (long runs, as in drawings and
+// screenshots) beside smooth gradients with a grain (as in photographs). The same every run.
+std::vector<uint32_t> TestPicture(Size size);
+// The same picture in 256 colours: indices top row first, and the colour table (0x00RRGGBB).
+void TestPicture8(Size size, std::vector<uint8_t>* indices, std::vector<uint32_t>* colours);
+
+// Little- and big-endian appenders for the file writers.
+void Put16(Bytes& out, unsigned v);
+void Put32(Bytes& out, uint32_t v);
+void Put16BE(Bytes& out, unsigned v);
+void Put32BE(Bytes& out, uint32_t v);
+
+} // namespace bench

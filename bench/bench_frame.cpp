@@ -1,0 +1,128 @@
+// Benchmark of one frame of the demo program on the headless host: TarnInput::Update (keyboard,
+// mouse and joystick), TarnSurface::CopyTo of the 640 x 480 picture onto the back buffer and
+// TarnScreen::Flip, in a full-screen 640 x 480 x 16 display, beside memcpy of one 640 x 480
+// 16-bit frame. The headless host keeps every presented frame as 0x00RRGGBB pixels; that copy
+// is part of what the frame costs here.
+#include "bench/BenchSupport.h"
+
+#include "display/TarnScreen.h"
+#include "host/HeadlessHost.h"
+#include "input/TarnInput.h"
+#include "surface/TarnSurface.h"
+
+#include <cstring>
+
+namespace bench {
+namespace {
+
+const Size kFrame = {640, 480};
+
+class FrameCase : public PairCase {
+public:
+    explicit FrameCase(Size) {}
+    ~FrameCase() override {
+        delete input;
+        delete picture;
+        if (screen) {
+            if (screen->GetBack()) delete screen->GetBack();
+            delete screen;
+        }
+        if (window) DestroyWindow(window);
+    }
+
+    std::string Prepare() override {
+        tarn::platform::HeadlessHost& host = tarn::platform::UseHeadlessHost();
+        host.AttachJoystick(true);
+        WNDCLASSA wc;
+        std::memset(&wc, 0, sizeof wc);
+        wc.lpfnWndProc = DefWindowProcA;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = "TarnBenchFrame";
+        RegisterClassA(&wc); // a second registration fails harmlessly
+        window =
+            CreateWindowExA(WS_EX_TOPMOST, "TarnBenchFrame", "TarnBenchFrame", WS_POPUP, 0, 0,
+                            kFrame.width, kFrame.height, nullptr, nullptr, wc.hInstance, nullptr);
+        if (!window) return "no window";
+        ShowWindow(window, SW_SHOW);
+        screen = new TarnScreen();
+        if (int r = screen->CreateFullScreen(window, kFrame.width, kFrame.height, 16, 0); r != 0)
+            return "CreateFullScreen returned " + std::to_string(r);
+        input = new TarnInput();
+        if (FAILED(input->Create(GetModuleHandleA(nullptr), window)))
+            return "TarnInput::Create failed";
+        if (!MakePicture()) return "could not make the picture";
+
+        Ours();
+        int w = 0, h = 0;
+        const std::vector<uint32_t>& shown = host.LastFrame(&w, &h);
+        if (w != kFrame.width || h != kFrame.height || shown.size() != expected.size())
+            return "the frame shown is " + std::to_string(w) + "x" + std::to_string(h);
+        for (size_t i = 0; i < expected.size(); ++i) {
+            uint32_t p = shown[i];
+            uint16_t v =
+                static_cast<uint16_t>((p >> 8 & 0xF800) | (p >> 5 & 0x07E0) | (p >> 3 & 0x001F));
+            if (v != expected[i])
+                return "pixel " + std::to_string(i) + " of the frame shown is not the picture's";
+        }
+        peerSource = expected;
+        peerDest.assign(expected.size(), 0);
+        Peer();
+        if (peerDest != expected) return "memcpy did not copy the frame";
+        return "";
+    }
+
+    void Ours() override {
+        input->Update();
+        picture->CopyTo(screen->GetBack(), 0, 0, nullptr);
+        screen->Flip(1, 1, 0);
+    }
+
+    void Peer() override {
+        std::memcpy(peerDest.data(), peerSource.data(), peerDest.size() * 2);
+        benchmark::ClobberMemory();
+    }
+
+private:
+    // The test picture in a 5-6-5 off-screen surface, wrapped as the demo's picture is.
+    bool MakePicture() {
+        IDirectDrawSurface7* dds =
+            CreatePlainSurface(screen->GetDirectDraw(), kFrame.width, kFrame.height);
+        if (!dds) return false;
+        picture = new TarnSurface();
+        screen->SetSurfaceInterface(picture, dds);
+        screen->SetSurfaceWidth(picture, kFrame.width);
+        screen->SetSurfaceHeight(picture, kFrame.height);
+        RECT area = {0, 0, kFrame.width, kFrame.height};
+        picture->SetClipArea(&area);
+        const std::vector<uint32_t> rgb = TestPicture(kFrame);
+        expected.resize(rgb.size());
+        for (size_t i = 0; i < rgb.size(); ++i)
+            expected[i] = static_cast<uint16_t>((rgb[i] >> 8 & 0xF800) | (rgb[i] >> 5 & 0x07E0) |
+                                                (rgb[i] >> 3 & 0x001F));
+        if (picture->Lock() <= 0) return false;
+        const DDSURFACEDESC2& desc = picture->surfaceDesc;
+        bool ok =
+            desc.ddpfPixelFormat.dwRGBBitCount == 16 && desc.ddpfPixelFormat.dwGBitMask == 0x07E0;
+        for (int y = 0; ok && y < kFrame.height; ++y)
+            std::memcpy(static_cast<BYTE*>(desc.lpSurface) + y * desc.lPitch,
+                        &expected[static_cast<size_t>(y) * kFrame.width], kFrame.width * 2);
+        picture->Unlock();
+        return ok;
+    }
+
+    HWND window = nullptr;
+    TarnScreen* screen = nullptr;
+    TarnInput* input = nullptr;
+    TarnSurface* picture = nullptr;
+    std::vector<uint16_t> expected, peerSource, peerDest;
+};
+
+const bool kRegistered = [] {
+    RegisterPair("DemoFrame", "one demo frame, headless (Update, CopyTo, Flip)",
+                 "memcpy of one 640x480 16-bit frame", 3.0,
+                 [](Size s) { return std::make_unique<FrameCase>(s); }, {kFrame});
+    return true;
+}();
+
+} // namespace
+} // namespace bench
