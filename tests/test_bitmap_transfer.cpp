@@ -15,6 +15,7 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <list>
 #include <string>
 #include <vector>
 
@@ -40,7 +41,7 @@ std::string WriteFile(const std::string& name, const Bytes& bytes) {
     std::string path = testing::TempDir() + name;
     FILE* f = std::fopen(path.c_str(), "wb");
     if (f != nullptr) {
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
         std::fclose(f);
     }
     return path;
@@ -60,9 +61,10 @@ Bytes ReadFile(const std::string& path) {
 // 0x5A that are not part of it: a reader that runs past the resource's end picks them up.
 void RegisterResource(const char* name, Bytes file, size_t tail = 0) {
     if (FindResourceA(nullptr, name, RT_BITMAP) != nullptr) return; // a repeated test
-    auto* kept = new Bytes(file); // resources live as long as the program
-    kept->resize(file.size() + tail, 0x5A);
-    EXPECT_TRUE(tarn::platform::RegisterBitmapResource(name, kept->data(), file.size())) << name;
+    static std::list<Bytes> kept; // resources live as long as the program
+    Bytes& data = kept.emplace_back(file);
+    data.resize(file.size() + tail, 0x5A);
+    EXPECT_TRUE(tarn::platform::RegisterBitmapResource(name, data.data(), file.size())) << name;
 }
 
 // The 3-3-2 default palette, entry by entry.
