@@ -344,6 +344,42 @@ TEST_F(DirectDrawTest, LockDescribesMemoryWithPaddedPitch) {
     EXPECT_EQ(s->Unlock(nullptr), DDERR_NOTLOCKED);
 }
 
+// Colour fills at every depth, whole surfaces and inner rectangles, with and without padding at
+// the row ends: every pixel inside gets the colour's low bytes, nothing outside changes. Rows
+// long enough that a whole surface is several blocks of the fill's pattern.
+TEST_F(DirectDrawTest, ColourFillsWriteExactlyTheirRectangleAtEveryDepth) {
+    for (int bits : {8, 16, 24, 32})
+        for (int padding : {0, 12}) {
+            SCOPED_TRACE(std::to_string(bits) + " bits, padding " + std::to_string(padding));
+            host->Config().pitchPadding = padding;
+            ExclusiveDevice(640, 480, bits);
+            const int width = 1500, height = 7, bytes = bits / 8;
+            IDirectDrawSurface7* s = Offscreen(width, height);
+            ASSERT_NE(s, nullptr);
+            const std::vector<uint8_t> before = Bytes(s);
+            const long pitch = (long)before.size() / height;
+            RECT inner{3, 2, width - 4, 5};
+            ASSERT_EQ(Fill(s, 0x55A1B2C3), DD_OK);
+            ASSERT_EQ(Fill(s, 0x1A2B3C4D, &inner), DD_OK);
+            const std::vector<uint8_t> after = Bytes(s);
+            for (int y = 0; y < height; ++y)
+                for (long i = 0; i < pitch; ++i) {
+                    const long x = i / bytes;
+                    uint8_t expected = before[y * pitch + i];
+                    if (x < width) {
+                        bool in = x >= inner.left && x < inner.right && y >= inner.top &&
+                                  y < inner.bottom;
+                        expected = (uint8_t)((in ? 0x1A2B3C4D : 0x55A1B2C3) >> (8 * (i % bytes)));
+                    }
+                    ASSERT_EQ(after[y * pitch + i], expected) << "row " << y << ", byte " << i;
+                }
+            for (auto it = held.rbegin(); it != held.rend(); ++it) (*it)->Release();
+            held.clear();
+            dd->Release();
+            dd = nullptr;
+        }
+}
+
 TEST_F(DirectDrawTest, BltFastRefusesRectanglesOutsideEitherSurface) {
     ExclusiveDevice();
     IDirectDrawSurface7* src = Offscreen(10, 10);

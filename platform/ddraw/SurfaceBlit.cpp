@@ -36,6 +36,46 @@ void StorePixel(uint8_t* p, int bytes, uint32_t v) {
     for (int i = 0; i < bytes; ++i) p[i] = (uint8_t)(v >> (8 * i));
 }
 
+// Fills `total` bytes at p with copies of the pixel of `unit` bytes already stored at p: the
+// pattern doubles by memcpy up to a block that stays in the nearest cache, and that block is then
+// copied on. Whole rows at a time, no test per pixel; as fast as memset for any pixel size.
+void RepeatPixel(uint8_t* p, size_t total, size_t unit) {
+    size_t done = unit;
+    while (done < total && done < 16384) {
+        size_t n = done < total - done ? done : total - done;
+        std::memcpy(p + done, p, n);
+        done += n;
+    }
+    const size_t block = done; // a whole number of pixels
+    while (done < total) {
+        size_t n = block < total - done ? block : total - done;
+        std::memcpy(p + done, p, n);
+        done += n;
+    }
+}
+
+// A colour fill of rectangle d: the first row is filled pixel by pattern, the others are copies
+// of it; when the rows are whole and follow each other, the rectangle is one run of bytes.
+void FillRect(uint8_t* base, long pitch, const RECT& d, int bytes, uint32_t value) {
+    const size_t rowBytes = (size_t)(d.right - d.left) * bytes;
+    const long rows = d.bottom - d.top;
+    if (rowBytes == 0 || rows <= 0) return;
+    uint8_t* first = base + d.top * pitch + (long)d.left * bytes;
+    bool oneRun = (long)rowBytes == pitch;
+    size_t runBytes = oneRun ? rowBytes * rows : rowBytes;
+    bool sameBytes = true;
+    for (int i = 1; i < bytes; ++i)
+        sameBytes = sameBytes && ((value >> (8 * i)) & 0xFF) == (value & 0xFF);
+    if (sameBytes) {
+        std::memset(first, (int)(value & 0xFF), runBytes);
+    } else {
+        StorePixel(first, bytes, value);
+        RepeatPixel(first, runBytes, (size_t)bytes);
+    }
+    if (oneRun) return;
+    for (long y = 1; y < rows; ++y) std::memcpy(first + y * pitch, first, rowBytes);
+}
+
 // One row of a source-keyed copy: pixels whose value lies in [low, high] are skipped.
 void CopyRowKeyed(uint8_t* dst, const uint8_t* src, int count, int bytes, const DDCOLORKEY& key) {
     for (int i = 0; i < count; ++i) {
@@ -104,16 +144,7 @@ HRESULT DirectDrawSurface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE7 srcSurface,
         if (lost) return DDERR_SURFACELOST;
         if (Busy()) return DDERR_SURFACEBUSY;
         if (!RectInside(d)) return DDERR_INVALIDRECT;
-        uint32_t value = fx->dwFillColor;
-        for (long y = d.top; y < d.bottom; ++y) {
-            uint8_t* row = memory.data() + y * pitch + (long)d.left * bytes;
-            if (bytes == 1) {
-                std::memset(row, (int)(value & 0xFF), (size_t)(d.right - d.left));
-            } else {
-                for (long x = 0; x < d.right - d.left; ++x)
-                    StorePixel(row + x * bytes, bytes, value);
-            }
-        }
+        FillRect(memory.data(), pitch, d, bytes, fx->dwFillColor);
         if (IsPrimary() && chain.size() < 2) Present();
         return DD_OK;
     }
