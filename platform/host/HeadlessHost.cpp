@@ -144,6 +144,7 @@ public:
     bool CursorShown() const override { return cursorShown; }
     int VerticalBlankWaits() const override { return verticalBlankWaits; }
     const std::vector<uint32_t>& LastFrame(int* width, int* height) const override {
+        ConvertFrame();
         if (width) *width = lastWidth;
         if (height) *height = lastHeight;
         return lastFrame;
@@ -163,7 +164,8 @@ private:
     };
 
     void ResetState();
-    void ConvertFrame(const FrameView& frame);
+    void KeepFrame(const FrameView& frame);
+    void ConvertFrame() const;
     void ReleaseScheduled(bool earliestOnly);
 
     MachineConfig config;
@@ -188,7 +190,13 @@ private:
     bool fullScreen = false;
     bool cursorShown = true;
     int verticalBlankWaits = 0;
-    std::vector<uint32_t> lastFrame;
+    // The last presented frame's bytes as the display held them, and their format (pixels and
+    // palette point into rawFrame and rawPalette); converted into lastFrame when asked for.
+    std::vector<uint8_t> rawFrame;
+    FrameView rawView;
+    uint32_t rawPalette[256] = {};
+    mutable bool frameConverted = true;
+    mutable std::vector<uint32_t> lastFrame;
     int lastWidth = 0, lastHeight = 0;
     std::string debugText;
 };
@@ -214,6 +222,9 @@ void HeadlessMachine::ResetState() {
     fullScreen = false;
     cursorShown = true;
     verticalBlankWaits = 0;
+    rawFrame.clear();
+    rawView = FrameView{};
+    frameConverted = true;
     lastFrame.clear();
     lastWidth = lastHeight = 0;
     debugText.clear();
@@ -237,17 +248,45 @@ void HeadlessMachine::MoveMouse(int dx, int dy) {
     cursorY = (int)(y < 0 ? 0 : (y > maxY ? maxY : y));
 }
 
-// Keeps the frame as 0x00RRGGBB, reusing the buffer while the size stays the same, so a
-// presented frame allocates nothing after the first.
-void HeadlessMachine::ConvertFrame(const FrameView& frame) {
+// Keeps a copy of the frame's bytes, reusing the buffer while the size stays the same, so a
+// presented frame costs one copy, as on a real display, and allocates nothing after the first.
+void HeadlessMachine::KeepFrame(const FrameView& frame) {
     int bytes = (frame.bits + 7) / 8;
     if (!frame.pixels || frame.width <= 0 || frame.height <= 0 || bytes < 1 || bytes > 4 ||
         frame.pitch < frame.width * bytes)
         return;
-    size_t count = (size_t)frame.width * (size_t)frame.height;
-    if (lastFrame.size() != count) lastFrame.assign(count, 0);
+    const size_t rowBytes = (size_t)frame.width * (size_t)bytes;
+    const size_t total = rowBytes * (size_t)frame.height;
+    if (rawFrame.size() != total) rawFrame.assign(total, 0);
+    const auto* base = static_cast<const uint8_t*>(frame.pixels);
+    if ((size_t)frame.pitch == rowBytes) {
+        std::memcpy(rawFrame.data(), base, total);
+    } else {
+        for (int y = 0; y < frame.height; ++y)
+            std::memcpy(rawFrame.data() + (size_t)y * rowBytes,
+                        base + (size_t)y * (size_t)frame.pitch, rowBytes);
+    }
+    rawView = frame;
+    rawView.pixels = rawFrame.data();
+    rawView.pitch = (int)rowBytes;
+    rawView.palette = nullptr;
+    if (frame.bits <= 8 && frame.palette) {
+        std::memcpy(rawPalette, frame.palette, sizeof rawPalette);
+        rawView.palette = rawPalette;
+    }
     lastWidth = frame.width;
     lastHeight = frame.height;
+    frameConverted = false;
+}
+
+// Turns the kept frame into 0x00RRGGBB pixels, once per presented frame that is looked at.
+void HeadlessMachine::ConvertFrame() const {
+    if (frameConverted) return;
+    frameConverted = true;
+    const FrameView& frame = rawView;
+    int bytes = (frame.bits + 7) / 8;
+    size_t count = (size_t)frame.width * (size_t)frame.height;
+    if (lastFrame.size() != count) lastFrame.assign(count, 0);
 
     uint32_t rm = frame.redMask, gm = frame.greenMask, bm = frame.blueMask;
     if (!rm && !gm && !bm) {
@@ -277,7 +316,7 @@ void HeadlessMachine::ConvertFrame(const FrameView& frame) {
 }
 
 void HeadlessMachine::Present(const FrameView& frame) {
-    ConvertFrame(frame);
+    KeepFrame(frame);
     ++frames;
     clock += frameTime;
     for (size_t i = 0; i < scheduled.size();) {
@@ -382,13 +421,17 @@ void HeadlessMachine::RunSteps() {
             MoveMouse(step.a, step.b);
             break;
         case ScriptStep::Fault:
-            InjectFault(step.text.c_str(), 1, step.a, 0);
+            InjectFault(step.text.c_str(), 1, step.a, (unsigned)step.b);
+            break;
+        case ScriptStep::Faults:
+            InjectRandomFaults((unsigned)step.a, (uint32_t)step.b, step.text.c_str());
             break;
         }
     }
 }
 
 bool HeadlessMachine::DumpLastFrame(const std::string& bmpPath) const {
+    ConvertFrame();
     if (lastFrame.empty() || lastWidth <= 0 || lastHeight <= 0) return false;
     FILE* f = std::fopen(bmpPath.c_str(), "wb");
     if (!f) return false;

@@ -16,8 +16,12 @@
 //     dump PATH      the last presented frame is written to PATH as a 24-bit BMP
 //     dikey DIK 1|0  a key of the keyboard device goes down / up (by scan code)
 //     mouse DX DY    mouse motion
-//     fault OP [CODE]  every call of the stand-in operation OP from now on fails with CODE
-//                    (default E_FAIL), e.g. "fault IDirectDraw7::SetDisplayMode"
+//     fault OP [CODE [N]]  every call (or the next N calls) of the stand-in operation OP from
+//                    now on fails with CODE (default E_FAIL), e.g.
+//                    "fault IDirectDraw7::SetDisplayMode"
+//     faults ONE_IN SEED [OP,OP...]  from now on each stand-in call fails with E_FAIL with
+//                    probability 1/ONE_IN (0 stops it), from a generator seeded with SEED;
+//                    the listed operations are spared
 //   TARN_HEADLESS_REPORT=PATH   at exit, writes "frames N\nlive N\nfullscreen 0|1\n" and the
 //                               captured debugger output to PATH
 //   Each presented frame moves the clock on by the frame time (16 ms unless set otherwise).

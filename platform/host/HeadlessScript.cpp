@@ -88,12 +88,12 @@ bool ParseScript(const std::string& script, std::vector<ScriptStep>* steps, std:
     std::string piece;
     while (std::getline(pieces, piece, ';')) {
         std::istringstream words(piece);
-        std::string verb, first, second, extra;
-        words >> verb >> first >> second >> extra;
+        std::string verb, first, second, extra, more;
+        words >> verb >> first >> second >> extra >> more;
         if (verb.empty()) continue;
         ScriptStep step;
         long a = 0, b = 0;
-        bool good = extra.empty();
+        bool good = extra.empty() && more.empty();
         std::string v = Upper(verb);
         if (v == "FOCUS") {
             step.kind = ScriptStep::Focus;
@@ -119,11 +119,16 @@ bool ParseScript(const std::string& script, std::vector<ScriptStep>* steps, std:
             step.kind = ScriptStep::DiKey;
             a = ScanCodeByName(first);
             good = good && a >= 0 && ParseNumber(second, &b) && (b == 0 || b == 1);
-        } else if (v == "FAULT") {
+        } else if (v == "FAULT") { // fault OP [CODE [COUNT]]
             step.kind = ScriptStep::Fault;
             step.text = first;
             a = (long)0x80004005L; // E_FAIL unless a code is given
-            good = good && !first.empty() && (second.empty() || ParseNumber(second, &a));
+            good = !first.empty() && (second.empty() || ParseNumber(second, &a)) &&
+                   (extra.empty() || (ParseNumber(extra, &b) && b >= 0));
+        } else if (v == "FAULTS") { // faults ONE_IN SEED [SPARED,OPERATIONS]
+            step.kind = ScriptStep::Faults;
+            step.text = extra;
+            good = ParseNumber(first, &a) && a >= 0 && ParseNumber(second, &b);
         } else if (v == "MOUSE") {
             step.kind = ScriptStep::Mouse;
             good = good && ParseNumber(first, &a) && ParseNumber(second, &b);

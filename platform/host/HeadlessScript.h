@@ -7,10 +7,10 @@
 namespace tarn::platform {
 
 struct ScriptStep {
-    enum Kind { Focus, Frames, Key, Lose, Close, Time, Dump, DiKey, Mouse, Fault };
+    enum Kind { Focus, Frames, Key, Lose, Close, Time, Dump, DiKey, Mouse, Fault, Faults };
     Kind kind = Focus;
     int a = 0, b = 0; // the step's numbers: focus flag, frame count, key code, milliseconds ...
-    std::string text; // the path of a dump, the operation of a fault
+    std::string text; // the path of a dump, the operation of a fault, the spared operations
 };
 
 // Appends the steps of `script` to `steps`. Steps are separated by ';' or new lines. A step
