@@ -6,6 +6,11 @@
 
 #include <cstring>
 
+#if defined(__x86_64__) || defined(__i386__)
+#define TARN_PIXEL_X86 1
+#include <immintrin.h>
+#endif
+
 namespace tarn::platform {
 namespace {
 
@@ -181,6 +186,84 @@ void CopyRow32(uint8_t* dst, const uint8_t* src, int x0, int count, ConvertConte
         std::memcpy(dst + 4 * i, &v, 4);
     }
 }
+
+// ---------------------------------------------------------------------------------------------
+// Vector rows for the conversions pictures take on their way into 16-bit surfaces: eight pixels
+// per step, the last few by the plain loop. The bit arithmetic is the fast path's own
+// (truncation to 5 and 6 bits), so the results are the same to the bit.
+// ---------------------------------------------------------------------------------------------
+
+#if TARN_PIXEL_X86
+bool HasSsse3() {
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("ssse3") != 0;
+    }();
+    return has;
+}
+
+// Blue-green-red bytes to 5-6-5 (or 5-5-5). Eight pixels are 24 bytes, read as two overlapping
+// 16-byte loads; byte shuffles gather each pixel's blue and green into one 16-bit lane and its
+// red into another, and three masks and shifts pack them.
+template <bool G6>
+__attribute__((target("ssse3"))) void Bgr24To16Ssse3(uint8_t* dst, const uint8_t* src, int x0,
+                                                     int count, ConvertContext& ctx) {
+    const uint8_t* in = src + 3 * x0;
+    // Pixels 0-4 come from the first load (bytes 0-15), pixels 5-7 from the second (bytes 8-23).
+    const __m128i blueGreenA =
+        _mm_setr_epi8(0, 1, 3, 4, 6, 7, 9, 10, 12, 13, -1, -1, -1, -1, -1, -1);
+    const __m128i blueGreenB =
+        _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 7, 8, 10, 11, 13, 14);
+    const __m128i redA = _mm_setr_epi8(2, -1, 5, -1, 8, -1, 11, -1, 14, -1, -1, -1, -1, -1, -1, -1);
+    const __m128i redB =
+        _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 9, -1, 12, -1, 15, -1);
+    const __m128i top5 = _mm_set1_epi16(0xF8);
+    const __m128i greenField = _mm_set1_epi16(G6 ? 0x07E0 : 0x03E0);
+    int i = 0;
+    for (; i + 8 <= count; i += 8) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 3 * i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 3 * i + 8));
+        const __m128i bg =
+            _mm_or_si128(_mm_shuffle_epi8(a, blueGreenA), _mm_shuffle_epi8(b, blueGreenB));
+        const __m128i r = _mm_or_si128(_mm_shuffle_epi8(a, redA), _mm_shuffle_epi8(b, redB));
+        __m128i out = _mm_slli_epi16(_mm_and_si128(r, top5), G6 ? 8 : 7);
+        out = _mm_or_si128(out, _mm_and_si128(_mm_srli_epi16(bg, G6 ? 5 : 6), greenField));
+        out = _mm_or_si128(out, _mm_srli_epi16(_mm_and_si128(bg, top5), 3));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 2 * i), out);
+    }
+    if (i < count)
+        DirectRow<SourceKind::Bgr24, G6 ? DestKind::Rgb565 : DestKind::Rgb555>(
+            dst + 2 * i, src, x0 + i, count - i, ctx);
+}
+#endif
+
+#if defined(__SSE2__)
+// 0x00RRGGBB words to 5-6-5 (or 5-5-5), eight pixels per step: shifts and masks on 32-bit lanes,
+// then a pack to 16 bits (each value sign-extended first, so the saturating pack keeps it).
+template <bool G6>
+void Bgrx32To16Sse2(uint8_t* dst, const uint8_t* src, int x0, int count, ConvertContext& ctx) {
+    const uint8_t* in = src + 4 * x0;
+    const __m128i redField = _mm_set1_epi32(G6 ? 0xF800 : 0x7C00);
+    const __m128i greenField = _mm_set1_epi32(G6 ? 0x07E0 : 0x03E0);
+    const __m128i blueField = _mm_set1_epi32(0x001F);
+    auto pack = [&](__m128i v) {
+        __m128i out = _mm_and_si128(_mm_srli_epi32(v, G6 ? 8 : 9), redField);
+        out = _mm_or_si128(out, _mm_and_si128(_mm_srli_epi32(v, G6 ? 5 : 6), greenField));
+        out = _mm_or_si128(out, _mm_and_si128(_mm_srli_epi32(v, 3), blueField));
+        return _mm_srai_epi32(_mm_slli_epi32(out, 16), 16);
+    };
+    int i = 0;
+    for (; i + 8 <= count; i += 8) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 4 * i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 4 * i + 16));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 2 * i),
+                         _mm_packs_epi32(pack(a), pack(b)));
+    }
+    if (i < count)
+        DirectRow<SourceKind::Bgrx32, G6 ? DestKind::Rgb565 : DestKind::Rgb555>(
+            dst + 2 * i, src, x0 + i, count - i, ctx);
+}
+#endif
 
 template <SourceKind S> RowConverter DirectFor(DestKind d) {
     switch (d) {
@@ -457,9 +540,17 @@ RowConverter FastRowConverter(const ConvertContext& ctx) {
         return DirectFor<SourceKind::Rgb565>(d);
     case SourceKind::Bgr24:
         if (d == DestKind::Bgr24) return CopyRow24;
+#if TARN_PIXEL_X86
+        if (d == DestKind::Rgb565 && HasSsse3()) return Bgr24To16Ssse3<true>;
+        if (d == DestKind::Rgb555 && HasSsse3()) return Bgr24To16Ssse3<false>;
+#endif
         return DirectFor<SourceKind::Bgr24>(d);
     case SourceKind::Bgrx32:
         if (d == DestKind::Xrgb32) return CopyRow32;
+#if defined(__SSE2__)
+        if (d == DestKind::Rgb565) return Bgrx32To16Sse2<true>;
+        if (d == DestKind::Rgb555) return Bgrx32To16Sse2<false>;
+#endif
         return DirectFor<SourceKind::Bgrx32>(d);
     case SourceKind::Masked16:
         return DirectFor<SourceKind::Masked16>(d);
