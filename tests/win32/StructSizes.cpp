@@ -1,0 +1,13 @@
+// Compile-time check of the 32-bit x86 Windows build: the structures whose dwSize the library
+// fills with sizeof() have the sizes 32-bit Windows itself expects. A header that lays one out
+// differently stops the build here instead of making DirectX refuse the call at run time.
+#include <windows.h>
+#include <ddraw.h>
+#include <dinput.h>
+
+static_assert(sizeof(void*) == 4, "this file belongs to the 32-bit x86 build");
+static_assert(sizeof(DDSURFACEDESC2) == 124, "DDSURFACEDESC2");
+static_assert(sizeof(DDCAPS) == 380, "DDCAPS");
+static_assert(sizeof(DIDEVICEINSTANCEA) == 580, "DIDEVICEINSTANCEA");
+static_assert(sizeof(DDBLTFX) == 100, "DDBLTFX");
+static_assert(sizeof(BITMAP) == 24, "BITMAP");
