@@ -31,15 +31,6 @@ std::vector<uint32_t> Pattern(int count, uint32_t limit, uint32_t seed) {
     return out;
 }
 
-Decoded Expect(int width, int height, const std::vector<uint32_t>& rgb) {
-    Decoded d;
-    d.ok = true;
-    d.width = width;
-    d.height = height;
-    d.pixels = rgb;
-    return d;
-}
-
 std::vector<uint32_t> Lookup(const std::vector<uint32_t>& indices,
                              const std::vector<uint32_t>& colours) {
     std::vector<uint32_t> out;
@@ -95,8 +86,8 @@ TEST_F(BmpTest, DecodesEveryDepthAndHeader) {
             expected = values;
         }
         file.pixels = PackBmpRows(c.width, c.height, c.bits, values, c.topDown);
-        EXPECT_TRUE(
-            SamePicture(Load(file.Build()), Expect(c.width, c.height, expected), 0, "bmp_depth"));
+        EXPECT_TRUE(SamePicture(Load(file.Build()), ExpectedPicture(c.width, c.height, expected), 0,
+                                "bmp_depth"));
     }
 }
 
@@ -164,8 +155,8 @@ TEST_F(BmpTest, DecodesSixteenBitAndBitFieldPictures) {
                     rows[stride * (h - 1 - y) + x * (c.bits / 8) + b] =
                         static_cast<unsigned char>(raw[y * w + x] >> (8 * b));
         file.pixels = rows;
-        EXPECT_TRUE(
-            SamePicture(Load(file.Build()), Expect(w, h, expected), c.tolerance, "bmp_bitfields"));
+        EXPECT_TRUE(SamePicture(Load(file.Build()), ExpectedPicture(w, h, expected), c.tolerance,
+                                "bmp_bitfields"));
     }
 }
 
@@ -213,8 +204,8 @@ TEST_F(BmpTest, ExpandsRunLengthCodes) {
         file.colours = PALETTE;
         file.clrUsed = 16;
         file.pixels = c.codes;
-        EXPECT_TRUE(SamePicture(Load(file.Build()), Expect(4, 3, Lookup(c.indices, PALETTE)), 0,
-                                "bmp_rle"));
+        EXPECT_TRUE(SamePicture(Load(file.Build()),
+                                ExpectedPicture(4, 3, Lookup(c.indices, PALETTE)), 0, "bmp_rle"));
     }
 }
 
@@ -249,7 +240,8 @@ TEST_F(BmpTest, RunLengthCodesStayInsideThePicture) {
         file.colours = PALETTE;
         file.clrUsed = 16;
         file.pixels = c.codes;
-        EXPECT_TRUE(SamePicture(Load(file.Build()), Expect(3, 2, Lookup(c.indices, PALETTE)), 0,
+        EXPECT_TRUE(SamePicture(Load(file.Build()),
+                                ExpectedPicture(3, 2, Lookup(c.indices, PALETTE)), 0,
                                 "bmp_rle_hostile"));
     }
 }
@@ -342,8 +334,8 @@ TEST_F(BmpTest, CapsAnOversizedColourCount) {
     file.colours = PALETTE;
     const std::vector<uint32_t> indices = {1, 2, 3, 15};
     file.pixels = PackBmpRows(4, 1, 4, indices);
-    EXPECT_TRUE(
-        SamePicture(Load(file.Build()), Expect(4, 1, Lookup(indices, PALETTE)), 0, "bmp_clrused"));
+    EXPECT_TRUE(SamePicture(Load(file.Build()), ExpectedPicture(4, 1, Lookup(indices, PALETTE)), 0,
+                            "bmp_clrused"));
 }
 
 // Cut off at every length, a file gives null or a picture, never a crash or a read outside.

@@ -80,15 +80,6 @@ PcxFile TrueColour(int width, const std::vector<std::vector<uint32_t>>& rows) {
     return f;
 }
 
-Decoded Picture(int width, int height, std::vector<uint32_t> rgb) {
-    Decoded d;
-    d.ok = true;
-    d.width = width;
-    d.height = height;
-    d.pixels = std::move(rgb);
-    return d;
-}
-
 class PcxTest : public ImageTest {};
 
 TEST_F(PcxTest, DecodesBothLayouts) {
@@ -108,14 +99,15 @@ TEST_F(PcxTest, DecodesBothLayouts) {
         Decoded expected;
     } cases[] = {
         {"256 colours, top row first", Indexed(3, 4, {{1, 2, 3}, {200, 200, 200}}),
-         Picture(3, 2, {pal[1], pal[2], pal[3], pal[200], pal[200], pal[200]})},
+         ExpectedPicture(3, 2, {pal[1], pal[2], pal[3], pal[200], pal[200], pal[200]})},
         {"99 wide with bytes per line 100 uses the first 99 bytes",
-         Indexed(99, 100, {Bytes(99, 5)}), Picture(99, 1, std::vector<uint32_t>(99, pal[5]))},
-        {"bounds need not start at 0", offset, Picture(3, 1, {pal[1], pal[2], pal[3]})},
-        {"no palette marker: black", noMarker, Picture(2, 1, {0, 0})},
-        {"no palette at all: black", noPalette, Picture(2, 1, {0, 0})},
+         Indexed(99, 100, {Bytes(99, 5)}),
+         ExpectedPicture(99, 1, std::vector<uint32_t>(99, pal[5]))},
+        {"bounds need not start at 0", offset, ExpectedPicture(3, 1, {pal[1], pal[2], pal[3]})},
+        {"no palette marker: black", noMarker, ExpectedPicture(2, 1, {0, 0})},
+        {"no palette at all: black", noPalette, ExpectedPicture(2, 1, {0, 0})},
         {"three planes, red first", TrueColour(3, {{0x102030, 0xFFC0C1, 0x000000}, {1, 2, 3}}),
-         Picture(3, 2, {0x102030, 0xFFC0C1, 0x000000, 1, 2, 3})},
+         ExpectedPicture(3, 2, {0x102030, 0xFFC0C1, 0x000000, 1, 2, 3})},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -5,6 +5,7 @@
 // that allocates nothing.
 #include "support/AllocationCounter.h"
 #include "support/HeadlessTest.h"
+#include "support/TestWindow.h"
 
 #include "input/TarnInput.h"
 
@@ -19,21 +20,11 @@ using tarn::platform::CallCount;
 using tarn::platform::InjectFault;
 using tarn::platform::LiveObjects;
 
-LRESULT CALLBACK TestWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
-}
-
 class InputTest : public HeadlessTest {
 protected:
     void SetUp() override {
         HeadlessTest::SetUp();
-        WNDCLASSA wc = {};
-        wc.lpfnWndProc = TestWindowProc;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = "TarnInputTest";
-        RegisterClassA(&wc); // already registered by an earlier test is fine
-        window = CreateWindowExA(0, "TarnInputTest", "TarnInputTest", WS_POPUP, 0, 0, 640, 480,
-                                 nullptr, nullptr, wc.hInstance, nullptr);
+        window = MakeTestWindow("TarnInputTest", WS_POPUP);
         ASSERT_NE(window, nullptr);
         input = new TarnInput;
     }

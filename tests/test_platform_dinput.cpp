@@ -2,6 +2,7 @@
 // the state sizes of the data formats, what the host's keyboard, mouse and joystick read as, the
 // joystick's range and dead zone, device enumeration, bad arguments, and reference counting.
 #include "support/HeadlessTest.h"
+#include "support/TestWindow.h"
 
 #include <windows.h>
 #include <dinput.h>
@@ -22,10 +23,6 @@ static_assert(DIJOFS_X == 0 && DIJOFS_Y == 4 && DIJOFS_BUTTON(0) == 48);
 
 namespace {
 
-LRESULT CALLBACK TestWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
-}
-
 enum class Kind { Keyboard, Mouse, Joystick };
 
 const char* KindName(Kind kind) {
@@ -36,15 +33,9 @@ class DInputTest : public HeadlessTest {
 protected:
     void SetUp() override {
         HeadlessTest::SetUp();
-        WNDCLASSA wc = {};
-        wc.lpfnWndProc = TestWindowProc;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = "TarnDInputTest";
-        RegisterClassA(&wc); // already registered by an earlier test is fine
-        window = CreateWindowExA(0, "TarnDInputTest", "TarnDInputTest", WS_POPUP, 0, 0, 640, 480,
-                                 nullptr, nullptr, wc.hInstance, nullptr);
+        window = MakeTestWindow("TarnDInputTest", WS_POPUP);
         ASSERT_NE(window, nullptr);
-        ASSERT_EQ(DirectInputCreateA(wc.hInstance, 0x0700, &di, nullptr), DI_OK);
+        ASSERT_EQ(DirectInputCreateA(GetModuleHandleA(nullptr), 0x0700, &di, nullptr), DI_OK);
     }
 
     void TearDown() override {

@@ -5,55 +5,14 @@
 // the enumeration lists, and that a frame (CopyTo and Flip) allocates nothing.
 #include "display/TarnScreen.h"
 
+#include "support/AllocationCounter.h"
 #include "support/HeadlessTest.h"
+#include "support/ScreenFixture.h"
+#include "support/TestWindow.h"
 #include "internal/Display.h"
 
-#include <atomic>
-#include <cstdlib>
 #include <cstring>
-#include <new>
 #include <string>
-
-// Counts every allocation made through operator new in this test program, so a test can prove
-// that a frame allocates nothing.
-static std::atomic<long> g_Allocations{0};
-
-[[gnu::noinline]] void* operator new(std::size_t size) {
-    g_Allocations++;
-    void* p = std::malloc(size != 0 ? size : 1);
-    if (p == nullptr) throw std::bad_alloc();
-    return p;
-}
-[[gnu::noinline]] void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    ::operator delete(p);
-}
-// Every other form goes the same way, so no allocation escapes the count (or, under a
-// sanitizer, is paired with a deallocator of another family).
-void* operator new[](std::size_t size) {
-    return ::operator new(size);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    g_Allocations++;
-    return std::malloc(size != 0 ? size : 1);
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
-    return ::operator new(size, tag);
-}
-void operator delete[](void* p) noexcept {
-    ::operator delete(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    ::operator delete(p);
-}
-void operator delete(void* p, const std::nothrow_t&) noexcept {
-    ::operator delete(p);
-}
-void operator delete[](void* p, const std::nothrow_t&) noexcept {
-    ::operator delete(p);
-}
 
 namespace {
 
@@ -66,14 +25,7 @@ using tarn::platform::ResetCallCounts;
 class ScreenTest : public HeadlessTest {
 protected:
     HWND MakeWindow(int x = 0, int y = 0, int w = 1024, int h = 768) {
-        WNDCLASSA wc;
-        std::memset(&wc, 0, sizeof(wc));
-        wc.lpfnWndProc = DefWindowProcA;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = "TarnScreenTest";
-        RegisterClassA(&wc);
-        window = CreateWindowExA(0, "TarnScreenTest", "test", WS_POPUP | WS_VISIBLE, x, y, w, h,
-                                 nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        window = MakeTestWindow("TarnScreenTest", WS_POPUP | WS_VISIBLE, x, y, w, h);
         return window;
     }
 
@@ -96,40 +48,6 @@ protected:
 
     HWND window = nullptr;
 };
-
-// An off-screen surface wrapped the way the screen wraps its buffers.
-TarnSurface* MakeSurface(TarnScreen* screen, int w, int h) {
-    DDSURFACEDESC2 desc;
-    std::memset(&desc, 0, sizeof(desc));
-    desc.dwSize = sizeof(desc);
-    desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
-    desc.dwWidth = w;
-    desc.dwHeight = h;
-    desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
-    IDirectDrawSurface7* dds = nullptr;
-    EXPECT_EQ(screen->GetDirectDraw()->CreateSurface(&desc, &dds, nullptr), DD_OK);
-    TarnSurface* s = new TarnSurface();
-    screen->SetSurfaceInterface(s, dds);
-    screen->SetSurfaceWidth(s, w);
-    screen->SetSurfaceHeight(s, h);
-    RECT area = {0, 0, w, h};
-    s->SetClipArea(&area);
-    screen->QuerySurfacePixelFormat(s);
-    s->SelectPixelRoutines();
-    return s;
-}
-
-// The raw pixel value at (x, y), read through a lock.
-DWORD RawPixel(TarnSurface* s, int x, int y) {
-    if (s->Lock() < 1) return 0xDEADBEEF;
-    int bytes = static_cast<int>(s->surfaceDesc.ddpfPixelFormat.dwRGBBitCount) / 8;
-    const BYTE* p =
-        static_cast<const BYTE*>(s->surfaceDesc.lpSurface) + y * s->surfaceDesc.lPitch + x * bytes;
-    DWORD value = 0;
-    for (int i = 0; i < bytes; i++) value |= static_cast<DWORD>(p[i]) << (8 * i);
-    s->Unlock();
-    return value;
-}
 
 void FillRect(TarnSurface* s, RECT r, DWORD colour) {
     DDBLTFX fx;
@@ -536,7 +454,7 @@ TEST_F(ScreenTest, DriverListSkipsADriverThatFails) {
 
 TEST_F(ScreenTest, RemoveSurfaceIgnoresTheBuffers) {
     TarnScreen* screen = MakeFullScreen();
-    TarnSurface* picture = MakeSurface(screen, 8, 8);
+    TarnSurface* picture = WrapOffscreenSurface(screen, 8, 8);
     screen->AddSurface(picture);
     screen->RemoveSurface(screen->GetFront());
     screen->RemoveSurface(screen->GetBack());
@@ -557,15 +475,15 @@ TEST_F(ScreenTest, FramesAllocateNothing) {
         int created = windowed ? screen->CreateWindowed(MakeWindow(0, 0, 320, 240), 320, 240)
                                : screen->CreateFullScreen(MakeWindow(), 640, 480, 16, 0);
         ASSERT_EQ(created, 0);
-        TarnSurface* picture = MakeSurface(screen, 320, 200);
+        TarnSurface* picture = WrapOffscreenSurface(screen, 320, 200);
         picture->CopyTo(screen->GetBack(), 0, 0, nullptr); // warm-up frame
         screen->Flip(1, 1, 0);
-        long before = g_Allocations.load();
+        long before = AllocationCount();
         for (int i = 0; i < 10; i++) {
             picture->CopyTo(screen->GetBack(), -5, 3, nullptr);
             screen->Flip(1, i % 2, 0);
         }
-        EXPECT_EQ(g_Allocations.load() - before, 0);
+        EXPECT_EQ(AllocationCount() - before, 0);
         delete picture;
         Finish(screen);
     }

@@ -6,6 +6,8 @@
 #include "surface/TarnSurface.h"
 
 #include "support/HeadlessTest.h"
+#include "support/ScreenFixture.h"
+#include "support/TestWindow.h"
 #include "internal/Display.h"
 
 #include <climits>
@@ -88,38 +90,15 @@ protected:
 
     // An off-screen surface in the desktop's format, wrapped the way the screen wraps its buffers.
     TarnSurface* MakeSurface(int w, int h, DWORD caps = DDSCAPS_SYSTEMMEMORY) {
-        DDSURFACEDESC2 desc;
-        std::memset(&desc, 0, sizeof(desc));
-        desc.dwSize = sizeof(desc);
-        desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
-        desc.dwWidth = w;
-        desc.dwHeight = h;
-        desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | caps;
-        IDirectDrawSurface7* dds = nullptr;
-        EXPECT_EQ(screen->GetDirectDraw()->CreateSurface(&desc, &dds, nullptr), DD_OK);
-        TarnSurface* s = new TarnSurface();
-        screen->SetSurfaceInterface(s, dds);
-        screen->SetSurfaceWidth(s, w);
-        screen->SetSurfaceHeight(s, h);
-        RECT area = {0, 0, w, h};
-        s->SetClipArea(&area);
-        screen->QuerySurfacePixelFormat(s);
-        s->SelectPixelRoutines();
-        return s;
+        return WrapOffscreenSurface(screen, w, h, caps);
     }
 
     TarnScreen* screen = nullptr;
 };
 
-// Reads a 32-bit pixel through the surface's own lock.
+// The 0x00RRGGBB colour of a pixel of a 32-bit surface, read through the surface's own lock.
 DWORD Pixel(TarnSurface* s, int x, int y) {
-    if (s->Lock() < 1) return 0xDEADBEEF;
-    DWORD v;
-    std::memcpy(&v,
-                static_cast<BYTE*>(s->surfaceDesc.lpSurface) + y * s->surfaceDesc.lPitch + x * 4,
-                sizeof(v));
-    s->Unlock();
-    return v & 0xFFFFFF;
+    return RawPixel(s, x, y) & 0xFFFFFF;
 }
 
 // Copy clipping of a 100 x 80 source onto a 200 x 150 destination: the position and source
@@ -438,13 +417,7 @@ TEST_F(SurfaceTest, PixelLayoutOfEachDisplayFormat) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.bits) + (c.rgb555 ? " 555" : ""));
         host->Config().rgb555 = c.rgb555;
-        WNDCLASSA wc;
-        std::memset(&wc, 0, sizeof(wc));
-        wc.lpfnWndProc = DefWindowProcA;
-        wc.lpszClassName = "TarnSurfaceTest";
-        RegisterClassA(&wc);
-        window = CreateWindowExA(0, "TarnSurfaceTest", "", WS_POPUP, 0, 0, 640, 480, nullptr,
-                                 nullptr, nullptr, nullptr);
+        window = MakeTestWindow("TarnSurfaceTest", WS_POPUP);
         TarnScreen* full = new TarnScreen();
         ASSERT_EQ(full->CreateFullScreen(window, 640, 480, c.bits, 0), 0);
         PixelLayout layout;

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace fixtures {
@@ -103,6 +104,16 @@ struct Decoded {
     std::vector<uint32_t> pixels; // 0x00RRGGBB, top row first
     uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
 };
+
+// The picture a test expects: width x height pixels (0x00RRGGBB, top row first).
+inline Decoded ExpectedPicture(int width, int height, std::vector<uint32_t> rgb) {
+    Decoded d;
+    d.ok = true;
+    d.width = width;
+    d.height = height;
+    d.pixels = std::move(rgb);
+    return d;
+}
 
 class ImageTest : public HeadlessTest {
 protected:

@@ -1,0 +1,47 @@
+// What the screen and surface tests share: an off-screen surface wrapped in a TarnSurface the
+// way TarnScreen wraps its buffers, and the raw value of one pixel read through a lock.
+#pragma once
+
+#include "display/TarnScreen.h"
+#include "surface/TarnSurface.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+// A w x h off-screen surface on `screen`'s device with `caps` (system memory unless asked),
+// clipped to itself, its pixel layout queried and its pixel routines chosen.
+inline TarnSurface* WrapOffscreenSurface(TarnScreen* screen, int w, int h,
+                                         DWORD caps = DDSCAPS_SYSTEMMEMORY) {
+    DDSURFACEDESC2 desc;
+    std::memset(&desc, 0, sizeof(desc));
+    desc.dwSize = sizeof(desc);
+    desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
+    desc.dwWidth = w;
+    desc.dwHeight = h;
+    desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | caps;
+    IDirectDrawSurface7* dds = nullptr;
+    EXPECT_EQ(screen->GetDirectDraw()->CreateSurface(&desc, &dds, nullptr), DD_OK);
+    TarnSurface* s = new TarnSurface();
+    screen->SetSurfaceInterface(s, dds);
+    screen->SetSurfaceWidth(s, w);
+    screen->SetSurfaceHeight(s, h);
+    RECT area = {0, 0, w, h};
+    s->SetClipArea(&area);
+    screen->QuerySurfacePixelFormat(s);
+    s->SelectPixelRoutines();
+    return s;
+}
+
+// The raw pixel value at (x, y) in the surface's own depth, read through its lock;
+// 0xDEADBEEF when the lock fails.
+inline DWORD RawPixel(TarnSurface* s, int x, int y) {
+    if (s->Lock() < 1) return 0xDEADBEEF;
+    int bytes = static_cast<int>(s->surfaceDesc.ddpfPixelFormat.dwRGBBitCount) / 8;
+    const BYTE* p =
+        static_cast<const BYTE*>(s->surfaceDesc.lpSurface) + y * s->surfaceDesc.lPitch + x * bytes;
+    DWORD value = 0;
+    for (int i = 0; i < bytes; i++) value |= static_cast<DWORD>(p[i]) << (8 * i);
+    s->Unlock();
+    return value;
+}
