@@ -114,6 +114,23 @@ HANDLE Fail(DWORD error) {
     return INVALID_HANDLE_VALUE;
 }
 
+// What ReadFile and WriteFile check before moving any byte: the handle, somewhere to report the
+// count, the buffer, the access the handle was opened with; then the file is placed at the
+// overlapped offset when one is given. Null, with the last error set, when a check fails.
+FileObject* TransferTarget(HANDLE handle, const void* buffer, DWORD count, const DWORD* done,
+                           const OVERLAPPED* overlapped, bool writing) {
+    FileObject* file = FindFile(handle);
+    if (!file) return Failure(ERROR_INVALID_HANDLE, nullptr);
+    if (!done && !overlapped) return Failure(ERROR_INVALID_PARAMETER, nullptr);
+    if (!buffer && count > 0) return Failure(ERROR_NOACCESS, nullptr);
+    if (!(writing ? file->canWrite : file->canRead)) return Failure(ERROR_ACCESS_DENIED, nullptr);
+    if (overlapped) {
+        off_t offset = (off_t)(((uint64_t)overlapped->OffsetHigh << 32) | overlapped->Offset);
+        if (lseek(file->fd, offset, SEEK_SET) < 0) return Failure(ERROR_INVALID_PARAMETER, nullptr);
+    }
+    return file;
+}
+
 } // namespace
 } // namespace tarn::platform
 
@@ -121,8 +138,7 @@ using namespace tarn::platform;
 
 HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                           LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition, DWORD, HANDLE) {
-    long code;
-    if (Enter("CreateFileA", &code)) return Fail((DWORD)code);
+    if (EnterFailed("CreateFileA")) return INVALID_HANDLE_VALUE;
     if (!lpFileName) return Fail(ERROR_INVALID_PARAMETER);
     if (!*lpFileName) return Fail(ERROR_PATH_NOT_FOUND);
     if (dwCreationDisposition < CREATE_NEW || dwCreationDisposition > TRUNCATE_EXISTING)
@@ -192,36 +208,11 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
 // Reads up to the count; at the end of the file it succeeds with fewer bytes (0 past the end).
 BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
                      LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped) {
-    long code;
     if (lpNumberOfBytesRead) *lpNumberOfBytesRead = 0;
-    if (Enter("ReadFile", &code)) {
-        SetLastErrorNow((DWORD)code);
-        return FALSE;
-    }
-    FileObject* file = FindFile(hFile);
-    if (!file) {
-        SetLastErrorNow(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    if (!lpNumberOfBytesRead && !lpOverlapped) {
-        SetLastErrorNow(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    if (!lpBuffer && nNumberOfBytesToRead > 0) {
-        SetLastErrorNow(ERROR_NOACCESS);
-        return FALSE;
-    }
-    if (!file->canRead) {
-        SetLastErrorNow(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
-    if (lpOverlapped) {
-        off_t offset = (off_t)(((uint64_t)lpOverlapped->OffsetHigh << 32) | lpOverlapped->Offset);
-        if (lseek(file->fd, offset, SEEK_SET) < 0) {
-            SetLastErrorNow(ERROR_INVALID_PARAMETER);
-            return FALSE;
-        }
-    }
+    if (EnterFailed("ReadFile")) return FALSE;
+    FileObject* file = TransferTarget(hFile, lpBuffer, nNumberOfBytesToRead, lpNumberOfBytesRead,
+                                      lpOverlapped, false);
+    if (!file) return FALSE;
     DWORD total = 0;
     auto* out = static_cast<unsigned char*>(lpBuffer);
     while (total < nNumberOfBytesToRead) {
@@ -242,36 +233,11 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
 
 BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
                       LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped) {
-    long code;
     if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = 0;
-    if (Enter("WriteFile", &code)) {
-        SetLastErrorNow((DWORD)code);
-        return FALSE;
-    }
-    FileObject* file = FindFile(hFile);
-    if (!file) {
-        SetLastErrorNow(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    if (!lpNumberOfBytesWritten && !lpOverlapped) {
-        SetLastErrorNow(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    if (!lpBuffer && nNumberOfBytesToWrite > 0) {
-        SetLastErrorNow(ERROR_NOACCESS);
-        return FALSE;
-    }
-    if (!file->canWrite) {
-        SetLastErrorNow(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
-    if (lpOverlapped) {
-        off_t offset = (off_t)(((uint64_t)lpOverlapped->OffsetHigh << 32) | lpOverlapped->Offset);
-        if (lseek(file->fd, offset, SEEK_SET) < 0) {
-            SetLastErrorNow(ERROR_INVALID_PARAMETER);
-            return FALSE;
-        }
-    }
+    if (EnterFailed("WriteFile")) return FALSE;
+    FileObject* file = TransferTarget(hFile, lpBuffer, nNumberOfBytesToWrite,
+                                      lpNumberOfBytesWritten, lpOverlapped, true);
+    if (!file) return FALSE;
     DWORD total = 0;
     const auto* in = static_cast<const unsigned char*>(lpBuffer);
     while (total < nNumberOfBytesToWrite) {
@@ -292,17 +258,10 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
 
 // The low 32 bits of the size; the high part only when asked for.
 DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
-    long code;
-    if (Enter("GetFileSize", &code)) {
-        SetLastErrorNow((DWORD)code);
-        return INVALID_FILE_SIZE;
-    }
+    if (EnterFailed("GetFileSize")) return INVALID_FILE_SIZE;
     FileObject* file = FindFile(hFile);
     struct stat st;
-    if (!file || fstat(file->fd, &st) != 0) {
-        SetLastErrorNow(ERROR_INVALID_HANDLE);
-        return INVALID_FILE_SIZE;
-    }
+    if (!file || fstat(file->fd, &st) != 0) return Failure(ERROR_INVALID_HANDLE, INVALID_FILE_SIZE);
     uint64_t size = (uint64_t)st.st_size;
     if (lpFileSizeHigh) *lpFileSizeHigh = (DWORD)(size >> 32);
     SetLastErrorNow(NO_ERROR); // a size whose low part is 0xFFFFFFFF is not a failure
@@ -311,24 +270,14 @@ DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
 
 DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveHigh,
                             DWORD dwMoveMethod) {
-    long code;
-    if (Enter("SetFilePointer", &code)) {
-        SetLastErrorNow((DWORD)code);
-        return INVALID_SET_FILE_POINTER;
-    }
+    if (EnterFailed("SetFilePointer")) return INVALID_SET_FILE_POINTER;
     FileObject* file = FindFile(hFile);
-    if (!file) {
-        SetLastErrorNow(ERROR_INVALID_HANDLE);
-        return INVALID_SET_FILE_POINTER;
-    }
+    if (!file) return Failure(ERROR_INVALID_HANDLE, INVALID_SET_FILE_POINTER);
     int whence = dwMoveMethod == FILE_BEGIN     ? SEEK_SET
                  : dwMoveMethod == FILE_CURRENT ? SEEK_CUR
                  : dwMoveMethod == FILE_END     ? SEEK_END
                                                 : -1;
-    if (whence < 0) {
-        SetLastErrorNow(ERROR_INVALID_PARAMETER);
-        return INVALID_SET_FILE_POINTER;
-    }
+    if (whence < 0) return Failure(ERROR_INVALID_PARAMETER, INVALID_SET_FILE_POINTER);
     int64_t distance = lpDistanceToMoveHigh
                            ? (int64_t)(((uint64_t)(uint32_t)*lpDistanceToMoveHigh << 32) |
                                        (uint32_t)lDistanceToMove)
@@ -337,31 +286,19 @@ DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistance
     off_t end = lseek(file->fd, 0, SEEK_END);
     lseek(file->fd, now, SEEK_SET);
     int64_t base = whence == SEEK_SET ? 0 : (whence == SEEK_CUR ? (int64_t)now : (int64_t)end);
-    if (base + distance < 0) {
-        SetLastErrorNow(ERROR_NEGATIVE_SEEK);
-        return INVALID_SET_FILE_POINTER;
-    }
+    if (base + distance < 0) return Failure(ERROR_NEGATIVE_SEEK, INVALID_SET_FILE_POINTER);
     off_t result = lseek(file->fd, (off_t)(base + distance), SEEK_SET);
-    if (result < 0 || (!lpDistanceToMoveHigh && (uint64_t)result > 0xFFFFFFFEu)) {
-        SetLastErrorNow(ERROR_INVALID_PARAMETER);
-        return INVALID_SET_FILE_POINTER;
-    }
+    if (result < 0 || (!lpDistanceToMoveHigh && (uint64_t)result > 0xFFFFFFFEu))
+        return Failure(ERROR_INVALID_PARAMETER, INVALID_SET_FILE_POINTER);
     if (lpDistanceToMoveHigh) *lpDistanceToMoveHigh = (LONG)((uint64_t)result >> 32);
     SetLastErrorNow(NO_ERROR);
     return (DWORD)result;
 }
 
 BOOL WINAPI CloseHandle(HANDLE hObject) {
-    long code;
-    if (Enter("CloseHandle", &code)) {
-        SetLastErrorNow((DWORD)code);
-        return FALSE;
-    }
+    if (EnterFailed("CloseHandle")) return FALSE;
     FileObject* file = FindFile(hObject);
-    if (!file) {
-        SetLastErrorNow(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
+    if (!file) return Failure(ERROR_INVALID_HANDLE, FALSE);
     std::vector<FileObject*>& files = OpenFiles();
     for (size_t i = 0; i < files.size(); ++i) {
         if (files[i] == file) {

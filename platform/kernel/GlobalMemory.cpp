@@ -59,20 +59,13 @@ void* Allocate(SIZE_T bytes, bool zero) {
 using namespace tarn::platform;
 
 HGLOBAL WINAPI GlobalAlloc(UINT uFlags, SIZE_T dwBytes) {
-    long code;
-    if (Enter("GlobalAlloc", &code)) {
-        SetLastErrorNow((DWORD)code);
-        return nullptr;
-    }
+    if (EnterFailed("GlobalAlloc")) return nullptr;
     if (uFlags & ~(UINT)(GMEM_MOVEABLE | GMEM_NOCOMPACT | GMEM_NODISCARD | GMEM_ZEROINIT |
                          GMEM_DISCARDABLE | GMEM_NOT_BANKED | GMEM_SHARE)) {
         SetLastErrorNow(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    if (dwBytes > kMaxBlock) {
-        SetLastErrorNow(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
-    }
+    if (dwBytes > kMaxBlock) return Failure(ERROR_NOT_ENOUGH_MEMORY, nullptr);
     auto* block = new Block;
     block->movable = (uFlags & GMEM_MOVEABLE) != 0;
     block->size = dwBytes;
@@ -93,31 +86,15 @@ HGLOBAL WINAPI GlobalAlloc(UINT uFlags, SIZE_T dwBytes) {
 // A movable block may move; a fixed one only when GMEM_MOVEABLE allows it, and a locked
 // movable block stays where it is unless it can grow in place.
 HGLOBAL WINAPI GlobalReAlloc(HGLOBAL hMem, SIZE_T dwBytes, UINT uFlags) {
-    long code;
-    if (Enter("GlobalReAlloc", &code)) {
-        SetLastErrorNow((DWORD)code);
-        return nullptr;
-    }
+    if (EnterFailed("GlobalReAlloc")) return nullptr;
     Block* b = FindBlock(hMem);
-    if (!b) {
-        SetLastErrorNow(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
-    if (dwBytes > kMaxBlock) {
-        SetLastErrorNow(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
-    }
+    if (!b) return Failure(ERROR_INVALID_HANDLE, nullptr);
+    if (dwBytes > kMaxBlock) return Failure(ERROR_NOT_ENOUGH_MEMORY, nullptr);
     bool mayMove = b->movable ? b->locks == 0 : (uFlags & GMEM_MOVEABLE) != 0;
-    if (!mayMove && dwBytes > b->size) {
-        SetLastErrorNow(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
-    }
+    if (!mayMove && dwBytes > b->size) return Failure(ERROR_NOT_ENOUGH_MEMORY, nullptr);
     if (dwBytes > b->size || !b->memory) {
         void* grown = b->memory ? std::realloc(b->memory, dwBytes) : Allocate(dwBytes, false);
-        if (!grown) {
-            SetLastErrorNow(ERROR_NOT_ENOUGH_MEMORY);
-            return nullptr;
-        }
+        if (!grown) return Failure(ERROR_NOT_ENOUGH_MEMORY, nullptr);
         if (uFlags & GMEM_ZEROINIT)
             std::memset(static_cast<unsigned char*>(grown) + b->size, 0, dwBytes - b->size);
         b->memory = grown;
@@ -127,77 +104,43 @@ HGLOBAL WINAPI GlobalReAlloc(HGLOBAL hMem, SIZE_T dwBytes, UINT uFlags) {
 }
 
 LPVOID WINAPI GlobalLock(HGLOBAL hMem) {
-    long code;
-    if (Enter("GlobalLock", &code)) {
-        SetLastErrorNow((DWORD)code);
-        return nullptr;
-    }
+    if (EnterFailed("GlobalLock")) return nullptr;
     Block* b = FindBlock(hMem);
-    if (!b) {
-        SetLastErrorNow(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
+    if (!b) return Failure(ERROR_INVALID_HANDLE, nullptr);
     if (!b->movable) return b->memory;
-    if (!b->memory || b->size == 0) {
-        SetLastErrorNow(ERROR_DISCARDED);
-        return nullptr;
-    }
+    if (!b->memory || b->size == 0) return Failure(ERROR_DISCARDED, nullptr);
     if (b->locks < GMEM_LOCKCOUNT) ++b->locks;
     return b->memory;
 }
 
 // TRUE while the block stays locked; FALSE with NO_ERROR when this was the last lock.
 BOOL WINAPI GlobalUnlock(HGLOBAL hMem) {
-    long code;
-    if (Enter("GlobalUnlock", &code)) {
-        SetLastErrorNow((DWORD)code);
-        return FALSE;
-    }
+    if (EnterFailed("GlobalUnlock")) return FALSE;
     Block* b = FindBlock(hMem);
-    if (!b) {
-        SetLastErrorNow(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
+    if (!b) return Failure(ERROR_INVALID_HANDLE, FALSE);
     if (!b->movable) {
         SetLastErrorNow(NO_ERROR);
         return FALSE;
     }
-    if (b->locks == 0) {
-        SetLastErrorNow(ERROR_NOT_LOCKED);
-        return FALSE;
-    }
+    if (b->locks == 0) return Failure(ERROR_NOT_LOCKED, FALSE);
     if (--b->locks > 0) return TRUE;
     SetLastErrorNow(NO_ERROR);
     return FALSE;
 }
 
 SIZE_T WINAPI GlobalSize(HGLOBAL hMem) {
-    long code;
-    if (Enter("GlobalSize", &code)) {
-        SetLastErrorNow((DWORD)code);
-        return 0;
-    }
+    if (EnterFailed("GlobalSize")) return 0;
     Block* b = FindBlock(hMem);
-    if (!b) {
-        SetLastErrorNow(ERROR_INVALID_HANDLE);
-        return 0;
-    }
+    if (!b) return Failure(ERROR_INVALID_HANDLE, 0);
     return b->size;
 }
 
 // Null on success; the handle itself when it is not a block.
 HGLOBAL WINAPI GlobalFree(HGLOBAL hMem) {
-    long code;
-    if (Enter("GlobalFree", &code)) {
-        SetLastErrorNow((DWORD)code);
-        return hMem;
-    }
+    if (EnterFailed("GlobalFree")) return hMem;
     if (!hMem) return nullptr;
     Block* b = FindBlock(hMem);
-    if (!b) {
-        SetLastErrorNow(ERROR_INVALID_HANDLE);
-        return hMem;
-    }
+    if (!b) return Failure(ERROR_INVALID_HANDLE, hMem);
     std::vector<Block*>& blocks = Blocks();
     for (size_t i = 0; i < blocks.size(); ++i) {
         if (blocks[i] == b) {

@@ -2,6 +2,8 @@
 // generated resource files call without going through a counted entry point.
 #pragma once
 
+#include "internal/StandIn.h"
+
 #include <windef.h>
 
 #include <cstddef>
@@ -10,6 +12,21 @@ namespace tarn::platform {
 
 // Sets the thread's last error as the real calls do on failure (not counted as a call).
 void SetLastErrorNow(DWORD error);
+
+// Enter() for an entry point that reports its failures through the last error: true, with the
+// injected code made the last error, when a fault was injected for `operation`.
+inline bool EnterFailed(const char* operation) {
+    long code;
+    if (!Enter(operation, &code)) return false;
+    SetLastErrorNow((DWORD)code);
+    return true;
+}
+
+// An entry point's failure in one line: sets the last error and gives `result`.
+template <class T> T Failure(DWORD error, T result) {
+    SetLastErrorNow(error);
+    return result;
+}
 
 // Adds a bitmap resource to the program's module. `file` is a whole .bmp file that stays in
 // memory for the life of the process; the resource's data is the file without its 14-byte file

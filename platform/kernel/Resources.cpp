@@ -93,19 +93,12 @@ using namespace tarn::platform;
 
 // Looks in the program's own module (null or its handle); other modules have no resources.
 HRSRC WINAPI FindResourceA(HMODULE hModule, LPCSTR lpName, LPCSTR lpType) {
-    long code;
-    if (Enter("FindResourceA", &code)) {
-        SetLastErrorNow((DWORD)code);
-        return nullptr;
-    }
-    if (hModule && hModule != ProgramModule()) {
-        SetLastErrorNow(ERROR_RESOURCE_DATA_NOT_FOUND);
-        return nullptr;
-    }
-    if (!lpName || !lpType) {
-        SetLastErrorNow(!lpType ? ERROR_RESOURCE_TYPE_NOT_FOUND : ERROR_RESOURCE_NAME_NOT_FOUND);
-        return nullptr;
-    }
+    if (EnterFailed("FindResourceA")) return nullptr;
+    if (hModule && hModule != ProgramModule())
+        return Failure(ERROR_RESOURCE_DATA_NOT_FOUND, nullptr);
+    if (!lpName || !lpType)
+        return Failure(!lpType ? ERROR_RESOURCE_TYPE_NOT_FOUND : ERROR_RESOURCE_NAME_NOT_FOUND,
+                       nullptr);
     bool typeFound = false;
     for (Resource* r : Table()) {
         if (!TypeMatches(*r, lpType)) continue;
@@ -121,26 +114,16 @@ HRSRC WINAPI FindResourceA(HMODULE hModule, LPCSTR lpName, LPCSTR lpType) {
 
 // The resource's data stays where it is for the life of the program; its handle is its address.
 HGLOBAL WINAPI LoadResource(HMODULE hModule, HRSRC hResInfo) {
-    long code;
-    if (Enter("LoadResource", &code)) {
-        SetLastErrorNow((DWORD)code);
-        return nullptr;
-    }
+    if (EnterFailed("LoadResource")) return nullptr;
     Resource* r = FindByInfo(hResInfo);
-    if (!r || (hModule && hModule != ProgramModule())) {
-        SetLastErrorNow(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
+    if (!r || (hModule && hModule != ProgramModule()))
+        return Failure(ERROR_INVALID_HANDLE, nullptr);
     return (HGLOBAL)r->data;
 }
 
 // Gives the data of a loaded resource; anything else is refused rather than followed.
 LPVOID WINAPI LockResource(HGLOBAL hResData) {
-    long code;
-    if (Enter("LockResource", &code)) {
-        SetLastErrorNow((DWORD)code);
-        return nullptr;
-    }
+    if (EnterFailed("LockResource")) return nullptr;
     for (Resource* r : Table())
         if ((HGLOBAL)r->data == hResData) return hResData;
     SetLastErrorNow(ERROR_INVALID_HANDLE);
@@ -148,16 +131,9 @@ LPVOID WINAPI LockResource(HGLOBAL hResData) {
 }
 
 DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo) {
-    long code;
-    if (Enter("SizeofResource", &code)) {
-        SetLastErrorNow((DWORD)code);
-        return 0;
-    }
+    if (EnterFailed("SizeofResource")) return 0;
     Resource* r = FindByInfo(hResInfo);
-    if (!r || (hModule && hModule != ProgramModule())) {
-        SetLastErrorNow(ERROR_INVALID_HANDLE);
-        return 0;
-    }
+    if (!r || (hModule && hModule != ProgramModule())) return Failure(ERROR_INVALID_HANDLE, 0);
     return r->size;
 }
 

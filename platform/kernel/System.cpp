@@ -122,11 +122,7 @@ void WINAPI OutputDebugStringA(LPCSTR lpOutputString) {
 }
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
-    long code;
-    if (Enter("GetModuleHandleA", &code)) {
-        SetLastErrorNow((DWORD)code);
-        return nullptr;
-    }
+    if (EnterFailed("GetModuleHandleA")) return nullptr;
     if (!lpModuleName || IsProgramName(lpModuleName)) return ProgramModule();
     SetLastErrorNow(ERROR_MOD_NOT_FOUND);
     return nullptr;

@@ -9,6 +9,8 @@
 
 #include <winbase.h>
 
+#include <algorithm>
+
 namespace tarn::platform {
 namespace {
 
@@ -61,9 +63,11 @@ Frame FrameOf(const WindowRecord& w) {
     return f;
 }
 
-bool WindowOrigin(HWND hwnd, POINT* origin, int depth) {
+// The window's top-left corner in screen coordinates: a child is placed in its parent's client
+// area. (A parent always exists before its children, so the chain ends.)
+bool WindowOrigin(HWND hwnd, POINT* origin) {
     WindowRecord* w = FindWindowRecord(hwnd);
-    if (!w || depth > 32) return false;
+    if (!w) return false;
     POINT base{0, 0};
     if (w->parent) {
         SIZE ignored;
@@ -78,16 +82,27 @@ bool WindowOrigin(HWND hwnd, POINT* origin, int depth) {
     return true;
 }
 
-bool FailNullPointer() {
-    SetLastErrorNow(ERROR_NOACCESS);
-    return false;
+BOOL FailNullPointer() {
+    return Failure(ERROR_NOACCESS, FALSE);
+}
+
+// ClientToScreen (direction +1) and ScreenToClient (-1): the point moves by the client area's
+// screen origin, once the window and the pointer are known to be good.
+BOOL MoveByClientOrigin(HWND hwnd, POINT* point, int direction) {
+    POINT origin;
+    SIZE size;
+    if (!ClientArea(hwnd, &origin, &size)) return Failure(ERROR_INVALID_WINDOW_HANDLE, FALSE);
+    if (!point) return FailNullPointer();
+    point->x += direction * origin.x;
+    point->y += direction * origin.y;
+    return TRUE;
 }
 
 } // namespace
 
 bool ClientArea(HWND hwnd, POINT* origin, SIZE* size) {
     POINT windowOrigin;
-    if (!WindowOrigin(hwnd, &windowOrigin, 0)) return false;
+    if (!WindowOrigin(hwnd, &windowOrigin)) return false;
     WindowRecord* w = FindWindowRecord(hwnd);
     Frame f = FrameOf(*w);
     origin->x = windowOrigin.x + f.side;
@@ -117,11 +132,7 @@ void ResetCursor() {
 using namespace tarn::platform;
 
 HCURSOR WINAPI SetCursor(HCURSOR hCursor) {
-    long code;
-    if (Enter("SetCursor", &code)) {
-        SetLastErrorNow((DWORD)code);
-        return nullptr;
-    }
+    if (EnterFailed("SetCursor")) return nullptr;
     if (hCursor && !IsStock(g_cursors, hCursor) && !IsStock(g_icons, hCursor)) {
         SetLastErrorNow(1402L); // ERROR_INVALID_CURSOR_HANDLE
         return nullptr;
@@ -139,11 +150,7 @@ int WINAPI ShowCursor(BOOL bShow) {
 
 // Only the system's stock cursors exist: the program carries no cursor resources.
 HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName) {
-    long code;
-    if (Enter("LoadCursorA", &code)) {
-        SetLastErrorNow((DWORD)code);
-        return nullptr;
-    }
+    if (EnterFailed("LoadCursorA")) return nullptr;
     if (!hInstance && lpCursorName)
         if (HCURSOR stock = FindStock(g_cursors, lpCursorName)) return stock;
     SetLastErrorNow(hInstance ? ERROR_RESOURCE_TYPE_NOT_FOUND : ERROR_RESOURCE_NAME_NOT_FOUND);
@@ -152,11 +159,7 @@ HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName) {
 
 // Only the system's stock icons exist: the program carries no icon resources.
 HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
-    long code;
-    if (Enter("LoadIconA", &code)) {
-        SetLastErrorNow((DWORD)code);
-        return nullptr;
-    }
+    if (EnterFailed("LoadIconA")) return nullptr;
     if (!hInstance && lpIconName)
         if (HICON stock = FindStock(g_icons, lpIconName)) return stock;
     SetLastErrorNow(hInstance ? ERROR_RESOURCE_TYPE_NOT_FOUND : ERROR_RESOURCE_NAME_NOT_FOUND);
@@ -211,11 +214,7 @@ int WINAPI GetSystemMetrics(int nIndex) {
 }
 
 BOOL WINAPI GetCursorPos(LPPOINT lpPoint) {
-    long code;
-    if (Enter("GetCursorPos", &code)) {
-        SetLastErrorNow((DWORD)code);
-        return FALSE;
-    }
+    if (EnterFailed("GetCursorPos")) return FALSE;
     if (!lpPoint) return FailNullPointer();
     int x = 0, y = 0;
     CurrentHost().CursorPos(&x, &y);
@@ -225,17 +224,10 @@ BOOL WINAPI GetCursorPos(LPPOINT lpPoint) {
 }
 
 BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect) {
-    long code;
-    if (Enter("GetClientRect", &code)) {
-        SetLastErrorNow((DWORD)code);
-        return FALSE;
-    }
+    if (EnterFailed("GetClientRect")) return FALSE;
     POINT origin;
     SIZE size;
-    if (!ClientArea(hWnd, &origin, &size)) {
-        SetLastErrorNow(ERROR_INVALID_WINDOW_HANDLE);
-        return FALSE;
-    }
+    if (!ClientArea(hWnd, &origin, &size)) return Failure(ERROR_INVALID_WINDOW_HANDLE, FALSE);
     if (!lpRect) return FailNullPointer();
     lpRect->left = lpRect->top = 0;
     lpRect->right = size.cx;
@@ -244,16 +236,9 @@ BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect) {
 }
 
 BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect) {
-    long code;
-    if (Enter("GetWindowRect", &code)) {
-        SetLastErrorNow((DWORD)code);
-        return FALSE;
-    }
+    if (EnterFailed("GetWindowRect")) return FALSE;
     POINT origin;
-    if (!WindowOrigin(hWnd, &origin, 0)) {
-        SetLastErrorNow(ERROR_INVALID_WINDOW_HANDLE);
-        return FALSE;
-    }
+    if (!WindowOrigin(hWnd, &origin)) return Failure(ERROR_INVALID_WINDOW_HANDLE, FALSE);
     if (!lpRect) return FailNullPointer();
     WindowRecord* w = FindWindowRecord(hWnd);
     lpRect->left = origin.x;
@@ -264,39 +249,13 @@ BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect) {
 }
 
 BOOL WINAPI ClientToScreen(HWND hWnd, LPPOINT lpPoint) {
-    long code;
-    if (Enter("ClientToScreen", &code)) {
-        SetLastErrorNow((DWORD)code);
-        return FALSE;
-    }
-    POINT origin;
-    SIZE size;
-    if (!ClientArea(hWnd, &origin, &size)) {
-        SetLastErrorNow(ERROR_INVALID_WINDOW_HANDLE);
-        return FALSE;
-    }
-    if (!lpPoint) return FailNullPointer();
-    lpPoint->x += origin.x;
-    lpPoint->y += origin.y;
-    return TRUE;
+    if (EnterFailed("ClientToScreen")) return FALSE;
+    return MoveByClientOrigin(hWnd, lpPoint, +1);
 }
 
 BOOL WINAPI ScreenToClient(HWND hWnd, LPPOINT lpPoint) {
-    long code;
-    if (Enter("ScreenToClient", &code)) {
-        SetLastErrorNow((DWORD)code);
-        return FALSE;
-    }
-    POINT origin;
-    SIZE size;
-    if (!ClientArea(hWnd, &origin, &size)) {
-        SetLastErrorNow(ERROR_INVALID_WINDOW_HANDLE);
-        return FALSE;
-    }
-    if (!lpPoint) return FailNullPointer();
-    lpPoint->x -= origin.x;
-    lpPoint->y -= origin.y;
-    return TRUE;
+    if (EnterFailed("ScreenToClient")) return FALSE;
+    return MoveByClientOrigin(hWnd, lpPoint, -1);
 }
 
 // No dialog on this platform: the text goes to the debugger output and the answer is OK.
@@ -383,10 +342,10 @@ BOOL WINAPI IntersectRect(LPRECT lprcDst, const RECT* lprcSrc1, const RECT* lprc
         return FALSE;
     }
     RECT r;
-    r.left = lprcSrc1->left > lprcSrc2->left ? lprcSrc1->left : lprcSrc2->left;
-    r.top = lprcSrc1->top > lprcSrc2->top ? lprcSrc1->top : lprcSrc2->top;
-    r.right = lprcSrc1->right < lprcSrc2->right ? lprcSrc1->right : lprcSrc2->right;
-    r.bottom = lprcSrc1->bottom < lprcSrc2->bottom ? lprcSrc1->bottom : lprcSrc2->bottom;
+    r.left = std::max(lprcSrc1->left, lprcSrc2->left);
+    r.top = std::max(lprcSrc1->top, lprcSrc2->top);
+    r.right = std::min(lprcSrc1->right, lprcSrc2->right);
+    r.bottom = std::min(lprcSrc1->bottom, lprcSrc2->bottom);
     if (r.right <= r.left || r.bottom <= r.top) {
         *lprcDst = RECT{0, 0, 0, 0};
         return FALSE;
@@ -411,10 +370,10 @@ BOOL WINAPI UnionRect(LPRECT lprcDst, const RECT* lprcSrc1, const RECT* lprcSrc2
         *lprcDst = *lprcSrc1;
     else {
         RECT r;
-        r.left = lprcSrc1->left < lprcSrc2->left ? lprcSrc1->left : lprcSrc2->left;
-        r.top = lprcSrc1->top < lprcSrc2->top ? lprcSrc1->top : lprcSrc2->top;
-        r.right = lprcSrc1->right > lprcSrc2->right ? lprcSrc1->right : lprcSrc2->right;
-        r.bottom = lprcSrc1->bottom > lprcSrc2->bottom ? lprcSrc1->bottom : lprcSrc2->bottom;
+        r.left = std::min(lprcSrc1->left, lprcSrc2->left);
+        r.top = std::min(lprcSrc1->top, lprcSrc2->top);
+        r.right = std::max(lprcSrc1->right, lprcSrc2->right);
+        r.bottom = std::max(lprcSrc1->bottom, lprcSrc2->bottom);
         *lprcDst = r;
     }
     return TRUE;

@@ -193,37 +193,17 @@ using namespace tarn::platform;
 
 BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax,
                          UINT wRemoveMsg) {
-    long code;
-    if (Enter("PeekMessageA", &code)) {
-        SetLastErrorNow((DWORD)code);
-        return FALSE;
-    }
-    if (!lpMsg) {
-        SetLastErrorNow(ERROR_NOACCESS);
-        return FALSE;
-    }
-    if (!ValidFilter(hWnd)) {
-        SetLastErrorNow(ERROR_INVALID_WINDOW_HANDLE);
-        return FALSE;
-    }
+    if (EnterFailed("PeekMessageA")) return FALSE;
+    if (!lpMsg) return Failure(ERROR_NOACCESS, FALSE);
+    if (!ValidFilter(hWnd)) return Failure(ERROR_INVALID_WINDOW_HANDLE, FALSE);
     return Look(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, (wRemoveMsg & PM_REMOVE) != 0);
 }
 
 // Blocks in the host until a message comes; 0 for WM_QUIT, -1 for a bad argument.
 BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax) {
-    long code;
-    if (Enter("GetMessageA", &code)) {
-        SetLastErrorNow((DWORD)code);
-        return -1;
-    }
-    if (!lpMsg) {
-        SetLastErrorNow(ERROR_NOACCESS);
-        return -1;
-    }
-    if (!ValidFilter(hWnd)) {
-        SetLastErrorNow(ERROR_INVALID_WINDOW_HANDLE);
-        return -1;
-    }
+    if (EnterFailed("GetMessageA")) return -1;
+    if (!lpMsg) return Failure(ERROR_NOACCESS, -1);
+    if (!ValidFilter(hWnd)) return Failure(ERROR_INVALID_WINDOW_HANDLE, -1);
     while (!Look(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, true)) CurrentHost().WaitEvent();
     return lpMsg->message == WM_QUIT ? FALSE : TRUE;
 }
@@ -249,30 +229,16 @@ BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
 }
 
 LRESULT WINAPI DispatchMessageA(const MSG* lpMsg) {
-    long code;
-    if (Enter("DispatchMessageA", &code)) {
-        SetLastErrorNow((DWORD)code);
-        return 0;
-    }
-    if (!lpMsg) {
-        SetLastErrorNow(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
+    if (EnterFailed("DispatchMessageA")) return 0;
+    if (!lpMsg) return Failure(ERROR_INVALID_PARAMETER, 0);
     if (!lpMsg->hwnd) return 0; // a thread message has no window procedure
-    if (!FindWindowRecord(lpMsg->hwnd)) {
-        SetLastErrorNow(ERROR_INVALID_WINDOW_HANDLE);
-        return 0;
-    }
+    if (!FindWindowRecord(lpMsg->hwnd)) return Failure(ERROR_INVALID_WINDOW_HANDLE, 0);
     return SendToWindow(lpMsg->hwnd, lpMsg->message, lpMsg->wParam, lpMsg->lParam);
 }
 
 // Sleeps in the host until a message is queued or one was sent to a window procedure.
 BOOL WINAPI WaitMessage(void) {
-    long code;
-    if (Enter("WaitMessage", &code)) {
-        SetLastErrorNow((DWORD)code);
-        return FALSE;
-    }
+    if (EnterFailed("WaitMessage")) return FALSE;
     Queue& q = Q();
     for (;;) {
         if (PumpHost() || q.count > 0 || q.quitPending) return TRUE;
@@ -281,19 +247,9 @@ BOOL WINAPI WaitMessage(void) {
 }
 
 BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
-    long code;
-    if (Enter("PostMessageA", &code)) {
-        SetLastErrorNow((DWORD)code);
-        return FALSE;
-    }
-    if (hWnd && !FindWindowRecord(hWnd)) {
-        SetLastErrorNow(ERROR_INVALID_WINDOW_HANDLE);
-        return FALSE;
-    }
-    if (!PostToQueue(hWnd, Msg, wParam, lParam)) {
-        SetLastErrorNow(ERROR_NOT_ENOUGH_QUOTA);
-        return FALSE;
-    }
+    if (EnterFailed("PostMessageA")) return FALSE;
+    if (hWnd && !FindWindowRecord(hWnd)) return Failure(ERROR_INVALID_WINDOW_HANDLE, FALSE);
+    if (!PostToQueue(hWnd, Msg, wParam, lParam)) return Failure(ERROR_NOT_ENOUGH_QUOTA, FALSE);
     return TRUE;
 }
 

@@ -138,10 +138,7 @@ HWND InputWindow() {
 
 bool DestroyWindowNow(HWND hwnd) {
     WindowRecord* w = FindWindowRecord(hwnd);
-    if (!w) {
-        SetLastErrorNow(ERROR_INVALID_WINDOW_HANDLE);
-        return false;
-    }
+    if (!w) return Failure(ERROR_INVALID_WINDOW_HANDLE, false);
     if (w->destroying) return true; // already on its way: WM_DESTROY is not sent twice
     w->destroying = true;
     Registry& r = Reg();
@@ -202,25 +199,13 @@ using namespace tarn::platform;
 // Fails, as the real call does, for a null class, a null or empty name, a missing window
 // procedure, or a name already registered.
 ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass) {
-    long code;
-    if (Enter("RegisterClassA", &code)) {
-        SetLastErrorNow((DWORD)code);
-        return 0;
-    }
+    if (EnterFailed("RegisterClassA")) return 0;
+    // A class is registered by name here; an atom in place of the name is refused too.
     if (!lpWndClass || !lpWndClass->lpszClassName || !lpWndClass->lpfnWndProc ||
-        (!IS_INTRESOURCE(lpWndClass->lpszClassName) && !*lpWndClass->lpszClassName) ||
-        lpWndClass->cbClsExtra < 0 || lpWndClass->cbWndExtra < 0) {
-        SetLastErrorNow(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    if (IS_INTRESOURCE(lpWndClass->lpszClassName)) {
-        SetLastErrorNow(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    if (FindClass(lpWndClass->lpszClassName)) {
-        SetLastErrorNow(ERROR_CLASS_ALREADY_EXISTS);
-        return 0;
-    }
+        IS_INTRESOURCE(lpWndClass->lpszClassName) || !*lpWndClass->lpszClassName ||
+        lpWndClass->cbClsExtra < 0 || lpWndClass->cbWndExtra < 0)
+        return Failure(ERROR_INVALID_PARAMETER, 0);
+    if (FindClass(lpWndClass->lpszClassName)) return Failure(ERROR_CLASS_ALREADY_EXISTS, 0);
     Registry& r = Reg();
     ClassRecord c;
     c.atom = r.nextAtom++;
@@ -233,22 +218,12 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass) {
 }
 
 BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE) {
-    long code;
-    if (Enter("UnregisterClassA", &code)) {
-        SetLastErrorNow((DWORD)code);
-        return FALSE;
-    }
+    if (EnterFailed("UnregisterClassA")) return FALSE;
     ClassRecord* c = lpClassName ? FindClass(lpClassName) : nullptr;
-    if (!c) {
-        SetLastErrorNow(ERROR_CLASS_DOES_NOT_EXIST);
-        return FALSE;
-    }
+    if (!c) return Failure(ERROR_CLASS_DOES_NOT_EXIST, FALSE);
     Registry& r = Reg();
     for (const WindowRecord& w : r.windows) {
-        if (w.proc == c->info.lpfnWndProc) {
-            SetLastErrorNow(ERROR_CLASS_HAS_WINDOWS);
-            return FALSE;
-        }
+        if (w.proc == c->info.lpfnWndProc) return Failure(ERROR_CLASS_HAS_WINDOWS, FALSE);
     }
     r.classes.erase(r.classes.begin() + (c - r.classes.data()));
     return TRUE;
@@ -257,24 +232,13 @@ BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE) {
 HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle,
                             int X, int Y, int nWidth, int nHeight, HWND hWndParent, HMENU hMenu,
                             HINSTANCE hInstance, LPVOID lpParam) {
-    long code;
-    if (Enter("CreateWindowExA", &code)) {
-        SetLastErrorNow((DWORD)code);
-        return nullptr;
-    }
+    if (EnterFailed("CreateWindowExA")) return nullptr;
     ClassRecord* c = lpClassName ? FindClass(lpClassName) : nullptr;
-    if (!c) {
-        SetLastErrorNow(ERROR_CANNOT_FIND_WND_CLASS);
-        return nullptr;
-    }
-    if (hWndParent && !FindWindowRecord(hWndParent)) {
-        SetLastErrorNow(ERROR_INVALID_WINDOW_HANDLE);
-        return nullptr;
-    }
-    if ((dwStyle & WS_CHILD) && !hWndParent) {
-        SetLastErrorNow(1406L); // ERROR_TLW_WITH_WSCHILD
-        return nullptr;
-    }
+    if (!c) return Failure(ERROR_CANNOT_FIND_WND_CLASS, nullptr);
+    if (hWndParent && !FindWindowRecord(hWndParent))
+        return Failure(ERROR_INVALID_WINDOW_HANDLE, nullptr);
+    if ((dwStyle & WS_CHILD) && !hWndParent)
+        return Failure(1406L /* ERROR_TLW_WITH_WSCHILD */, nullptr);
     Registry& r = Reg();
     WindowRecord w;
     w.handle = (HWND)(r.nextHandle);
@@ -293,12 +257,10 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
     HWND hwnd = w.handle;
     bool topLevel = !(dwStyle & WS_CHILD);
     if (topLevel && !r.hostWindow) {
-        if (!CurrentHost().OpenWindow(w.title.c_str(), w.width, w.height)) {
-            SetLastErrorNow(ERROR_NOT_ENOUGH_MEMORY);
-            return nullptr;
-        }
+        if (!CurrentHost().OpenWindow(w.title.c_str(), w.width, w.height))
+            return Failure(ERROR_NOT_ENOUGH_MEMORY, nullptr);
+        r.hostWindow = hwnd;
     }
-    if (topLevel && !r.hostWindow) r.hostWindow = hwnd;
     r.windows.push_back(w);
     ObjectCreated("window");
 
@@ -328,32 +290,18 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
 }
 
 BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {
-    long code;
-    if (Enter("ShowWindow", &code)) {
-        SetLastErrorNow((DWORD)code);
-        return FALSE;
-    }
+    if (EnterFailed("ShowWindow")) return FALSE;
     WindowRecord* w = FindWindowRecord(hWnd);
-    if (!w) {
-        SetLastErrorNow(ERROR_INVALID_WINDOW_HANDLE);
-        return FALSE;
-    }
+    if (!w) return Failure(ERROR_INVALID_WINDOW_HANDLE, FALSE);
     BOOL wasVisible = w->visible ? TRUE : FALSE;
     ShowNow(hWnd, nCmdShow);
     return wasVisible;
 }
 
 BOOL WINAPI UpdateWindow(HWND hWnd) {
-    long code;
-    if (Enter("UpdateWindow", &code)) {
-        SetLastErrorNow((DWORD)code);
-        return FALSE;
-    }
+    if (EnterFailed("UpdateWindow")) return FALSE;
     WindowRecord* w = FindWindowRecord(hWnd);
-    if (!w) {
-        SetLastErrorNow(ERROR_INVALID_WINDOW_HANDLE);
-        return FALSE;
-    }
+    if (!w) return Failure(ERROR_INVALID_WINDOW_HANDLE, FALSE);
     if (w->visible && w->needsPaint) {
         w->needsPaint = false;
         SendToWindow(hWnd, WM_PAINT, 0, 0);
@@ -362,11 +310,7 @@ BOOL WINAPI UpdateWindow(HWND hWnd) {
 }
 
 BOOL WINAPI DestroyWindow(HWND hWnd) {
-    long code;
-    if (Enter("DestroyWindow", &code)) {
-        SetLastErrorNow((DWORD)code);
-        return FALSE;
-    }
+    if (EnterFailed("DestroyWindow")) return FALSE;
     return DestroyWindowNow(hWnd) ? TRUE : FALSE;
 }
 
@@ -399,15 +343,8 @@ HWND WINAPI GetForegroundWindow(void) {
 }
 
 LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
-    long code;
-    if (Enter("SendMessageA", &code)) {
-        SetLastErrorNow((DWORD)code);
-        return 0;
-    }
-    if (!FindWindowRecord(hWnd)) {
-        SetLastErrorNow(ERROR_INVALID_WINDOW_HANDLE);
-        return 0;
-    }
+    if (EnterFailed("SendMessageA")) return 0;
+    if (!FindWindowRecord(hWnd)) return Failure(ERROR_INVALID_WINDOW_HANDLE, 0);
     return SendToWindow(hWnd, Msg, wParam, lParam);
 }
 
