@@ -83,6 +83,31 @@ DeviceObject ObjectAt(DeviceKind kind, DWORD index) {
     return object;
 }
 
+// What GetProperty and SetProperty check first, before the device is asked anything: a
+// well-formed header, the size of the structure the property is read or written through, and a
+// device-wide address for the properties that belong to the whole device. (The granularity's
+// size is checked by GetProperty alone: setting it is refused as read-only whatever its size.)
+HRESULT CheckPropertyHeader(const DIPROPHEADER* header, uintptr_t id) {
+    if (header == nullptr || header->dwHeaderSize != sizeof(DIPROPHEADER) ||
+        header->dwHow > DIPH_BYID)
+        return DIERR_INVALIDPARAM;
+    switch (id) {
+    case PROP_BUFFERSIZE:
+    case PROP_AXISMODE:
+        if (header->dwSize != sizeof(DIPROPDWORD) || header->dwHow != DIPH_DEVICE ||
+            header->dwObj != 0)
+            return DIERR_INVALIDPARAM;
+        return DI_OK;
+    case PROP_RANGE:
+        return header->dwSize == sizeof(DIPROPRANGE) ? DI_OK : DIERR_INVALIDPARAM;
+    case PROP_DEADZONE:
+    case PROP_SATURATION:
+        return header->dwSize == sizeof(DIPROPDWORD) ? DI_OK : DIERR_INVALIDPARAM;
+    default:
+        return DI_OK;
+    }
+}
+
 } // namespace
 
 HRESULT STDMETHODCALLTYPE InputDevice::GetCapabilities(LPDIDEVCAPS caps) {
@@ -163,15 +188,11 @@ int InputDevice::AxisIndex(DWORD object, DWORD how) const {
 HRESULT STDMETHODCALLTYPE InputDevice::GetProperty(REFGUID property, LPDIPROPHEADER header) {
     long code;
     if (Enter("IDirectInputDeviceA::GetProperty", &code)) return (HRESULT)code;
-    if (header == nullptr || header->dwHeaderSize != sizeof(DIPROPHEADER) ||
-        header->dwHow > DIPH_BYID)
-        return DIERR_INVALIDPARAM;
     uintptr_t id = PropertyNumber(property);
+    if (HRESULT bad = CheckPropertyHeader(header, id); bad != DI_OK) return bad;
     switch (id) {
     case PROP_BUFFERSIZE:
     case PROP_AXISMODE: {
-        if (header->dwSize != sizeof(DIPROPDWORD)) return DIERR_INVALIDPARAM;
-        if (header->dwHow != DIPH_DEVICE || header->dwObj != 0) return DIERR_INVALIDPARAM;
         if (id == PROP_AXISMODE && kind == DeviceKind::Keyboard) return DIERR_UNSUPPORTED;
         reinterpret_cast<DIPROPDWORD*>(header)->dwData =
             id == PROP_BUFFERSIZE ? bufferSize : axisMode;
@@ -190,8 +211,6 @@ HRESULT STDMETHODCALLTYPE InputDevice::GetProperty(REFGUID property, LPDIPROPHEA
     case PROP_RANGE:
     case PROP_DEADZONE:
     case PROP_SATURATION: {
-        DWORD expected = id == PROP_RANGE ? sizeof(DIPROPRANGE) : sizeof(DIPROPDWORD);
-        if (header->dwSize != expected) return DIERR_INVALIDPARAM;
         if (kind != DeviceKind::Joystick) return DIERR_UNSUPPORTED;
         int axis = AxisIndex(header->dwObj, header->dwHow);
         if (axis == -1) return DIERR_UNSUPPORTED; // a device-wide value does not exist to read
@@ -214,15 +233,11 @@ HRESULT STDMETHODCALLTYPE InputDevice::GetProperty(REFGUID property, LPDIPROPHEA
 HRESULT STDMETHODCALLTYPE InputDevice::SetProperty(REFGUID property, LPCDIPROPHEADER header) {
     long code;
     if (Enter("IDirectInputDeviceA::SetProperty", &code)) return (HRESULT)code;
-    if (header == nullptr || header->dwHeaderSize != sizeof(DIPROPHEADER) ||
-        header->dwHow > DIPH_BYID)
-        return DIERR_INVALIDPARAM;
     uintptr_t id = PropertyNumber(property);
+    if (HRESULT bad = CheckPropertyHeader(header, id); bad != DI_OK) return bad;
     switch (id) {
     case PROP_BUFFERSIZE:
     case PROP_AXISMODE: {
-        if (header->dwSize != sizeof(DIPROPDWORD)) return DIERR_INVALIDPARAM;
-        if (header->dwHow != DIPH_DEVICE || header->dwObj != 0) return DIERR_INVALIDPARAM;
         if (acquired) return DIERR_ACQUIRED;
         DWORD value = reinterpret_cast<const DIPROPDWORD*>(header)->dwData;
         if (id == PROP_BUFFERSIZE) {
@@ -238,8 +253,6 @@ HRESULT STDMETHODCALLTYPE InputDevice::SetProperty(REFGUID property, LPCDIPROPHE
     case PROP_RANGE:
     case PROP_DEADZONE:
     case PROP_SATURATION: {
-        DWORD expected = id == PROP_RANGE ? sizeof(DIPROPRANGE) : sizeof(DIPROPDWORD);
-        if (header->dwSize != expected) return DIERR_INVALIDPARAM;
         if (kind != DeviceKind::Joystick) return DIERR_UNSUPPORTED;
         int axis = AxisIndex(header->dwObj, header->dwHow);
         if (axis == -2) return DIERR_OBJECTNOTFOUND;

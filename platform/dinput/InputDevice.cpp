@@ -278,9 +278,8 @@ HRESULT STDMETHODCALLTYPE InputDevice::SetCooperativeLevel(HWND hwnd, DWORD flag
     if ((flags & ~COOPERATIVE_FLAGS) != 0 || exclusive == nonExclusive || foreground == background)
         return DIERR_INVALIDPARAM;
     if ((flags & DISCL_NOWINKEY) && kind != DeviceKind::Keyboard) return DIERR_INVALIDPARAM;
-    // A foreground or exclusive level belongs to a window.
-    if ((foreground || exclusive) && (hwnd == nullptr || !IsWindow(hwnd))) return E_HANDLE;
-    if (hwnd != nullptr && !IsWindow(hwnd)) return E_HANDLE;
+    // A foreground or exclusive level belongs to a window; any window given must exist.
+    if (hwnd != nullptr ? !IsWindow(hwnd) : (foreground || exclusive)) return E_HANDLE;
     if (kind == DeviceKind::Keyboard && exclusive && background) return DIERR_UNSUPPORTED;
     if (acquired) return DIERR_ACQUIRED;
     cooperativeLevel = flags;
