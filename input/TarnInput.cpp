@@ -84,6 +84,26 @@ template <typename Device> void ReleaseDevice(Device*& device) {
     device = nullptr;
 }
 
+// Up to ACQUIRE_ATTEMPTS calls of Acquire in immediate succession; the last result.
+template <typename Device> HRESULT AcquireWithRetries(Device* device) {
+    HRESULT hr = device->Acquire();
+    for (int attempt = 1; FAILED(hr) && attempt < ACQUIRE_ATTEMPTS; ++attempt)
+        hr = device->Acquire();
+    return hr;
+}
+
+// Unacquires and releases the devices, then DirectInput itself: what the destructor does, and
+// what a second Create does before it starts again.
+void ReleaseEverything(TarnInput& input) {
+    if (input.keyboardDevice != nullptr) input.UnacquireKeyboard();
+    if (input.mouseDevice != nullptr) input.UnacquireMouse();
+    if (input.joystickDevice != nullptr) input.UnacquireJoystick();
+    ReleaseDevice(input.keyboardDevice);
+    ReleaseDevice(input.mouseDevice);
+    ReleaseDevice(input.joystickDevice);
+    ReleaseDevice(input.directInput);
+}
+
 } // namespace
 
 TarnInput::TarnInput()
@@ -101,23 +121,8 @@ TarnInput::TarnInput()
     FlushKeys();
 }
 
-// Unacquires and releases the devices, then DirectInput itself.
 TarnInput::~TarnInput() {
-    if (directInput == nullptr) return;
-    if (keyboardDevice != nullptr) {
-        UnacquireKeyboard();
-        ReleaseDevice(keyboardDevice);
-    }
-    if (mouseDevice != nullptr) {
-        UnacquireMouse();
-        ReleaseDevice(mouseDevice);
-    }
-    if (joystickDevice != nullptr) {
-        UnacquireJoystick();
-        ReleaseDevice(joystickDevice);
-    }
-    directInput->Release();
-    directInput = nullptr;
+    ReleaseEverything(*this);
 }
 
 // Creates DirectInput and the mouse, keyboard and joystick devices in that order. A missing mouse
@@ -126,15 +131,7 @@ TarnInput::~TarnInput() {
 // Create at once with its result, and the devices made so far stay for the destructor.
 HRESULT TarnInput::Create(HINSTANCE hInstance, HWND hWnd) {
     // A second Create replaces the devices of the first instead of leaking them.
-    if (directInput != nullptr) {
-        if (keyboardDevice != nullptr) UnacquireKeyboard();
-        if (mouseDevice != nullptr) UnacquireMouse();
-        if (joystickDevice != nullptr) UnacquireJoystick();
-        ReleaseDevice(keyboardDevice);
-        ReleaseDevice(mouseDevice);
-        ReleaseDevice(joystickDevice);
-        ReleaseDevice(directInput);
-    }
+    ReleaseEverything(*this);
 
     window = hWnd;
     HRESULT hr = DirectInputCreateA(hInstance, 0x0700, &directInput, nullptr);
@@ -232,9 +229,7 @@ HRESULT TarnInput::Create(HINSTANCE hInstance, HWND hWnd) {
 HRESULT TarnInput::AcquireKeyboard() {
     if (keyboardDevice == nullptr) return (HRESULT)0xFFFFFFFF;
     keyboardAcquired = 1;
-    HRESULT hr = keyboardDevice->Acquire();
-    for (int attempt = 1; FAILED(hr) && attempt < ACQUIRE_ATTEMPTS; ++attempt)
-        hr = keyboardDevice->Acquire();
+    HRESULT hr = AcquireWithRetries(keyboardDevice);
     if (SUCCEEDED(hr)) {
         FlushKeys();
         return hr;
@@ -247,9 +242,7 @@ HRESULT TarnInput::AcquireKeyboard() {
 HRESULT TarnInput::AcquireMouse() {
     if (mouseDevice == nullptr) return (HRESULT)0xFFFFFFFF;
     mouseAcquired = 1;
-    HRESULT hr = mouseDevice->Acquire();
-    for (int attempt = 1; FAILED(hr) && attempt < ACQUIRE_ATTEMPTS; ++attempt)
-        hr = mouseDevice->Acquire();
+    HRESULT hr = AcquireWithRetries(mouseDevice);
     if (FAILED(hr) && hr != DIERR_OTHERAPPHASPRIO) mouseAcquired = 0;
     return hr;
 }
@@ -257,9 +250,7 @@ HRESULT TarnInput::AcquireMouse() {
 HRESULT TarnInput::AcquireJoystick() {
     if (joystickDevice == nullptr) return (HRESULT)0xFFFFFFFF;
     joystickAcquired = 1;
-    HRESULT hr = joystickDevice->Acquire();
-    for (int attempt = 1; FAILED(hr) && attempt < ACQUIRE_ATTEMPTS; ++attempt)
-        hr = joystickDevice->Acquire();
+    HRESULT hr = AcquireWithRetries(joystickDevice);
     if (FAILED(hr)) joystickAcquired = 0;
     return hr;
 }
