@@ -128,12 +128,16 @@ bool Enter(const char* operation, long* code) {
     if (!op) return false;
     ++op->calls;
     uint64_t call = ++op->total;
+    // Windows may overlap; the first one that covers the call answers it, and every window
+    // whose last call has gone by is freed, whichever answered.
+    bool failed = false;
     for (FaultWindow& f : op->faults) {
-        if (!f.used || call < f.first || call > f.last) continue;
-        if (code) *code = f.code;
-        if (call == f.last) f.used = false;
-        return true;
+        if (!f.used || call < f.first) continue;
+        if (!failed && code) *code = f.code;
+        failed = true;
+        if (call >= f.last) f.used = false;
     }
+    if (failed) return true;
     State& s = Get();
     if (s.randomOneIn != 0 && NextRandom() % s.randomOneIn == 0 && !IsSpared(operation)) {
         if (code) *code = (long)0x80004005L; // E_FAIL
