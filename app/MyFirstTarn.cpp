@@ -24,10 +24,15 @@ static const char* const PICTURE_NAME = "landskap.bmp";
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+// The picture and the back buffer go before the screen they belong to; the pointers are
+// cleared so that nothing can draw with them afterwards.
 static void ShutdownGraphics() {
-    if (g_Picture != nullptr) delete g_Picture;
-    if (g_BackBuffer != nullptr) delete g_BackBuffer;
-    if (g_Screen != nullptr) delete g_Screen;
+    delete g_Picture;
+    delete g_BackBuffer;
+    delete g_Screen;
+    g_Picture = nullptr;
+    g_BackBuffer = nullptr;
+    g_Screen = nullptr;
 }
 
 // A screen that cannot take the display is reported on standard error and to the debugger; the
@@ -122,7 +127,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
             if (!GetMessageA(&msg, nullptr, 0, 0)) return static_cast<int>(msg.wParam);
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
-        } else if (g_Active) {
+        } else if (g_Active && g_Screen != nullptr) {
             g_Input.Update();
             UpdateFrame();
             DrawFrame();
