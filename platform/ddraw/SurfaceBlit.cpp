@@ -101,6 +101,12 @@ static void CopyRect(uint8_t* dstBase, long dstPitch, const RECT& d, const uint8
     int dw = d.right - d.left, dh = d.bottom - d.top;
     int sw = s.right - s.left, sh = s.bottom - s.top;
     if (dw == sw && dh == sh) {
+        // Whole rows of two surfaces with the same pitch: one block of bytes.
+        if (!key && dstBase != srcBase && (long)dw * bytes == dstPitch && dstPitch == srcPitch) {
+            std::memcpy(dstBase + (long)d.top * dstPitch, srcBase + (long)s.top * srcPitch,
+                        (size_t)dstPitch * dh);
+            return;
+        }
         // Rows in the order that is safe when source and destination overlap.
         bool upward = dstBase == srcBase && d.top > s.top;
         for (int i = 0; i < dh; ++i) {
