@@ -591,6 +591,14 @@ TEST_F(JpegTest, StreamOnGlobalMemoryReadsWritesSeeksAndFreesItsBlock) {
     EXPECT_EQ(count, 4u);
     move.QuadPart = -1;
     EXPECT_EQ(stream->Seek(move, STREAM_SEEK_SET, &position), STG_E_SEEKERROR);
+    // Moves too far either way, the largest ones included, are refused and leave the position.
+    for (LONGLONG far : {INT64_MAX, INT64_MIN, LONGLONG{0x80000000}}) {
+        move.QuadPart = far;
+        EXPECT_EQ(stream->Seek(move, STREAM_SEEK_CUR, &position), STG_E_SEEKERROR) << far;
+    }
+    move.QuadPart = 0;
+    EXPECT_EQ(stream->Seek(move, STREAM_SEEK_CUR, &position), S_OK);
+    EXPECT_EQ(position.QuadPart, 10u);
 
     STATSTG stat;
     EXPECT_EQ(stream->Stat(&stat, STATFLAG_NONAME), S_OK);

@@ -133,11 +133,11 @@ public:
             return STG_E_INVALIDFUNCTION;
         }
         // Positions past the end are allowed (a later write grows the stream); before the
-        // start and beyond the largest stream are not.
+        // start and beyond the largest stream are not. The move is checked before it is added,
+        // so no distance can overflow the sum (the origin is never beyond the largest stream).
+        if (dlibMove.QuadPart > (LONGLONG)kMaxStreamSize - origin) return STG_E_SEEKERROR;
         LONGLONG target = origin + dlibMove.QuadPart;
-        if ((dlibMove.QuadPart < 0 && target > origin) || target < 0 ||
-            (ULONGLONG)target > kMaxStreamSize)
-            return STG_E_SEEKERROR;
+        if (target < 0) return STG_E_SEEKERROR;
         position = (ULONGLONG)target;
         if (plibNewPosition) plibNewPosition->QuadPart = position;
         return S_OK;
