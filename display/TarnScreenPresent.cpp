@@ -7,7 +7,6 @@
 #include <mmsystem.h>
 
 #include <cstdio>
-#include <cstring>
 
 namespace {
 
@@ -40,7 +39,6 @@ void TarnScreen::Flip(int wait, int stretch, int showFrameRate) {
 
     if (showFrameRate != 0) {
         char text[32];
-        std::memset(text, 0, sizeof(text));
         std::snprintf(text, sizeof(text), "FPS = %d", frameRate);
         if (backBuffer->GetDC() != nullptr) {
             backBuffer->DrawString(FPS_X, FPS_Y, FPS_COLOUR, text);

@@ -1,7 +1,6 @@
 // The table of host backends and the choice of the current one. A backend is one line in
 // kHosts; the current host is chosen on first use from TARN_HOST, or the default below. The
-// headless host is a test instrument and is only chosen by name, except that it stands in for
-// the default while no SDL2 host is built in.
+// headless host is a test instrument and is only ever chosen by name.
 #include "host/Host.h"
 
 #include <cstdio>
@@ -27,7 +26,6 @@ const HostEntry kHosts[] = {
 };
 
 constexpr const char* kDefaultHost = "sdl2";
-constexpr const char* kFallbackHost = "headless";
 
 Host* g_current = nullptr;
 
@@ -50,7 +48,6 @@ Host& CurrentHost() {
                          kDefaultHost);
     }
     if (!entry) entry = FindEntry(kDefaultHost);
-    if (!entry) entry = FindEntry(kFallbackHost);
     g_current = entry->create();
     return *g_current;
 }
