@@ -300,7 +300,8 @@ std::vector<size_t> HeaderFieldOffsets(int format, const Bytes& file) {
         range(46, 49);
         range(54, 65);
         break;
-    case IMAGE_TGA: // id length, map type, image type, colour map fields, origin, size, depth, descriptor
+    case IMAGE_TGA: // id length, map and image type, colour map fields, origin, size, depth,
+                    // descriptor
         range(0, 17);
         break;
     case IMAGE_PCX: // version, encoding, bits, window, planes, bytes per line, palette marker
