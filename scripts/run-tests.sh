@@ -12,3 +12,6 @@ jobs=$(nproc)
 cmake -S . -B build -DTARN_WERROR=$werror >/dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
+
+# The same library built for Windows with MinGW-w64, its tests and the demo run under wine.
+scripts/run-windows.sh
