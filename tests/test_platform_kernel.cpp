@@ -178,6 +178,10 @@ TEST_F(KernelTest, BadFileHandlesAndArgumentsAreRefused) {
     for (HANDLE h : bad) {
         EXPECT_FALSE(ReadFile(h, buffer, 3, &read, nullptr));
         EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_HANDLE);
+        DWORD written = 9;
+        EXPECT_FALSE(WriteFile(h, "x", 1, &written, nullptr));
+        EXPECT_EQ(written, 0u);
+        EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_HANDLE);
         EXPECT_EQ(GetFileSize(h, nullptr), INVALID_FILE_SIZE);
         EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_HANDLE);
         EXPECT_FALSE(CloseHandle(h));
@@ -187,7 +191,23 @@ TEST_F(KernelTest, BadFileHandlesAndArgumentsAreRefused) {
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PARAMETER);
     EXPECT_FALSE(ReadFile(open, nullptr, 3, &read, nullptr));
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_NOACCESS);
+    // Writing checks the same arguments, then refuses a handle opened only for reading.
+    DWORD written = 9;
+    EXPECT_FALSE(WriteFile(open, "x", 1, nullptr, nullptr));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PARAMETER);
+    EXPECT_FALSE(WriteFile(open, nullptr, 1, &written, nullptr));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_NOACCESS);
+    EXPECT_FALSE(WriteFile(open, "x", 1, &written, nullptr));
+    EXPECT_EQ(written, 0u);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_ACCESS_DENIED);
+    // An overlapped offset places the read and receives the count.
+    OVERLAPPED at = {};
+    at.Offset = 1;
+    EXPECT_TRUE(ReadFile(open, buffer, 2, &read, &at));
+    EXPECT_EQ(std::string(buffer, 2), "bc");
+    EXPECT_EQ(at.InternalHigh, 2u);
     CloseHandle(open);
+    EXPECT_EQ(ReadWhole(path), std::vector<unsigned char>({'a', 'b', 'c'})) << "nothing written";
 }
 
 // The Nth call fails with the injected code as its last error; the calls around it work.
