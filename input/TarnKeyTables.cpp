@@ -211,9 +211,6 @@ void TarnInput::InitDIKToKeyTable() {
     std::memset(dikToKey, 0, sizeof(dikToKey));
     for (const KeyRow& row : KEY_ROWS)
         if (row.drivenBy != 0) dikToKey[row.drivenBy] = row.code;
-    dikToKey[DIK_LWIN] = 0;
-    dikToKey[DIK_RWIN] = 0;
-    dikToKey[DIK_APPS] = 0;
 }
 
 // Only keyboard codes have a scan code back; the table ends at 255.
