@@ -1,11 +1,13 @@
-// The DirectDraw and GDI rules the library's checks and recoveries rely on, written once and run
-// on both platforms: on the stand-in (Linux, headless host) and on the real thing (the Windows
-// build, under wine). Where the two disagree this file fails on one of them, so the stand-in
-// cannot drift from the platform it stands in for. Nothing here uses a headless instrument.
+// The DirectDraw, GDI and DirectInput rules the library's checks and recoveries rely on, written
+// once and run on both platforms: on the stand-in (Linux, headless host) and on the real thing (the
+// Windows build, under wine). Where the two disagree this file fails on one of them, so the
+// stand-in cannot drift from the platform it stands in for. Nothing here uses a headless
+// instrument.
 #include "support/HeadlessTest.h"
 
 #include <windows.h>
 #include <ddraw.h>
+#include <dinput.h>
 
 #include <cstdint>
 #include <cstring>
@@ -321,6 +323,63 @@ TEST_F(PlatformContract, ExclusiveModeAndFlippingChain) {
     EXPECT_EQ(dd->RestoreDisplayMode(), DD_OK);
     EXPECT_EQ(dd->SetCooperativeLevel(window, DDSCL_NORMAL), DD_OK);
     DestroyWindow(window);
+}
+
+static BOOL CALLBACK CountKeyboard(LPCDIDEVICEINSTANCEA instance, LPVOID context) {
+    EXPECT_EQ(instance->dwSize, sizeof(DIDEVICEINSTANCEA));
+    ++*static_cast<int*>(context);
+    return DIENUM_CONTINUE;
+}
+
+// The keyboard and mouse as the input class uses them: a state is read only from an acquired
+// device, in the size of its data format. The window is never shown: on Windows only the
+// background level can be acquired for it (the stand-in would take the foreground level too,
+// as it does not tell one window of the program from another).
+class InputContract : public HeadlessTest {};
+
+TEST_F(InputContract, DevicesReadOnlyWhenAcquired) {
+    IDirectInputA* di = nullptr;
+    ASSERT_EQ(DirectInputCreateA(GetModuleHandleA(nullptr), 0x0700, &di, nullptr), DI_OK);
+    int keyboards = 0;
+    EXPECT_EQ(di->EnumDevices(DIDEVTYPE_KEYBOARD, CountKeyboard, &keyboards, DIEDFL_ATTACHEDONLY),
+              DI_OK);
+    EXPECT_GE(keyboards, 1);
+
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "TarnInputContract";
+    RegisterClassA(&wc);
+    HWND window = CreateWindowExA(0, wc.lpszClassName, "input contract", WS_POPUP, 0, 0, 64, 64,
+                                  nullptr, nullptr, wc.hInstance, nullptr);
+    ASSERT_NE(window, nullptr);
+
+    struct Case {
+        const char* what;
+        const GUID& device;
+        const DIDATAFORMAT* format;
+        DWORD stateSize;
+    } const cases[] = {
+        {"keyboard", GUID_SysKeyboard, &c_dfDIKeyboard, 256},
+        {"mouse", GUID_SysMouse, &c_dfDIMouse, sizeof(DIMOUSESTATE)},
+    };
+    for (const Case& c : cases) {
+        IDirectInputDeviceA* device = nullptr;
+        ASSERT_EQ(di->CreateDevice(c.device, &device, nullptr), DI_OK) << c.what;
+        unsigned char state[256] = {};
+        EXPECT_EQ(device->SetDataFormat(c.format), DI_OK) << c.what;
+        EXPECT_EQ(device->GetDeviceState(c.stateSize, state), DIERR_NOTACQUIRED) << c.what;
+        EXPECT_EQ(device->SetCooperativeLevel(window, DISCL_BACKGROUND | DISCL_NONEXCLUSIVE), DI_OK)
+            << c.what;
+        EXPECT_EQ(device->Acquire(), DI_OK) << c.what;
+        EXPECT_EQ(device->GetDeviceState(c.stateSize, state), DI_OK) << c.what;
+        EXPECT_EQ(device->GetDeviceState(c.stateSize - 1, state), DIERR_INVALIDPARAM) << c.what;
+        EXPECT_EQ(device->Unacquire(), DI_OK) << c.what;
+        EXPECT_EQ(device->GetDeviceState(c.stateSize, state), DIERR_NOTACQUIRED) << c.what;
+        EXPECT_EQ(device->Release(), 0u) << c.what;
+    }
+    DestroyWindow(window);
+    EXPECT_EQ(di->Release(), 0u);
 }
 
 } // namespace
