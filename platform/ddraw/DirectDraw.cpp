@@ -18,10 +18,8 @@
         if (::tarn::platform::Enter(name, &enterCode)) return (HRESULT)enterCode;                  \
     } while (0)
 
-// Interface identifiers, with their real values. IID_IUnknown belongs to COM as a whole; it is
-// defined weakly here so that whichever part of the stand-in defines it too wins without a clash.
-__attribute__((weak)) extern const IID IID_IUnknown = {
-    0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+// Interface identifiers, with their real values (IID_IUnknown, shared by every interface, is
+// defined with the kernel part of the stand-in).
 const IID IID_IDirectDraw = {
     0x6C14DB80, 0xA733, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
 const IID IID_IDirectDraw7 = {
