@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test. Installs missing packages first (see deps.sh).
-# In CI (CI=true) warnings are errors.
+# In CI (CI=true) warnings are errors. Then the whole suite runs a second time built with
+# AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer (build-asan/), and each
+# picture-decoder fuzzer runs for a short while (fuzz/run.sh); any report fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -12,6 +14,17 @@ jobs=$(nproc)
 cmake -S . -B build -DTARN_WERROR=$werror >/dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
+
+# The sanitizer run: any report (memory error, undefined behaviour, leak) ends the test
+# program with a failure.
+export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:detect_stack_use_after_return=1:strict_string_checks=1
+export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+cmake -S . -B build-asan -DTARN_SANITIZE=ON -DTARN_BENCH=OFF -DTARN_WERROR=$werror >/dev/null
+cmake --build build-asan -j "$jobs"
+ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+# A short fuzzing smoke run of every decoder target (longer runs: fuzz/run.sh SECONDS).
+fuzz/run.sh "${TARN_FUZZ_SECONDS:-20}"
 
 # The same library built for Windows with MinGW-w64, its tests and the demo run under wine.
 scripts/run-windows.sh

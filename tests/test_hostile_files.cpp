@@ -34,7 +34,12 @@
 #endif
 
 #ifdef TARN_ASAN
-#include <sanitizer/allocator_interface.h>
+// The sanitizer allocator's hooks (its runtime exports them; not every compiler ships the header).
+extern "C" {
+int __sanitizer_install_malloc_and_free_hooks(void (*malloc_hook)(const volatile void*, size_t),
+                                              void (*free_hook)(const volatile void*));
+size_t __sanitizer_get_allocated_size(const volatile void* p);
+}
 #endif
 
 using fixtures::Bytes;
@@ -62,7 +67,7 @@ void MallocHook(const volatile void*, size_t size) {
     Counted(static_cast<int64_t>(size));
 }
 void FreeHook(const volatile void* p) {
-    Counted(-static_cast<int64_t>(__sanitizer_get_allocated_size(const_cast<const void*>(p))));
+    Counted(-static_cast<int64_t>(__sanitizer_get_allocated_size(p)));
 }
 const bool g_hooked = __sanitizer_install_malloc_and_free_hooks(MallocHook, FreeHook) != 0;
 #endif
