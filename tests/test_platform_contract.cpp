@@ -218,6 +218,36 @@ TEST_F(PlatformContract, StretchDIBitsConvertsIntoTheSurface) {
     }
 }
 
+// Text through a surface's DC, as DrawString puts it: the glyphs come in the text colour with
+// a transparent background, near where they were asked for. Fonts differ between machines, so
+// only that much is compared.
+TEST_F(PlatformContract, TextLandsInTheTextColour) {
+    IDirectDrawSurface7* s = Surface(96, 40);
+    ASSERT_NE(s, nullptr);
+    ASSERT_EQ(Fill(s, 0x000080), DD_OK);
+    HDC dc = nullptr;
+    ASSERT_EQ(s->GetDC(&dc), DD_OK);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(255, 255, 0));
+    EXPECT_TRUE(TextOutA(dc, 8, 6, "Tarn", 4));
+    ASSERT_EQ(s->ReleaseDC(dc), DD_OK);
+
+    const std::vector<uint32_t> pixels = Read(s);
+    ASSERT_EQ(pixels.size(), 96u * 40u);
+    int inColour = 0, touched = 0, outside = 0;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 96; ++x) {
+            const uint32_t p = pixels[y * 96 + x] & 0xFFFFFF;
+            if (p == 0x000080) continue;
+            ++touched;
+            if (p == 0xFFFF00) ++inColour;
+            if (x < 8 || y < 6) ++outside;
+        }
+    EXPECT_GE(inColour, 10);
+    EXPECT_EQ(outside, 0);
+    EXPECT_LT(touched, 96 * 40 / 2); // the background stays where there are no glyphs
+}
+
 // COM reference counts as the library's Release calls expect them: a surface made by an
 // IDirectDraw7 holds a reference to it until the surface goes.
 TEST_F(PlatformContract, ReferenceCountsAsInCom) {
