@@ -112,7 +112,14 @@ bool TarnImageBMP::DecodeBitmap(int size, const unsigned char* data) {
             return false;
     }
 
-    if (!SetSize(infoHeader.biWidth, rows, dibBits)) return false;
+    // Plain rows that are all in the data, padding included, are DIB rows already: the
+    // transfer draws them where they are. Otherwise (a last row without its padding, or rows
+    // that need decoding) they go into a buffer of our own.
+    const bool overRows =
+        compression == BI_RGB && fileHeader.bfOffBits <= reader.Size() &&
+        SetSizeOverRows(infoHeader.biWidth, rows, dibBits, data + fileHeader.bfOffBits,
+                        reader.Size() - fileHeader.bfOffBits);
+    if (!overRows && !SetSize(infoHeader.biWidth, rows, dibBits)) return false;
     BuildBitmapInfo();
     if (!bitmapInfo) return false;
 
@@ -120,7 +127,7 @@ bool TarnImageBMP::DecodeBitmap(int size, const unsigned char* data) {
 
     switch (compression) {
     case BI_RGB:
-        return ReadPlainRows(reader);
+        return overRows || ReadPlainRows(reader);
     case BI_RLE8:
         return DecodeRLE8(data, size, fileHeader.bfOffBits) == 1;
     case BI_RLE4:
@@ -218,7 +225,8 @@ bool TarnImageBMP::ReadColourTable(TarnByteReader& reader, uint32_t at, int entr
     return !reader.Overrun();
 }
 
-// File rows are DIB rows already: one copy. Presence was checked before allocation.
+// File rows are DIB rows already: one copy, for rows whose last one lacks its padding (the rest
+// of the buffer stays cleared). Presence was checked before allocation.
 bool TarnImageBMP::ReadPlainRows(TarnByteReader& reader) {
     reader.Seek(fileHeader.bfOffBits);
     size_t count = reader.Remaining() < pixelBytes ? reader.Remaining() : pixelBytes;

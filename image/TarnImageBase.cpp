@@ -7,8 +7,9 @@
 #include <cstring>
 
 TarnImageBase::TarnImageBase()
-    : bitmapInfo(nullptr), width(0), height(0), bitsPerPixel(0), pixels(nullptr), topDown(0),
-      dibUsage(DIB_RGB_COLORS), surface(nullptr), stride(0), pixelBytes(0), sourceBits(0) {}
+    : bitmapInfo(nullptr), width(0), height(0), bitsPerPixel(0), pixels(nullptr),
+      dibPixels(nullptr), topDown(0), dibUsage(DIB_RGB_COLORS), surface(nullptr), stride(0),
+      pixelBytes(0), sourceBits(0) {}
 
 TarnImageBase::~TarnImageBase() {
     FreeBuffers();
@@ -34,13 +35,31 @@ bool TarnImageBase::AllocPixels(uint32_t bytes) {
     if (bytes == 0 || bytes > IMAGE_MAX_BYTES) return false;
     pixels = static_cast<BYTE*>(std::calloc(bytes, 1));
     if (!pixels) return false;
+    dibPixels = pixels;
     pixelBytes = bytes;
+    return true;
+}
+
+bool TarnImageBase::SetSizeOverRows(int newWidth, int newHeight, int newBitsPerPixel,
+                                    const BYTE* rows, size_t available) {
+    FreeBuffers();
+    uint32_t rowBytes = 0, total = 0;
+    if (!rows || !TarnImageBytes(newWidth, newHeight, newBitsPerPixel, &rowBytes, &total) ||
+        available < total)
+        return false;
+    width = newWidth;
+    height = newHeight;
+    bitsPerPixel = static_cast<BYTE>(newBitsPerPixel);
+    dibPixels = rows;
+    pixelBytes = total;
+    stride = rowBytes;
     return true;
 }
 
 int TarnImageBase::FreeBuffers() {
     std::free(pixels);
     pixels = nullptr;
+    dibPixels = nullptr;
     pixelBytes = 0;
     std::free(bitmapInfo);
     bitmapInfo = nullptr;
@@ -99,8 +118,8 @@ IDirectDrawSurface7* TarnImageBase::TransferToSurface() {
     }
     int lines = GDI_ERROR;
     HDC hdc = nullptr;
-    if (pixels && bitmapInfo && SUCCEEDED(surface->GetDC(&hdc)) && hdc) {
-        lines = StretchDIBits(hdc, 0, 0, width, height, 0, 0, width, height, pixels,
+    if (dibPixels && bitmapInfo && SUCCEEDED(surface->GetDC(&hdc)) && hdc) {
+        lines = StretchDIBits(hdc, 0, 0, width, height, 0, 0, width, height, dibPixels,
                               reinterpret_cast<const BITMAPINFO*>(bitmapInfo), dibUsage, SRCCOPY);
         surface->ReleaseDC(hdc);
     }
@@ -116,7 +135,7 @@ IDirectDrawSurface7* TarnImageBase::TransferToSurface() {
 }
 
 IDirectDrawSurface7* TarnImageBase::DeliverSurface(IDirectDraw7* dd, BYTE placement) {
-    if (!pixels || !bitmapInfo || !CreateSurface(dd, placement)) {
+    if (!dibPixels || !bitmapInfo || !CreateSurface(dd, placement)) {
         FreeBuffers();
         return nullptr;
     }

@@ -35,13 +35,19 @@ public:
     bool SetSize(int newWidth, int newHeight, int newBitsPerPixel);
     // Releases the buffers, then allocates a cleared pixel buffer of `bytes` bytes.
     bool AllocPixels(uint32_t bytes);
+    // Stores the picture's size and depth like SetSize, but allocates no pixel buffer: the
+    // transfer draws straight from `rows`, which are already DIB rows of this size and depth
+    // (stride x height bytes, all within the `available` bytes). The caller's data must outlive
+    // the transfer. False when the size is out of limits or the rows are not all there.
+    bool SetSizeOverRows(int newWidth, int newHeight, int newBitsPerPixel, const BYTE* rows,
+                         size_t available);
     int FreeBuffers();
     // Builds a fresh bitmap-info block for the current size, depth and top-down flag, with an
     // all-zero colour table; stays null when it can't be allocated.
     void BuildBitmapInfo();
     bool CreateSurface(IDirectDraw7* dd, BYTE placement);
-    // Draws the pixel buffer into the surface, then frees the buffers. Returns the surface (its
-    // one reference goes to the caller), or null, having released it, when the draw fails.
+    // Draws the DIB rows (dibPixels) into the surface, then frees the buffers. Returns the surface
+    // (its one reference goes to the caller), or null, having released it, when the draw fails.
     IDirectDrawSurface7* TransferToSurface();
     // The end of every decode: CreateSurface + TransferToSurface, once the DIB is complete.
     IDirectDrawSurface7* DeliverSurface(IDirectDraw7* dd, BYTE placement);
@@ -54,7 +60,8 @@ public:
     int width;
     int height;
     BYTE bitsPerPixel;
-    BYTE* pixels;
+    BYTE* pixels;          // the decoder's own pixel buffer (null when drawing from the data)
+    const BYTE* dibPixels; // the rows the transfer draws: `pixels`, or rows inside the data
     int topDown;
     UINT dibUsage;
     IDirectDrawSurface7* surface;

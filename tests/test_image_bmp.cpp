@@ -375,6 +375,31 @@ TEST_F(BmpTest, TruncationAtEveryLengthIsHarmless) {
     EXPECT_FALSE(Load(Bytes(whole.begin(), whole.end() - 6), IMAGE_BMP).ok);
 }
 
+// Plain rows are drawn from where they stand in the file when every row is there with its
+// padding, and from a copy when the last row lacks its padding (as many writers leave it): both
+// give the same picture, and trailing bytes after the rows change nothing.
+TEST_F(BmpTest, PlainRowsDecodeWithOrWithoutTheLastRowsPadding) {
+    BmpFile file;
+    file.width = 5; // 8-bit rows of 5 bytes, padded to 8
+    file.height = 3;
+    file.bits = 8;
+    file.colours = PALETTE;
+    file.clrUsed = 16;
+    const std::vector<uint32_t> indices = Pattern(15, 16, 7);
+    file.pixels = PackBmpRows(5, 3, 8, indices);
+    const Decoded expected = ExpectedPicture(5, 3, Lookup(indices, PALETTE));
+    const Bytes whole = file.Build();
+    EXPECT_TRUE(SamePicture(Load(whole, IMAGE_BMP), expected, 0, "bmp_rows_whole"));
+    for (size_t missing = 1; missing <= 3; ++missing) {
+        SCOPED_TRACE(missing);
+        EXPECT_TRUE(SamePicture(Load(Bytes(whole.begin(), whole.end() - missing), IMAGE_BMP),
+                                expected, 0, "bmp_rows_short_padding"));
+    }
+    Bytes longer = whole;
+    longer.insert(longer.end(), 37, 0xEE);
+    EXPECT_TRUE(SamePicture(Load(longer, IMAGE_BMP), expected, 0, "bmp_rows_trailing"));
+}
+
 // ---- The public BMP Suite ----
 
 std::string Suite(const char* folder) {
