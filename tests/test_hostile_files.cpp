@@ -269,12 +269,22 @@ TEST_F(HostileFileTest, DataFilesCutAndFlippedNeverBreakTheLoader) {
     for (const SampleFile& file : files) Batter(file);
 }
 
-// A picture of real size must fit the bound as well, so the bound is no mere constant.
+// A picture of real size must fit the bound as well, so the bound is no mere constant; and
+// the count must at least see the picture's own surface, or it counts nothing.
 TEST_F(HostileFileTest, LargerPicturesStayWithinTheAllocationMultiple) {
     for (int format : {IMAGE_BMP, IMAGE_TGA, IMAGE_PCX, IMAGE_PSD, IMAGE_JPG}) {
         const SampleFile sample = fixtures::SampleOfSize(format, 640, 480);
         SCOPED_TRACE(sample.name);
         EXPECT_TRUE(Survives(sample.bytes, 0, format, "whole"));
+        IDirectDrawSurface7* surface = nullptr;
+        const uint64_t peak = PeakDuring([&] {
+            TarnImage image;
+            surface = image.LoadMemory(dd, static_cast<int>(sample.bytes.size()),
+                                       sample.bytes.data(), 2, 0);
+        });
+        ASSERT_NE(surface, nullptr);
+        surface->Release();
+        EXPECT_GE(peak, 640u * 480u * 4u);
     }
 }
 
