@@ -11,6 +11,9 @@
 
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
 #include <vector>
 
 namespace {
@@ -246,6 +249,58 @@ TEST_F(PlatformContract, TextLandsInTheTextColour) {
     EXPECT_GE(inColour, 10);
     EXPECT_EQ(outside, 0);
     EXPECT_LT(touched, 96 * 40 / 2); // the background stays where there are no glyphs
+}
+
+// A bitmap file as the bitmap functions load it: LoadImageA from the file into a DIB section,
+// selected into a memory DC and stretched into a surface's DC; a missing file gives null.
+TEST_F(PlatformContract, BitmapFilesStretchIntoSurfaces) {
+    // 2 x 2, 24 bits, bottom row first: blue, green / red, white.
+    const unsigned char file[] = {
+        'B',  'M', 70, 0, 0,    0, 0, 0, 0, 0, 54,   0,    0,    0, // file header
+        40,   0,   0,  0, 2,    0, 0, 0, 2, 0, 0,    0,    1,    0,    24, 0,
+        0,    0,   0,  0, // info header
+        16,   0,   0,  0, 0,    0, 0, 0, 0, 0, 0,    0,    0,    0,    0,  0,
+        0,    0,   0,  0,                                                     //
+        0xFF, 0,   0,  0, 0xFF, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0,  0, // rows
+    };
+    const std::string path =
+        (std::filesystem::temp_directory_path() / "tarn_contract_2x2.bmp").string();
+    {
+        std::ofstream out(path, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(file), sizeof file);
+    }
+    EXPECT_EQ(LoadImageA(nullptr, (path + ".missing").c_str(), IMAGE_BITMAP, 0, 0,
+                         LR_CREATEDIBSECTION | LR_LOADFROMFILE),
+              nullptr);
+    HBITMAP bitmap = static_cast<HBITMAP>(LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0,
+                                                     LR_CREATEDIBSECTION | LR_LOADFROMFILE));
+    std::filesystem::remove(path);
+    ASSERT_NE(bitmap, nullptr);
+    BITMAP bm{};
+    EXPECT_EQ(GetObjectA(bitmap, sizeof bm, &bm), static_cast<int>(sizeof bm));
+    EXPECT_EQ(bm.bmWidth, 2);
+    EXPECT_EQ(bm.bmHeight, 2);
+    EXPECT_EQ(bm.bmBitsPixel, 24);
+
+    IDirectDrawSurface7* s = Surface(4, 4);
+    ASSERT_NE(s, nullptr);
+    HDC memory = CreateCompatibleDC(nullptr);
+    ASSERT_NE(memory, nullptr);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    HDC dc = nullptr;
+    ASSERT_EQ(s->GetDC(&dc), DD_OK);
+    EXPECT_TRUE(StretchBlt(dc, 0, 0, 4, 4, memory, 0, 0, 2, 2, SRCCOPY));
+    ASSERT_EQ(s->ReleaseDC(dc), DD_OK);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    DeleteObject(bitmap);
+
+    const std::vector<uint32_t> pixels = Read(s);
+    ASSERT_EQ(pixels.size(), 16u);
+    const uint32_t expected[2][2] = {{0xFF0000, 0xFFFFFF}, {0x0000FF, 0x00FF00}};
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(pixels[y * 4 + x] & 0xFFFFFF, expected[y / 2][x / 2]) << x << "," << y;
 }
 
 // COM reference counts as the library's Release calls expect them: a surface made by an
