@@ -5,7 +5,9 @@
 # Builds with clang in $TARN_FUZZ_BUILD (default build-fuzz). The seeds come from the test
 # fixtures (make_seeds) and the BMP files of tests/data; what the fuzzers find worth keeping
 # stays in $TARN_FUZZ_BUILD/corpus/TARGET for the next run, and a finding is written to
-# $TARN_FUZZ_BUILD/findings/. A finding belongs in tests/data/regress with a test.
+# $TARN_FUZZ_BUILD/findings/. A finding, once its fault is mended, goes into tests/data/regress
+# as NAME.EXT (EXT the forced decoder's: bmp psd tga pcx jpg; any for detect), where the
+# hostile-file tests cut, flip and load it on every run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -151,7 +151,24 @@ uint64_t AllowedBytes(int format, const Bytes& file) {
            ALLOC_FIXED;
 }
 
-// Every picture file under tests/data, with the format its content says it is.
+// The decoder a file is meant for when its content does not say (a fuzzer's finding for a
+// forced decoder, kept in tests/data/regress as NAME.bmp, .psd, .tga, .pcx or .jpg).
+int FormatByExtension(const std::string& ext) {
+    const struct {
+        const char* ext;
+        int format;
+    } table[] = {{".bmp", IMAGE_BMP},
+                 {".psd", IMAGE_PSD},
+                 {".tga", IMAGE_TGA},
+                 {".pcx", IMAGE_PCX},
+                 {".jpg", IMAGE_JPG}};
+    for (const auto& row : table)
+        if (ext == row.ext) return row.format;
+    return IMAGE_UNKNOWN;
+}
+
+// Every picture file under tests/data (the regression files of fuzzing findings included),
+// with the format its content says it is, or else its name.
 std::vector<SampleFile> DataFiles() {
     std::vector<SampleFile> out;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(TARN_TEST_DATA)) {
@@ -162,6 +179,7 @@ std::vector<SampleFile> DataFiles() {
         if (!ReadWholeFile(entry.path().string(), &file.bytes)) continue;
         file.format =
             TarnImage::DetectFormat(static_cast<int>(file.bytes.size()), file.bytes.data());
+        if (file.format == IMAGE_UNKNOWN) file.format = FormatByExtension(ext);
         if (file.format == IMAGE_UNKNOWN) continue;
         file.headerFields = fixtures::HeaderFieldOffsets(file.format, file.bytes);
         out.push_back(std::move(file));
