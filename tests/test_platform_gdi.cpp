@@ -326,6 +326,38 @@ TEST(PixelConvert, FastConvertersMatchTheReference) {
     }
 }
 
+// 8-bit rows into 16-bit layouts go through a table lookup that works on many pixels at once:
+// long rows that hold every index in every position of a step, at several start columns and
+// with tails of every length, give the reference converter's bytes.
+TEST(PixelConvert, EightBitRowsIntoSixteenBitsUseEveryIndexLikeTheReference) {
+    SourceFormat src;
+    src.kind = SourceKind::Index8;
+    uint32_t seed = 99;
+    for (uint32_t& c : src.colours) c = (seed = seed * 1103515245u + 12345u) >> 8 & 0xFFFFFF;
+    std::vector<uint8_t> row(600);
+    for (size_t i = 0; i < row.size(); ++i) row[i] = (uint8_t)(i * 37 + i / 256);
+    auto fast = std::make_unique<ConvertContext>();
+    auto reference = std::make_unique<ConvertContext>();
+    for (DestKind kind : {DestKind::Rgb565, DestKind::Rgb555, DestKind::Masked16}) {
+        DestFormat dst;
+        dst.kind = kind;
+        dst.masks[0] = 0x00F, dst.masks[1] = 0x0F0, dst.masks[2] = 0xF00; // for Masked16
+        PrepareConversion(src, dst, fast.get());
+        PrepareConversion(src, dst, reference.get());
+        RowConverter convert = FastRowConverter(*fast);
+        for (int x0 : {0, 3, 31}) {
+            for (int width = 256; width <= 256 + 33; ++width) {
+                SCOPED_TRACE(::testing::Message()
+                             << "dest " << (int)kind << " width " << width << " x0 " << x0);
+                std::vector<uint8_t> a(2 * 600, 0xEE), b(2 * 600, 0xEE);
+                convert(a.data(), row.data(), x0, width, *fast);
+                ReferenceConvertRow(b.data(), row.data(), x0, width, *reference);
+                ASSERT_EQ(a, b);
+            }
+        }
+    }
+}
+
 TEST_F(GdiTest, ScaledDrawsMatchTheReferencePath) {
     std::vector<std::vector<uint32_t>> rows(5, std::vector<uint32_t>(7));
     uint32_t v = 1;

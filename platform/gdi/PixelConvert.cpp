@@ -163,6 +163,23 @@ void IndexedRow(uint8_t* dst, const uint8_t* src, int x0, int count, ConvertCont
     }
 }
 
+// 8-bit indices to 16-bit pixels from the 16-bit table, four per step with independent
+// lookups (the machines without the vector path below).
+void Index8To16Row(uint8_t* dst, const uint8_t* src, int x0, int count, ConvertContext& ctx) {
+    const uint8_t* in = src + x0;
+    const uint16_t* lut = ctx.lut16;
+    uint16_t* out = reinterpret_cast<uint16_t*>(dst);
+    int i = 0;
+    for (; i + 4 <= count; i += 4) {
+        const uint16_t a = lut[in[i]], b = lut[in[i + 1]], c = lut[in[i + 2]], d = lut[in[i + 3]];
+        std::memcpy(out + i, &a, 2);
+        std::memcpy(out + i + 1, &b, 2);
+        std::memcpy(out + i + 2, &c, 2);
+        std::memcpy(out + i + 3, &d, 2);
+    }
+    for (; i < count; ++i) std::memcpy(out + i, &lut[in[i]], 2);
+}
+
 // Layouts that agree: the bytes are copied (with the unused bits cleared).
 void CopyRow24(uint8_t* dst, const uint8_t* src, int x0, int count, ConvertContext&) {
     std::memcpy(dst, src + 3 * x0, (size_t)count * 3);
@@ -262,6 +279,44 @@ void Bgrx32To16Sse2(uint8_t* dst, const uint8_t* src, int x0, int count, Convert
     if (i < count)
         DirectRow<SourceKind::Bgrx32, G6 ? DestKind::Rgb565 : DestKind::Rgb555>(
             dst + 2 * i, src, x0 + i, count - i, ctx);
+}
+#endif
+
+#if TARN_PIXEL_X86
+bool HasAvx512Bw() {
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx512bw") != 0;
+    }();
+    return has;
+}
+
+// 8-bit indices to 16-bit pixels, 32 per step, with the whole 256-entry table in eight
+// registers: four two-register word permutes look each index up by its low six bits in every
+// quarter of the table, and bits 6 and 7 pick the quarter.
+__attribute__((target("avx512f,avx512bw"))) void
+Index8To16Avx512(uint8_t* dst, const uint8_t* src, int x0, int count, ConvertContext& ctx) {
+    const uint8_t* in = src + x0;
+    __m512i table[8];
+    for (int k = 0; k < 8; ++k)
+        table[k] = _mm512_loadu_si512(reinterpret_cast<const void*>(ctx.lut16 + 32 * k));
+    const __m512i bit6 = _mm512_set1_epi16(0x40);
+    const __m512i bit7 = _mm512_set1_epi16(0x80);
+    int i = 0;
+    for (; i + 32 <= count; i += 32) {
+        const __m512i index =
+            _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i)));
+        const __m512i q0 = _mm512_permutex2var_epi16(table[0], index, table[1]);
+        const __m512i q1 = _mm512_permutex2var_epi16(table[2], index, table[3]);
+        const __m512i q2 = _mm512_permutex2var_epi16(table[4], index, table[5]);
+        const __m512i q3 = _mm512_permutex2var_epi16(table[6], index, table[7]);
+        const __mmask32 upper = _mm512_test_epi16_mask(index, bit6);
+        const __m512i low = _mm512_mask_blend_epi16(upper, q0, q1);
+        const __m512i high = _mm512_mask_blend_epi16(upper, q2, q3);
+        const __m512i out = _mm512_mask_blend_epi16(_mm512_test_epi16_mask(index, bit7), low, high);
+        _mm512_storeu_si512(reinterpret_cast<void*>(dst + 2 * i), out);
+    }
+    if (i < count) Index8To16Row(dst + 2 * i, src, x0 + i, count - i, ctx);
 }
 #endif
 
@@ -484,7 +539,10 @@ void PrepareConversion(const SourceFormat& src, const DestFormat& dst, ConvertCo
     bool indexed = src.kind == SourceKind::Index1 || src.kind == SourceKind::Index4 ||
                    src.kind == SourceKind::Index8;
     if (indexed)
-        for (int i = 0; i < 256; ++i) ctx->lut[i] = ReferenceEncode(*ctx, src.colours[i]);
+        for (int i = 0; i < 256; ++i) {
+            ctx->lut[i] = ReferenceEncode(*ctx, src.colours[i]);
+            ctx->lut16[i] = static_cast<uint16_t>(ctx->lut[i]);
+        }
 }
 
 uint32_t ReferenceReadRgb(const ConvertContext& ctx, const uint8_t* row, int x) {
@@ -531,6 +589,12 @@ RowConverter FastRowConverter(const ConvertContext& ctx) {
     case SourceKind::Index4:
         return IndexedFor<4>(d);
     case SourceKind::Index8:
+        if (DestBytes(d) == 2) {
+#if TARN_PIXEL_X86
+            if (HasAvx512Bw()) return Index8To16Avx512;
+#endif
+            return Index8To16Row;
+        }
         return IndexedFor<8>(d);
     case SourceKind::Rgb555:
         if (d == DestKind::Rgb555) return CopyRow555;

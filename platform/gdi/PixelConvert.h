@@ -62,7 +62,8 @@ struct ConvertContext {
     SourceFormat src;
     DestFormat dst;
     Channel srcChannels[3], dstChannels[3];
-    uint32_t lut[256]; // indexed sources: the destination pixel of every index
+    uint32_t lut[256];   // indexed sources: the destination pixel of every index
+    uint16_t lut16[256]; // the same for 16-bit destinations, as 16-bit values
     // 8-bit destinations of direct-colour sources: nearest-colour answers already found.
     uint32_t cacheKey[4096];
     uint8_t cacheIndex[4096];
