@@ -266,7 +266,9 @@ TEST_F(JpegTest, SixteenBitSurfacesGetLibjpegsPixelsTruncated) {
         host->Config().desktopBits = 16;
         host->Config().rgb555 = rgb555;
         CreateDirectDraw();
-        for (const JpegFile& f : {kFiles[1], kFiles[2]}) {
+        // 100 rows: drawn as several bands of rows and a short last one.
+        const JpegFile tall = {"tall_colour", 21, 100, false, false};
+        for (const JpegFile& f : {kFiles[1], kFiles[2], tall}) {
             Bytes file = MakeJpeg(f);
             Picture expected = LibjpegDecode(file);
             IDirectDrawSurface7* surface = Load(file, IMAGE_JPG);

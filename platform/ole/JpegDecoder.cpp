@@ -66,10 +66,18 @@ struct DecodeState {
     bool created = false;
 };
 
-// Reads the header and checks the size; with `out` null it stops there, otherwise it decodes
-// every row straight into the picture's memory in the layout asked for.
+// Where the rows of a banded decode go (see DecodeJpegInBands).
+struct BandOutput {
+    int rows = 0;
+    JpegBandSink sink = nullptr;
+    void* context = nullptr;
+};
+
+// Reads the header and checks the size; with `out` and `bands` null it stops there. Otherwise it
+// decodes every row in the layout asked for: straight into the picture's memory, or with
+// `bands` into a buffer of bands->rows rows handed to the sink whenever it is full.
 HRESULT Run(DecodeState* s, const uint8_t* data, size_t size, JpegLayout layout, JpegInfo* info,
-            DecodedPicture* out) {
+            DecodedPicture* out, const BandOutput* bands = nullptr) {
     j_decompress_ptr cinfo = &s->cinfo;
     cinfo->err = jpeg_std_error(&s->errors.base);
     s->errors.base.error_exit = ErrorExit;
@@ -91,7 +99,7 @@ HRESULT Run(DecodeState* s, const uint8_t* data, size_t size, JpegLayout layout,
     info->width = (int)width;
     info->height = (int)height;
     info->cmyk = cmyk;
-    if (!out) return S_OK;
+    if (!out && !bands) return S_OK;
 
     bool rgb565 = layout == JpegLayout::Rgb565 && !cmyk;
     if (cmyk)
@@ -107,48 +115,64 @@ HRESULT Run(DecodeState* s, const uint8_t* data, size_t size, JpegLayout layout,
         return CTL_E_INVALIDPICTURE;
 
     size_t stride = rgb565 ? ((size_t)width * 2 + 3) & ~(size_t)3 : (size_t)width * 4;
-    s->pixels = static_cast<uint8_t*>(std::malloc(stride * height));
+    const uint32_t bufferRows =
+        bands && (uint32_t)bands->rows < height ? (uint32_t)bands->rows : height;
+    s->pixels = static_cast<uint8_t*>(std::malloc(stride * bufferRows));
     if (!s->pixels) return E_OUTOFMEMORY;
     if (cmyk) {
         s->cmykRow = static_cast<uint8_t*>(std::malloc((size_t)width * 4));
         if (!s->cmykRow) return E_OUTOFMEMORY;
     }
 
-    // Rows go straight into the picture's memory, several per call when libjpeg offers them.
+    DecodedPicture band;
+    band.width = (int)width;
+    band.bitsPerPixel = rgb565 ? 16 : 32;
+    band.layout = rgb565 ? JpegLayout::Rgb565 : JpegLayout::Bgrx32;
+    band.stride = (int)stride;
+    band.pixels = s->pixels;
+
+    // Rows go straight into the buffer, several per call when libjpeg offers them; a band that
+    // is full (or the last one) goes to the sink.
     bool inverted = cinfo->saw_Adobe_marker;
+    uint32_t bandTop = 0;
     while (cinfo->output_scanline < height) {
-        uint8_t* row = s->pixels + stride * cinfo->output_scanline;
+        const uint32_t inBand = cinfo->output_scanline - bandTop;
+        uint8_t* row = s->pixels + stride * inBand;
         if (cmyk) {
             JSAMPROW line = s->cmykRow;
             if (jpeg_read_scanlines(cinfo, &line, 1) != 1) return CTL_E_INVALIDPICTURE;
             CmykRowToBgrx(s->cmykRow, row, (int)width, inverted);
-            continue;
+        } else {
+            JSAMPROW rows[8];
+            JDIMENSION want = bufferRows - inBand;
+            if (want > 8) want = 8;
+            for (JDIMENSION i = 0; i < want; ++i) rows[i] = row + stride * i;
+            if (jpeg_read_scanlines(cinfo, rows, want) == 0) return CTL_E_INVALIDPICTURE;
         }
-        JSAMPROW rows[8];
-        JDIMENSION want = height - cinfo->output_scanline;
-        if (want > 8) want = 8;
-        for (JDIMENSION i = 0; i < want; ++i) rows[i] = row + stride * i;
-        if (jpeg_read_scanlines(cinfo, rows, want) == 0) return CTL_E_INVALIDPICTURE;
+        const uint32_t filled = cinfo->output_scanline - bandTop;
+        if (bands && (filled == bufferRows || cinfo->output_scanline == height)) {
+            band.height = (int)filled;
+            HRESULT hr = bands->sink(bands->context, band, (int)bandTop);
+            if (FAILED(hr)) return hr;
+            bandTop = cinfo->output_scanline;
+        }
     }
     jpeg_finish_decompress(cinfo);
+    if (!out) return S_OK;
 
-    out->width = (int)width;
-    out->height = (int)height;
-    out->bitsPerPixel = rgb565 ? 16 : 32;
-    out->layout = rgb565 ? JpegLayout::Rgb565 : JpegLayout::Bgrx32;
-    out->stride = (int)stride;
-    out->pixels = s->pixels;
+    band.height = (int)height;
+    *out = band;
     s->pixels = nullptr;
     return S_OK;
 }
 
 // One run with everything it owns released afterwards, whichever way it ended.
 HRESULT RunOnce(const uint8_t* data, size_t size, JpegLayout layout, JpegInfo* info,
-                DecodedPicture* out) {
+                DecodedPicture* out, const BandOutput* bands = nullptr) {
     if (!data || size == 0 || size > 0x7fffffff) return CTL_E_INVALIDPICTURE;
     DecodeState* state = new (std::nothrow) DecodeState();
     if (!state) return E_OUTOFMEMORY;
-    HRESULT hr = Run(state, data, size, layout, info, out);
+    HRESULT hr = Run(state, data, size, layout, info, out, bands);
     if (state->created) jpeg_destroy_decompress(&state->cinfo);
     std::free(state->pixels);
     std::free(state->cmykRow);
@@ -167,6 +191,17 @@ HRESULT DecodeJpeg(const uint8_t* data, size_t size, JpegLayout layout, DecodedP
 HRESULT ReadJpegInfo(const uint8_t* data, size_t size, JpegInfo* info) {
     *info = JpegInfo{};
     return RunOnce(data, size, JpegLayout::Bgrx32, info, nullptr);
+}
+
+HRESULT DecodeJpegInBands(const uint8_t* data, size_t size, JpegLayout layout, int bandRows,
+                          JpegBandSink sink, void* context) {
+    if (bandRows <= 0 || !sink) return E_INVALIDARG;
+    BandOutput bands;
+    bands.rows = bandRows;
+    bands.sink = sink;
+    bands.context = context;
+    JpegInfo info;
+    return RunOnce(data, size, layout, &info, nullptr, &bands);
 }
 
 void FreeDecodedPicture(DecodedPicture* picture) {

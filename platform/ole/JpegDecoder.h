@@ -48,6 +48,17 @@ HRESULT DecodeJpeg(const uint8_t* data, size_t size, JpegLayout layout, DecodedP
 // decoding pixels; the same failures as DecodeJpeg for a file refused there.
 HRESULT ReadJpegInfo(const uint8_t* data, size_t size, JpegInfo* info);
 
+// Receives the rows of a banded decode: `band` describes `band.height` rows (its pixels are the
+// decoder's and only valid during the call), the first of them row `firstRow` of the picture.
+// A failure result stops the decode and is returned by DecodeJpegInBands.
+using JpegBandSink = HRESULT (*)(void* context, const DecodedPicture& band, int firstRow);
+
+// Decodes like DecodeJpeg, but into a buffer of `bandRows` rows that is handed to `sink` each
+// time it is full (and once more for the last rows), top band first; the picture as a whole is
+// never held. Bands already handed over stay handed over when a later part of the file fails.
+HRESULT DecodeJpegInBands(const uint8_t* data, size_t size, JpegLayout layout, int bandRows,
+                          JpegBandSink sink, void* context);
+
 void FreeDecodedPicture(DecodedPicture* picture);
 
 } // namespace tarn::platform

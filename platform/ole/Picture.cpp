@@ -1,9 +1,10 @@
 // The system picture loader: OleLoadPicture reads a JPEG file from a stream, checks everything
 // up to its pixel data and gives an IPicture over it. The picture reports its size in HIMETRIC
 // units at the display's logical resolution and draws itself into any device context through
-// the public GDI call StretchDIBits. It decodes on the first Render, straight into the layout
-// that suits the context (5-6-5 for 16-bit contexts, 32-bit otherwise), and keeps the result
-// for further Renders in that layout, so the pixels are converted at most once.
+// the public GDI call StretchDIBits. It decodes straight into the layout that suits the
+// context (5-6-5 for 16-bit contexts, 32-bit otherwise). A Render of the whole picture at its
+// own size, upright, decodes a band at a time and keeps nothing; any other Render decodes the
+// whole picture and keeps it for further Renders in that layout.
 #include <olectl.h>
 #include <windows.h>
 
@@ -37,6 +38,46 @@ LONG ScaleRounded(LONGLONG value, LONGLONG numerator, LONGLONG denominator) {
 
 int LogicalDpi(int configured) {
     return configured > 0 ? configured : 96;
+}
+
+// Rows decoded by a band at a time, drawn into a device context as they come.
+constexpr int kBandRows = 32;
+
+// The header StretchDIBits takes for decoded rows.
+struct DibHeader {
+    BITMAPINFOHEADER header;
+    DWORD masks[3]; // red, green, blue for BI_BITFIELDS
+};
+
+void DescribeRows(const DecodedPicture& rows, bool topDown, DibHeader* dib) {
+    std::memset(dib, 0, sizeof *dib);
+    dib->header.biSize = sizeof(BITMAPINFOHEADER);
+    dib->header.biWidth = rows.width;
+    dib->header.biHeight = topDown ? -rows.height : rows.height;
+    dib->header.biPlanes = 1;
+    dib->header.biBitCount = (WORD)rows.bitsPerPixel;
+    dib->header.biCompression = BI_RGB;
+    if (rows.layout == JpegLayout::Rgb565) {
+        dib->header.biCompression = BI_BITFIELDS;
+        dib->masks[0] = 0xF800;
+        dib->masks[1] = 0x07E0;
+        dib->masks[2] = 0x001F;
+    }
+}
+
+struct BandTarget {
+    HDC hdc;
+    LONG x, y; // where the picture's top-left pixel goes
+};
+
+HRESULT DrawBand(void* context, const DecodedPicture& band, int firstRow) {
+    const BandTarget* target = static_cast<const BandTarget*>(context);
+    DibHeader dib;
+    DescribeRows(band, true, &dib);
+    int lines = StretchDIBits(target->hdc, target->x, target->y + firstRow, band.width, band.height,
+                              0, 0, band.width, band.height, band.pixels,
+                              reinterpret_cast<const BITMAPINFO*>(&dib), DIB_RGB_COLORS, SRCCOPY);
+    return lines == 0 || lines == (int)GDI_ERROR ? E_FAIL : S_OK;
 }
 
 class Picture final : public IPicture {
@@ -178,31 +219,26 @@ HRESULT Picture::Render(HDC hDC, LONG x, LONG y, LONG cx, LONG cy, OLE_XPOS_HIME
     // way); every other depth gets 32-bit rows. CMYK files always decode to 32 bits.
     JpegLayout layout =
         GetDeviceCaps(hDC, BITSPIXEL) == 16 && !info.cmyk ? JpegLayout::Rgb565 : JpegLayout::Bgrx32;
+    // The whole picture drawn 1:1 and upright, not decoded yet: it is decoded a band at a time
+    // and each band drawn as it comes, so the rows are still in the cache when they are drawn
+    // and the whole picture is never held. The next Render decodes again.
+    const bool whole = left == 0 && top == 0 && right == info.width && bottom == info.height;
+    if (whole && !mirrorX && !flipY && cx == info.width && cy == info.height &&
+        (!image.pixels || image.layout != layout)) {
+        FreeDecodedPicture(&image);
+        BandTarget target{hDC, x, y};
+        return DecodeJpegInBands(file, fileSize, layout, kBandRows, DrawBand, &target);
+    }
     if (!image.pixels || image.layout != layout) {
         FreeDecodedPicture(&image);
         HRESULT hr = DecodeJpeg(file, fileSize, layout, &image);
         if (FAILED(hr)) return hr;
     }
 
-    struct {
-        BITMAPINFOHEADER header;
-        DWORD masks[3]; // red, green, blue for BI_BITFIELDS
-    } dib;
-    std::memset(&dib, 0, sizeof dib);
-    dib.header.biSize = sizeof(BITMAPINFOHEADER);
-    dib.header.biWidth = image.width;
     // Top-down normally; read bottom-up the same rows show the picture upside down, and the
     // source rectangle of a bottom-up DIB is measured from its bottom row, which is our top.
-    dib.header.biHeight = flipY ? image.height : -image.height;
-    dib.header.biPlanes = 1;
-    dib.header.biBitCount = (WORD)image.bitsPerPixel;
-    dib.header.biCompression = BI_RGB;
-    if (image.layout == JpegLayout::Rgb565) {
-        dib.header.biCompression = BI_BITFIELDS;
-        dib.masks[0] = 0xF800;
-        dib.masks[1] = 0x07E0;
-        dib.masks[2] = 0x001F;
-    }
+    DibHeader dib;
+    DescribeRows(image, !flipY, &dib);
     int srcY = top;
 
     int destX = x, destW = cx;
