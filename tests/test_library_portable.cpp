@@ -38,18 +38,18 @@ protected:
     // Draws with each routine of `s` (locked) and reads the pixels back. Only the bits of
     // `used` are compared: Wine's colour fill of a 32-bit video-memory surface sets the unused
     // top byte, which Windows leaves as the fill colour has it.
-    static void DrawAndRead(TarnSurface* s, DWORD colour, DWORD used) {
-        ASSERT_GT(s->Lock(), 0);
-        auto read = [s, used](int x, int y) { return (s->*s->readPixel)(x, y) & used; };
-        EXPECT_EQ((s->*s->plotPixel)(3, 4, colour), 0);
+    static void DrawAndRead(TarnSurface& s, DWORD colour, DWORD used) {
+        ASSERT_GT(s.Lock(), 0);
+        auto read = [&s, used](int x, int y) { return (s.*s.readPixel)(x, y) & used; };
+        EXPECT_EQ((s.*s.plotPixel)(3, 4, colour), 0);
         EXPECT_EQ(read(3, 4), colour);
-        (s->*s->horzLine)(10, 19, 7, colour);
-        (s->*s->vertLine)(2, 5, 30, colour);
+        (s.*s.horzLine)(10, 19, 7, colour);
+        (s.*s.vertLine)(2, 5, 30, colour);
         for (int x = 10; x <= 19; ++x) EXPECT_EQ(read(x, 7), colour) << x;
         EXPECT_EQ(read(20, 7), 0u);
         for (int y = 2; y <= 5; ++y) EXPECT_EQ(read(30, y), colour) << y;
         EXPECT_EQ(read(30, 6), 0u);
-        s->Unlock();
+        s.Unlock();
     }
 
     HWND window = nullptr;
@@ -73,7 +73,7 @@ TEST_F(LibraryPortable, FullScreenChainDrawsCopiesAndFlips) {
     EXPECT_EQ(back->pixelLayout.greenShift, 5);
 
     EXPECT_EQ(back->FillSolid(0), DD_OK);
-    DrawAndRead(back, 0xF81F, 0xFFFF);
+    DrawAndRead(*back, 0xF81F, 0xFFFF);
 
     TarnSurface* picture = new TarnSurface();
     ASSERT_EQ(picture->Create(screen, kPicture.c_str(), 2), 1);
@@ -81,24 +81,25 @@ TEST_F(LibraryPortable, FullScreenChainDrawsCopiesAndFlips) {
     EXPECT_EQ(picture->height, 64);
     EXPECT_EQ(picture->pixelLayout.depth, 16);
     EXPECT_EQ(picture->CopyTo(back, -10, -20, nullptr), DD_OK);
-    ASSERT_GT(picture->Lock(), 0);
-    ASSERT_GT(back->Lock(), 0);
+    TarnSurface& from = *picture;
+    TarnSurface& to = *back;
+    ASSERT_GT(from.Lock(), 0);
+    ASSERT_GT(to.Lock(), 0);
     for (int y : {0, 21, 43})
         for (int x : {0, 58, 116})
-            EXPECT_EQ((back->*back->readPixel)(x, y),
-                      (picture->*picture->readPixel)(x + 10, y + 20))
+            EXPECT_EQ((to.*to.readPixel)(x, y), (from.*from.readPixel)(x + 10, y + 20))
                 << x << "," << y;
-    EXPECT_EQ((back->*back->readPixel)(117, 0), 0u); // right of the copy
-    const DWORD corner = (back->*back->readPixel)(0, 0);
-    back->Unlock();
-    picture->Unlock();
+    EXPECT_EQ((to.*to.readPixel)(117, 0), 0u); // right of the copy
+    const DWORD corner = (to.*to.readPixel)(0, 0);
+    to.Unlock();
+    from.Unlock();
     EXPECT_EQ(back->DrawString(200, 200, RGB(255, 255, 255), "Tarn"), 0);
 
     screen->Flip(1, 0, 0);
-    TarnSurface* front = screen->GetFront();
-    ASSERT_GT(front->Lock(), 0);
-    EXPECT_EQ((front->*front->readPixel)(0, 0), corner);
-    front->Unlock();
+    TarnSurface& front = *screen->GetFront();
+    ASSERT_GT(front.Lock(), 0);
+    EXPECT_EQ((front.*front.readPixel)(0, 0), corner);
+    front.Unlock();
 
     delete picture;
     delete back;
@@ -116,7 +117,7 @@ TEST_F(LibraryPortable, WindowedScreenDrawsInTheDesktopFormat) {
     EXPECT_EQ(back->height, 100);
     EXPECT_EQ(back->pixelLayout.depth, 32);
     EXPECT_EQ(back->FillSolid(0), DD_OK);
-    DrawAndRead(back, 0x00A0B0C0, 0x00FFFFFF);
+    DrawAndRead(*back, 0x00A0B0C0, 0x00FFFFFF);
     screen.Flip(0, 0, 0);
 }
 
