@@ -24,7 +24,7 @@ class InputTest : public HeadlessTest {
 protected:
     void SetUp() override {
         HeadlessTest::SetUp();
-        window = MakeTestWindow("TarnInputTest", WS_POPUP);
+        window = MakeTestWindow("TarnInputTest", WS_POPUP | WS_VISIBLE);
         ASSERT_NE(window, nullptr);
         input = new TarnInput;
     }

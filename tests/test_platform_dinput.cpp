@@ -33,7 +33,7 @@ class DInputTest : public HeadlessTest {
 protected:
     void SetUp() override {
         HeadlessTest::SetUp();
-        window = MakeTestWindow("TarnDInputTest", WS_POPUP);
+        window = MakeTestWindow("TarnDInputTest", WS_POPUP | WS_VISIBLE);
         ASSERT_NE(window, nullptr);
         ASSERT_EQ(DirectInputCreateA(GetModuleHandleA(nullptr), 0x0700, &di, nullptr), DI_OK);
     }
@@ -120,6 +120,21 @@ TEST_F(DInputTest, ForegroundDeviceIsAcquiredOnlyWithTheForeground) {
         foreground->Release();
         background->Release();
     }
+}
+
+// The foreground belongs to a window, not to the program: while another window of the same
+// program is the active one, a device set up for this window is refused.
+TEST_F(DInputTest, ForegroundDeviceNeedsItsOwnWindowActive) {
+    IDirectInputDevice2A* keyboard = MakeDevice(Kind::Keyboard);
+    ASSERT_NE(keyboard, nullptr);
+    HWND other = MakeTestWindow("TarnDInputOther", WS_POPUP | WS_VISIBLE);
+    ASSERT_NE(other, nullptr);
+    ASSERT_EQ(GetActiveWindow(), other);
+    EXPECT_EQ(keyboard->Acquire(), DIERR_OTHERAPPHASPRIO);
+    DestroyWindow(other); // activation goes back to the device's window
+    ASSERT_EQ(GetActiveWindow(), window);
+    EXPECT_EQ(keyboard->Acquire(), DI_OK);
+    keyboard->Release();
 }
 
 // After the foreground goes, a read fails once with DIERR_INPUTLOST and then with

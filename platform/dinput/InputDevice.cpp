@@ -111,7 +111,10 @@ HRESULT STDMETHODCALLTYPE InputDevice::Acquire() {
     unsigned epoch = ForegroundEpoch();
     if (acquired && foreground && epoch != acquiredEpoch) acquired = false;
     if (acquired) return DI_NOEFFECT;
-    if (foreground && !host.HasFocus()) return DIERR_OTHERAPPHASPRIO;
+    // A foreground level is only granted while its own window is the active one, as on Windows:
+    // another window of the same program having the focus is not enough.
+    if (foreground && (!host.HasFocus() || GetActiveWindow() != cooperativeWindow))
+        return DIERR_OTHERAPPHASPRIO;
     if (kind == DeviceKind::Joystick && !host.JoystickAttached()) return DIERR_INPUTLOST;
     if (kind == DeviceKind::Mouse) {
         // Relative motion counts from the acquisition on.
@@ -283,6 +286,7 @@ HRESULT STDMETHODCALLTYPE InputDevice::SetCooperativeLevel(HWND hwnd, DWORD flag
     if (kind == DeviceKind::Keyboard && exclusive && background) return DIERR_UNSUPPORTED;
     if (acquired) return DIERR_ACQUIRED;
     cooperativeLevel = flags;
+    cooperativeWindow = hwnd;
     return DI_OK;
 }
 

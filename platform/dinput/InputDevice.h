@@ -95,6 +95,7 @@ private:
     IDirectInputA* parent; // holds a reference, as a real device keeps DirectInput alive
     const DIDATAFORMAT* format = nullptr;
     DWORD cooperativeLevel = DISCL_NONEXCLUSIVE | DISCL_BACKGROUND;
+    HWND cooperativeWindow = nullptr; // the window a foreground level belongs to
     bool acquired = false;
     unsigned acquiredEpoch = 0; // foreground losses seen when the device was acquired
     DWORD bufferSize = 0;
