@@ -19,7 +19,9 @@ ctest --test-dir build --output-on-failure -j "$jobs"
 # program with a failure.
 export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:detect_stack_use_after_return=1:strict_string_checks=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
-cmake -S . -B build-asan -DTARN_SANITIZE=ON -DTARN_BENCH=OFF -DTARN_WERROR=$werror >/dev/null
+# Warnings are checked by the build above; gcc's flow analysis under the sanitizers gives false
+# "may be used uninitialized" warnings, so they are not errors here.
+cmake -S . -B build-asan -DTARN_SANITIZE=ON -DTARN_BENCH=OFF -DTARN_WERROR=OFF >/dev/null
 cmake --build build-asan -j "$jobs"
 ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
