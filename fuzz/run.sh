@@ -22,8 +22,9 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
 fi
 cmake --build "$build" -j "$(nproc)" --target tarn_fuzzers >/dev/null
 
-seeds=$build/seeds
-rm -rf "$seeds"
+# Seeds in a folder of this run's own, so runs of different targets may go side by side.
+seeds=$build/seeds.$$
+trap 'rm -rf "$seeds"' EXIT
 "$build/bin/make_seeds" "$seeds"
 for f in tests/data/bmpsuite/*/*.bmp; do
     name=bmpsuite_$(basename "$(dirname "$f")")_$(basename "$f")
