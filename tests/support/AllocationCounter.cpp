@@ -17,14 +17,24 @@ std::atomic<std::size_t> g_bytes{0};
     throw std::bad_alloc();
 }
 
-[[gnu::noinline]] void Release(void* p) noexcept { std::free(p); }
+[[gnu::noinline]] void Release(void* p) noexcept {
+    std::free(p);
+}
 } // namespace
 
-long AllocationCount() { return g_allocations.load(); }
-std::size_t AllocatedBytes() { return g_bytes.load(); }
+long AllocationCount() {
+    return g_allocations.load();
+}
+std::size_t AllocatedBytes() {
+    return g_bytes.load();
+}
 
-void* operator new(std::size_t size) { return CountedAllocate(size); }
-void* operator new[](std::size_t size) { return CountedAllocate(size); }
+void* operator new(std::size_t size) {
+    return CountedAllocate(size);
+}
+void* operator new[](std::size_t size) {
+    return CountedAllocate(size);
+}
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
     try {
         return CountedAllocate(size);
@@ -39,7 +49,15 @@ void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
         return nullptr;
     }
 }
-void operator delete(void* p) noexcept { Release(p); }
-void operator delete[](void* p) noexcept { Release(p); }
-void operator delete(void* p, std::size_t) noexcept { Release(p); }
-void operator delete[](void* p, std::size_t) noexcept { Release(p); }
+void operator delete(void* p) noexcept {
+    Release(p);
+}
+void operator delete[](void* p) noexcept {
+    Release(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    Release(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    Release(p);
+}
