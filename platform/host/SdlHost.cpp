@@ -98,7 +98,14 @@ bool SdlHost::StartVideo() const {
     SDL_SetHint(SDL_HINT_MOUSE_RELATIVE_SCALING, "0");
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    // A display server that is just starting, or is very busy, may refuse the first
+    // connection: a few tries a moment apart before giving up.
+    int video = SDL_InitSubSystem(SDL_INIT_VIDEO);
+    for (int attempt = 1; video != 0 && attempt < 5; ++attempt) {
+        SDL_Delay(200);
+        video = SDL_InitSubSystem(SDL_INIT_VIDEO);
+    }
+    if (video != 0) {
         std::fprintf(stderr, "tarn: SDL2 cannot start its video: %s\n", SDL_GetError());
         videoState_ = -1;
         return false;
