@@ -9,6 +9,7 @@
 #include "bench/BenchSupport.h"
 
 #include "image/TarnImage.h"
+#include "samples/JpegWriter.h"
 
 #include <SDL.h>
 
@@ -226,39 +227,20 @@ Bytes WritePsd(Size s, bool packBits) {
 // The test picture through libjpeg at quality 90, with 4:2:0 or 4:4:4 sampling.
 Bytes WriteJpeg(Size s, bool full) {
     const std::vector<uint32_t> picture = TestPicture(s);
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr errors;
-    cinfo.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&cinfo);
-    unsigned char* out = nullptr;
-    unsigned long outSize = 0;
-    jpeg_mem_dest(&cinfo, &out, &outSize);
-    cinfo.image_width = static_cast<JDIMENSION>(s.width);
-    cinfo.image_height = static_cast<JDIMENSION>(s.height);
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 90, TRUE);
-    const int factor = full ? 1 : 2;
-    cinfo.comp_info[0].h_samp_factor = factor;
-    cinfo.comp_info[0].v_samp_factor = factor;
-    jpeg_start_compress(&cinfo, TRUE);
-    Bytes row(static_cast<size_t>(s.width) * 3);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        const uint32_t* in = &picture[static_cast<size_t>(cinfo.next_scanline) * s.width];
-        for (int x = 0; x < s.width; ++x) {
-            row[x * 3 + 0] = static_cast<unsigned char>(in[x] >> 16);
-            row[x * 3 + 1] = static_cast<unsigned char>(in[x] >> 8);
-            row[x * 3 + 2] = static_cast<unsigned char>(in[x]);
-        }
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&cinfo, rows, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    Bytes file(out, out + outSize);
-    jpeg_destroy_compress(&cinfo);
-    std::free(out);
-    return file;
+    samples::JpegOptions options;
+    options.quality = 90;
+    options.lumaSampling = full ? 1 : 2;
+    return samples::WriteJpeg(
+        s.width, s.height, 3,
+        [&](int y, unsigned char* row) {
+            const uint32_t* in = &picture[static_cast<size_t>(y) * s.width];
+            for (int x = 0; x < s.width; ++x) {
+                row[x * 3 + 0] = static_cast<unsigned char>(in[x] >> 16);
+                row[x * 3 + 1] = static_cast<unsigned char>(in[x] >> 8);
+                row[x * 3 + 2] = static_cast<unsigned char>(in[x]);
+            }
+        },
+        options);
 }
 
 // --- the peers ------------------------------------------------------------------------------

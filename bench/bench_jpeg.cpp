@@ -9,6 +9,7 @@
 // compares our surface with the peer's pixels once, so a wrong decode is reported, not measured.
 #include "host/HeadlessHost.h"
 #include "image/TarnImage.h"
+#include "samples/JpegWriter.h"
 
 #include <SDL.h>
 #include <benchmark/benchmark.h>
@@ -31,24 +32,8 @@ using Bytes = std::vector<unsigned char>;
 // A photograph-like picture: smooth gradients with a texture, at quality 85 and 4:2:0, the
 // defaults of most cameras and editors.
 Bytes MakeJpeg(int width, int height) {
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr errors;
-    cinfo.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&cinfo);
-    unsigned char* out = nullptr;
-    unsigned long outSize = 0;
-    jpeg_mem_dest(&cinfo, &out, &outSize);
-    cinfo.image_width = static_cast<JDIMENSION>(width);
-    cinfo.image_height = static_cast<JDIMENSION>(height);
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 85, TRUE);
-    jpeg_start_compress(&cinfo, TRUE);
-    std::vector<unsigned char> row(static_cast<size_t>(width) * 3);
     uint32_t noise = 12345;
-    while (cinfo.next_scanline < cinfo.image_height) {
-        int y = static_cast<int>(cinfo.next_scanline);
+    return samples::WriteJpeg(width, height, 3, [&](int y, unsigned char* row) {
         for (int x = 0; x < width; ++x) {
             noise = noise * 1664525u + 1013904223u;
             int grain = static_cast<int>(noise >> 28) - 8;
@@ -59,14 +44,7 @@ Bytes MakeJpeg(int width, int height) {
             row[x * 3 + 2] = static_cast<unsigned char>(
                 std::clamp(((x / 16 + y / 16) & 1) * 120 + 60 + grain, 0, 255));
         }
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&cinfo, rows, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    Bytes file(out, out + outSize);
-    jpeg_destroy_compress(&cinfo);
-    std::free(out);
-    return file;
+    });
 }
 
 // The peer: libjpeg-turbo to RGB, then SDL's converter to RGB565.

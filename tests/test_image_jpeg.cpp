@@ -6,6 +6,7 @@
 #include "support/HeadlessTest.h"
 
 #include "image/TarnImage.h"
+#include "samples/JpegWriter.h"
 
 #include <ddraw.h>
 #include <objbase.h>
@@ -54,42 +55,19 @@ unsigned char Sample(int x, int y, int channel) {
 }
 
 Bytes MakeJpeg(const JpegFile& f) {
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr errors;
-    cinfo.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&cinfo);
-    unsigned char* out = nullptr;
-    unsigned long outSize = 0;
-    jpeg_mem_dest(&cinfo, &out, &outSize);
-    cinfo.image_width = static_cast<JDIMENSION>(f.width);
-    cinfo.image_height = static_cast<JDIMENSION>(f.height);
-    cinfo.input_components = f.grey ? 1 : 3;
-    cinfo.in_color_space = f.grey ? JCS_GRAYSCALE : JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 85, TRUE);
-    if (f.progressive) jpeg_simple_progression(&cinfo);
-    if (f.exif) cinfo.write_JFIF_header = FALSE;
-    jpeg_start_compress(&cinfo, TRUE);
-    if (f.exif) {
-        // "Exif\0\0" and an empty little-endian TIFF directory.
-        const unsigned char exif[] = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8,
-                                      0,   0,   0,   0,   0, 0, 0,   0,   0,  0, 0};
-        jpeg_write_marker(&cinfo, JPEG_APP0 + 1, exif, sizeof exif);
-    }
-    std::vector<unsigned char> row(static_cast<size_t>(f.width) * 3);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        int y = static_cast<int>(cinfo.next_scanline);
-        for (int x = 0; x < f.width; ++x)
-            for (int c = 0; c < cinfo.input_components; ++c)
-                row[static_cast<size_t>(x * cinfo.input_components + c)] = Sample(x, y, c);
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&cinfo, rows, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    Bytes file(out, out + outSize);
-    jpeg_destroy_compress(&cinfo);
-    std::free(out);
-    return file;
+    samples::JpegOptions options;
+    options.quality = 85;
+    options.progressive = f.progressive;
+    options.exif = f.exif;
+    const int components = f.grey ? 1 : 3;
+    return samples::WriteJpeg(
+        f.width, f.height, components,
+        [&](int y, unsigned char* row) {
+            for (int x = 0; x < f.width; ++x)
+                for (int c = 0; c < components; ++c)
+                    row[static_cast<size_t>(x * components + c)] = Sample(x, y, c);
+        },
+        options);
 }
 
 // Pixels as 0x00RRGGBB, top row first.

@@ -4,9 +4,9 @@
 #include "support/SampleFiles.h"
 
 #include "image/TarnImage.h"
+#include "samples/JpegWriter.h"
 
 #include <cstdio>
-#include <jpeglib.h>
 
 namespace fixtures {
 
@@ -247,43 +247,25 @@ SampleFile Psd(const std::string& name, int width, int height, int channels, boo
 } // namespace
 
 Bytes EncodeJpeg(int width, int height, bool progressive, bool grey) {
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr errors;
-    cinfo.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&cinfo);
-    unsigned char* out = nullptr;
-    unsigned long outSize = 0;
-    jpeg_mem_dest(&cinfo, &out, &outSize);
-    cinfo.image_width = static_cast<JDIMENSION>(width);
-    cinfo.image_height = static_cast<JDIMENSION>(height);
-    cinfo.input_components = grey ? 1 : 3;
-    cinfo.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 85, TRUE);
-    if (progressive) jpeg_simple_progression(&cinfo);
-    jpeg_start_compress(&cinfo, TRUE);
     const std::vector<uint32_t> pattern = Pattern(width, height);
-    Bytes row(static_cast<size_t>(width) * 3);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        const int y = static_cast<int>(cinfo.next_scanline);
-        for (int x = 0; x < width; ++x) {
-            const uint32_t v = pattern[static_cast<size_t>(y) * width + x];
-            if (grey) {
-                row[x] = static_cast<unsigned char>(v >> 8);
-            } else {
-                row[3 * x] = static_cast<unsigned char>(v >> 16);
-                row[3 * x + 1] = static_cast<unsigned char>(v >> 8);
-                row[3 * x + 2] = static_cast<unsigned char>(v);
+    samples::JpegOptions options;
+    options.quality = 85;
+    options.progressive = progressive;
+    return samples::WriteJpeg(
+        width, height, grey ? 1 : 3,
+        [&](int y, unsigned char* row) {
+            for (int x = 0; x < width; ++x) {
+                const uint32_t v = pattern[static_cast<size_t>(y) * width + x];
+                if (grey) {
+                    row[x] = static_cast<unsigned char>(v >> 8);
+                } else {
+                    row[3 * x] = static_cast<unsigned char>(v >> 16);
+                    row[3 * x + 1] = static_cast<unsigned char>(v >> 8);
+                    row[3 * x + 2] = static_cast<unsigned char>(v);
+                }
             }
-        }
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&cinfo, rows, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    Bytes file(out, out + outSize);
-    std::free(out);
-    jpeg_destroy_compress(&cinfo);
-    return file;
+        },
+        options);
 }
 
 std::vector<size_t> HeaderFieldOffsets(int format, const Bytes& file) {
