@@ -334,23 +334,6 @@ void TestPicture8(Size s, std::vector<uint8_t>* indices, std::vector<uint32_t>* 
         }
 }
 
-void Put16(Bytes& out, unsigned v) {
-    out.push_back(static_cast<unsigned char>(v));
-    out.push_back(static_cast<unsigned char>(v >> 8));
-}
-void Put32(Bytes& out, uint32_t v) {
-    Put16(out, v & 0xFFFF);
-    Put16(out, v >> 16);
-}
-void Put16BE(Bytes& out, unsigned v) {
-    out.push_back(static_cast<unsigned char>(v >> 8));
-    out.push_back(static_cast<unsigned char>(v));
-}
-void Put32BE(Bytes& out, uint32_t v) {
-    Put16BE(out, v >> 16);
-    Put16BE(out, v & 0xFFFF);
-}
-
 } // namespace bench
 
 // Runs the benchmarks with repetitions and aggregates only unless the command line says

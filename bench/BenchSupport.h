@@ -9,6 +9,7 @@
 #include <ddraw.h>
 
 #include <benchmark/benchmark.h>
+#include "samples/ByteWriter.h"
 
 #include <cstdint>
 #include <functional>
@@ -71,10 +72,11 @@ std::vector<uint32_t> TestPicture(Size size);
 // The same picture in 256 colours: indices top row first, and the colour table (0x00RRGGBB).
 void TestPicture8(Size size, std::vector<uint8_t>* indices, std::vector<uint32_t>* colours);
 
-// Little- and big-endian appenders for the file writers.
-void Put16(Bytes& out, unsigned v);
-void Put32(Bytes& out, uint32_t v);
-void Put16BE(Bytes& out, unsigned v);
-void Put32BE(Bytes& out, uint32_t v);
+// Little- and big-endian appenders for the file writers, shared with the tests
+// (tests/samples/ByteWriter.h).
+using samples::Put16;
+using samples::Put16BE;
+using samples::Put32;
+using samples::Put32BE;
 
 } // namespace bench

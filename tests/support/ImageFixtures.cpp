@@ -12,23 +12,6 @@
 
 namespace fixtures {
 
-void Put16(Bytes& out, unsigned v) {
-    out.push_back(static_cast<unsigned char>(v));
-    out.push_back(static_cast<unsigned char>(v >> 8));
-}
-void Put32(Bytes& out, uint32_t v) {
-    Put16(out, v & 0xFFFF);
-    Put16(out, v >> 16);
-}
-void Put16BE(Bytes& out, unsigned v) {
-    out.push_back(static_cast<unsigned char>(v >> 8));
-    out.push_back(static_cast<unsigned char>(v));
-}
-void Put32BE(Bytes& out, uint32_t v) {
-    Put16BE(out, v >> 16);
-    Put16BE(out, v & 0xFFFF);
-}
-
 static void Patch32(Bytes& out, size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) out[at + i] = static_cast<unsigned char>(v >> (8 * i));
 }

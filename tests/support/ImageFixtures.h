@@ -6,6 +6,7 @@
 #pragma once
 
 #include "HeadlessTest.h"
+#include "samples/ByteWriter.h"
 
 #include <windows.h>
 #include <ddraw.h>
@@ -19,11 +20,12 @@ namespace fixtures {
 
 using Bytes = std::vector<unsigned char>;
 
-// Little- and big-endian appenders.
-void Put16(Bytes& out, unsigned v);
-void Put32(Bytes& out, uint32_t v);
-void Put16BE(Bytes& out, unsigned v);
-void Put32BE(Bytes& out, uint32_t v);
+// Little- and big-endian appenders, shared with the benchmarks
+// (tests/samples/ByteWriter.h).
+using samples::Put16;
+using samples::Put16BE;
+using samples::Put32;
+using samples::Put32BE;
 
 // A Windows bitmap. `pixels` are the file's pixel bytes as they stand (rows in file order,
 // padded as the file has them); `colours` are 0x00RRGGBB entries written as the colour table.
