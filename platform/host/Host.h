@@ -19,7 +19,7 @@ struct DisplayMode {
 
 // One DirectDraw driver as DirectDrawEnumerateExA reports it.
 struct DriverDesc {
-    bool primary = true;  // reported without a GUID
+    bool primary = true;   // reported without a GUID
     uint8_t guid[16] = {}; // used when not primary
     std::string name;
     std::string description;
@@ -29,18 +29,18 @@ struct DriverDesc {
 // What the machine offers. The headless host lets a test set every field; the SDL2 host fills it
 // from the real machine.
 struct MachineConfig {
-    int desktopWidth = 1024;  // GetSystemMetrics(SM_CXSCREEN)
-    int desktopHeight = 768;  // GetSystemMetrics(SM_CYSCREEN)
-    int desktopBits = 32;     // the desktop's own display mode
-    std::vector<DisplayMode> modes = {{320, 200, 8}, {320, 240, 8}, {640, 480, 8}, {640, 480, 16},
-                                      {640, 480, 24}, {640, 480, 32}, {800, 600, 16},
-                                      {800, 600, 32}, {1024, 768, 16}, {1024, 768, 32}};
-    bool rgb555 = false;                      // 16-bit modes are 5-5-5 instead of 5-6-5
-    uint32_t videoMemoryBytes = 8u << 20;     // budget for video-memory surfaces
-    int pitchPadding = 0;                     // extra bytes at the end of every surface row
-    int maxBackBuffers = 2;                   // longest flipping chain the hardware gives
+    int desktopWidth = 1024; // GetSystemMetrics(SM_CXSCREEN)
+    int desktopHeight = 768; // GetSystemMetrics(SM_CYSCREEN)
+    int desktopBits = 32;    // the desktop's own display mode
+    std::vector<DisplayMode> modes = {
+        {320, 200, 8},  {320, 240, 8},  {640, 480, 8},  {640, 480, 16},  {640, 480, 24},
+        {640, 480, 32}, {800, 600, 16}, {800, 600, 32}, {1024, 768, 16}, {1024, 768, 32}};
+    bool rgb555 = false;                  // 16-bit modes are 5-5-5 instead of 5-6-5
+    uint32_t videoMemoryBytes = 8u << 20; // budget for video-memory surfaces
+    int pitchPadding = 0;                 // extra bytes at the end of every surface row
+    int maxBackBuffers = 2;               // longest flipping chain the hardware gives
     std::vector<DriverDesc> drivers = {{true, {}, "display", "Primary Display Driver", false}};
-    int logPixelsX = 96;                      // GetDeviceCaps(LOGPIXELSX)
+    int logPixelsX = 96; // GetDeviceCaps(LOGPIXELSX)
     int logPixelsY = 96;
 };
 
@@ -50,9 +50,9 @@ struct FrameView {
     int pitch = 0; // bytes from one row to the next
     int width = 0;
     int height = 0;
-    int bits = 0;  // 8, 16, 24 or 32
+    int bits = 0;                                      // 8, 16, 24 or 32
     uint32_t redMask = 0, greenMask = 0, blueMask = 0; // for 16, 24 and 32 bits
-    const uint32_t* palette = nullptr; // 256 entries 0x00RRGGBB, for 8 bits
+    const uint32_t* palette = nullptr;                 // 256 entries 0x00RRGGBB, for 8 bits
 };
 
 // What happens to the window, in the order it happened.
@@ -72,7 +72,7 @@ struct HostEvent {
 
 struct MouseState {
     int dx = 0, dy = 0; // relative motion since the last read, in mouse units
-    int wheel = 0;      // wheel motion since the last read, 120 per notch, positive away from the user
+    int wheel = 0; // wheel motion since the last read, 120 per notch, positive away from the user
     bool buttons[4] = {};
 };
 
