@@ -11,6 +11,7 @@
 #include <ddraw.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -517,6 +518,43 @@ TEST_F(GdiTest, TextIsDrawnInTheTextColourOverTheBackground) {
     EXPECT_TRUE(TextOutA(dc, 30, 0, "x", 1));
     ASSERT_EQ(s->ReleaseDC(dc), DD_OK);
     EXPECT_EQ(Pixel(s, 30, 0), 0x0000FFu); // the cell's corner is background, not glyph
+}
+
+// The font comes from fontconfig's sans-serif match (here steered to another family by a
+// configuration of the test's own); a configuration with no fonts leaves the fixed path.
+TEST(FontLookup, FontconfigsSansSerifMatchOrTheFixedPath) {
+    const char* const fonts = "/usr/share/fonts/truetype/dejavu";
+    struct Case {
+        const char* name;
+        std::string config;
+        const char* expected; // the file's name
+    } cases[] = {
+        {"no fonts", "<fontconfig></fontconfig>", "DejaVuSans.ttf"},
+        {"sans-serif is monospace",
+         std::string("<fontconfig><dir>") + fonts +
+             "</dir><alias binding=\"strong\"><family>sans-serif</family>"
+             "<prefer><family>DejaVu Sans Mono</family></prefer></alias></fontconfig>",
+         "DejaVuSansMono.ttf"},
+    };
+    const char* saved = std::getenv("FONTCONFIG_FILE");
+    const std::string before = saved ? saved : "";
+    const std::string path = ::testing::TempDir() + "tarn-fonts.conf";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::FILE* f = std::fopen(path.c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        std::fputs(c.config.c_str(), f);
+        std::fclose(f);
+        setenv("FONTCONFIG_FILE", path.c_str(), 1);
+        const FontFile found = FindFontFile();
+        EXPECT_EQ(found.path, std::string(fonts) + "/" + c.expected);
+        EXPECT_EQ(found.index, 0);
+    }
+    if (saved)
+        setenv("FONTCONFIG_FILE", before.c_str(), 1);
+    else
+        unsetenv("FONTCONFIG_FILE");
+    std::remove(path.c_str());
 }
 
 TEST_F(GdiTest, InformationContextsReportTheMachinesResolution) {

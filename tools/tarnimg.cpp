@@ -3,6 +3,7 @@
 //   tarnimg info FILE [--format F]          the detected format, width, height, bits per pixel
 //   tarnimg convert FILE OUT [--format F]   decode FILE into a 32-bit surface and write OUT as
 //                                           binary PPM (P6), or PNG when OUT ends in .png
+//   tarnimg --version                       the library's version
 //
 // F is bmp, tga, pcx, psd or jpg and skips detection. Decoding runs exactly as in a program:
 // TarnImage::LoadFile into a surface of the stand-in's headless host, whose display is set to
@@ -15,6 +16,8 @@
 #include "image/TarnImageTGA.h"
 
 #include "host/HeadlessHost.h"
+
+#include "TarnVersion.h"
 
 #include <cstdio>
 #include <cstring>
@@ -280,13 +283,18 @@ int Convert(const std::string& file, const std::string& outName, int format) {
 
 int Usage() {
     std::fprintf(stderr, "usage: tarnimg info FILE [--format bmp|tga|pcx|psd|jpg]\n"
-                         "       tarnimg convert FILE OUT [--format bmp|tga|pcx|psd|jpg]\n");
+                         "       tarnimg convert FILE OUT [--format bmp|tga|pcx|psd|jpg]\n"
+                         "       tarnimg --version\n");
     return 1;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("tarnimg %s\n", TARN_VERSION_STRING);
+        return 0;
+    }
     if (argc < 3) return Usage();
     const std::string command = argv[1];
     int format = IMAGE_UNKNOWN;

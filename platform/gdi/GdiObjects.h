@@ -9,6 +9,7 @@
 #include "gdi/PixelConvert.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace tarn::platform {
@@ -79,5 +80,13 @@ void DrawImage(const PixelTarget& dst, const SourceImage& src, int xD, int yD, i
 
 // The destination pixel value of a colour (COLORREF) in a target's format.
 uint32_t EncodeColour(const PixelTarget& target, COLORREF colour);
+
+// The font file text is drawn in: fontconfig's match for sans-serif, or the fixed fallback
+// path when fontconfig has no answer.
+struct FontFile {
+    std::string path;
+    long index = 0; // face within the file
+};
+FontFile FindFontFile();
 
 } // namespace tarn::platform

@@ -1,6 +1,7 @@
-// Text output: TextOutA draws in the one font every DC has, DejaVu Sans at 16 pixels through
-// FreeType. Glyphs are rendered once and kept (so the frame-rate overlay allocates nothing per
-// frame); their anti-aliased coverage is thresholded at one half so the text keeps the solid
+// Text output: TextOutA draws in the one font every DC has, the system's sans-serif font as
+// fontconfig names it (DejaVu Sans at its usual place when fontconfig finds none), at 16 pixels
+// through FreeType. Glyphs are rendered once and kept (so the frame-rate overlay allocates nothing
+// per frame); their anti-aliased coverage is thresholded at one half so the text keeps the solid
 // colour asked for, which matters on 8-bit and 16-bit surfaces. The top-left corner of the
 // text cell is at (x, y); in OPAQUE mode the cell is filled with the background colour first,
 // in TRANSPARENT mode the background is left as it was. Bytes are taken as Latin-1.
@@ -8,9 +9,11 @@
 
 #include "internal/StandIn.h"
 
+#include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
+#include <string>
 #include <vector>
 
 #ifndef TARN_DEFAULT_FONT
@@ -36,14 +39,23 @@ struct Font {
     Glyph glyphs[256];
 };
 
+bool OpenFace(Font& f, const FontFile& file) {
+    if (FT_New_Face(f.library, file.path.c_str(), file.index, &f.face) != 0) return false;
+    if (FT_Set_Pixel_Sizes(f.face, 0, kFontPixels) == 0) return true;
+    FT_Done_Face(f.face);
+    f.face = nullptr;
+    return false;
+}
+
 Font& TheFont() {
     static Font* font = new Font; // lives for the process
     Font& f = *font;
     if (!f.tried) {
         f.tried = true;
+        // Fontconfig's choice first; a file it names that FreeType cannot open (or no
+        // fontconfig answer at all) leaves the fixed path.
         if (FT_Init_FreeType(&f.library) == 0 &&
-            FT_New_Face(f.library, TARN_DEFAULT_FONT, 0, &f.face) == 0 &&
-            FT_Set_Pixel_Sizes(f.face, 0, kFontPixels) == 0) {
+            (OpenFace(f, FindFontFile()) || OpenFace(f, FontFile{TARN_DEFAULT_FONT, 0}))) {
             f.ascender = (int)((f.face->size->metrics.ascender + 63) >> 6);
             f.lineHeight = (int)((f.face->size->metrics.height + 63) >> 6);
             f.ok = true;
@@ -79,6 +91,35 @@ inline void PutPixel(const PixelTarget& t, int x, int y, uint32_t value, int byt
 }
 
 } // namespace
+
+// A private fontconfig configuration, made and destroyed here, so nothing of fontconfig's
+// global state is kept or changed for the program.
+FontFile FindFontFile() {
+    FontFile found{TARN_DEFAULT_FONT, 0};
+    FcConfig* config = FcInitLoadConfigAndFonts();
+    if (!config) return found;
+    // The family set directly: as a font name, "sans-serif" would read as "sans" of size "serif".
+    FcPattern* pattern = FcPatternCreate();
+    if (pattern &&
+        FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>("sans-serif")) &&
+        FcConfigSubstitute(config, pattern, FcMatchPattern)) {
+        FcDefaultSubstitute(pattern);
+        FcResult result = FcResultNoMatch;
+        FcPattern* match = FcFontMatch(config, pattern, &result);
+        FcChar8* file = nullptr;
+        int index = 0;
+        if (match && FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file) {
+            found.path = reinterpret_cast<const char*>(file);
+            if (FcPatternGetInteger(match, FC_INDEX, 0, &index) == FcResultMatch)
+                found.index = index;
+        }
+        if (match) FcPatternDestroy(match);
+    }
+    if (pattern) FcPatternDestroy(pattern);
+    FcConfigDestroy(config);
+    return found;
+}
+
 } // namespace tarn::platform
 
 using namespace tarn::platform;

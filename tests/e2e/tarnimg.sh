@@ -14,6 +14,11 @@ PICTURE="$BIN/../assets/landskap.bmp"
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 
+# --version names the project's version.
+version=$(sed -n 's/^project(Tarn VERSION \([0-9.]*\).*/\1/p' "$SRC/CMakeLists.txt")
+said=$("$BIN/tarnimg" --version)
+[ -n "$version" ] && [ "$said" = "tarnimg $version" ] || fail "--version said: $said (project: $version)"
+
 info=$("$BIN/tarnimg" info "$PICTURE")
 [ "$info" = "$PICTURE: bmp, 640 x 480, 24 bits per pixel" ] || fail "info said: $info"
 

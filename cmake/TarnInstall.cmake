@@ -1,0 +1,71 @@
+# What `cmake --install` puts under the prefix:
+#   lib/            libtarn.a (on Linux also libtarn_platform.a, the stand-in, and
+#                   libtarn_winmain.a, the process entry of WinMain programs)
+#   lib/cmake/Tarn  the CMake package: find_package(Tarn) gives Tarn::tarn and Tarn::winmain
+#   lib/pkgconfig   tarn.pc and tarn-winmain.pc
+#   include/tarn/   the library's headers in their folders and TarnVersion.h; on Linux the
+#                   stand-in's Windows-named headers in include/tarn/platform/
+#   bin/            the demo and tarnimg; share/tarn/ the demo's picture
+include(CMakePackageConfigHelpers)
+
+set(TARN_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Tarn)
+set(TARN_PC_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+set(TARN_INCLUDE_DIR ${CMAKE_INSTALL_INCLUDEDIR}/tarn)
+
+set(targets tarn tarn_winmain)
+if(NOT WIN32)
+    list(APPEND targets tarn_platform)
+endif()
+install(TARGETS ${targets} EXPORT TarnTargets
+        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+install(DIRECTORY display surface image input
+        DESTINATION ${TARN_INCLUDE_DIR} FILES_MATCHING PATTERN "*.h")
+install(FILES ${PROJECT_BINARY_DIR}/include/TarnVersion.h DESTINATION ${TARN_INCLUDE_DIR})
+if(NOT WIN32)
+    install(DIRECTORY platform/include/ DESTINATION ${TARN_INCLUDE_DIR}/platform
+            FILES_MATCHING PATTERN "*.h")
+endif()
+
+if(TARGET myfirsttarn)
+    install(TARGETS myfirsttarn RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    install(FILES ${PROJECT_BINARY_DIR}/assets/landskap.bmp
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/tarn)
+endif()
+if(TARGET tarnimg)
+    install(TARGETS tarnimg RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+
+# The CMake package.
+install(EXPORT TarnTargets NAMESPACE Tarn:: DESTINATION ${TARN_CMAKE_DIR})
+configure_package_config_file(cmake/TarnConfig.cmake.in ${PROJECT_BINARY_DIR}/TarnConfig.cmake
+                              INSTALL_DESTINATION ${TARN_CMAKE_DIR})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/TarnConfigVersion.cmake
+                                 COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/TarnConfig.cmake ${PROJECT_BINARY_DIR}/TarnConfigVersion.cmake
+        DESTINATION ${TARN_CMAKE_DIR})
+
+# The pkg-config files. Their prefix is found from where they are, so an installed tree may be
+# moved. The libraries are static: what they link reaches the program's link line through
+# Requires, not Requires.private.
+file(RELATIVE_PATH TARN_PC_TO_PREFIX /${TARN_PC_DIR} /)
+string(REGEX REPLACE "/$" "" TARN_PC_TO_PREFIX "${TARN_PC_TO_PREFIX}")
+if(WIN32)
+    set(TARN_PC_REQUIRES "")
+    list(TRANSFORM TARN_WINDOWS_LIBRARIES PREPEND -l OUTPUT_VARIABLE TARN_PC_LIBS)
+    list(JOIN TARN_PC_LIBS " " TARN_PC_LIBS)
+    set(TARN_PC_CFLAGS "-DDIRECTINPUT_VERSION=0x0700")
+    set(TARN_PC_WINMAIN_LIBS "-mwindows")
+else()
+    list(JOIN TARN_PC_DEPENDENCIES " " TARN_PC_REQUIRES)
+    set(TARN_PC_LIBS "-ltarn_platform")
+    set(TARN_PC_CFLAGS "-I\${includedir}/platform")
+    set(TARN_PC_WINMAIN_LIBS "-L\${libdir} -ltarn_winmain")
+endif()
+foreach(name tarn tarn-winmain)
+    configure_file(cmake/${name}.pc.in ${PROJECT_BINARY_DIR}/${name}.pc @ONLY)
+    install(FILES ${PROJECT_BINARY_DIR}/${name}.pc DESTINATION ${TARN_PC_DIR})
+endforeach()
+
+if(NOT WIN32)
+    include(TarnPackage)
+endif()
