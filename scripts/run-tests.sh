@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test. Installs missing packages first (see deps.sh).
+# Then examples/consumer is built against the install (scripts/test-consumer.sh).
 # In CI (CI=true) warnings are errors. Then the whole suite runs a second time built with
 # AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer (build-asan/), and each
 # picture-decoder fuzzer runs for a short while (fuzz/run.sh); any report fails the run.
@@ -14,6 +15,9 @@ jobs=$(nproc)
 cmake -S . -B build -DTARN_WERROR=$werror >/dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
+
+# A program outside the tree built against this build's install every way a project takes Tarn.
+scripts/test-consumer.sh linux build
 
 # The sanitizer run: any report (memory error, undefined behaviour, leak) ends the test
 # program with a failure.

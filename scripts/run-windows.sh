@@ -2,8 +2,9 @@
 # The Windows half of the test run: builds the library, the demo and the tests for 64-bit
 # Windows with MinGW-w64 (build-win64/) and runs them under wine against Wine's DirectDraw, GDI
 # and DirectInput: the portable unit tests through CTest (the others are reported skipped with
-# their reasons) and the demo on the screen. Then compiles everything for 32-bit x86 Windows
-# (build-win32/), where the structure sizes are checked at compile time; that build is not run.
+# their reasons) and the demo on the screen; examples/consumer is built against its install and
+# run. Then compiles everything for 32-bit x86 Windows (build-win32/), where the structure sizes
+# are checked at compile time; that build is not run.
 # One X server (Xvfb, 640 x 480 x 24, so the demo's 640 x 480 x 16 mode exists) and one Wine
 # prefix (a temporary folder) serve the whole run. In CI (CI=true) warnings are errors.
 set -euo pipefail
@@ -57,6 +58,9 @@ cmake --build build-win64 -j "$jobs"
 ctest --test-dir build-win64 --output-on-failure -j "$jobs" 2>&1 | tr -d '\r'
 echo "Skipped on Windows:"
 grep -h '^test_[a-z_0-9]*: not run on Windows: ' build-win64/Testing/Temporary/LastTest.log | sed 's/^/  /' || true
+
+# A program outside the tree built against the 64-bit install with find_package, run under wine.
+scripts/test-consumer.sh windows build-win64
 
 # 32-bit x86: compile and link only.
 cmake --no-warn-unused-cli -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw32.cmake \

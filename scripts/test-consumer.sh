@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# Builds examples/consumer, a program outside Tarn's tree, every way another project takes Tarn,
+# and runs each build. Called by scripts/run-tests.sh and scripts/run-windows.sh.
+#
+#   scripts/test-consumer.sh linux BUILD      (BUILD: a Linux build folder, already built)
+#     1. cmake --install BUILD into a prefix; find_package(Tarn) against it
+#     2. add_subdirectory of this source tree (the library alone is built again)
+#     3. pkg-config against the prefix, compiled with g++ by hand
+#     4. the Debian package: cpack -G DEB in BUILD, lintian (no errors allowed), then, as root,
+#        apt-get install, find_package and pkg-config against /usr, apt-get remove
+#   scripts/test-consumer.sh windows BUILD    (BUILD: a MinGW-w64 build folder, already built)
+#     cmake --install BUILD into a prefix; find_package(Tarn) with BUILD's toolchain file; the
+#     program run under wine (on the caller's X server and Wine prefix)
+#
+# Each program shows the installed demo picture for a few frames (on Linux on the headless host)
+# and must exit 0. The work goes to BUILD/consumer/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+src=$PWD
+mode=$1
+build=$(cd "$2" && pwd)
+work=$build/consumer
+jobs=$(nproc)
+fail() { echo "test-consumer.sh: $*" >&2; exit 1; }
+step() { echo "== consumer: $*"; }
+
+# run NAME PROGRAM PICTURE: the program must exit 0 and say it showed its frames.
+run() {
+    local name=$1 out status=0
+    out=$("${@:2}" 2>&1 | tr -d '\r') || status=$?
+    printf '%s\n' "$out"
+    [ "$status" = 0 ] || fail "$name: exit $status"
+    [[ "$out" == *"consumer: Tarn "*" frames of "* ]] || fail "$name: no frames reported"
+}
+
+rm -rf "$work"
+mkdir -p "$work"
+prefix=$work/prefix
+step "install $build into $prefix"
+cmake --install "$build" --prefix "$prefix" >/dev/null
+
+if [ "$mode" = windows ]; then
+    toolchain=$(sed -n 's/^CMAKE_TOOLCHAIN_FILE:[A-Z]*=//p' "$build/CMakeCache.txt")
+    [ -n "$toolchain" ] || fail "$build was not configured with a toolchain file"
+    step "find_package, $(basename "$toolchain")"
+    cmake --no-warn-unused-cli -S examples/consumer -B "$work/find_package" \
+        -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+    cmake --build "$work/find_package" -j "$jobs" >/dev/null
+    run "windows find_package" wine "$work/find_package/consumer.exe" \
+        "Z:$prefix/share/tarn/landskap.bmp"
+    exit 0
+fi
+
+export TARN_HOST=headless
+picture=$prefix/share/tarn/landskap.bmp
+
+step "find_package against $prefix"
+cmake -S examples/consumer -B "$work/find_package" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+cmake --build "$work/find_package" -j "$jobs" >/dev/null
+run "find_package" "$work/find_package/consumer" "$picture"
+
+step "add_subdirectory of $src"
+cmake -S examples/consumer -B "$work/add_subdirectory" -DTARN_SOURCE_DIR="$src" >/dev/null
+cmake --build "$work/add_subdirectory" -j "$jobs" >/dev/null
+# Only the library is built inside another project: no demo, tools, tests or benchmarks.
+extra=$(find "$work/add_subdirectory" -type f -perm -u+x \
+            \( -name 'test_*' -o -name myfirsttarn -o -name tarnimg -o -name tarn_bench \))
+[ -z "$extra" ] || fail "add_subdirectory built Tarn's own programs: $extra"
+run "add_subdirectory" "$work/add_subdirectory/consumer" "$picture"
+
+# build_with_pkg_config NAME: g++ and pkg-config's flags, as a Makefile would.
+build_with_pkg_config() {
+    local flags
+    flags=$(pkg-config --cflags --libs tarn-winmain tarn)
+    # shellcheck disable=SC2086 # the flags are words
+    g++ -o "$work/$1" examples/consumer/consumer.cpp $flags
+}
+step "pkg-config against $prefix"
+PKG_CONFIG_PATH=$prefix/lib/pkgconfig build_with_pkg_config pkg-config
+run "pkg-config" "$work/pkg-config" "$picture"
+
+step "Debian package"
+(cd "$build" && cpack -G DEB >/dev/null)
+deb=$(ls "$build"/libtarn-dev_*.deb)
+echo "lintian $(basename "$deb"):"
+lintian_status=0
+lintian "$deb" || lintian_status=$?
+[ "$lintian_status" = 0 ] || fail "lintian reports errors"
+if [ "$(id -u)" -ne 0 ]; then
+    echo "consumer: installing the Debian package needs root; that step is skipped"
+    exit 0
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt=(apt-get -o DPkg::Lock::Timeout=300 -y -qq)
+"${apt[@]}" install "$deb" >/dev/null
+removed=""
+remove() { [ -n "$removed" ] || "${apt[@]}" remove libtarn-dev >/dev/null; removed=1; }
+trap remove EXIT
+step "find_package against the installed package"
+cmake -S examples/consumer -B "$work/deb-find_package" >/dev/null
+cmake --build "$work/deb-find_package" -j "$jobs" >/dev/null
+run "deb find_package" "$work/deb-find_package/consumer" /usr/share/tarn/landskap.bmp
+step "pkg-config against the installed package"
+build_with_pkg_config deb-pkg-config
+run "deb pkg-config" "$work/deb-pkg-config" /usr/share/tarn/landskap.bmp
+remove
+dpkg-query -W -f='${Status}' libtarn-dev 2>/dev/null | grep -q 'ok installed' && fail "libtarn-dev is still installed"
+[ ! -e /usr/lib/cmake/Tarn ] || fail "/usr/lib/cmake/Tarn is left behind"
+echo "consumer: every build ran"
