@@ -42,6 +42,7 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 if [ "$mode" = windows ]; then
     toolchain=$(sed -n 's/^CMAKE_TOOLCHAIN_FILE:[A-Z]*=//p' "$build/CMakeCache.txt")
     [ -n "$toolchain" ] || fail "$build was not configured with a toolchain file"
+    [[ "$toolchain" == /* ]] || toolchain=$src/$toolchain
     step "find_package, $(basename "$toolchain")"
     cmake --no-warn-unused-cli -S examples/consumer -B "$work/find_package" \
         -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
