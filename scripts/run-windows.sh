@@ -75,26 +75,27 @@ mkdir -p "$WINEPREFIX"
 wineserver -p </dev/null >/dev/null 2>&1
 wine wineboot -i </dev/null >/dev/null 2>&1
 
-# Each width: build (the build itself runs the landscape generator under wine) and run.
-# Windows programs end their lines with carriage returns; they go before anything reads them.
-build_and_run() {
-    local dir=$1 toolchain=$2
-    cmake --no-warn-unused-cli -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-        -DTARN_WERROR=$werror >/dev/null
-    cmake --build "$dir" -j "$jobs"
-    ctest --test-dir "$dir" --output-on-failure -j "$jobs" 2>&1 | tr -d '\r'
+# Each width is built (the build itself runs the landscape generator under wine) and run.
+build() {
+    cmake --no-warn-unused-cli -S . -B "$1" -DCMAKE_TOOLCHAIN_FILE="$2" -DTARN_WERROR=$werror \
+        >/dev/null
+    cmake --build "$1" -j "$jobs"
 }
-build_and_run build-win64 cmake/toolchain-mingw64.cmake
+# Windows programs end their lines with carriage returns; they go before anything reads them.
+run_tests() {
+    ctest --test-dir "$1" --output-on-failure -j "$jobs" 2>&1 | tr -d '\r'
+}
+
+build build-win64 cmake/toolchain-mingw64.cmake
+run_tests build-win64
 echo "Skipped on Windows:"
 grep -h '^test_[a-z_0-9]*: not run on Windows: ' build-win64/Testing/Temporary/LastTest.log | sed 's/^/  /' || true
 
+build build-win32 cmake/toolchain-mingw32.cmake
 if [ "$run32" = 1 ]; then
     echo "32-bit x86 Windows, under 32-bit Wine:"
-    build_and_run build-win32 cmake/toolchain-mingw32.cmake
+    run_tests build-win32
 else
     echo "32-bit x86 Windows: compiled only; this machine's kernel runs no 32-bit x86 programs," \
         "so 32-bit Wine cannot start here"
-    cmake --no-warn-unused-cli -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw32.cmake \
-        -DTARN_WERROR=$werror >/dev/null
-    cmake --build build-win32 -j "$jobs"
 fi
