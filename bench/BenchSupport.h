@@ -41,10 +41,15 @@ public:
 
 using CaseFactory = std::function<std::unique_ptr<PairCase>(Size size)>;
 
+// How a pair's CPU time is counted: the benchmark's own thread (the default), or the whole
+// process, for cases whose work is partly done by threads of a library (a GL driver's).
+enum class CpuClock { Thread, Process };
+
 // Registers "<name>/<W>x<H>/ours" and ".../peer" for each size, and a row of the summary:
 // `what` describes the case, `peer` its peer, `target` the highest acceptable ratio.
 void RegisterPair(const std::string& name, const std::string& what, const std::string& peer,
-                  double target, CaseFactory factory, std::vector<Size> sizes = {});
+                  double target, CaseFactory factory, std::vector<Size> sizes = {},
+                  CpuClock clock = CpuClock::Thread);
 
 // --- the headless machine -----------------------------------------------------------------
 

@@ -21,13 +21,29 @@ for p in "${packages[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
+# Packages of another architecture (name:i386) need that architecture known to dpkg first.
+foreign=()
+for p in "${missing[@]}"; do
+    [[ $p == *:* ]] || continue
+    arch=${p##*:}
+    if [ "$arch" != "$(dpkg --print-architecture)" ] &&
+        ! dpkg --print-foreign-architectures | grep -qx "$arch" &&
+        [[ " ${foreign[*]} " != *" $arch "* ]]; then
+        foreign+=("$arch")
+    fi
+done
+
 if [ "$(id -u)" -eq 0 ]; then
     echo "Installing: ${missing[*]}" >&2
     export DEBIAN_FRONTEND=noninteractive
+    for arch in "${foreign[@]}"; do dpkg --add-architecture "$arch"; done
     apt-get update -qq
     apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
 else
     echo "Missing Debian packages: ${missing[*]}" >&2
+    for arch in "${foreign[@]}"; do
+        echo "First add their architecture:  sudo dpkg --add-architecture $arch && sudo apt-get update" >&2
+    done
     echo "Install them with:  sudo apt-get install --no-install-recommends ${missing[*]}" >&2
     exit 1
 fi
