@@ -96,7 +96,8 @@ int TarnSurface::Create(TarnScreen* screen, const char* fileName, BYTE placement
     this->placement = placement;
     std::strcpy(this->fileName, fileName);
 
-    // One Lock and Unlock leave the surface's description in surfaceDesc.
+    // One Lock and Unlock leave the surface's description in surfaceDesc; a surface lost since
+    // it was loaded is restored and its picture reloaded on the way.
     if (Lock() > 0) Unlock();
 
     QueryPixelLayout(surface, &pixelLayout);
