@@ -179,46 +179,49 @@ TEST_F(InputTest, JoystickLostWhileAwayComesBackWithTheForeground) {
 TEST_F(InputTest, ADeviceTheProgramUnacquiredStaysUnacquired) {
     host->AttachJoystick(true);
     ASSERT_EQ(Create(), 0);
-    struct Case {
-        const char* name;
-        HRESULT (TarnInput::*unacquire)();
-        HRESULT (TarnInput::*acquire)();
-        BOOL TarnInput::*flag;
-        DWORD code; // a key code the device drives
+    enum Device { Keyboard, Mouse, Joystick };
+    const DWORD codes[] = {97, 256, 260}; // a key code each device drives
+    auto unacquire = [&](int d) {
+        return d == Keyboard ? input->UnacquireKeyboard()
+               : d == Mouse  ? input->UnacquireMouse()
+                             : input->UnacquireJoystick();
     };
-    const Case cases[] = {
-        {"keyboard", &TarnInput::UnacquireKeyboard, &TarnInput::AcquireKeyboard,
-         &TarnInput::keyboardAcquired, 97},
-        {"mouse", &TarnInput::UnacquireMouse, &TarnInput::AcquireMouse, &TarnInput::mouseAcquired,
-         256},
-        {"joystick", &TarnInput::UnacquireJoystick, &TarnInput::AcquireJoystick,
-         &TarnInput::joystickAcquired, 260},
+    auto acquire = [&](int d) {
+        return d == Keyboard ? input->AcquireKeyboard()
+               : d == Mouse  ? input->AcquireMouse()
+                             : input->AcquireJoystick();
+    };
+    auto flag = [&](int d) {
+        return d == Keyboard ? input->keyboardAcquired
+               : d == Mouse  ? input->mouseAcquired
+                             : input->joystickAcquired;
     };
     auto press = [&](bool down) {
         host->SetKey(SCAN_A, down);
         host->SetMouseButton(0, down);
         host->SetJoystickButton(0, down);
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (int d : {Keyboard, Mouse, Joystick}) {
+        SCOPED_TRACE(testing::Message() << "device " << d);
         press(false);
-        for (int poll = 0; poll < 2; ++poll) ASSERT_EQ(input->Update(), 0); // every key up
-        EXPECT_EQ(DI_OK, (input->*c.unacquire)());
+        EXPECT_EQ(input->Update(), 0);
+        EXPECT_EQ(input->Update(), 0); // every key up
+        EXPECT_EQ(unacquire(d), DI_OK);
         tarn::platform::ResetCallCounts();
         press(true);
         for (int poll = 0; poll < 3; ++poll) EXPECT_EQ(input->Update(), 0);
         EXPECT_EQ(CallCount("IDirectInputDeviceA::Acquire"), 0u);
-        EXPECT_EQ(input->*c.flag, 0);
-        EXPECT_EQ(input->keyState[c.code], KEY_UP);
-        for (DWORD other : {97u, 256u, 260u}) {
-            if (other != c.code) {
-                EXPECT_EQ(input->keyState[other], KEY_HELD) << other;
+        EXPECT_EQ(flag(d), 0);
+        EXPECT_EQ(input->keyState[codes[d]], KEY_UP);
+        for (int other : {Keyboard, Mouse, Joystick}) {
+            if (other != d) {
+                EXPECT_EQ(input->keyState[codes[other]], KEY_HELD) << other;
             }
         }
 
-        EXPECT_EQ(DI_OK, (input->*c.acquire)());
-        ASSERT_EQ(input->Update(), 0);
-        EXPECT_EQ(input->keyState[c.code], KEY_PRESSED);
+        EXPECT_EQ(acquire(d), DI_OK);
+        EXPECT_EQ(input->Update(), 0);
+        EXPECT_EQ(input->keyState[codes[d]], KEY_PRESSED);
     }
 }
 
