@@ -13,9 +13,6 @@
 
 namespace {
 
-// Serial numbers of created surfaces, shared by every screen of the process.
-int g_SurfaceCounter = 0;
-
 // Capabilities of the flipping chain, in video or in system memory.
 const DWORD CHAIN_CAPS = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX | DDSCAPS_3DDEVICE;
 
@@ -243,8 +240,11 @@ void TarnScreen::ForgetSurfaces() {
     surfaces.Clear(0);
 }
 
+DWORD TarnScreen::surfaceCounter = 0;
+
+// Numbers from 2^31 on read as negative ids; the count itself never overflows.
 int TarnScreen::NextSurfaceId() {
-    return ++g_SurfaceCounter;
+    return static_cast<int>(++surfaceCounter);
 }
 
 void TarnScreen::SetSurfaceInterface(TarnSurface* target, IDirectDrawSurface7* surface) {

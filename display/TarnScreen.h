@@ -38,6 +38,9 @@ public:
     DWORD lastTime;   // clock at the previous Flip
     int frameRate;    // frames per second of the last closed window
     TarnCList<TarnSurface> surfaces;
+    // Serial numbers of created surfaces, shared by every screen of the process: the last one
+    // handed out. Unsigned, so that it wraps instead of overflowing.
+    static DWORD surfaceCounter;
 
     TarnScreen();
     virtual ~TarnScreen();
@@ -62,6 +65,8 @@ public:
     void AddSurface(TarnSurface* surface);
     void RemoveSurface(TarnSurface* surface);
     void ForgetSurfaces();
+    // The next serial number: 1 for the first surface of the process, then rising; after
+    // 2^32 numbers it wraps around to 0.
     static int NextSurfaceId();
 
     IDirectDraw7* GetDirectDraw() { return device; }

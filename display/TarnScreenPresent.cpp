@@ -27,8 +27,9 @@ void TarnScreen::Flip(int wait, int stretch, int showFrameRate) {
     frameTime += now - lastTime;
     lastTime = now;
     if (frameTime > FPS_WINDOW_MS) {
-        frameRate = static_cast<int>(static_cast<double>(frameCount) /
-                                     static_cast<double>(frameTime) * 1000.0);
+        // Multiplied before it is divided, so a whole mean rate comes out exact.
+        frameRate = static_cast<int>(static_cast<double>(frameCount) * 1000.0 /
+                                     static_cast<double>(frameTime));
         frameTime = 0;
         frameCount = 0;
     }
@@ -77,7 +78,8 @@ void TarnScreen::Flip(int wait, int stretch, int showFrameRate) {
 }
 
 // Restoring a chain's primary surface restores the whole chain; a windowed screen's back buffer
-// is a surface of its own and is restored separately.
+// is a surface of its own and is restored separately. Of a windowed screen's two restores the
+// first failure is the result: a primary still lost is not hidden by a back buffer restored.
 HRESULT TarnScreen::Restore() {
     IDirectDrawSurface7* primary = frontBuffer != nullptr ? frontBuffer->surface : nullptr;
     if (fullScreen != 0) {
@@ -88,7 +90,8 @@ HRESULT TarnScreen::Restore() {
     if (primary != nullptr && primary->IsLost() == DDERR_SURFACELOST) result = primary->Restore();
     IDirectDrawSurface7* back = backBuffer != nullptr ? backBuffer->surface : nullptr;
     if (back == nullptr || back->IsLost() != DDERR_SURFACELOST) return result;
-    return back->Restore();
+    HRESULT backResult = back->Restore();
+    return FAILED(result) ? result : backResult;
 }
 
 HRESULT TarnScreen::WaitForVBlank() {

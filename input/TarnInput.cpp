@@ -84,6 +84,12 @@ template <typename Device> void ReleaseDevice(Device*& device) {
     device = nullptr;
 }
 
+// An acquisition refused because the window is not in the foreground, or lost with the input,
+// is the system's doing, not the program's: the device stays in use and Update asks for it again.
+bool LostWithoutAsking(HRESULT hr) {
+    return hr == DIERR_OTHERAPPHASPRIO || hr == DIERR_INPUTLOST;
+}
+
 // Up to ACQUIRE_ATTEMPTS calls of Acquire in immediate succession; the last result.
 template <typename Device> HRESULT AcquireWithRetries(Device* device) {
     HRESULT hr = device->Acquire();
@@ -119,6 +125,11 @@ TarnInput::TarnInput()
       window(nullptr), keyToDik(), keyNames(), mouseAccelThreshold1(2), mouseAccelThreshold2(6),
       mouseAccelFactor1(1.5), mouseAccelFactor2(2.0) {
     FlushKeys();
+    // The key tables are constant data: there from the start, whatever the devices do.
+    InitDIKToKeyTable();
+    InitKeyToDIKTable();
+    InitShiftTable();
+    InitKeyNames();
 }
 
 TarnInput::~TarnInput() {
@@ -127,8 +138,9 @@ TarnInput::~TarnInput() {
 
 // Creates DirectInput and the mouse, keyboard and joystick devices in that order. A missing mouse
 // or keyboard is left out; an acquisition refused only because another application has the
-// foreground is tolerated (the devices are acquired again by Update). Any other failure ends
-// Create at once with its result, and the devices made so far stay for the destructor.
+// foreground is tolerated (the device stays in use and Update acquires it once the program is
+// active). Any other failure ends Create at once with its result, and the devices made so far
+// stay for the destructor.
 HRESULT TarnInput::Create(HINSTANCE hInstance, HWND hWnd) {
     // A second Create replaces the devices of the first instead of leaking them.
     ReleaseEverything(*this);
@@ -156,17 +168,13 @@ HRESULT TarnInput::Create(HINSTANCE hInstance, HWND hWnd) {
         mouseDevice = nullptr;
     }
 
-    // Keyboard, and with it the key tables.
+    // Keyboard.
     if (SUCCEEDED(directInput->CreateDevice(GUID_SysKeyboard, &keyboardDevice, nullptr)) &&
         keyboardDevice != nullptr) {
         keyboardDevice->SetDataFormat(&c_dfDIKeyboard);
         keyboardDevice->SetCooperativeLevel(hWnd, COOPERATIVE_LEVEL);
         hr = AcquireKeyboard();
         if (FAILED(hr) && hr != DIERR_OTHERAPPHASPRIO) return hr;
-        InitDIKToKeyTable();
-        InitKeyToDIKTable();
-        InitShiftTable();
-        InitKeyNames();
     } else {
         keyboardDevice = nullptr;
     }
@@ -224,26 +232,26 @@ HRESULT TarnInput::Create(HINSTANCE hInstance, HWND hWnd) {
     return 0;
 }
 
-// Acquiring: the flag goes to 1 first, then up to 51 attempts in immediate succession. A keyboard
-// that comes back starts from a clean slate (every key up); one that does not is marked lost.
+// Acquiring: the flag goes to 1 first, then up to 51 attempts in immediate succession. The flag
+// says the device is in use (Update reads it): it stays 1 when only the foreground or the input
+// is missing, so that Update asks again once the program is active, and falls to 0 on any other
+// failure. A keyboard that comes back starts from a clean slate (every key up).
 HRESULT TarnInput::AcquireKeyboard() {
     if (keyboardDevice == nullptr) return (HRESULT)0xFFFFFFFF;
     keyboardAcquired = 1;
     HRESULT hr = AcquireWithRetries(keyboardDevice);
-    if (SUCCEEDED(hr)) {
+    if (SUCCEEDED(hr))
         FlushKeys();
-        return hr;
-    }
-    keyboardAcquired = 0;
+    else if (!LostWithoutAsking(hr))
+        keyboardAcquired = 0;
     return hr;
 }
 
-// The mouse keeps its flag when only the foreground is missing, so Update goes on trying it.
 HRESULT TarnInput::AcquireMouse() {
     if (mouseDevice == nullptr) return (HRESULT)0xFFFFFFFF;
     mouseAcquired = 1;
     HRESULT hr = AcquireWithRetries(mouseDevice);
-    if (FAILED(hr) && hr != DIERR_OTHERAPPHASPRIO) mouseAcquired = 0;
+    if (FAILED(hr) && !LostWithoutAsking(hr)) mouseAcquired = 0;
     return hr;
 }
 
@@ -251,7 +259,7 @@ HRESULT TarnInput::AcquireJoystick() {
     if (joystickDevice == nullptr) return (HRESULT)0xFFFFFFFF;
     joystickAcquired = 1;
     HRESULT hr = AcquireWithRetries(joystickDevice);
-    if (FAILED(hr)) joystickAcquired = 0;
+    if (FAILED(hr) && !LostWithoutAsking(hr)) joystickAcquired = 0;
     return hr;
 }
 
@@ -310,13 +318,15 @@ void TarnInput::UpdateKeyState(DWORD key, BOOL down) {
     }
 }
 
-// One poll in a fixed order: keyboard, mouse, joystick. A failed read asks for the device again
-// and ends the poll with the read's result; the devices after it keep their state until the next.
+// One poll in a fixed order: keyboard, mouse, joystick, each only while it is in use (its flag
+// is 1): a device the program unacquired is left alone until it acquires it again. A failed read
+// asks for the device again and ends the poll with the read's result; the devices after it keep
+// their state until the next.
 HRESULT TarnInput::Update() {
     HRESULT hr;
 
     // Without a keyboard device the keyboard step is skipped and the others are read.
-    if (keyboardDevice != nullptr) {
+    if (keyboardAcquired && keyboardDevice != nullptr) {
         hr = keyboardDevice->GetDeviceState(sizeof(keyboardBuffer), keyboardBuffer);
         if (FAILED(hr)) {
             AcquireKeyboard();

@@ -3,8 +3,9 @@
 // key code (keyboard keys 0-176, mouse buttons 256-259, joystick buttons 260-269), the time and
 // mouse position of each code's last press, the mouse and joystick positions moved by scaled,
 // clamped relative motion, the wheel motion of the last poll, and the key-code tables (scan code
-// to key code and back, shifted characters, key names). The application reads the state and
-// changes the settings (sensitivities, bounds, acceleration) through the public fields.
+// to key code and back, shifted characters, key names; built at construction, whatever the
+// devices do). The application reads the state and changes the settings (sensitivities, bounds,
+// acceleration) through the public fields.
 #pragma once
 
 #include <windows.h>
@@ -50,8 +51,11 @@ public:
     IDirectInputDeviceA* mouseDevice;
     IDirectInputDevice2A* joystickDevice;
 
+    // Per device: in use, so Update reads it (and acquires it again when the system took it away,
+    // for the foreground or lost input). Set by the acquire operations; cleared by the unacquire
+    // operations and by an acquisition that fails for any other reason.
     BOOL mouseAcquired;
-    BOOL keyboardAcquired; // kept by the keyboard's acquire and unacquire; Update ignores it
+    BOOL keyboardAcquired;
     BOOL joystickAcquired;
     DWORD joystickSubtype; // bits 8-15 of the joystick's DirectInput device type
 

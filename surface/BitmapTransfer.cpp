@@ -68,7 +68,8 @@ bool ReadExactly(HANDLE file, void* buffer, DWORD size) {
 } // namespace
 
 // The executable's resource first, then a file of that name; the bitmap is copied whole onto a
-// new surface of its own size.
+// new surface of its own size. A copy that fails releases the surface: a blank surface is no
+// picture.
 IDirectDrawSurface7* LoadBitmapSurface(IDirectDraw7* dd, const char* name, int* width, int* height,
                                        BYTE placement) {
     if (dd == nullptr || name == nullptr) return nullptr;
@@ -95,21 +96,29 @@ IDirectDrawSurface7* LoadBitmapSurface(IDirectDraw7* dd, const char* name, int* 
         DeleteObject(bitmap);
         return nullptr;
     }
-    CopyBitmapToSurface(surface, bitmap, 0, 0, 0, 0);
+    HRESULT copied = CopyBitmapToSurface(surface, bitmap, 0, 0, 0, 0);
     DeleteObject(bitmap);
+    if (FAILED(copied)) {
+        surface->Release();
+        return nullptr;
+    }
     if (width != nullptr) *width = static_cast<int>(desc.dwWidth);
     if (height != nullptr) *height = static_cast<int>(desc.dwHeight);
     return surface;
 }
 
 // The surface is restored first so that it has memory to draw into; GDI does the stretching
-// and the conversion to the surface's pixel format.
+// and the conversion to the surface's pixel format. Without a memory DC, or when the stretch
+// fails, nothing is drawn and the result says so.
 HRESULT CopyBitmapToSurface(IDirectDrawSurface7* surface, HBITMAP bitmap, int x, int y, int dx,
                             int dy) {
     if (surface == nullptr || bitmap == nullptr) return E_FAIL;
     surface->Restore();
     HDC memoryDC = CreateCompatibleDC(nullptr);
-    if (memoryDC == nullptr) OutputDebugStringA("createcompatible dc failed\n");
+    if (memoryDC == nullptr) {
+        OutputDebugStringA("createcompatible dc failed\n");
+        return E_FAIL;
+    }
     SelectObject(memoryDC, bitmap);
     BITMAP bm;
     std::memset(&bm, 0, sizeof(bm));
@@ -126,11 +135,12 @@ HRESULT CopyBitmapToSurface(IDirectDrawSurface7* surface, HBITMAP bitmap, int x,
     HDC dc = nullptr;
     HRESULT hr = surface->GetDC(&dc);
     if (SUCCEEDED(hr)) {
-        StretchBlt(dc, 0, 0, static_cast<int>(desc.dwWidth), static_cast<int>(desc.dwHeight),
-                   memoryDC, x, y, dx, dy, SRCCOPY);
+        if (!StretchBlt(dc, 0, 0, static_cast<int>(desc.dwWidth), static_cast<int>(desc.dwHeight),
+                        memoryDC, x, y, dx, dy, SRCCOPY))
+            hr = E_FAIL;
         surface->ReleaseDC(dc);
     }
-    if (memoryDC != nullptr) DeleteDC(memoryDC);
+    DeleteDC(memoryDC);
     return hr;
 }
 

@@ -9,13 +9,14 @@
 
 // A new surface holding the bitmap named `name` (a resource of the executable, else a file),
 // with one reference for the caller; its size is stored through width and height. Null on
-// failure, and then width and height are not written.
+// failure (no bitmap, no surface, or the bitmap could not be copied onto it), and then width
+// and height are not written.
 IDirectDrawSurface7* LoadBitmapSurface(IDirectDraw7* dd, const char* name, int* width, int* height,
                                        BYTE placement);
 
 // Stretches the bitmap rectangle at (x, y) of size dx x dy (0: the bitmap's own width or
-// height) over the whole surface. Returns the surface's GetDC result, E_FAIL for a null
-// surface or bitmap.
+// height) over the whole surface. Returns the surface's GetDC result; E_FAIL for a null
+// surface or bitmap, when no memory DC can be made, or when the stretch fails.
 HRESULT CopyBitmapToSurface(IDirectDrawSurface7* surface, HBITMAP bitmap, int x, int y, int dx,
                             int dy);
 

@@ -6,6 +6,7 @@
 
 #include <intrin.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "display/TarnScreen.h"
@@ -60,7 +61,9 @@ TarnSurface::~TarnSurface() {
 
 // Makes the surface from a picture file through the image front end; a name the front end
 // cannot load may still be a bitmap resource of the executable. The size is read back from the
-// surface itself, and the surface joins its screen's list with the next serial number.
+// surface itself, and the surface joins its screen's list with the next serial number. The
+// screen, name and size are known before the first Lock, so that a surface lost by then is
+// restored with its picture reloaded rather than left blank.
 int TarnSurface::Create(TarnScreen* screen, const char* fileName, BYTE placement) {
     if (fileName == nullptr || std::strlen(fileName) > MAX_FILE_NAME) return -1;
     if (screen == nullptr || screen->GetDirectDraw() == nullptr || surface != nullptr) return -1;
@@ -77,14 +80,25 @@ int TarnSurface::Create(TarnScreen* screen, const char* fileName, BYTE placement
         if (surface == nullptr) return -1;
     }
 
-    if (Lock() > 0) Unlock();
-    width = static_cast<int>(surfaceDesc.dwWidth);
-    height = static_cast<int>(surfaceDesc.dwHeight);
-
+    DDSURFACEDESC2 desc;
+    ClearDesc(&desc);
+    desc.dwFlags = DDSD_WIDTH | DDSD_HEIGHT;
+    if (FAILED(surface->GetSurfaceDesc(&desc))) {
+        surface->Release();
+        surface = nullptr;
+        width = height = 0;
+        return -1;
+    }
+    width = static_cast<int>(desc.dwWidth);
+    height = static_cast<int>(desc.dwHeight);
     clipArea = RECT{0, 0, width, height};
     this->screen = screen;
     this->placement = placement;
     std::strcpy(this->fileName, fileName);
+
+    // One Lock and Unlock leave the surface's description in surfaceDesc; a surface lost since
+    // it was loaded is restored and its picture reloaded on the way.
+    if (Lock() > 0) Unlock();
 
     QueryPixelLayout(surface, &pixelLayout);
     hasMMX = ProcessorHasMMX();
@@ -147,7 +161,8 @@ int TarnSurface::Lock() {
 }
 
 // Only the outermost Unlock reaches DirectDraw; an Unlock without a Lock still asks it, and its
-// "not locked" answer is returned.
+// "not locked" answer is returned. Once the surface is unlocked its memory address is forgotten,
+// so that a drawing routine called without a lock does nothing instead of writing through it.
 int TarnSurface::Unlock() {
     if (lockCount > 1) return static_cast<int>(--lockCount);
     if (surface == nullptr) return -1;
@@ -158,6 +173,7 @@ int TarnSurface::Unlock() {
     }
     if (FAILED(hr)) return hr;
     if (lockCount > 0) lockCount--;
+    if (lockCount == 0) surfaceDesc.lpSurface = nullptr;
     return static_cast<int>(lockCount);
 }
 
@@ -187,11 +203,12 @@ int TarnSurface::ReleaseDC() {
     return 0;
 }
 
-// Text in the context's current font with a transparent background.
+// Text in the context's current font with a transparent background. No text is nothing to do;
+// no device context to draw it in is a failure like a failed text output.
 int TarnSurface::DrawString(int x, int y, COLORREF colour, const char* text) {
     if (text == nullptr) return 0;
     HDC dc = GetDC();
-    if (dc == nullptr) return 0;
+    if (dc == nullptr) return -1;
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, colour);
     BOOL drawn = TextOutA(dc, x, y, text, static_cast<int>(std::strlen(text)));
@@ -210,36 +227,51 @@ HRESULT TarnSurface::FillSolid(DWORD colour) {
 }
 
 // An opaque copy with the top-left corner at (x, y), clipped against both surfaces' clip areas
-// once here so that the blit always gets rectangles inside both surfaces. A lost surface is
-// restored (and reloaded); the copy itself waits for the next call.
+// once here so that the blit always gets rectangles inside both surfaces. When the blit finds a
+// surface lost, each lost one is restored (the destination through its own Restore, so a
+// full-screen back buffer comes back with its chain; a picture reloads its file) and the copy is
+// made once more: the result is that copy's, or the failure of the restore that stopped it.
 HRESULT TarnSurface::CopyTo(TarnSurface* dest, int x, int y, const RECT* srcRect) {
     if (surface == nullptr || dest == nullptr || dest->surface == nullptr) return -1;
     RECT rect = srcRect != nullptr ? *srcRect : RECT{0, 0, width, height};
     if (!ClipCopyRects(dest, &x, &y, &rect)) return 0;
-    HRESULT hr = dest->surface->BltFast(static_cast<DWORD>(x), static_cast<DWORD>(y), surface,
-                                        &rect, DDBLTFAST_WAIT);
-    if (hr == DDERR_SURFACELOST) return Restore();
-    return hr;
+    const DWORD dx = static_cast<DWORD>(x), dy = static_cast<DWORD>(y);
+    HRESULT hr = dest->surface->BltFast(dx, dy, surface, &rect, DDBLTFAST_WAIT);
+    if (hr != DDERR_SURFACELOST) return hr;
+    const bool sourceLost = surface->IsLost() == DDERR_SURFACELOST;
+    const bool destLost = dest != this && dest->surface->IsLost() == DDERR_SURFACELOST;
+    if (sourceLost && FAILED(hr = Restore())) return hr;
+    if (destLost && FAILED(hr = dest->Restore())) return hr;
+    return dest->surface->BltFast(dx, dy, surface, &rect, DDBLTFAST_WAIT);
 }
 
-// Clips the source against this surface's clip area, then the destination rectangle against
-// the destination's, and trims the source by whatever was cut from the destination. An empty or
-// inverted source leaves nothing to copy.
+// The clipping of every copy from this surface onto `dest`. The copy maps source pixel
+// (src.left + i, src.top + j) to (x + i, y + j); the part kept is what lies inside both the
+// source rectangle and this surface's clip area and lands inside the destination's clip area.
+// On TRUE, src is that part and (x, y) where its top-left pixel lands, so every trim on either
+// side moves the other side with it. FALSE (nothing changed) when nothing is left: an empty or
+// inverted rectangle or clip area, or a copy wholly outside either surface. The arithmetic is
+// 64-bit, so positions anywhere in the int range cannot overflow.
 BOOL TarnSurface::ClipCopyRects(TarnSurface* dest, int* x, int* y, RECT* src) {
-    if (dest == nullptr || x == nullptr || y == nullptr || !ClipToArea(src)) return FALSE;
-    if (src->right <= src->left || src->bottom <= src->top) return FALSE;
-    // A position past the destination's clip area is outside whatever the size; testing it
-    // first also keeps x + width from overflowing.
-    if (*x >= dest->clipArea.right || *y >= dest->clipArea.bottom) return FALSE;
-    RECT d = {*x, *y, *x + (src->right - src->left), *y + (src->bottom - src->top)};
-    RECT d0 = d;
-    if (!dest->ClipToArea(&d)) return FALSE;
-    src->top += d.top - d0.top;
-    src->left += d.left - d0.left;
-    src->bottom += d.bottom - d0.bottom;
-    src->right += d.right - d0.right;
-    *x = d.left;
-    *y = d.top;
+    if (dest == nullptr || x == nullptr || y == nullptr || src == nullptr) return FALSE;
+    // Destination coordinate = source coordinate + offset.
+    const long long offsetX = static_cast<long long>(*x) - src->left;
+    const long long offsetY = static_cast<long long>(*y) - src->top;
+    const RECT& to = dest->clipArea;
+    const long long left = std::max({static_cast<long long>(src->left),
+                                     static_cast<long long>(clipArea.left), to.left - offsetX});
+    const long long top = std::max(
+        {static_cast<long long>(src->top), static_cast<long long>(clipArea.top), to.top - offsetY});
+    const long long right = std::min({static_cast<long long>(src->right),
+                                      static_cast<long long>(clipArea.right), to.right - offsetX});
+    const long long bottom =
+        std::min({static_cast<long long>(src->bottom), static_cast<long long>(clipArea.bottom),
+                  to.bottom - offsetY});
+    if (right <= left || bottom <= top) return FALSE;
+    *src = RECT{static_cast<LONG>(left), static_cast<LONG>(top), static_cast<LONG>(right),
+                static_cast<LONG>(bottom)};
+    *x = static_cast<int>(left + offsetX);
+    *y = static_cast<int>(top + offsetY);
     return TRUE;
 }
 

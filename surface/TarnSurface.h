@@ -51,14 +51,17 @@ public:
     virtual ~TarnSurface();
 
     // 1 on success; -1 for a null or over-long name, no screen or device, a surface already
-    // held, or no surface from the bitmap loader; -2 neither a loadable picture nor a bitmap
-    // resource; -3 the resource cannot be loaded; -4 it cannot be locked.
+    // held, no surface from the bitmap loader, or a new surface whose size cannot be read; -2
+    // neither a loadable picture nor a bitmap resource; -3 the resource cannot be loaded; -4 it
+    // cannot be locked.
     int Create(TarnScreen* screen, const char* fileName, BYTE placement);
     // Loads `name` (null: fileName) again into the surface; -2 when it cannot be loaded.
     HRESULT ReloadPixels(const char* name);
     HRESULT Restore();
     // The new nesting depth, a failure code, or -1 without a surface. A lost surface is restored
-    // and tried again up to LOST_RETRIES times, then DDERR_SURFACELOST is returned.
+    // and tried again up to LOST_RETRIES times, then DDERR_SURFACELOST is returned. The pixel
+    // address in surfaceDesc is valid only while the depth is above 0: the Unlock that brings
+    // it back to 0 clears it.
     int Lock();
     int Unlock();
     HDC GetDC();
@@ -66,8 +69,12 @@ public:
     int DrawString(int x, int y, COLORREF colour, const char* text);
     HRESULT FillSolid(DWORD colour);
     // The blit's result; 0 when nothing is left after clipping; -1 without a surface here or at
-    // the destination; the restore's result when a surface was lost.
+    // the destination. A blit that finds either surface lost restores the lost one(s) and is
+    // made once more; a restore that fails ends the call with its result.
     HRESULT CopyTo(TarnSurface* dest, int x, int y, const RECT* srcRect);
+    // The one clipping of a 1:1 copy of srcRect of this surface to (x, y) on dest, for every
+    // kind of copy: TRUE with srcRect and (x, y) trimmed in step to what lies inside this
+    // surface's clip area and lands inside dest's, FALSE (nothing changed) when nothing does.
     BOOL ClipCopyRects(TarnSurface* dest, int* x, int* y, RECT* srcRect);
     BOOL ClipToArea(RECT* r);
     void SetClipArea(const RECT* r);

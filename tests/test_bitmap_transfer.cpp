@@ -428,26 +428,34 @@ TEST_F(BitmapTransferTest, LoadBitmapSurfaceFromFile) {
     }
 }
 
-// Failing loads give null and leave width and height as they were; the bitmap is not kept.
+// Failing loads give null and leave width and height as they were; neither the bitmap nor a
+// surface is kept. A bitmap that cannot be copied onto its new surface is a failure too, not a
+// blank surface.
 TEST_F(BitmapTransferTest, LoadBitmapSurfaceFailures) {
     std::string path = WriteFile("picture8x8.bmp", Picture24(8, 8, PicturePixel));
     const struct {
         const char* name;
         std::string file;
         const char* fault;
+        long code;
     } cases[] = {
-        {"neither resource nor file", "no such bitmap.bmp", nullptr},
-        {"no surface for the bitmap", path, "IDirectDraw7::CreateSurface"},
-        {"loader gives nothing", path, "LoadImageA"},
+        {"neither resource nor file", "no such bitmap.bmp", nullptr, 0},
+        {"no surface for the bitmap", path, "IDirectDraw7::CreateSurface", 0},
+        {"loader gives nothing", path, "LoadImageA", 0},
+        {"no DC on the new surface", path, "IDirectDrawSurface7::GetDC", DDERR_CANTCREATEDC},
+        {"no memory DC for the bitmap", path, "CreateCompatibleDC", 0},
+        {"the bitmap cannot be drawn", path, "StretchBlt", 0},
     };
+    const int surfacesBefore = LiveObjects("surface");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        if (c.fault != nullptr) InjectFault(c.fault, 1, 0, 0);
+        if (c.fault != nullptr) InjectFault(c.fault, 1, c.code, 0);
         int width = -7, height = -9;
         EXPECT_EQ(LoadBitmapSurface(dd, c.file.c_str(), &width, &height, 1), nullptr);
         EXPECT_EQ(width, -7);
         EXPECT_EQ(height, -9);
         EXPECT_EQ(LiveObjects("bitmap"), 0);
+        EXPECT_EQ(LiveObjects("surface"), surfacesBefore);
         tarn::platform::ClearFaults();
     }
     int width = -7;
@@ -539,7 +547,8 @@ TEST_F(BitmapTransferTest, CopyBitmapStretchesOverTheWholeSurface) {
 }
 
 // Failures: E_FAIL for a null surface or bitmap; the GetDC failure unchanged and nothing drawn;
-// no memory DC: the debugger message, and nothing drawn.
+// no memory DC: the debugger message, nothing drawn, and E_FAIL (not the success of a GetDC
+// that drew nothing); a stretch that fails: E_FAIL.
 TEST_F(BitmapTransferTest, CopyBitmapFailures) {
     std::string path = WriteFile("picture8x8.bmp", Picture24(8, 8, PicturePixel));
     HBITMAP bitmap = static_cast<HBITMAP>(LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0,
@@ -552,11 +561,13 @@ TEST_F(BitmapTransferTest, CopyBitmapFailures) {
 
     const struct {
         const char* fault;
+        long code;
         HRESULT result;
         const char* message;
     } cases[] = {
-        {"IDirectDrawSurface7::GetDC", DDERR_CANTCREATEDC, ""},
-        {"CreateCompatibleDC", DD_OK, "createcompatible dc failed\n"},
+        {"IDirectDrawSurface7::GetDC", DDERR_CANTCREATEDC, DDERR_CANTCREATEDC, ""},
+        {"CreateCompatibleDC", 0, E_FAIL, "createcompatible dc failed\n"},
+        {"StretchBlt", 0, E_FAIL, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fault);
@@ -566,7 +577,7 @@ TEST_F(BitmapTransferTest, CopyBitmapFailures) {
         fx.dwFillColor = 0x00ABCDEF;
         ASSERT_EQ(s->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx), DD_OK);
         host->ClearDebugText();
-        InjectFault(c.fault, 1, c.result == DD_OK ? 0 : c.result);
+        InjectFault(c.fault, 1, c.code);
         EXPECT_EQ(CopyBitmapToSurface(s, bitmap, 0, 0, 0, 0), c.result);
         EXPECT_EQ(host->DebugText(), c.message);
         EXPECT_EQ(FirstDifference(s, 8, 8, [](int, int) { return 0xABCDEFu; }), "");
@@ -604,7 +615,8 @@ TEST_F(BitmapTransferTest, SurfaceFromBitmapResource) {
 }
 
 // A surface made from a bitmap resource in video memory loses its pixels with the display;
-// restoring it loads the resource again.
+// restoring it loads the resource again. A reload that cannot draw the bitmap is a failure,
+// not a success with junk left in the surface.
 TEST_F(BitmapTransferTest, SurfaceFromResourceIsReloadedAfterLoss) {
     RegisterResource("Picture100x50", Picture24(100, 50, PicturePixel));
     TarnSurface* picture = new TarnSurface();
@@ -613,6 +625,12 @@ TEST_F(BitmapTransferTest, SurfaceFromResourceIsReloadedAfterLoss) {
     tarn::platform::DisplayGivenBack();
     EXPECT_EQ(picture->Restore(), DD_OK);
     EXPECT_EQ(FirstDifference(picture->surface, 100, 50, PicturePixel), "");
+
+    tarn::platform::DisplayTakenAway();
+    tarn::platform::DisplayGivenBack();
+    InjectFault("IDirectDrawSurface7::GetDC", 1, DDERR_CANTCREATEDC, 0);
+    EXPECT_EQ(picture->Restore(), -2);
+    tarn::platform::ClearFaults();
     delete picture;
 }
 
@@ -621,16 +639,18 @@ TEST_F(BitmapTransferTest, SurfaceFromResourceFailureCodes) {
     const struct {
         const char* name;
         const char* fault;
+        long code;
         int result;
     } cases[] = {
-        {"NoSuchResource", nullptr, -2},
-        {PAL8V5_RESOURCE, "LoadResource", -3},
-        {PAL8V5_RESOURCE, "LockResource", -4},
-        {PAL8V5_RESOURCE, "IDirectDraw7::CreateSurface", -1},
+        {"NoSuchResource", nullptr, 0, -2},
+        {PAL8V5_RESOURCE, "LoadResource", 0, -3},
+        {PAL8V5_RESOURCE, "LockResource", 0, -4},
+        {PAL8V5_RESOURCE, "IDirectDraw7::CreateSurface", 0, -1},
+        {PAL8V5_RESOURCE, "IDirectDrawSurface7::GetDC", DDERR_CANTCREATEDC, -1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fault != nullptr ? c.fault : c.name);
-        if (c.fault != nullptr) InjectFault(c.fault, 1, 0, 0);
+        if (c.fault != nullptr) InjectFault(c.fault, 1, c.code, 0);
         TarnSurface s;
         EXPECT_EQ(s.Create(screen, c.name, 1), c.result);
         EXPECT_EQ(s.surface, nullptr);

@@ -70,7 +70,8 @@ TEST_F(InputTest, ConstructorSetsTheDefaults) {
                    in.joystickDeltaX, in.joystickDeltaY})
         EXPECT_EQ(v, 0);
     EXPECT_EQ(in.wheelUp | in.wheelDown | in.wheelUpCount | in.wheelDownCount, 0);
-    // Every state byte, press record and table entry starts at zero, on the heap as well.
+    // Every state byte and press record starts at zero, on the heap as well; the key tables are
+    // there from construction (checked entry by entry by KeyTableTest).
     auto allZero = [](const void* p, size_t size) {
         const BYTE* bytes = static_cast<const BYTE*>(p);
         for (size_t i = 0; i < size; ++i)
@@ -81,10 +82,8 @@ TEST_F(InputTest, ConstructorSetsTheDefaults) {
     EXPECT_TRUE(allZero(in.keyboardBuffer, sizeof(in.keyboardBuffer)));
     EXPECT_TRUE(allZero(in.keyPressTime, sizeof(in.keyPressTime)));
     EXPECT_TRUE(allZero(in.keyPressPos, sizeof(in.keyPressPos)));
-    EXPECT_TRUE(allZero(in.shiftTable, sizeof(in.shiftTable)));
-    EXPECT_TRUE(allZero(in.dikToKey, sizeof(in.dikToKey)));
-    EXPECT_TRUE(allZero(in.keyToDik, sizeof(in.keyToDik)));
-    EXPECT_TRUE(allZero(in.keyNames, sizeof(in.keyNames)));
+    EXPECT_STREQ(in.keyNames[256], "MOUSE LEFT");
+    EXPECT_EQ(in.dikToKey[SCAN_A], 97u);
 }
 
 TEST_F(InputTest, CreateWithoutJoystickSucceedsAndLeavesTheJoystickAlone) {
@@ -118,8 +117,8 @@ TEST_F(InputTest, CreateWithoutJoystickSucceedsAndLeavesTheJoystickAlone) {
     EXPECT_EQ(input->mouseFreeX, 1);
 }
 
-// Without the foreground every acquisition is refused 51 times: Create tolerates it, the mouse
-// keeps its flag (Update goes on trying it), the keyboard and joystick drop theirs.
+// Without the foreground every acquisition is refused 51 times: Create tolerates it, and all
+// three devices keep their flags, since it was not the program that gave them up.
 TEST_F(InputTest, CreateWithoutTheForegroundToleratesRefusedAcquisitions) {
     host->AttachJoystick(true);
     host->SetFocus(false);
@@ -127,29 +126,103 @@ TEST_F(InputTest, CreateWithoutTheForegroundToleratesRefusedAcquisitions) {
     ASSERT_EQ(Create(), 0);
     EXPECT_EQ(CallCount("IDirectInputDeviceA::Acquire"), 3u * 51u);
     EXPECT_EQ(input->mouseAcquired, 1);
-    EXPECT_EQ(input->keyboardAcquired, 0);
-    EXPECT_EQ(input->joystickAcquired, 0);
+    EXPECT_EQ(input->keyboardAcquired, 1);
+    EXPECT_EQ(input->joystickAcquired, 1);
     EXPECT_NE(input->joystickDevice, nullptr);
-    EXPECT_STREQ(input->keyNames[27], "ESC"); // the tables are built all the same
+    EXPECT_STREQ(input->keyNames[27], "ESC");
 
-    // Each poll fails at the keyboard until the foreground is back; the first poll after that
-    // acquires the keyboard (flushing every key), the next one reads it and fails at the mouse,
-    // acquiring it; the joystick, whose flag fell to 0, is left alone.
+    // Each poll fails at the keyboard until the foreground is back. Then one device per poll is
+    // found unacquired and acquired again, in the poll order: the keyboard (flushing every key),
+    // the mouse, the joystick; the poll after that reads all three.
     EXPECT_EQ(input->Update(), DIERR_NOTACQUIRED);
     host->SetFocus(true);
     host->SetKey(SCAN_A, true);
+    host->SetJoystickButton(0, true);
     EXPECT_EQ(input->Update(), DIERR_NOTACQUIRED);
-    EXPECT_EQ(input->keyboardAcquired, 1);
     EXPECT_EQ(input->keyState[97], KEY_UP);
     EXPECT_EQ(input->Update(), DIERR_NOTACQUIRED);
     EXPECT_EQ(input->keyState[97], KEY_PRESSED);
-    tarn::platform::ResetCallCounts();
-    EXPECT_EQ(input->Update(), 0);
+    EXPECT_EQ(input->Update(), DIERR_NOTACQUIRED);
     EXPECT_EQ(input->keyState[97], KEY_HELD);
-    EXPECT_EQ(CallCount("IDirectInputDevice2A::Poll"), 0u);
-    EXPECT_EQ(input->AcquireJoystick(), DI_OK);
+    EXPECT_EQ(input->keyState[260], KEY_UP);
     EXPECT_EQ(input->Update(), 0);
-    EXPECT_EQ(CallCount("IDirectInputDevice2A::Poll"), 1u);
+    EXPECT_EQ(input->keyState[260], KEY_PRESSED);
+    EXPECT_EQ(input->mouseAcquired & input->keyboardAcquired & input->joystickAcquired, 1);
+}
+
+// A device that loses its acquisition while the program is away is acquired again once the
+// program is back, however often it was refused in between. (No keyboard and no mouse here, so
+// that the polls reach the joystick while the program is away.)
+TEST_F(InputTest, JoystickLostWhileAwayComesBackWithTheForeground) {
+    host->AttachJoystick(true);
+    InjectFault("IDirectInputA::CreateDevice", 1, DIERR_DEVICENOTREG, 2); // mouse, keyboard
+    ASSERT_EQ(Create(), 0);
+    ASSERT_NE(input->joystickDevice, nullptr);
+    host->SetJoystickButton(1, true);
+    ASSERT_EQ(input->Update(), 0);
+    EXPECT_EQ(input->keyState[261], KEY_PRESSED);
+
+    host->SetFocus(false);
+    EXPECT_TRUE(FAILED(input->Update())); // lost, then refused 51 times while away
+    EXPECT_EQ(input->joystickAcquired, 1);
+    EXPECT_EQ(input->Update(), DIERR_NOTACQUIRED);
+    EXPECT_EQ(input->joystickAcquired, 1);
+    host->SetFocus(true);
+    EXPECT_EQ(input->Update(), DIERR_NOTACQUIRED); // acquired again
+    host->SetJoystickButton(1, false);
+    EXPECT_EQ(input->Update(), 0);
+    EXPECT_EQ(input->keyState[261], KEY_RELEASED);
+}
+
+// A device the program unacquired itself is neither read nor acquired again by Update, which
+// goes on reading the others, until the program acquires it again.
+TEST_F(InputTest, ADeviceTheProgramUnacquiredStaysUnacquired) {
+    host->AttachJoystick(true);
+    ASSERT_EQ(Create(), 0);
+    enum Device { Keyboard, Mouse, Joystick };
+    const DWORD codes[] = {97, 256, 260}; // a key code each device drives
+    auto unacquire = [&](int d) {
+        return d == Keyboard ? input->UnacquireKeyboard()
+               : d == Mouse  ? input->UnacquireMouse()
+                             : input->UnacquireJoystick();
+    };
+    auto acquire = [&](int d) {
+        return d == Keyboard ? input->AcquireKeyboard()
+               : d == Mouse  ? input->AcquireMouse()
+                             : input->AcquireJoystick();
+    };
+    auto flag = [&](int d) {
+        return d == Keyboard ? input->keyboardAcquired
+               : d == Mouse  ? input->mouseAcquired
+                             : input->joystickAcquired;
+    };
+    auto press = [&](bool down) {
+        host->SetKey(SCAN_A, down);
+        host->SetMouseButton(0, down);
+        host->SetJoystickButton(0, down);
+    };
+    for (int d : {Keyboard, Mouse, Joystick}) {
+        SCOPED_TRACE(testing::Message() << "device " << d);
+        press(false);
+        EXPECT_EQ(input->Update(), 0);
+        EXPECT_EQ(input->Update(), 0); // every key up
+        EXPECT_EQ(unacquire(d), DI_OK);
+        tarn::platform::ResetCallCounts();
+        press(true);
+        for (int poll = 0; poll < 3; ++poll) EXPECT_EQ(input->Update(), 0);
+        EXPECT_EQ(CallCount("IDirectInputDeviceA::Acquire"), 0u);
+        EXPECT_EQ(flag(d), 0);
+        EXPECT_EQ(input->keyState[codes[d]], KEY_UP);
+        for (int other : {Keyboard, Mouse, Joystick}) {
+            if (other != d) {
+                EXPECT_EQ(input->keyState[codes[other]], KEY_HELD) << other;
+            }
+        }
+
+        EXPECT_EQ(acquire(d), DI_OK);
+        EXPECT_EQ(input->Update(), 0);
+        EXPECT_EQ(input->keyState[codes[d]], KEY_PRESSED);
+    }
 }
 
 TEST_F(InputTest, AcquireRetriesFiftyOneTimesAndKeepsTheFlagByDevice) {
@@ -161,10 +234,13 @@ TEST_F(InputTest, AcquireRetriesFiftyOneTimesAndKeepsTheFlagByDevice) {
         HRESULT fault;
         BOOL flagAfter;
     };
+    // The flag stays up when the system refused the device (no foreground, input lost): Update
+    // asks for it again. Any other failure drops it, the same for all three devices.
     const Case cases[] = {
-        {Keyboard, DIERR_OTHERAPPHASPRIO, 0}, {Keyboard, DIERR_GENERIC, 0},
-        {Mouse, DIERR_OTHERAPPHASPRIO, 1},    {Mouse, DIERR_GENERIC, 0},
-        {Mouse, DIERR_INPUTLOST, 0},          {Joystick, DIERR_OTHERAPPHASPRIO, 0},
+        {Keyboard, DIERR_OTHERAPPHASPRIO, 1}, {Keyboard, DIERR_INPUTLOST, 1},
+        {Keyboard, DIERR_GENERIC, 0},         {Mouse, DIERR_OTHERAPPHASPRIO, 1},
+        {Mouse, DIERR_INPUTLOST, 1},          {Mouse, DIERR_GENERIC, 0},
+        {Joystick, DIERR_OTHERAPPHASPRIO, 1}, {Joystick, DIERR_INPUTLOST, 1},
         {Joystick, DIERR_GENERIC, 0},
     };
     auto acquire = [&](Device d) {
@@ -415,7 +491,7 @@ TEST_F(InputTest, LosingTheForegroundStopsThePollAtTheKeyboard) {
     ASSERT_EQ(input->Update(), 0);
     host->SetFocus(false);
     EXPECT_EQ(input->Update(), DIERR_INPUTLOST);
-    EXPECT_EQ(input->keyboardAcquired, 0);
+    EXPECT_EQ(input->keyboardAcquired, 1); // refused for the foreground: still in use
     EXPECT_EQ(input->Update(), DIERR_NOTACQUIRED);
     EXPECT_EQ(input->keyState[97], KEY_PRESSED); // not flushed: the keyboard did not come back
     host->SetFocus(true);
@@ -434,8 +510,7 @@ TEST_F(InputTest, WithoutAKeyboardUpdateReadsTheOtherDevices) {
     InjectFault("IDirectInputA::CreateDevice", 2, DIERR_DEVICENOTREG); // mouse first, then keyboard
     ASSERT_EQ(Create(), 0);
     EXPECT_EQ(input->keyboardDevice, nullptr);
-    EXPECT_EQ(input->keyNames[27][0], 0); // the tables are not built
-    EXPECT_EQ(input->dikToKey[SCAN_A], 0u);
+    EXPECT_STREQ(input->keyNames[258], "MOUSE MIDLE"); // the tables are there all the same
     host->MoveMouse(2, 0);
     host->SetMouseButton(2, true);
     EXPECT_EQ(input->Update(), 0);
@@ -527,11 +602,17 @@ TEST_F(InputTest, JoystickRangeAndDeadZoneReachTheDevice) {
     for (DWORD code = 260; code < 270; ++code)
         EXPECT_EQ(input->keyState[code], code == 260 || code == 269 ? KEY_PRESSED : KEY_UP) << code;
 
-    // An unplugged joystick fails its read, is not acquired again and is no longer read.
+    // An unplugged joystick fails its reads (its input is lost) and stays in use: once it is
+    // plugged in again it is acquired again and read.
     host->AttachJoystick(false);
     EXPECT_TRUE(FAILED(input->Update()));
-    EXPECT_EQ(input->joystickAcquired, 0);
+    EXPECT_EQ(input->joystickAcquired, 1);
+    EXPECT_TRUE(FAILED(input->Update()));
+    host->AttachJoystick(true);
+    host->SetJoystickButton(0, false);
+    EXPECT_EQ(input->Update(), DIERR_NOTACQUIRED); // acquired again
     EXPECT_EQ(input->Update(), 0);
+    EXPECT_EQ(input->keyState[260], KEY_RELEASED);
 }
 
 TEST_F(InputTest, KeyPressTimesAcrossTheClockWrap) {
@@ -685,17 +766,37 @@ protected:
     int shifted[270] = {};
 };
 
+// The tables are constant data: the same on an object just constructed, on one whose Create
+// succeeded, and on ones whose Create found no keyboard or no DirectInput at all.
 TEST_F(KeyTableTest, EveryEntryMatchesTheKeyTable) {
-    for (int code = 0; code < 270; ++code) {
-        SCOPED_TRACE(code);
-        const char* slot = input->keyNames[code];
-        EXPECT_EQ(std::string(slot, strnlen(slot, KEY_NAME_SIZE)), names[code]);
-        EXPECT_EQ(slot[KEY_NAME_SIZE - 1], 0);
-        for (size_t i = names[code].size(); i < KEY_NAME_SIZE; ++i) EXPECT_EQ(slot[i], 0);
-        EXPECT_EQ(input->shiftTable[code], shifted[code]);
-        if (code < 256) {
-            EXPECT_EQ(input->dikToKey[code], driven[code]) << "scan code " << code;
-            EXPECT_EQ(input->keyToDik[code], back[code]);
+    TarnInput constructed;
+    TarnInput noKeyboard;
+    InjectFault("IDirectInputA::CreateDevice", 2, DIERR_DEVICENOTREG); // mouse, then keyboard
+    ASSERT_EQ(noKeyboard.Create(GetModuleHandleA(nullptr), window), 0);
+    ASSERT_EQ(noKeyboard.keyboardDevice, nullptr);
+    TarnInput noDirectInput;
+    InjectFault("DirectInputCreateA", 1, DIERR_OUTOFMEMORY);
+    ASSERT_EQ(noDirectInput.Create(GetModuleHandleA(nullptr), window), DIERR_OUTOFMEMORY);
+    const struct {
+        const char* name;
+        const TarnInput* in;
+    } objects[] = {{"constructed", &constructed},
+                   {"created", input},
+                   {"created without a keyboard", &noKeyboard},
+                   {"created without DirectInput", &noDirectInput}};
+    for (const auto& object : objects) {
+        SCOPED_TRACE(object.name);
+        for (int code = 0; code < 270; ++code) {
+            SCOPED_TRACE(code);
+            const char* slot = object.in->keyNames[code];
+            EXPECT_EQ(std::string(slot, strnlen(slot, KEY_NAME_SIZE)), names[code]);
+            EXPECT_EQ(slot[KEY_NAME_SIZE - 1], 0);
+            for (size_t i = names[code].size(); i < KEY_NAME_SIZE; ++i) EXPECT_EQ(slot[i], 0);
+            EXPECT_EQ(object.in->shiftTable[code], shifted[code]);
+            if (code < 256) {
+                EXPECT_EQ(object.in->dikToKey[code], driven[code]) << "scan code " << code;
+                EXPECT_EQ(object.in->keyToDik[code], back[code]);
+            }
         }
     }
     EXPECT_EQ(std::size(EXPECTED_KEYS), 1u + 5 + 144 + 14);

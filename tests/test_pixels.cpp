@@ -359,8 +359,9 @@ DDPIXELFORMAT FormatOf(int depth) {
 }
 
 // Through a real surface of each depth from the DirectDraw stand-in, on a machine that pads its
-// rows: the layout is read from the surface, Lock supplies the address and the pitch, and every
-// pixel reads back as drawn while the row padding stays untouched.
+// rows: the layout is read from the surface, Lock supplies the address and the pitch, every
+// pixel reads back as drawn while the row padding stays untouched, and nothing is drawn once the
+// surface is unlocked again.
 TEST_F(PixelRoutines, DrawOnLockedSurfacesOfEveryDepth) {
     host->Config().pitchPadding = 3;
     IDirectDraw* first = nullptr;
@@ -419,6 +420,22 @@ TEST_F(PixelRoutines, DrawOnLockedSurfacesOfEveryDepth) {
             for (int i = rowBytes; i < s.surfaceDesc.lPitch; ++i)
                 ASSERT_EQ(kGuard, base[y * s.surfaceDesc.lPitch + i]) << "padding of row " << y;
         }
+        EXPECT_EQ(0, s.Unlock());
+
+        // Unlocked, the surface forgets its pixel address: routines called without a lock draw
+        // nothing and read 0, as on a surface that was never locked.
+        EXPECT_EQ(nullptr, s.surfaceDesc.lpSurface);
+        const DWORD other = ~d.colour & mask;
+        (s.*s.plotPixel)(1, 1, other);
+        (s.*s.blendPixel)(2, 1, other, 256);
+        (s.*s.horzLine)(0, w - 1, 3, other);
+        (s.*s.vertLine)(0, h - 1, 7, other);
+        EXPECT_EQ(0u, (s.*s.readPixel)(5, 0));
+        ASSERT_EQ(1, s.Lock());
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                ASSERT_EQ(model[y * w + x], (s.*s.readPixel)(x, y))
+                    << "after unlock, at " << x << "," << y;
         EXPECT_EQ(0, s.Unlock());
     }
     dd->Release();

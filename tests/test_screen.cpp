@@ -11,6 +11,7 @@
 #include "support/TestWindow.h"
 #include "internal/Display.h"
 
+#include <climits>
 #include <cstring>
 #include <string>
 
@@ -242,6 +243,8 @@ TEST_F(ScreenTest, FrameRateMeasurement) {
         {"1001 ms closes it", 0, 0, 0, 0, 1001, 0, 1, 0},
         {"59 frames in 1003 ms give 58", 0, 0, 58, 17, 1003, 58, 1, 0},
         {"60 frames in 1001 ms give 59", 0, 0, 59, 16, 1001, 59, 1, 0},
+        {"1206 frames in 1200 ms give exactly 1005", 0, 0, 1205, 0, 1200, 1005, 1, 0},
+        {"2002 frames in 2000 ms give exactly 1001", 0, 0, 2001, 0, 2000, 1001, 1, 0},
         {"a long start closes an empty window", 0, 5000, 0, 0, 5500, 0, 2, 500},
         {"a long pause lowers the rate", 0, 0, 29, 16, 3000, 10, 1, 0},
         {"the clock wraps inside a window", 0xFFFFFF00u, 0xFFFFFF00u, 0, 0, 0xFFFFFF00u + 1000, 0,
@@ -391,6 +394,35 @@ TEST_F(ScreenTest, FlipRestoresALostChain) {
     Finish(screen);
 }
 
+// A windowed screen restores its primary surface and its back buffer separately; a failure of
+// either is the result, the primary's not hidden by the back buffer's success.
+TEST_F(ScreenTest, WindowedRestoreReportsEitherFailure) {
+    const struct {
+        const char* name;
+        unsigned failing; // which Restore call fails: 1 the primary's, 2 the back buffer's
+        HRESULT result;
+    } cases[] = {
+        {"both restored", 0, DD_OK},
+        {"the primary stays lost", 1, DDERR_GENERIC},
+        {"the back buffer stays lost", 2, DDERR_GENERIC},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TarnScreen* screen = new TarnScreen();
+        ASSERT_EQ(screen->CreateWindowed(MakeWindow(0, 0, 320, 240), 320, 240), 0);
+        tarn::platform::DisplayTakenAway();
+        tarn::platform::DisplayGivenBack();
+        ASSERT_EQ(screen->GetFront()->surface->IsLost(), DDERR_SURFACELOST);
+        ASSERT_EQ(screen->GetBack()->surface->IsLost(), DDERR_SURFACELOST);
+        ResetCallCounts();
+        if (c.failing != 0) InjectFault("IDirectDrawSurface7::Restore", c.failing, DDERR_GENERIC);
+        EXPECT_EQ(screen->Restore(), c.result);
+        EXPECT_EQ(CallCount("IDirectDrawSurface7::Restore"), 2u);
+        ClearFaults();
+        Finish(screen);
+    }
+}
+
 TEST_F(ScreenTest, ModeListKeepsTheReportedOrderAndEndsEmpty) {
     const struct {
         std::vector<tarn::platform::DisplayMode> modes;
@@ -450,6 +482,25 @@ TEST_F(ScreenTest, DriverListSkipsADriverThatFails) {
     EXPECT_EQ(next->next->name[0], '\0');
     EXPECT_EQ(next->next->next, nullptr);
     Finish(screen);
+}
+
+// The serial counter is unsigned and wraps: numbers past 2^31 - 1 read as negative ids, and
+// after 2^32 - 1 it starts again from 0, with no overflow anywhere.
+TEST_F(ScreenTest, SurfaceSerialNumbersWrap) {
+    const DWORD saved = TarnScreen::surfaceCounter;
+    const struct {
+        DWORD counter;
+        int next;
+    } cases[] = {
+        {0, 1}, {41, 42}, {0x7FFFFFFEu, INT_MAX}, {0x7FFFFFFFu, INT_MIN}, {0xFFFFFFFFu, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.counter);
+        TarnScreen::surfaceCounter = c.counter;
+        EXPECT_EQ(TarnScreen::NextSurfaceId(), c.next);
+        EXPECT_EQ(TarnScreen::surfaceCounter, c.counter + 1);
+    }
+    TarnScreen::surfaceCounter = saved;
 }
 
 TEST_F(ScreenTest, RemoveSurfaceIgnoresTheBuffers) {

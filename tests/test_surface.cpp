@@ -136,15 +136,36 @@ TEST_F(SurfaceTest, CopyClippingCases) {
          0,
          0,
          {90, 70, 100, 80}},
-        {"source clip area limits the source, position stays",
+        // A trim of the source by its own clip area moves the position with it, as every other
+        // trim does: source pixel (10, 10) still lands at (10, 10).
+        {"source clip area trims the source and moves the position",
          {10, 10, 50, 50},
          0,
          0,
          WHOLE,
          true,
-         0,
-         0,
+         10,
+         10,
          {10, 10, 50, 50}},
+        {"source rectangle starting before the source",
+         WHOLE,
+         0,
+         0,
+         {-10, -10, 50, 50},
+         true,
+         10,
+         10,
+         {0, 0, 50, 50}},
+        {"source and destination trims together",
+         {10, 10, 50, 50},
+         -5,
+         -20,
+         WHOLE,
+         true,
+         5,
+         0,
+         {10, 20, 50, 50}},
+        {"inverted source clip area", {50, 50, 10, 10}, 0, 0, WHOLE, false, 0, 0, {}},
         {"source rectangle wholly outside the source",
          WHOLE,
          0,
@@ -203,6 +224,16 @@ TEST_F(SurfaceTest, CopyToMovesThePixelsTheClippingNames) {
     EXPECT_EQ(Pixel(dest, 89, 84), static_cast<DWORD>(99 << 8 | 79));
     EXPECT_EQ(Pixel(dest, 90, 5), 0u);
     EXPECT_EQ(Pixel(dest, 0, 4), 0u);
+
+    // A source rectangle that starts before the source: pixel (0, 0) lands 10 in and 10 down.
+    dest->FillSolid(0x123456);
+    const RECT early = {-10, -10, 50, 50};
+    EXPECT_EQ(source->CopyTo(dest, 0, 0, &early), DD_OK);
+    EXPECT_EQ(Pixel(dest, 10, 10), 0u);
+    EXPECT_EQ(Pixel(dest, 11, 12), static_cast<DWORD>(1 << 8 | 2));
+    EXPECT_EQ(Pixel(dest, 59, 59), static_cast<DWORD>(49 << 8 | 49));
+    for (POINT outside : {POINT{9, 10}, POINT{10, 9}, POINT{60, 20}, POINT{20, 60}})
+        EXPECT_EQ(Pixel(dest, outside.x, outside.y), 0x123456u) << outside.x << "," << outside.y;
     EXPECT_EQ(source->CopyTo(nullptr, 0, 0, none), -1);
     TarnSurface empty;
     EXPECT_EQ(empty.CopyTo(dest, 0, 0, none), -1);
@@ -282,8 +313,10 @@ TEST_F(SurfaceTest, CreateFailureCodes) {
         bool nullName;
         const char* fault; // an operation made to fail on every call, or null
         int result;
+        long code = 0; // what the failing operation returns (0: null or FALSE)
     };
     const std::string resource = TestResource();
+    const std::string picture = WriteBmp("unreadable.bmp", 8, 8, PicturePixel);
     const Case cases[] = {
         {"null name", "", true, nullptr, -1},
         {"name of 256 characters", std::string(256, 'n'), false, nullptr, -1},
@@ -293,10 +326,12 @@ TEST_F(SurfaceTest, CreateFailureCodes) {
         {"resource cannot be locked", resource, false, "LockResource", -4},
         {"system bitmap loader gives nothing", resource, false, "LoadImageA", -1},
         {"no surface for the bitmap", resource, false, "IDirectDraw7::CreateSurface", -1},
+        {"size of the new surface cannot be read", picture, false,
+         "IDirectDrawSurface7::GetSurfaceDesc", -1, DDERR_GENERIC},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        if (c.fault != nullptr) InjectFault(c.fault, 1, 0, 0);
+        if (c.fault != nullptr) InjectFault(c.fault, 1, c.code, 0);
         TarnSurface s;
         EXPECT_EQ(s.Create(screen, c.nullName ? nullptr : c.fileName.c_str(), 1), c.result);
         EXPECT_EQ(s.surface, nullptr);
@@ -312,8 +347,8 @@ TEST_F(SurfaceTest, CreateFailureCodes) {
     EXPECT_EQ(s.Create(nullptr, "x.bmp", 1), -1);
 }
 
-// A picture in video memory loses its pixels with the display; the next CopyTo restores it and
-// reloads the file, and the copy after that shows the picture again.
+// A picture in video memory loses its pixels with the display; the next CopyTo restores it,
+// reloads the file and makes the copy, which shows the picture again.
 TEST_F(SurfaceTest, LostPictureIsRestoredAndReloadedByCopyTo) {
     std::string path = WriteBmp("lost.bmp", 64, 40, PicturePixel);
     TarnSurface* picture = new TarnSurface();
@@ -325,14 +360,61 @@ TEST_F(SurfaceTest, LostPictureIsRestoredAndReloadedByCopyTo) {
     tarn::platform::DisplayGivenBack();
     ResetCallCounts();
     const RECT* none = nullptr;
-    EXPECT_EQ(picture->CopyTo(dest, 0, 0, none), DD_OK); // the restore's (reload's) result
+    EXPECT_EQ(picture->CopyTo(dest, 0, 0, none), DD_OK); // the copy made after the restore
     EXPECT_EQ(CallCount("IDirectDrawSurface7::Restore"), 1u);
-    EXPECT_EQ(Pixel(dest, 40, 10), 0u); // this frame's copy was lost
-    EXPECT_EQ(picture->CopyTo(dest, 0, 0, none), DD_OK);
+    EXPECT_EQ(CallCount("IDirectDrawSurface7::BltFast"), 2u);
     for (int y : {0, 10, 39})
         for (int x : {0, 33, 63}) EXPECT_EQ(Pixel(dest, x, y), PicturePixel(x, y));
     delete dest;
     delete picture;
+}
+
+// Copies onto a full-screen back buffer after the display was taken away: whichever surface
+// is lost is restored (the back buffer through its chain), only a lost picture reads its file
+// again, and the copy is made once more. While the display is still away the restore's failure
+// is the result: nothing was copied.
+TEST_F(SurfaceTest, CopyToRestoresWhicheverSurfaceWasLost) {
+    std::string path = WriteBmp("onto-back.bmp", 64, 40, PicturePixel);
+    struct Case {
+        const char* name;
+        BYTE placement; // 0: the picture is lost with the display too; 1: it is not
+        bool displayBack;
+        bool copied;
+        unsigned fileReads;
+    };
+    const Case cases[] = {
+        {"only the back buffer lost", 1, true, true, 0},
+        {"picture and back buffer lost", 0, true, true, 1},
+        {"back buffer lost, display still away", 1, false, false, 0},
+    };
+    HWND window = MakeTestWindow("TarnSurfaceTest", WS_POPUP | WS_VISIBLE);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TarnScreen* full = new TarnScreen();
+        ASSERT_EQ(full->CreateFullScreen(window, 640, 480, 16, 0), 0);
+        TarnSurface* back = full->GetBack();
+        TarnSurface* picture = new TarnSurface();
+        ASSERT_EQ(picture->Create(full, path.c_str(), c.placement), 1);
+
+        tarn::platform::DisplayTakenAway();
+        if (c.displayBack) tarn::platform::DisplayGivenBack();
+        ResetCallCounts();
+        HRESULT result = picture->CopyTo(back, 0, 0, nullptr);
+        EXPECT_EQ(CallCount("CreateFileA"), c.fileReads);
+        if (c.copied) {
+            EXPECT_EQ(result, DD_OK);
+            for (POINT p : {POINT{0, 0}, POINT{40, 10}, POINT{63, 39}})
+                EXPECT_EQ(RawPixel(back, p.x, p.y), RawPixel(picture, p.x, p.y));
+        } else {
+            EXPECT_TRUE(FAILED(result)) << std::hex << result;
+            EXPECT_EQ(CallCount("IDirectDrawSurface7::BltFast"), 1u);
+            tarn::platform::DisplayGivenBack();
+        }
+        delete picture;
+        delete back;
+        delete full;
+    }
+    DestroyWindow(window);
 }
 
 TEST_F(SurfaceTest, LockAndDeviceContextNestReachTheStandInOnce) {
@@ -345,6 +427,12 @@ TEST_F(SurfaceTest, LockAndDeviceContextNestReachTheStandInOnce) {
     EXPECT_EQ(CallCount("IDirectDrawSurface7::Lock"), 1u);
     EXPECT_EQ(CallCount("IDirectDrawSurface7::Unlock"), 1u);
     EXPECT_EQ(s->Unlock(), DDERR_NOTLOCKED); // an unmatched Unlock is DirectDraw's to refuse
+
+    // Text needs a device context, which a locked surface cannot give: a failure, not 0.
+    ASSERT_EQ(s->Lock(), 1);
+    EXPECT_EQ(s->DrawString(1, 1, RGB(255, 255, 255), "busy"), -1);
+    ASSERT_EQ(s->Unlock(), 0);
+    ResetCallCounts();
 
     HDC first = s->GetDC();
     ASSERT_NE(first, nullptr);
@@ -384,20 +472,43 @@ TEST_F(SurfaceTest, LockOfALostSurfaceRetriesABoundedNumberOfTimes) {
     delete s;
 }
 
-// Failing to lock inside Create leaves the size and clip area at 0; later copies draw nothing.
-TEST_F(SurfaceTest, CreateWhoseLockFailsHasNoSize) {
+// The size comes from the surface's description, not from the lock inside Create: a lock that
+// fails there leaves a picture that still has its size and clip area and still copies.
+TEST_F(SurfaceTest, CreateWhoseLockFailsKeepsItsSize) {
     std::string path = WriteBmp("nolock.bmp", 8, 8, PicturePixel);
     TarnSurface* s = new TarnSurface();
     InjectFault("IDirectDrawSurface7::Lock", 1, DDERR_GENERIC);
     ASSERT_EQ(s->Create(screen, path.c_str(), 1), 1);
-    EXPECT_EQ(s->width, 0);
-    EXPECT_EQ(s->clipArea.right, 0);
+    EXPECT_EQ(s->width, 8);
+    EXPECT_EQ(s->height, 8);
+    EXPECT_EQ(s->clipArea.right, 8);
+    EXPECT_EQ(s->clipArea.bottom, 8);
     TarnSurface* dest = MakeSurface(8, 8);
+    dest->FillSolid(0);
     ResetCallCounts();
     const RECT* none = nullptr;
-    EXPECT_EQ(s->CopyTo(dest, 0, 0, none), 0);
-    EXPECT_EQ(CallCount("IDirectDrawSurface7::BltFast"), 0u);
+    EXPECT_EQ(s->CopyTo(dest, 0, 0, none), DD_OK);
+    EXPECT_EQ(CallCount("IDirectDrawSurface7::BltFast"), 1u);
+    EXPECT_EQ(Pixel(dest, 5, 6), PicturePixel(5, 6));
     delete dest;
+    delete s;
+}
+
+// A surface found lost by the lock inside Create is restored with its picture read again into
+// the whole surface: it knows its screen, name and size before that lock.
+TEST_F(SurfaceTest, CreateLostDuringItsLockReloadsThePicture) {
+    std::string path = WriteBmp("lost-in-create.bmp", 64, 40, PicturePixel);
+    TarnSurface* s = new TarnSurface();
+    ResetCallCounts();
+    InjectFault("IDirectDrawSurface7::Lock", 1, DDERR_SURFACELOST);
+    ASSERT_EQ(s->Create(screen, path.c_str(), 0), 1);
+    EXPECT_EQ(CallCount("IDirectDrawSurface7::Restore"), 1u);
+    EXPECT_EQ(CallCount("CreateFileA"), 2u);              // loaded, then reloaded
+    EXPECT_EQ(CallCount("IDirectDrawSurface7::Blt"), 1u); // the reload's copy
+    EXPECT_EQ(s->width, 64);
+    EXPECT_EQ(s->height, 40);
+    for (POINT p : {POINT{0, 0}, POINT{40, 10}, POINT{63, 39}})
+        EXPECT_EQ(Pixel(s, p.x, p.y), PicturePixel(p.x, p.y));
     delete s;
 }
 
