@@ -78,13 +78,12 @@ TEST_F(FrontTest, DetectsFormatsInTheSystemsOrder) {
         {"BMP", SmallBmp(), IMAGE_BMP},
         {"TGA with footer", SmallTga(), IMAGE_TGA},
         {"TGA starting with BM is still a TGA", TgaStartingWithBM(), IMAGE_TGA},
-        {"TGA without footer is not recognised", SmallTga(false), IMAGE_UNKNOWN},
+        {"TGA without footer, by its header, after the others", SmallTga(false), IMAGE_TGA},
         {"PSD", SmallPsd(), IMAGE_PSD},
         {"PCX", SmallPcx(), IMAGE_PCX},
         {"JFIF", JfifHead(), IMAGE_JPG},
-        {"Exif JPEG is not recognised",
-         {0xFF, 0xD8, 0xFF, 0xE1, 0, 0x10, 'E', 'x', 'i', 'f', 0, 0},
-         IMAGE_UNKNOWN},
+        {"Exif JPEG", {0xFF, 0xD8, 0xFF, 0xE1, 0, 0x10, 'E', 'x', 'i', 'f', 0, 0}, IMAGE_JPG},
+        {"JPEG starting with a quantisation table", {0xFF, 0xD8, 0xFF, 0xDB, 0, 0x43}, IMAGE_JPG},
         {"text", Bytes(100, 'a'), IMAGE_UNKNOWN},
     };
     for (const Case& c : cases)
@@ -109,8 +108,9 @@ TEST_F(FrontTest, DetectsShortDataFromTheBytesPresent) {
         {{'8', 'B', 'P', 'S', 0}, IMAGE_PSD},
         {{10, 5}, IMAGE_UNKNOWN},
         {{10, 5, 1}, IMAGE_PCX},
-        {{0xFF, 0xD8, 0xFF, 0xE0, 0, 0x10, 'J', 'F', 'I'}, IMAGE_UNKNOWN},
-        {{0xFF, 0xD8, 0xFF, 0xE0, 0, 0x10, 'J', 'F', 'I', 'F'}, IMAGE_JPG},
+        {{0xFF, 0xD8}, IMAGE_UNKNOWN},
+        {{0xFF, 0xD8, 0xFF}, IMAGE_JPG},
+        {{0xFF, 0x00, 0xFF, 0xE0, 0, 0x10, 'J', 'F', 'I', 'F'}, IMAGE_UNKNOWN},
     };
     for (const Case& c : cases) {
         std::unique_ptr<unsigned char[]> exact(new unsigned char[c.data.size()]);
