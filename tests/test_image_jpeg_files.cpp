@@ -91,10 +91,11 @@ TEST_F(JpegFullScreenTest, PictureInASixteenBitChain) {
         ASSERT_EQ(layout.greenShift, 5);
 
         std::string mismatch;
-        ASSERT_GT(picture->Lock(), 0);
+        TarnSurface& from = *picture;
+        ASSERT_GT(from.Lock(), 0);
         for (int y = 0; y < expected.height && mismatch.empty(); ++y)
             for (int x = 0; x < expected.width && mismatch.empty(); ++x) {
-                const DWORD got = (picture->*picture->readPixel)(x, y);
+                const DWORD got = (from.*from.readPixel)(x, y);
                 const uint32_t e = expected.At(x, y);
                 const struct {
                     int got, want, step;
@@ -109,20 +110,20 @@ TEST_F(JpegFullScreenTest, PictureInASixteenBitChain) {
                                    std::to_string(y) + "): " + std::to_string(got);
                 }
             }
-        picture->Unlock();
+        from.Unlock();
         EXPECT_EQ(mismatch, "");
 
         EXPECT_EQ(picture->CopyTo(back, 0, 0, nullptr), DD_OK);
         screen->Flip(1, 0, 0);
         TarnSurface& front = *screen->GetFront();
-        ASSERT_GT(picture->Lock(), 0);
+        ASSERT_GT(from.Lock(), 0);
         ASSERT_GT(front.Lock(), 0);
         for (int y : {0, expected.height / 2, expected.height - 1})
             for (int x : {0, expected.width / 3, expected.width - 1})
-                EXPECT_EQ((front.*front.readPixel)(x, y), (picture->*picture->readPixel)(x, y))
+                EXPECT_EQ((front.*front.readPixel)(x, y), (from.*from.readPixel)(x, y))
                     << x << ", " << y;
         front.Unlock();
-        picture->Unlock();
+        from.Unlock();
         delete picture;
     }
     delete back;
