@@ -17,10 +17,12 @@ namespace {
 constexpr int HEAD_BYTES = 256;
 constexpr int FOOT_BYTES = 64;
 
-template <class Decoder>
-int TestWith(const unsigned char* head, int headLength, const unsigned char* foot, int footLength) {
+// A decoder's test sees the data's head and foot, or the bytes present of shorter data.
+template <class Decoder> int TestWith(int size, const unsigned char* data) {
+    const int headLength = size < HEAD_BYTES ? size : HEAD_BYTES;
+    const int footLength = size < FOOT_BYTES ? size : FOOT_BYTES;
     Decoder decoder;
-    return decoder.TestFormat(head, headLength, foot, footLength);
+    return decoder.TestFormat(data, headLength, data + (size - footLength), footLength);
 }
 
 template <class Decoder>
@@ -32,18 +34,20 @@ IDirectDrawSurface7* DecodeWith(IDirectDraw7* dd, int size, const unsigned char*
 
 struct DecoderEntry {
     int format;
-    int (*test)(const unsigned char*, int, const unsigned char*, int);
+    int (*test)(int size, const unsigned char* data);
     IDirectDrawSurface7* (*decode)(IDirectDraw7*, int, const unsigned char*, BYTE);
 };
 
 // In detection order: TGA first, since its mark is in the footer and its header may start with
-// anything, even "BM".
+// anything, even "BM". A TGA without the footer has no mark at all: its header alone, checked
+// strictly, decides last.
 constexpr DecoderEntry DECODERS[] = {
     {IMAGE_TGA, TestWith<TarnImageTGA>, DecodeWith<TarnImageTGA>},
     {IMAGE_BMP, TestWith<TarnImageBMP>, DecodeWith<TarnImageBMP>},
     {IMAGE_PSD, TestWith<TarnImagePSD>, DecodeWith<TarnImagePSD>},
     {IMAGE_PCX, TestWith<TarnImagePCX>, DecodeWith<TarnImagePCX>},
     {IMAGE_JPG, TestWith<TarnImageJPG>, DecodeWith<TarnImageJPG>},
+    {IMAGE_TGA, TarnImageTGA::TestHeader, DecodeWith<TarnImageTGA>},
 };
 
 } // namespace
@@ -88,10 +92,7 @@ IDirectDrawSurface7* TarnImage::LoadMemory(IDirectDraw7* dd, int size, const uns
 
 int TarnImage::DetectFormat(int size, const unsigned char* data) {
     if (size <= 0 || !data) return IMAGE_UNKNOWN;
-    const int headLength = size < HEAD_BYTES ? size : HEAD_BYTES;
-    const int footLength = size < FOOT_BYTES ? size : FOOT_BYTES;
-    const unsigned char* foot = data + (size - footLength);
     for (const DecoderEntry& entry : DECODERS)
-        if (entry.test(data, headLength, foot, footLength) == 1) return entry.format;
+        if (entry.test(size, data) == 1) return entry.format;
     return IMAGE_UNKNOWN;
 }

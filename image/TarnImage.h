@@ -1,6 +1,7 @@
 // The image front end: turns a picture file, or a picture already in memory, into a new
 // off-screen surface of the picture's size. The format is recognised from the data itself, in
-// the order TGA, BMP, PSD, PCX, JPEG, unless the caller forces one with a format code.
+// the order TGA (by its footer), BMP, PSD, PCX, JPEG, then TGA by a strict check of its header,
+// unless the caller forces one with a format code.
 #pragma once
 
 #include <windows.h>

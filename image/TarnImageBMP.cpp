@@ -50,13 +50,7 @@ struct BitFieldChannel {
             shift += count - 8;
             count = 8;
         }
-        // Widen by repeating the top bits below, so full scale stays full scale.
-        for (uint32_t v = 0; v < (1u << count); ++v) {
-            uint32_t wide = 0;
-            int filled = 0;
-            for (; filled < 8; filled += count) wide = (wide << count) | v;
-            widen[v] = static_cast<uint8_t>(wide >> (filled - 8));
-        }
+        for (uint32_t v = 0; v < (1u << count); ++v) widen[v] = TarnWidenChannel(v, count);
         return true;
     }
     uint8_t Get(uint32_t pixel) const { return mask ? widen[((pixel & mask) >> shift) & 0xFF] : 0; }

@@ -13,6 +13,16 @@
 
 #include "image/TarnByteReader.h"
 
+// A channel of `bits` bits (1 to 8) widened to 8 bits by repeating its top bits below it, so
+// that 0 stays 0 and full scale becomes 255 (5 bits: 31 -> 255, 16 -> 132). The one rule of
+// every decoder that widens narrow channels.
+constexpr BYTE TarnWidenChannel(uint32_t value, int bits) {
+    uint32_t wide = 0;
+    int filled = 0;
+    for (; filled < 8; filled += bits) wide = (wide << bits) | value;
+    return static_cast<BYTE>(wide >> (filled - 8));
+}
+
 class TarnImageBase {
 public:
     // The bitmap-info block: a 40-byte BITMAPINFOHEADER, 256 colour entries and 4 spare bytes.

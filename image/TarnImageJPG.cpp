@@ -1,5 +1,5 @@
-// The JPEG decoder: recognises JFIF files and decodes JPEG files through the system picture
-// loader (OleLoadPicture), which draws the picture into the new surface itself.
+// The JPEG decoder: recognises JPEG data by its start-of-image marker and decodes it through the
+// system picture loader (OleLoadPicture), which draws the picture into the new surface itself.
 #include "image/TarnImageJPG.h"
 
 #include <objbase.h>
@@ -17,11 +17,10 @@ TarnImageJPG::TarnImageJPG() = default;
 
 TarnImageJPG::~TarnImageJPG() = default;
 
+// The start-of-image marker and the start of the next marker, whichever segment it is: JFIF,
+// Exif (what cameras and phones write), Adobe or none.
 int TarnImageJPG::TestFormat(const unsigned char* head, int headLength, const unsigned char*, int) {
-    return head && headLength >= 10 && head[0] == 0xFF && head[2] == 0xFF &&
-                   std::memcmp(head + 6, "JFIF", 4) == 0
-               ? 1
-               : 0;
+    return head && headLength >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF ? 1 : 0;
 }
 
 // JPEG files are decoded by the system picture loader: the file goes into a global memory

@@ -1,4 +1,4 @@
-// The JPEG decoder: recognises JFIF files and decodes JPEG files through the system picture
+// The JPEG decoder: recognises JPEG data and decodes it through the system picture
 // loader, which draws the picture into the new surface; only the base's size fields and
 // CreateSurface are used.
 #pragma once
@@ -10,8 +10,7 @@ public:
     TarnImageJPG();
     ~TarnImageJPG() override;
 
-    // A start-of-image marker followed by a JFIF application segment: bytes 0 and 2 are 0xFF and
-    // bytes 6 to 9 are "JFIF".
+    // A start-of-image marker followed by the start of another marker: the bytes FF D8 FF.
     int TestFormat(const unsigned char* head, int headLength, const unsigned char* foot,
                    int footLength) override;
     IDirectDrawSurface7* Decode(IDirectDraw7* dd, int size, const unsigned char* data,

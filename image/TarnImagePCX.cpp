@@ -1,7 +1,7 @@
 // PCX decoding. The header is checked (layout, bounds in order, bytes per line at least the
-// width) before anything is allocated; plane lines are expanded through the bounds-checked reader
-// and must come out at exactly bytes per line, so a truncated or hostile file gives null and
-// never a read or write outside the data or the buffers.
+// width) before anything is allocated; each scan line (all its planes, one stream) is expanded
+// through the bounds-checked reader and must come out at exactly planes x bytes per line, so a
+// truncated or hostile file gives null and never a read or write outside the data or the buffers.
 #include "image/TarnImagePCX.h"
 
 #include <cstring>
@@ -82,12 +82,13 @@ bool TarnImagePCX::DecodeBitmap(int size, const unsigned char* data) {
         return false;
     if (!SetSize(pictureWidth, pictureHeight, planes * 8)) return false;
 
-    BYTE* line = new (std::nothrow) BYTE[lineBytes + 1];
+    // A scan line is one stream of its planes' bytes: a run may go on from one plane into the
+    // next, never into the next scan line.
+    BYTE* line = new (std::nothrow) BYTE[lineBytes];
     if (!line) return false;
     bool ok = true;
     for (int y = 0; y < height && ok; ++y) {
-        for (int p = 0; p < planes && ok; ++p)
-            ok = DecodeLine(line + p * bytesPerLine, reader, bytesPerLine) == bytesPerLine;
+        ok = DecodeLine(line, reader, static_cast<int>(lineBytes)) == static_cast<int>(lineBytes);
         if (!ok) break;
         BYTE* out = pixels + static_cast<size_t>(stride) * y;
         if (planes == 1) {
@@ -109,14 +110,21 @@ bool TarnImagePCX::DecodeBitmap(int size, const unsigned char* data) {
     topDown = 1;
     BuildBitmapInfo();
     if (!bitmapInfo) return false;
-    // The 256-colour palette follows a marker byte at the end of the file; without the marker
-    // the colour table stays black.
-    if (planes == 1 && size >= PCX_HEADER_BYTES + PCX_PALETTE_BYTES + 1 &&
-        data[size - PCX_PALETTE_BYTES - 1] == PCX_PALETTE_MARKER) {
-        const unsigned char* palette = data + size - PCX_PALETTE_BYTES;
+    // The 256-colour palette follows a marker byte at the end of the file. Without the marker
+    // the picture is a greyscale one (palette type 2 in the header says so): a grey ramp.
+    if (planes == 1) {
         RGBQUAD* table = ColourTable();
-        for (int i = 0; i < 256; ++i)
-            table[i] = RGBQUAD{palette[3 * i + 2], palette[3 * i + 1], palette[3 * i], 0};
+        if (size >= PCX_HEADER_BYTES + PCX_PALETTE_BYTES + 1 &&
+            data[size - PCX_PALETTE_BYTES - 1] == PCX_PALETTE_MARKER) {
+            const unsigned char* palette = data + size - PCX_PALETTE_BYTES;
+            for (int i = 0; i < 256; ++i)
+                table[i] = RGBQUAD{palette[3 * i + 2], palette[3 * i + 1], palette[3 * i], 0};
+        } else {
+            for (int i = 0; i < 256; ++i) {
+                const BYTE v = static_cast<BYTE>(i);
+                table[i] = RGBQUAD{v, v, v, 0};
+            }
+        }
     }
     return true;
 }

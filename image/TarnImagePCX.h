@@ -1,7 +1,7 @@
 // The decoder of ZSoft PCX files of version 5, run-length encoded, in the two layouts that carry
-// full colour: 256 colours (8 bits, one plane, the palette at the end of the file) and true colour
-// (8 bits, three planes red, green, blue). It produces an 8-bit palettised or a 24-bit
-// blue-green-red DIB, top row first. Other layouts give null.
+// full colour: 256 colours (8 bits, one plane, the palette at the end of the file, or greys when
+// the file has none) and true colour (8 bits, three planes red, green, blue). It produces an 8-bit
+// palettised or a 24-bit blue-green-red DIB, top row first. Other layouts give null.
 #pragma once
 
 #include "image/TarnImageBase.h"

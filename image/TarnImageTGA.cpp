@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -30,14 +31,51 @@ uint16_t Field16(const BYTE* header, int offset) {
     return static_cast<uint16_t>(header[offset] | (header[offset + 1] << 8));
 }
 
-// 5-bit channels are shifted left by 3 with zeros below; bit 15 (attribute) is ignored.
+// A 15- or 16-bit pixel or colour map entry (bits 14-10 red, 9-5 green, 4-0 blue; bit 15, the
+// attribute, ignored) as blue, green, red, each channel widened to 8 bits.
+void Widen555(BYTE* out, unsigned v) {
+    out[0] = TarnWidenChannel(v & 0x1F, 5);
+    out[1] = TarnWidenChannel((v >> 5) & 0x1F, 5);
+    out[2] = TarnWidenChannel((v >> 10) & 0x1F, 5);
+}
+
 void Convert16(BYTE* out, const BYTE* in, int count) {
-    for (int x = 0; x < count; ++x) {
-        const unsigned v = in[2 * x] | (in[2 * x + 1] << 8);
-        out[3 * x + 0] = static_cast<BYTE>((v & 0x1F) << 3);
-        out[3 * x + 1] = static_cast<BYTE>(((v >> 5) & 0x1F) << 3);
-        out[3 * x + 2] = static_cast<BYTE>(((v >> 10) & 0x1F) << 3);
+    for (int x = 0; x < count; ++x) Widen555(out + 3 * x, in[2 * x] | (in[2 * x + 1] << 8));
+}
+
+// Puts the pixels of a row in the opposite order, for pictures stored right to left.
+void MirrorRow(BYTE* row, int count, int bytes) {
+    for (int left = 0, right = count - 1; left < right; ++left, --right)
+        for (int i = 0; i < bytes; ++i) std::swap(row[left * bytes + i], row[right * bytes + i]);
+}
+
+// The image types and depths we decode: colour-mapped 8-bit pictures with a map of 15, 16, 24
+// or 32-bit entries, true colour at 15, 16, 24 or 32 bits, greyscale at 8 bits.
+bool Decodable(const BYTE* header) {
+    const int depth = Depth(header), mapType = header[1], entrySize = header[7];
+    switch (ImageType(header)) {
+    case TGA_MAPPED:
+    case TGA_MAPPED_RLE:
+        return depth == 8 && mapType != 0 &&
+               (entrySize == 15 || entrySize == 16 || entrySize == 24 || entrySize == 32);
+    case TGA_TRUECOLOUR:
+    case TGA_TRUECOLOUR_RLE:
+        return depth == 15 || depth == 16 || depth == 24 || depth == 32;
+    case TGA_GREY:
+    case TGA_GREY_RLE:
+        return depth == 8;
+    default:
+        return false;
     }
+}
+
+// Where the pixel data starts: after the header, the image ID and the colour map (counted
+// whatever the colour map type says).
+uint64_t PixelStart(const BYTE* header) {
+    const int entrySize = header[7];
+    const int entryBytes = entrySize == 15 ? 2 : entrySize / 8;
+    return 18 + static_cast<uint64_t>(header[0]) +
+           static_cast<uint64_t>(Field16(header, 5)) * entryBytes;
 }
 
 } // namespace
@@ -53,7 +91,28 @@ int TarnImageTGA::TestFormat(const unsigned char* head, int headLength, const un
     if (!head || !foot || headLength < 17 || footLength < 18) return 0;
     if (std::memcmp(foot + footLength - 18, TGA_SIGNATURE, 16) != 0) return 0;
     const int depth = head[16];
-    return depth == 8 || depth == 16 || depth == 24 || depth == 32 ? 1 : 0;
+    return depth == 8 || depth == 15 || depth == 16 || depth == 24 || depth == 32 ? 1 : 0;
+}
+
+// Without the footer's mark, only a header that holds together in every field makes the data
+// a TGA: a type and depth we decode, colour map fields that fit the type, a picture of at least
+// one pixel, no reserved descriptor bits, and raw pixels that are all there.
+int TarnImageTGA::TestHeader(int size, const unsigned char* data) {
+    if (!data || size < 18) return 0;
+    if (!Decodable(data) || Field16(data, 12) == 0 || Field16(data, 14) == 0) return 0;
+    const int type = ImageType(data), mapType = data[1], entrySize = data[7];
+    const int mapLength = Field16(data, 5), descriptor = data[17];
+    const bool mapped = type == TGA_MAPPED || type == TGA_MAPPED_RLE;
+    if (mapType > 1 || (mapped && mapLength == 0)) return 0;
+    if (mapType == 0 && (mapLength != 0 || entrySize != 0)) return 0;
+    if (mapType == 1 && entrySize != 15 && entrySize != 16 && entrySize != 24 && entrySize != 32)
+        return 0;
+    if ((descriptor & 0xC0) != 0 || (descriptor & 0x0F) > 8) return 0;
+    const uint64_t start = PixelStart(data);
+    if (type >= TGA_MAPPED_RLE) return start < static_cast<uint64_t>(size) ? 1 : 0;
+    const uint64_t rawBytes =
+        static_cast<uint64_t>(Field16(data, 12)) * Field16(data, 14) * ((Depth(data) + 1) / 8);
+    return start + rawBytes <= static_cast<uint64_t>(size) ? 1 : 0;
 }
 
 IDirectDrawSurface7* TarnImageTGA::Decode(IDirectDraw7* dd, int size, const unsigned char* data,
@@ -87,33 +146,14 @@ bool TarnImageTGA::DecodeBitmap(int size, const unsigned char* data) {
     reader.Read(header, sizeof(header));
     if (reader.Overrun()) return false;
 
+    if (!Decodable(header)) return false;
     const int type = ImageType(header), depth = Depth(header);
-    const int mapType = header[1], entrySize = header[7];
-    switch (type) {
-    case TGA_MAPPED:
-    case TGA_MAPPED_RLE:
-        if (depth != 8 || mapType == 0) return false;
-        if (entrySize != 15 && entrySize != 16 && entrySize != 24 && entrySize != 32) return false;
-        break;
-    case TGA_TRUECOLOUR:
-    case TGA_TRUECOLOUR_RLE:
-        if (depth != 15 && depth != 16 && depth != 24 && depth != 32) return false;
-        break;
-    case TGA_GREY:
-    case TGA_GREY_RLE:
-        if (depth != 8) return false;
-        break;
-    default:
-        return false;
-    }
     topDown = (header[17] & 0x20) ? 1 : 0;
     sourceBits = depth;
 
     const int pictureWidth = Field16(header, 12), pictureHeight = Field16(header, 14);
     const int inBytes = (depth + 1) / 8;
-    const int entryBytes = entrySize == 15 ? 2 : entrySize / 8;
-    const uint64_t pixelStart = 18 + static_cast<uint64_t>(header[0]) +
-                                static_cast<uint64_t>(Field16(header, 5)) * entryBytes;
+    const uint64_t pixelStart = PixelStart(header);
     // Raw rows must all be present before anything is allocated.
     const bool packets = type >= TGA_MAPPED_RLE;
     if (!packets &&
@@ -146,10 +186,9 @@ bool TarnImageTGA::ReadColourMap(TarnByteReader& reader) {
     for (int j = 0; j < length; ++j) {
         RGBQUAD entry = {0, 0, 0, 0};
         if (entrySize <= 16) {
-            const unsigned v = reader.U16LE();
-            entry.rgbRed = static_cast<BYTE>(((v >> 10) & 0x1F) << 3);
-            entry.rgbGreen = static_cast<BYTE>(((v >> 5) & 0x1F) << 3);
-            entry.rgbBlue = static_cast<BYTE>((v & 0x1F) << 3);
+            BYTE bgr[3];
+            Widen555(bgr, reader.U16LE());
+            entry = RGBQUAD{bgr[0], bgr[1], bgr[2], 0};
         } else {
             entry.rgbBlue = reader.U8();
             entry.rgbGreen = reader.U8();
@@ -161,6 +200,8 @@ bool TarnImageTGA::ReadColourMap(TarnByteReader& reader) {
     return !reader.Overrun();
 }
 
+// One row of file pixels into a DIB row, mirrored when the descriptor's bit 4 says the file
+// stores the first pixel at the right.
 void TarnImageTGA::ConvertRow(BYTE* out, const BYTE* in) const {
     switch (Depth(header)) {
     case 8:
@@ -177,6 +218,7 @@ void TarnImageTGA::ConvertRow(BYTE* out, const BYTE* in) const {
         DropAlpha(out, in, width);
         break;
     }
+    if (header[17] & 0x10) MirrorRow(out, width, Depth(header) == 8 ? 1 : 3);
 }
 
 bool TarnImageTGA::ReadRawRows(TarnByteReader& reader, int inBytes) {

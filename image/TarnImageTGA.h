@@ -1,8 +1,10 @@
 // The decoder of Truevision TGA files: colour-mapped, true-colour and greyscale pictures
 // (image types 1, 2, 3), uncompressed or run-length encoded (9, 10, 11), at 8, 15, 16, 24 and
 // 32 bits per pixel. 8-bit pictures become an 8-bit palettised DIB (greyscale ones with a grey
-// ramp), all others a 24-bit blue-green-red DIB; alpha is dropped. Detection needs the TGA 2.0
-// footer.
+// ramp), all others a 24-bit blue-green-red DIB, 5-bit channels widened by repeating their top
+// bits; alpha is dropped. Rows stored right to left (descriptor bit 4) come out mirrored back.
+// Detection takes the TGA 2.0 footer first and, as the front end's last resort, a strict check
+// of the header alone, since most writers leave the footer out.
 #pragma once
 
 #include "image/TarnImageBase.h"
@@ -12,9 +14,12 @@ public:
     TarnImageTGA();
     ~TarnImageTGA() override;
 
-    // "TRUEVISION-XFILE" 18 bytes before the end and a pixel depth of 8, 16, 24 or 32.
+    // "TRUEVISION-XFILE" 18 bytes before the end and a pixel depth of 8, 15, 16, 24 or 32.
     int TestFormat(const unsigned char* head, int headLength, const unsigned char* foot,
                    int footLength) override;
+    // 1 when the whole data (`size` bytes) starts with a header we decode whose every field is
+    // consistent and whose raw pixels are all present; for files without the footer.
+    static int TestHeader(int size, const unsigned char* data);
     IDirectDrawSurface7* Decode(IDirectDraw7* dd, int size, const unsigned char* data,
                                 BYTE placement) override;
 

@@ -145,9 +145,10 @@ HRESULT CopyBitmapToSurface(IDirectDrawSurface7* surface, HBITMAP bitmap, int x,
 }
 
 // The colour table of a resource (any info header of 40 bytes or more, flags cleared) or of a
-// file (exactly 40 bytes of info header; the 1024 bytes after it are the table, the first n
-// entries turned from blue-green-red into red-green-blue, the reserved byte kept as flags). A
-// name that is neither, or a numbered resource that is missing, gives the 3-3-2 palette.
+// file (the 1024 bytes after an info header of 40 to 124 bytes, or after the first 40 bytes of
+// any other header, are the table; the first n entries, for headers of 40 to 124 bytes, turned
+// from blue-green-red into red-green-blue, the reserved byte kept as flags). A name that is
+// neither, or a numbered resource that is missing, gives the 3-3-2 palette.
 HRESULT LoadPaletteFromBitmap(IDirectDraw7* dd, IDirectDrawPalette** out, const char* name) {
     if (dd == nullptr || out == nullptr || name == nullptr) return E_INVALIDARG;
     *out = nullptr;
@@ -165,12 +166,19 @@ HRESULT LoadPaletteFromBitmap(IDirectDraw7* dd, IDirectDrawPalette** out, const 
         if (file != INVALID_HANDLE_VALUE) {
             BITMAPFILEHEADER fileHeader;
             BITMAPINFOHEADER header;
+            // The later headers (52 to 124 bytes) begin like the 40-byte one and are followed
+            // by the colour table as well.
+            BYTE laterFields[124 - sizeof(BITMAPINFOHEADER)];
             bool complete = ReadExactly(file, &fileHeader, sizeof(fileHeader)) &&
-                            ReadExactly(file, &header, sizeof(header)) &&
-                            ReadExactly(file, table, sizeof(table));
+                            ReadExactly(file, &header, sizeof(header));
+            const bool known = complete && header.biSize >= sizeof(BITMAPINFOHEADER) &&
+                               header.biSize <= sizeof(BITMAPINFOHEADER) + sizeof(laterFields);
+            if (known && header.biSize > sizeof(BITMAPINFOHEADER))
+                complete = ReadExactly(file, laterFields, header.biSize - sizeof(header));
+            complete = complete && ReadExactly(file, table, sizeof(table));
             CloseHandle(file);
             if (!complete) return E_FAIL;
-            DWORD n = header.biSize == sizeof(BITMAPINFOHEADER) ? ColourCount(header) : 0;
+            DWORD n = known ? ColourCount(header) : 0;
             for (DWORD i = 0; i < n; i++) {
                 BYTE blue = table[i].peRed;
                 table[i].peRed = table[i].peBlue;

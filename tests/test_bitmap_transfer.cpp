@@ -230,9 +230,10 @@ TEST_F(BitmapTransferTest, DefaultPaletteEntries) {
     ExpectPalette(palette, DefaultPalette());
 }
 
-// A bitmap file's palette is the 1024 bytes after its 14 + 40 header bytes as they stand, with
-// red and blue exchanged in the first n entries (n = the colours its info header gives, at
-// most 256) and the reserved byte kept as flags. A header of any other size gives n = 0.
+// A bitmap file's palette is the 1024 bytes after its info header (14 + biSize, for headers of
+// 40 to 124 bytes) as they stand, with red and blue exchanged in the first n entries (n = the
+// colours its info header gives, at most 256) and the reserved byte kept as flags. A header of
+// any other size gives n = 0 and the 1024 bytes after the first 14 + 40.
 TEST_F(BitmapTransferTest, PaletteFromBitmapFile) {
     // The bytes after the colour table are a ramp, so that every raw entry is told apart.
     auto withRamp = [](BmpFile bmp, size_t fileSize) {
@@ -258,6 +259,11 @@ TEST_F(BitmapTransferTest, PaletteFromBitmapFile) {
     clrUsed300.clrUsed = 300;
     BmpFile header124 = bits4;
     header124.headerSize = 124;
+    BmpFile header125 = bits4;
+    header125.headerSize = 125;
+    BmpFile header12 = bits4;
+    header12.headerSize = 12;
+    const std::string suite = std::string(TARN_TEST_DATA) + "/bmpsuite/g/";
     BmpFile clrUsed3 = bits4;
     clrUsed3.clrUsed = 3;
 
@@ -265,19 +271,26 @@ TEST_F(BitmapTransferTest, PaletteFromBitmapFile) {
         const char* name;
         Bytes bytes;
         int exchanged; // entries whose red and blue bytes are exchanged
+        size_t tableAt = 54;
     } cases[] = {
         {"4 bits, 16 colours, flags kept", bits4Bytes, 16},
         {"4 bits, 3 colours used", withRamp(clrUsed3, 1078), 3},
         {"24 bits", withRamp(bits24, 1300), 0},
         {"more than 256 colours: the first 256", withRamp(clrUsed300, 1078), 256},
-        {"info header of 124 bytes", withRamp(header124, 1200), 0},
+        {"info header of 124 bytes", withRamp(header124, 1200), 16, 14 + 124},
+        {"info header of 125 bytes", withRamp(header125, 1200), 0},
+        {"core header of 12 bytes", withRamp(header12, 1200), 0},
+        {"pal8v4.bmp: 252 colours after a 108-byte header", ReadFile(suite + "pal8v4.bmp"), 252,
+         14 + 108},
+        {"pal8v5.bmp: 252 colours after a 124-byte header", ReadFile(suite + "pal8v5.bmp"), 252,
+         14 + 124},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        ASSERT_GE(c.bytes.size(), 1078u);
+        ASSERT_GE(c.bytes.size(), c.tableAt + 1024);
         Palette expected;
         for (int i = 0; i < 256; i++) {
-            const unsigned char* b = &c.bytes[54 + 4 * i];
+            const unsigned char* b = &c.bytes[c.tableAt + 4 * i];
             expected[i] = i < c.exchanged ? PALETTEENTRY{b[2], b[1], b[0], b[3]}
                                           : PALETTEENTRY{b[0], b[1], b[2], b[3]};
         }
@@ -285,16 +298,25 @@ TEST_F(BitmapTransferTest, PaletteFromBitmapFile) {
     }
 }
 
-// A file too short for 14 + 40 + 1024 bytes is refused; the out pointer is cleared first.
+// A file too short for its headers and 1024 bytes of table is refused; the out pointer is
+// cleared first.
 TEST_F(BitmapTransferTest, ShortBitmapFileGivesFail) {
     BmpFile bits4;
     bits4.bits = 4;
     bits4.colours.assign(16, 0x445566);
     Bytes full = bits4.Build();
     full.resize(1078, 0);
-    for (size_t size : {size_t{0}, size_t{13}, size_t{53}, size_t{1077}}) {
-        SCOPED_TRACE(size);
-        std::string path = WriteFile("short.bmp", Bytes(full.begin(), full.begin() + size));
+    bits4.headerSize = 108;
+    Bytes full108 = bits4.Build();
+    full108.resize(14 + 108 + 1024, 0);
+    const struct {
+        const Bytes* file;
+        size_t size;
+    } cases[] = {{&full, 0},     {&full, 13},     {&full, 53},     {&full, 1077},
+                 {&full108, 53}, {&full108, 121}, {&full108, 1145}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.size);
+        std::string path = WriteFile("short.bmp", Bytes(c.file->begin(), c.file->begin() + c.size));
         IDirectDrawPalette* palette = reinterpret_cast<IDirectDrawPalette*>(&full);
         EXPECT_EQ(LoadPaletteFromBitmap(dd, &palette, path.c_str()), E_FAIL);
         EXPECT_EQ(palette, nullptr);

@@ -1,12 +1,11 @@
-// The image front end and file access: format detection in the system's order (also on data
-// shorter than the head and foot it looks at), forced format codes, the one debugger message,
-// memory placement, failures of the platform calls, and TarnFile.
-#include "image/TarnFile.h"
+// The image front end: format detection in the system's order (also on data shorter than the
+// head and foot it looks at), forced format codes, the one debugger message and memory
+// placement. No headless instrument but the captured debugger output, which the Windows build
+// reads too: this runs on the stand-in and on Windows. Failures of the platform calls and
+// TarnFile are tested in test_image_file.
 #include "image/TarnImage.h"
 #include "support/ImageFixtures.h"
 
-#include <cstdio>
-#include <fstream>
 #include <memory>
 #include <string>
 
@@ -78,13 +77,12 @@ TEST_F(FrontTest, DetectsFormatsInTheSystemsOrder) {
         {"BMP", SmallBmp(), IMAGE_BMP},
         {"TGA with footer", SmallTga(), IMAGE_TGA},
         {"TGA starting with BM is still a TGA", TgaStartingWithBM(), IMAGE_TGA},
-        {"TGA without footer is not recognised", SmallTga(false), IMAGE_UNKNOWN},
+        {"TGA without footer, by its header, after the others", SmallTga(false), IMAGE_TGA},
         {"PSD", SmallPsd(), IMAGE_PSD},
         {"PCX", SmallPcx(), IMAGE_PCX},
         {"JFIF", JfifHead(), IMAGE_JPG},
-        {"Exif JPEG is not recognised",
-         {0xFF, 0xD8, 0xFF, 0xE1, 0, 0x10, 'E', 'x', 'i', 'f', 0, 0},
-         IMAGE_UNKNOWN},
+        {"Exif JPEG", {0xFF, 0xD8, 0xFF, 0xE1, 0, 0x10, 'E', 'x', 'i', 'f', 0, 0}, IMAGE_JPG},
+        {"JPEG starting with a quantisation table", {0xFF, 0xD8, 0xFF, 0xDB, 0, 0x43}, IMAGE_JPG},
         {"text", Bytes(100, 'a'), IMAGE_UNKNOWN},
     };
     for (const Case& c : cases)
@@ -109,8 +107,9 @@ TEST_F(FrontTest, DetectsShortDataFromTheBytesPresent) {
         {{'8', 'B', 'P', 'S', 0}, IMAGE_PSD},
         {{10, 5}, IMAGE_UNKNOWN},
         {{10, 5, 1}, IMAGE_PCX},
-        {{0xFF, 0xD8, 0xFF, 0xE0, 0, 0x10, 'J', 'F', 'I'}, IMAGE_UNKNOWN},
-        {{0xFF, 0xD8, 0xFF, 0xE0, 0, 0x10, 'J', 'F', 'I', 'F'}, IMAGE_JPG},
+        {{0xFF, 0xD8}, IMAGE_UNKNOWN},
+        {{0xFF, 0xD8, 0xFF}, IMAGE_JPG},
+        {{0xFF, 0x00, 0xFF, 0xE0, 0, 0x10, 'J', 'F', 'I', 'F'}, IMAGE_UNKNOWN},
     };
     for (const Case& c : cases) {
         std::unique_ptr<unsigned char[]> exact(new unsigned char[c.data.size()]);
@@ -189,59 +188,6 @@ TEST_F(FrontTest, PlacementSelectsTheSurfaceMemory) {
     }
     EXPECT_TRUE(Load(bmp, 0, 2).ok);
     EXPECT_TRUE(Load(bmp, 0, 255).ok);
-}
-
-// A platform call that fails makes the load give null and leaves no surface behind.
-TEST_F(FrontTest, PlatformFailuresGiveNullAndLeakNothing) {
-    const Bytes bmp = SmallBmp();
-    const std::string path = ::testing::TempDir() + "front_small.bmp";
-    {
-        std::ofstream out(path, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bmp.data()),
-                  static_cast<std::streamsize>(bmp.size()));
-    }
-    ASSERT_TRUE(LoadFile(path).ok);
-    const int surfacesBefore = tarn::platform::LiveObjects("surface");
-    const int filesBefore = tarn::platform::LiveObjects("file");
-    for (const char* operation :
-         {"CreateFileA", "ReadFile", "GetFileSize", "IDirectDraw7::CreateSurface",
-          "IDirectDrawSurface7::GetDC", "StretchDIBits"}) {
-        SCOPED_TRACE(operation);
-        tarn::platform::InjectFault(operation, 1, operation[0] == 'S' ? 0 : -1);
-        TarnImage image;
-        EXPECT_EQ(image.LoadFile(dd, path.c_str(), 2, 0), nullptr);
-        tarn::platform::ClearFaults();
-        EXPECT_EQ(tarn::platform::LiveObjects("surface"), surfacesBefore);
-        EXPECT_EQ(tarn::platform::LiveObjects("file"), filesBefore);
-    }
-    std::remove(path.c_str());
-}
-
-TEST_F(FrontTest, FileOpensReadsAndCloses) {
-    const std::string path = ::testing::TempDir() + "front_file.bin";
-    {
-        std::ofstream out(path, std::ios::binary);
-        out << "0123456789";
-    }
-    TarnFile file;
-    EXPECT_EQ(file.OpenRead("/no/such/file"), -1);
-    EXPECT_EQ(file.handle, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(file.GetSize(), 0u);
-
-    const int filesBefore = tarn::platform::LiveObjects("file");
-    ASSERT_EQ(file.OpenRead(path.c_str()), 0);
-    ASSERT_EQ(file.OpenRead(path.c_str()), 0); // the first handle is closed
-    EXPECT_EQ(tarn::platform::LiveObjects("file"), filesBefore + 1);
-    EXPECT_EQ(file.GetSize(), 10u);
-    char buffer[16] = {};
-    EXPECT_EQ(file.Read(buffer, 0), 0u);
-    EXPECT_EQ(file.Read(buffer, 16), 10u); // a short read is the caller's to notice
-    EXPECT_EQ(std::string(buffer), "0123456789");
-    file.Close();
-    file.Close();
-    EXPECT_EQ(tarn::platform::LiveObjects("file"), filesBefore);
-    EXPECT_EQ(file.Read(buffer, 4), 0u);
-    std::remove(path.c_str());
 }
 
 } // namespace

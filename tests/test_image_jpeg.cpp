@@ -3,7 +3,10 @@
 // libjpeg-turbo in the test, and every decode is compared with libjpeg-turbo's own decode of the
 // same file. Surfaces are made at 32 bits per pixel, so the comparison is exact: both decodes
 // run the same libjpeg code, and a 32-bit DIB drawn 1:1 into a 32-bit surface is a copy.
+// (test_image_jpeg_files decodes checked-in files on both platforms; here their references are
+// checked against libjpeg.)
 #include "support/HeadlessTest.h"
+#include "support/ImageFixtures.h"
 
 #include "image/TarnImage.h"
 #include "samples/JpegWriter.h"
@@ -221,19 +224,17 @@ TEST_F(JpegTest, JfifFilesAreDetectedAndDecodeToLibjpegsOwnPixels) {
     }
 }
 
-TEST_F(JpegTest, ExifFileIsNotDetectedButDecodesWhenForced) {
+// What cameras and phones write: an Exif segment where JFIF files have theirs.
+TEST_F(JpegTest, ExifFileIsDetectedAndDecodes) {
     JpegFile f = {"exif", 40, 30, false, false, true};
     Bytes file = MakeJpeg(f);
     ASSERT_EQ(std::memcmp(file.data() + 6, "Exif", 4), 0);
-    EXPECT_EQ(TarnImage::DetectFormat(static_cast<int>(file.size()), file.data()), IMAGE_UNKNOWN);
-    EXPECT_EQ(Load(file, IMAGE_UNKNOWN), nullptr);
-    EXPECT_NE(host->DebugText().find("Error: TarnImage - Unsupported Image type."),
-              std::string::npos);
-
-    IDirectDrawSurface7* surface = Load(file, IMAGE_JPG);
+    EXPECT_EQ(TarnImage::DetectFormat(static_cast<int>(file.size()), file.data()), IMAGE_JPG);
+    IDirectDrawSurface7* surface = Load(file, IMAGE_UNKNOWN);
     ASSERT_NE(surface, nullptr);
     ExpectSamePicture(Read(surface), LibjpegDecode(file), 0, "exif");
     surface->Release();
+    EXPECT_EQ(host->DebugText(), "");
 }
 
 // At 16 bits per pixel the picture comes out as 5-6-5 or 5-5-5, each channel libjpeg's own
@@ -350,6 +351,24 @@ TEST_F(JpegTest, AdobeCmykFileDecodesToRgb) {
                                 bottomExpected.pixels.begin() + half);
     ExpectSamePicture(top, topExpected, 0, "cmyk_no_black");
     ExpectSamePicture(bottom, bottomExpected, 1, "cmyk_half_black");
+}
+
+// The files that test_image_jpeg_files decodes through the system's picture loader on every
+// platform: each .ppm beside a .jpg is libjpeg-turbo's decode of it.
+TEST_F(JpegTest, CheckedInReferencesAreLibjpegsDecodes) {
+    for (const char* name : {"baseline_420", "baseline_444", "progressive_colour", "baseline_grey",
+                             "progressive_grey", "exif"}) {
+        const std::string base = std::string(TARN_TEST_DATA) + "/jpeg/" + name;
+        Bytes file;
+        ASSERT_TRUE(ReadWholeFile(base + ".jpg", &file)) << name;
+        const Decoded reference = ReadPpm(base + ".ppm");
+        ASSERT_TRUE(reference.ok) << name;
+        Picture expected;
+        expected.width = reference.width;
+        expected.height = reference.height;
+        expected.pixels = reference.pixels;
+        ExpectSamePicture(LibjpegDecode(file), expected, 0, name);
+    }
 }
 
 // The picture's HIMETRIC size is its pixel size at the display's logical resolution, so the

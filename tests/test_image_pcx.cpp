@@ -1,6 +1,6 @@
 // The PCX decoder: line expansion, the two layouts it reads (256 colours with the palette at
-// the end, three planes of true colour), widths and padding, the palette marker, refusals and
-// truncation.
+// the end, three planes of true colour), scan lines as one stream of planes, widths and
+// padding, the palette marker, refusals and truncation.
 #include "image/TarnImage.h"
 #include "image/TarnImagePCX.h"
 #include "support/ImageFixtures.h"
@@ -93,6 +93,9 @@ TEST_F(PcxTest, DecodesBothLayouts) {
     noMarker.marker = 11;
     PcxFile noPalette = Indexed(2, 2, {{1, 2}});
     noPalette.palette.clear();
+    // Runs crossing from red into green and from green into blue: the scan line 5 5 | 5 9 | 9 9.
+    PcxFile acrossPlanes = TrueColour(2, {{0, 0}});
+    acrossPlanes.encoded = {0xC3, 5, 0xC3, 9};
     const struct {
         const char* name;
         PcxFile file;
@@ -104,8 +107,10 @@ TEST_F(PcxTest, DecodesBothLayouts) {
          Indexed(99, 100, {Bytes(99, 5)}),
          ExpectedPicture(99, 1, std::vector<uint32_t>(99, pal[5]))},
         {"bounds need not start at 0", offset, ExpectedPicture(3, 1, {pal[1], pal[2], pal[3]})},
-        {"no palette marker: black", noMarker, ExpectedPicture(2, 1, {0, 0})},
-        {"no palette at all: black", noPalette, ExpectedPicture(2, 1, {0, 0})},
+        {"no palette marker: greys", noMarker, ExpectedPicture(2, 1, {0x010101, 0x020202})},
+        {"no palette at all: greys", noPalette, ExpectedPicture(2, 1, {0x010101, 0x020202})},
+        {"runs cross from one plane into the next", acrossPlanes,
+         ExpectedPicture(2, 1, {0x050509, 0x050909})},
         {"three planes, red first", TrueColour(3, {{0x102030, 0xFFC0C1, 0x000000}, {1, 2, 3}}),
          ExpectedPicture(3, 2, {0x102030, 0xFFC0C1, 0x000000, 1, 2, 3})},
     };
@@ -138,6 +143,11 @@ TEST_F(PcxTest, RefusesOtherLayoutsAndBrokenLines) {
              f.encoded = {0xC5, 1, 0xC3, 2};
          }},
         {"lines missing", [](PcxFile& f) { f.encoded.resize(3), f.palette.clear(); }},
+        {"three planes, a run past the scan line's end",
+         [](PcxFile& f) {
+             f.planes = 3;
+             f.encoded = {0xCB, 1, 0xC2, 2, 0xCB, 3}; // 11 + 2 of 12 bytes
+         }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,5 +1,6 @@
-// The TGA decoder: every image type and depth it reads, colour maps, row order, run and raw
-// packets (also across rows and past the picture's end), refusals and truncation.
+// The TGA decoder: every image type and depth it reads, colour maps, row and column order, run
+// and raw packets (also across rows and past the picture's end), detection with and without the
+// footer, refusals and truncation.
 #include "image/TarnImage.h"
 #include "support/ImageFixtures.h"
 
@@ -58,7 +59,7 @@ TEST_F(TgaTest, DecodesEveryTypeAndDepth) {
     map16.mapType = 1;
     map16.mapLength = 3;
     map16.mapEntrySize = 16;
-    map16.colourMap = {0x00, 0x7C, 0x1F, 0x00, 0xFF, 0xFF}; // 0x7C00, 0x001F, 0xFFFF
+    map16.colourMap = {0x00, 0x7C, 0x10, 0x42, 0xFF, 0xFF}; // 0x7C00, 0x4210, 0xFFFF
     const Case cases[] = {
         {"24-bit, first stored row at the bottom",
          Tga(2, 24, 2, 2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}),
@@ -69,16 +70,28 @@ TEST_F(TgaTest, DecodesEveryTypeAndDepth) {
         {"32-bit, 3 wide: 12 input bytes a row, alpha dropped",
          Tga(2, 32, 3, 1, {1, 2, 3, 99, 4, 5, 6, 99, 7, 8, 9, 99}),
          ExpectedPicture(3, 1, {0x030201, 0x060504, 0x090807})},
-        {"16-bit: 0x7C00 red, 0x001F blue, 0x8000 black, 0x03E0 green, 0x7FFF",
-         Tga(2, 16, 5, 1, {0x00, 0x7C, 0x1F, 0x00, 0x00, 0x80, 0xE0, 0x03, 0xFF, 0x7F}),
-         ExpectedPicture(5, 1, {0xF80000, 0x0000F8, 0x000000, 0x00F800, 0xF8F8F8})},
+        {"24-bit, descriptor 0x10: first stored pixel at the right",
+         Tga(2, 24, 3, 2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18}, 0x10),
+         ExpectedPicture(3, 2, {0x121110, 0x0F0E0D, 0x0C0B0A, 0x090807, 0x060504, 0x030201})},
+        {"8-bit grey run-length, descriptor 0x30: top row first, right to left",
+         Tga(11, 8, 3, 2, {0x81, 7, 0x00, 9, 0x02, 1, 2, 3}, 0x30),
+         ExpectedPicture(3, 2, {0x090909, 0x070707, 0x070707, 0x030303, 0x020202, 0x010101})},
+        // 5-bit channels widen by repeating their top bits, as BMP bit fields do: 31 -> 255,
+        // 16 -> 132, 1 -> 8.
+        {"16-bit: 0x7C00 red, 0x001F blue, 0x8000 black, 0x03E0 green, 0x7FFF, 0x4210, 0x0421",
+         Tga(2, 16, 7, 1,
+             {0x00, 0x7C, 0x1F, 0x00, 0x00, 0x80, 0xE0, 0x03, 0xFF, 0x7F, 0x10, 0x42, 0x21, 0x04}),
+         ExpectedPicture(7, 1,
+                         {0xFF0000, 0x0000FF, 0x000000, 0x00FF00, 0xFFFFFF, 0x848484, 0x080808})},
+        {"15-bit, found by its footer like the other depths",
+         Tga(2, 15, 2, 1, {0x00, 0x7C, 0x10, 0x42}), ExpectedPicture(2, 1, {0xFF0000, 0x848484})},
         {"8-bit mapped, 16 entries: indices past the map are black",
          Mapped(1, 0, 16, {0, 15, 16, 255}, 4, 1),
          ExpectedPicture(4, 1, {Entry24(0), Entry24(15), 0, 0})},
         {"map from index 4: 16 stored entries fill indices 4 to 19",
          Mapped(1, 4, 16, {3, 4, 19, 20}, 4, 1),
          ExpectedPicture(4, 1, {0, Entry24(0), Entry24(15), 0})},
-        {"16-bit colour map entries", map16, ExpectedPicture(3, 1, {0xF80000, 0x0000F8, 0xF8F8F8})},
+        {"16-bit colour map entries", map16, ExpectedPicture(3, 1, {0xFF0000, 0x848484, 0xFFFFFF})},
         {"greyscale gets a grey ramp", Tga(3, 8, 3, 1, {0, 128, 255}),
          ExpectedPicture(3, 1, {0x000000, 0x808080, 0xFFFFFF})},
         {"run 0x83 writes 4, raw 0x02 reads 3",
@@ -94,11 +107,81 @@ TEST_F(TgaTest, DecodesEveryTypeAndDepth) {
         {"mapped run-length", Mapped(9, 0, 4, {0x81, 2, 0x00, 3}, 3, 1),
          ExpectedPicture(3, 1, {Entry24(2), Entry24(2), Entry24(3)})},
         {"16-bit run-length", Tga(10, 16, 2, 1, {0x81, 0x00, 0x7C}),
-         ExpectedPicture(2, 1, {0xF80000, 0xF80000})},
+         ExpectedPicture(2, 1, {0xFF0000, 0xFF0000})},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_TRUE(SamePicture(Load(c.file.Build()), c.expected, 0, "tga"));
+    }
+}
+
+// Most writers leave the TGA 2.0 footer out. Such a file is still found, after every other
+// format's test, when each field of its header holds together; one field out of place and the
+// data is no TGA.
+TEST_F(TgaTest, WithoutTheFooterTheWholeHeaderDecides) {
+    const auto bare = [](TgaFile f) {
+        f.footer = false;
+        return f;
+    };
+    TgaFile withMap = Tga(2, 24, 1, 1, {1, 2, 3});
+    withMap.mapType = 1;
+    withMap.mapLength = 2;
+    withMap.mapEntrySize = 24;
+    withMap.colourMap = Map24(2);
+    TgaFile mapTypeTwo = withMap;
+    mapTypeTwo.mapType = 2;
+    TgaFile noMapButLength = Tga(2, 24, 1, 1, {1, 2, 3});
+    noMapButLength.mapLength = 1;
+    TgaFile noMapButEntrySize = Tga(2, 24, 1, 1, {1, 2, 3});
+    noMapButEntrySize.mapEntrySize = 24;
+    TgaFile mappedEmptyMap = Mapped(1, 0, 0, {0}, 1, 1);
+    mappedEmptyMap.colourMap.clear();
+    TgaFile mappedNoMapType = Mapped(1, 0, 2, {0}, 1, 1);
+    mappedNoMapType.mapType = 0;
+    TgaFile mapEntry8 = Mapped(1, 0, 2, {0}, 1, 1);
+    mapEntry8.mapEntrySize = 8;
+    mapEntry8.colourMap.resize(2);
+    TgaFile withId = Tga(3, 8, 2, 1, {5, 6});
+    withId.id = Bytes(7, 'i');
+    const struct {
+        const char* name;
+        TgaFile file;
+        int format;
+    } cases[] = {
+        {"true colour 24", Tga(2, 24, 2, 2, Bytes(12, 9)), IMAGE_TGA},
+        {"true colour 15", Tga(2, 15, 1, 1, {0, 0x7C}), IMAGE_TGA},
+        {"true colour 32, top first, 8 alpha bits", Tga(2, 32, 1, 1, {1, 2, 3, 4}, 0x28),
+         IMAGE_TGA},
+        {"true colour with a colour map", withMap, IMAGE_TGA},
+        {"mapped", Mapped(1, 0, 2, {0, 1}, 2, 1), IMAGE_TGA},
+        {"greyscale with an image ID", withId, IMAGE_TGA},
+        {"mapped run-length", Mapped(9, 0, 2, {0x81, 1}, 2, 1), IMAGE_TGA},
+        {"true colour run-length", Tga(10, 24, 4, 4, {0xFF, 1, 2, 3}), IMAGE_TGA},
+        {"greyscale run-length", Tga(11, 8, 4, 1, {0x83, 7}), IMAGE_TGA},
+        {"type 0", Tga(0, 24, 1, 1, {1, 2, 3}), IMAGE_UNKNOWN},
+        {"type 32", Tga(32, 24, 1, 1, {1, 2, 3}), IMAGE_UNKNOWN},
+        {"depth 12", Tga(2, 12, 1, 1, {1, 2}), IMAGE_UNKNOWN},
+        {"greyscale at 16 bits", Tga(3, 16, 1, 1, {1, 2}), IMAGE_UNKNOWN},
+        {"colour map type 2", mapTypeTwo, IMAGE_UNKNOWN},
+        {"no colour map, yet a map length", noMapButLength, IMAGE_UNKNOWN},
+        {"no colour map, yet an entry size", noMapButEntrySize, IMAGE_UNKNOWN},
+        {"mapped with an empty map", mappedEmptyMap, IMAGE_UNKNOWN},
+        {"mapped with colour map type 0", mappedNoMapType, IMAGE_UNKNOWN},
+        {"map entries of 8 bits", mapEntry8, IMAGE_UNKNOWN},
+        {"width 0", Tga(2, 24, 0, 1, {}), IMAGE_UNKNOWN},
+        {"height 0", Tga(2, 24, 1, 0, {}), IMAGE_UNKNOWN},
+        {"interleave bits set", Tga(2, 24, 1, 1, {1, 2, 3}, 0x40), IMAGE_UNKNOWN},
+        {"12 alpha bits", Tga(2, 32, 1, 1, {1, 2, 3, 4}, 0x0C), IMAGE_UNKNOWN},
+        {"raw rows one byte short", Tga(2, 24, 2, 2, Bytes(11, 9)), IMAGE_UNKNOWN},
+        {"run-length without packets", Tga(10, 24, 1, 1, {}), IMAGE_UNKNOWN},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes data = bare(c.file).Build();
+        EXPECT_EQ(TarnImage::DetectFormat(static_cast<int>(data.size()), data.data()), c.format);
+        if (c.format == IMAGE_TGA) {
+            EXPECT_TRUE(Load(data).ok) << "found, so it decodes";
+        }
     }
 }
 
