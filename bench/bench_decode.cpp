@@ -22,6 +22,7 @@
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_TGA
 #define STBI_ONLY_PSD
+#define STBI_ONLY_PNG // the PNG benchmarks' peer
 #include <stb/stb_image.h>
 
 namespace bench {

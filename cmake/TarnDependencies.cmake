@@ -8,6 +8,7 @@ set(TARN_DEPENDENCIES
     "SDL2 CONFIG|sdl2|libsdl2-dev"
     "Freetype|freetype2|libfreetype-dev"
     "JPEG|libjpeg|libjpeg-dev"
+    "PNG|libpng|libpng-dev"
     "Fontconfig|fontconfig|libfontconfig-dev")
 
 set(TARN_FIND_DEPENDENCIES "")   # lines of find_dependency() for the package's config file

@@ -1,5 +1,5 @@
 // Writes the fuzzers' seed corpora: every sample of the test catalogue (support/SampleFiles)
-// into OUTDIR/<format> (bmp, tga, pcx, psd, jpg) and all of them into OUTDIR/detect, the
+// into OUTDIR/<format> (bmp, tga, pcx, psd, jpg, png) and all of them into OUTDIR/detect, the
 // corpus of the target that detects the format itself.
 #include "support/SampleFiles.h"
 
@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: make_seeds OUTDIR\n");
         return 1;
     }
-    static const char* const FOLDERS[] = {"detect", "bmp", "psd", "tga", "pcx", "jpg"};
+    static const char* const FOLDERS[] = {"detect", "bmp", "psd", "tga", "pcx", "jpg", "png"};
     const std::filesystem::path root = argv[1];
     for (const fixtures::SampleFile& sample : fixtures::SampleFiles()) {
         for (const char* folder : {FOLDERS[0], FOLDERS[sample.format]}) {

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Runs every picture-decoder fuzzer for SECONDS seconds each, one after another, and fails on
 # any finding (crash, sanitizer report, leaked stand-in object, timeout, out of memory).
-#   fuzz/run.sh SECONDS [TARGET...]     TARGET: detect bmp psd tga pcx jpg (default: all)
+#   fuzz/run.sh SECONDS [TARGET...]     TARGET: detect bmp psd tga pcx jpg png (default: all)
 # Builds with clang in $TARN_FUZZ_BUILD (default build-fuzz). The seeds come from the test
-# fixtures (make_seeds) and the BMP files of tests/data; what the fuzzers find worth keeping
+# fixtures (make_seeds), the BMP files and the PngSuite files of tests/data; what the fuzzers find worth keeping
 # stays in $TARN_FUZZ_BUILD/corpus/TARGET for the next run, and a finding is written to
 # $TARN_FUZZ_BUILD/findings/. A finding, once its fault is mended, goes into tests/data/regress
-# as NAME.EXT (EXT the forced decoder's: bmp psd tga pcx jpg; any for detect), where the
+# as NAME.EXT (EXT the forced decoder's: bmp psd tga pcx jpg png; any for detect), where the
 # hostile-file tests cut, flip and load it on every run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,7 +14,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:?usage: fuzz/run.sh SECONDS [TARGET...]}
 shift
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(detect bmp psd tga pcx jpg)
+[ ${#targets[@]} -eq 0 ] && targets=(detect bmp psd tga pcx jpg png)
 build=${TARN_FUZZ_BUILD:-build-fuzz}
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
@@ -30,6 +30,11 @@ for f in tests/data/bmpsuite/*/*.bmp; do
     name=bmpsuite_$(basename "$(dirname "$f")")_$(basename "$f")
     cp "$f" "$seeds/bmp/$name"
     cp "$f" "$seeds/detect/$name"
+done
+mkdir -p "$seeds/png"
+for f in tests/data/pngsuite/*.png; do
+    cp "$f" "$seeds/png/pngsuite_$(basename "$f")"
+    cp "$f" "$seeds/detect/pngsuite_$(basename "$f")"
 done
 mkdir -p "$build/findings"
 

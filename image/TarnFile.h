@@ -1,6 +1,6 @@
-// A thin owner of one operating-system file handle: open by name for shared reading, learn the
-// size, read, close. The image front end reads a picture file whole with it; nothing else in
-// the library touches files.
+// A thin owner of one operating-system file handle: open by name, learn the size, read, write,
+// close. The image front end reads a picture file whole with it and the surface's savers write
+// theirs with it (WriteReplacing); nothing else in the library touches files.
 #pragma once
 
 #include <windows.h>
@@ -16,9 +16,16 @@ public:
     int OpenRead(const char* fileName);
     // Bytes read, 0 when the read fails; a short read is for the caller to notice.
     DWORD Read(void* buffer, DWORD count);
+    // True when all `count` bytes were written.
+    bool Write(const void* buffer, DWORD count);
     // The low 32 bits of the size; 0 when no file is open.
     DWORD GetSize();
     void Close();
 
     HANDLE handle;
+
+    // Writes `size` bytes as the file `fileName`: first to a temporary file beside it, which then
+    // replaces the file in one rename. On failure no temporary file is left behind and an
+    // existing `fileName` is untouched. S_OK, or the failure as an HRESULT.
+    static HRESULT WriteReplacing(const char* fileName, const void* data, DWORD size);
 };

@@ -6,6 +6,7 @@
 #include "image/TarnImageBMP.h"
 #include "image/TarnImageJPG.h"
 #include "image/TarnImagePCX.h"
+#include "image/TarnImagePNG.h"
 #include "image/TarnImagePSD.h"
 #include "image/TarnImageTGA.h"
 
@@ -47,6 +48,7 @@ constexpr DecoderEntry DECODERS[] = {
     {IMAGE_PSD, TestWith<TarnImagePSD>, DecodeWith<TarnImagePSD>},
     {IMAGE_PCX, TestWith<TarnImagePCX>, DecodeWith<TarnImagePCX>},
     {IMAGE_JPG, TestWith<TarnImageJPG>, DecodeWith<TarnImageJPG>},
+    {IMAGE_PNG, TestWith<TarnImagePNG>, DecodeWith<TarnImagePNG>},
     {IMAGE_TGA, TarnImageTGA::TestHeader, DecodeWith<TarnImageTGA>},
 };
 

@@ -1,7 +1,7 @@
 // The image front end: turns a picture file, or a picture already in memory, into a new
 // off-screen surface of the picture's size. The format is recognised from the data itself, in
-// the order TGA (by its footer), BMP, PSD, PCX, JPEG, then TGA by a strict check of its header,
-// unless the caller forces one with a format code.
+// the order TGA (by its footer), BMP, PSD, PCX, JPEG, PNG, then TGA by a strict check of its
+// header, unless the caller forces one with a format code.
 #pragma once
 
 #include <windows.h>
@@ -15,6 +15,7 @@ enum ImageFormat {
     IMAGE_TGA = 3,
     IMAGE_PCX = 4,
     IMAGE_JPG = 5,
+    IMAGE_PNG = 6,
 };
 
 class TarnImage {

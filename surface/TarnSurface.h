@@ -68,6 +68,13 @@ public:
     int ReleaseDC();
     int DrawString(int x, int y, COLORREF colour, const char* text);
     HRESULT FillSolid(DWORD colour);
+    // The surface's pixels as they are on screen, written as a picture file: BMP keeps an 8-bit
+    // surface's pixels and palette and writes other depths as 24-bit RGB; PNG is 24-bit RGB,
+    // written by the system's imaging component. The surface is locked for the copy. S_OK, or
+    // the failure (no surface, lock, palette, encoder, file); a failure leaves no file behind
+    // and an existing file of that name as it was.
+    HRESULT SaveBMP(const char* fileName);
+    HRESULT SavePNG(const char* fileName);
     // The blit's result; 0 when nothing is left after clipping; -1 without a surface here or at
     // the destination. A blit that finds either surface lost restores the lost one(s) and is
     // made once more; a restore that fails ends the call with its result.

@@ -168,6 +168,33 @@ TEST_F(KernelTest, SharedReadExcludesWriters) {
     EXPECT_EQ(ReadWhole(path), std::vector<unsigned char>({'n', 'e', 'w'}));
 }
 
+// Renaming replaces a file only when asked, and neither a rename nor a delete touches a file
+// this process holds open.
+TEST_F(KernelTest, FilesAreRenamedAndDeletedWithWindowsRules) {
+    const std::string a = Write("a.txt", "aaa"), b = Write("b.txt", "bb");
+    EXPECT_FALSE(MoveFileExA(a.c_str(), b.c_str(), 0));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_ALREADY_EXISTS);
+    EXPECT_TRUE(MoveFileExA(a.c_str(), b.c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(ReadWhole(b).size(), 3u);
+    EXPECT_FALSE(MoveFileExA(a.c_str(), b.c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_FILE_NOT_FOUND);
+
+    HANDLE held = OpenRead(b);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(DeleteFileA(b.c_str()));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_SHARING_VIOLATION);
+    const std::string c = Write("c.txt", "c");
+    EXPECT_FALSE(MoveFileExA(c.c_str(), b.c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_SHARING_VIOLATION);
+    CloseHandle(held);
+    EXPECT_TRUE(DeleteFileA((folder + "/B.TXT").c_str())); // names found regardless of case
+    EXPECT_FALSE(DeleteFileA(b.c_str()));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_FILE_NOT_FOUND);
+    EXPECT_FALSE(DeleteFileA(folder.c_str())); // a folder is no file
+    EXPECT_FALSE(DeleteFileA(nullptr));
+    EXPECT_FALSE(MoveFileExA(nullptr, c.c_str(), 0));
+}
+
 TEST_F(KernelTest, BadFileHandlesAndArgumentsAreRefused) {
     std::string path = Write("small.bin", "abc");
     HANDLE open = OpenRead(path);

@@ -2,18 +2,21 @@
 //
 //   tarnimg info FILE [--format F]          the detected format, width, height, bits per pixel
 //   tarnimg convert FILE OUT [--format F]   decode FILE into a 32-bit surface and write OUT as
-//                                           binary PPM (P6), or PNG when OUT ends in .png
+//                                           binary PPM (P6), or as BMP or PNG when OUT ends in
+//                                           .bmp or .png (the surface's own SaveBMP, SavePNG)
 //   tarnimg --version                       the library's version
 //
-// F is bmp, tga, pcx, psd or jpg and skips detection. Decoding runs exactly as in a program:
+// F is bmp, tga, pcx, psd, jpg or png and skips detection. Decoding runs exactly as in a program:
 // TarnImage::LoadFile into a surface of the stand-in's headless host, whose display is set to
 // 32 bits, then the surface is locked and read. Exit 0 on success; otherwise one line naming the
 // file and the reason on standard error, exit 1.
 #include "image/TarnImage.h"
 #include "image/TarnImageBMP.h"
 #include "image/TarnImagePCX.h"
+#include "image/TarnImagePNG.h"
 #include "image/TarnImagePSD.h"
 #include "image/TarnImageTGA.h"
+#include "surface/TarnSurface.h"
 
 #include "host/HeadlessHost.h"
 
@@ -29,7 +32,7 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-const char* const FORMAT_NAMES[] = {"unknown", "bmp", "psd", "tga", "pcx", "jpg"};
+const char* const FORMAT_NAMES[] = {"unknown", "bmp", "psd", "tga", "pcx", "jpg", "png"};
 
 int Fail(const std::string& file, const std::string& reason) {
     std::fprintf(stderr, "tarnimg: %s: %s\n", file.c_str(), reason.c_str());
@@ -50,7 +53,7 @@ bool ReadFile(const std::string& path, Bytes* out) {
 }
 
 int FormatCode(const std::string& name) {
-    for (int code = IMAGE_BMP; code <= IMAGE_JPG; ++code)
+    for (int code = IMAGE_BMP; code <= IMAGE_PNG; ++code)
         if (name == FORMAT_NAMES[code]) return code;
     return -1;
 }
@@ -103,6 +106,10 @@ bool Describe(const Bytes& data, int format, int* width, int* height, int* bits)
     }
     case IMAGE_JPG:
         return JpegInfo(data, width, height, bits);
+    case IMAGE_PNG: {
+        TarnImagePNG decoder;
+        return take(decoder, decoder.DecodeBitmap(size, data.data()));
+    }
     default:
         return false;
     }
@@ -138,73 +145,6 @@ int Info(const std::string& file, int format) {
     return 0;
 }
 
-// ---- PNG output: stored deflate blocks, so no compressor is needed ----
-
-uint32_t Crc32(const unsigned char* data, size_t size, uint32_t crc = 0) {
-    static uint32_t table[256];
-    if (table[1] == 0)
-        for (uint32_t n = 0; n < 256; ++n) {
-            uint32_t c = n;
-            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            table[n] = c;
-        }
-    crc = ~crc;
-    for (size_t i = 0; i < size; ++i) crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
-    return ~crc;
-}
-
-void PutBE32(Bytes& out, uint32_t v) {
-    for (int shift = 24; shift >= 0; shift -= 8)
-        out.push_back(static_cast<unsigned char>(v >> shift));
-}
-
-void PngChunk(Bytes& out, const char* type, const Bytes& body) {
-    PutBE32(out, static_cast<uint32_t>(body.size()));
-    Bytes typed(type, type + 4);
-    typed.insert(typed.end(), body.begin(), body.end());
-    out.insert(out.end(), typed.begin(), typed.end());
-    PutBE32(out, Crc32(typed.data(), typed.size()));
-}
-
-Bytes EncodePng(int width, int height, const Bytes& rgb) {
-    Bytes raw; // each row: filter type 0, then the row's bytes
-    raw.reserve(static_cast<size_t>(height) * (1 + 3 * width));
-    for (int y = 0; y < height; ++y) {
-        raw.push_back(0);
-        const auto row = rgb.begin() + static_cast<size_t>(y) * 3 * width;
-        raw.insert(raw.end(), row, row + 3 * width);
-    }
-    Bytes z = {0x78, 0x01};
-    for (size_t at = 0; at < raw.size() || at == 0;) {
-        const size_t n = raw.size() - at < 65535 ? raw.size() - at : 65535;
-        const bool last = at + n == raw.size();
-        z.push_back(last ? 1 : 0);
-        z.push_back(static_cast<unsigned char>(n));
-        z.push_back(static_cast<unsigned char>(n >> 8));
-        z.push_back(static_cast<unsigned char>(~n));
-        z.push_back(static_cast<unsigned char>(~n >> 8));
-        z.insert(z.end(), raw.begin() + at, raw.begin() + at + n);
-        at += n;
-        if (last) break;
-    }
-    uint32_t a = 1, b = 0;
-    for (unsigned char c : raw) {
-        a = (a + c) % 65521;
-        b = (b + a) % 65521;
-    }
-    PutBE32(z, (b << 16) | a);
-
-    Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    Bytes header;
-    PutBE32(header, static_cast<uint32_t>(width));
-    PutBE32(header, static_cast<uint32_t>(height));
-    header.insert(header.end(), {8, 2, 0, 0, 0}); // 8 bits, RGB, deflate, no filter, no interlace
-    PngChunk(out, "IHDR", header);
-    PngChunk(out, "IDAT", z);
-    PngChunk(out, "IEND", {});
-    return out;
-}
-
 // A channel of a 32-bit surface pixel by its mask.
 unsigned Channel(uint32_t pixel, uint32_t mask) {
     if (!mask) return 0;
@@ -236,6 +176,27 @@ int Convert(const std::string& file, const std::string& outName, int format) {
         return Fail(file, "damaged or unsupported picture");
     }
 
+    const auto endsWith = [&outName](const char* extension) {
+        const size_t n = std::strlen(extension);
+        return outName.size() > n && outName.compare(outName.size() - n, n, extension) == 0;
+    };
+    if (endsWith(".bmp") || endsWith(".png")) {
+        TarnSurface picture; // the decoded surface, for the savers
+        DDSURFACEDESC2 size;
+        std::memset(&size, 0, sizeof(size));
+        size.dwSize = sizeof(size);
+        surface->GetSurfaceDesc(&size);
+        picture.surface = surface;
+        picture.width = static_cast<int>(size.dwWidth);
+        picture.height = static_cast<int>(size.dwHeight);
+        const HRESULT saved =
+            endsWith(".bmp") ? picture.SaveBMP(outName.c_str()) : picture.SavePNG(outName.c_str());
+        picture.surface->Release();
+        picture.surface = nullptr;
+        dd->Release();
+        return FAILED(saved) ? Fail(outName, "can't write the file") : 0;
+    }
+
     DDSURFACEDESC2 desc;
     std::memset(&desc, 0, sizeof(desc));
     desc.dwSize = sizeof(desc);
@@ -247,12 +208,15 @@ int Convert(const std::string& file, const std::string& outName, int format) {
     }
     const int width = static_cast<int>(desc.dwWidth), height = static_cast<int>(desc.dwHeight);
     const DDPIXELFORMAT& pf = desc.ddpfPixelFormat;
-    Bytes rgb(static_cast<size_t>(width) * height * 3);
+    const std::string header =
+        "P6\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
+    Bytes encoded(header.begin(), header.end());
+    encoded.resize(header.size() + static_cast<size_t>(width) * height * 3);
     for (int y = 0; y < height; ++y) {
         const uint32_t* row =
             reinterpret_cast<const uint32_t*>(static_cast<const unsigned char*>(desc.lpSurface) +
                                               static_cast<size_t>(desc.lPitch) * y);
-        unsigned char* out = rgb.data() + static_cast<size_t>(y) * width * 3;
+        unsigned char* out = encoded.data() + header.size() + static_cast<size_t>(y) * width * 3;
         for (int x = 0; x < width; ++x) {
             out[3 * x + 0] = static_cast<unsigned char>(Channel(row[x], pf.dwRBitMask));
             out[3 * x + 1] = static_cast<unsigned char>(Channel(row[x], pf.dwGBitMask));
@@ -263,16 +227,6 @@ int Convert(const std::string& file, const std::string& outName, int format) {
     surface->Release();
     dd->Release();
 
-    Bytes encoded;
-    const bool png = outName.size() > 4 && outName.compare(outName.size() - 4, 4, ".png") == 0;
-    if (png) {
-        encoded = EncodePng(width, height, rgb);
-    } else {
-        const std::string header =
-            "P6\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
-        encoded.assign(header.begin(), header.end());
-        encoded.insert(encoded.end(), rgb.begin(), rgb.end());
-    }
     std::ofstream out(outName, std::ios::binary);
     out.write(reinterpret_cast<const char*>(encoded.data()),
               static_cast<std::streamsize>(encoded.size()));
@@ -282,8 +236,8 @@ int Convert(const std::string& file, const std::string& outName, int format) {
 }
 
 int Usage() {
-    std::fprintf(stderr, "usage: tarnimg info FILE [--format bmp|tga|pcx|psd|jpg]\n"
-                         "       tarnimg convert FILE OUT [--format bmp|tga|pcx|psd|jpg]\n"
+    std::fprintf(stderr, "usage: tarnimg info FILE [--format bmp|tga|pcx|psd|jpg|png]\n"
+                         "       tarnimg convert FILE OUT [--format bmp|tga|pcx|psd|jpg|png]\n"
                          "       tarnimg --version\n");
     return 1;
 }

@@ -170,6 +170,13 @@ DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh);
 DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveHigh,
                             DWORD dwMoveMethod);
 BOOL WINAPI CloseHandle(HANDLE hObject);
+#define MOVEFILE_REPLACE_EXISTING 0x00000001
+#define MOVEFILE_COPY_ALLOWED 0x00000002
+#define MOVEFILE_WRITE_THROUGH 0x00000008
+// Renames a file; an existing file of the new name is replaced only with
+// MOVEFILE_REPLACE_EXISTING. The rename is atomic on one volume.
+BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags);
+BOOL WINAPI DeleteFileA(LPCSTR lpFileName);
 
 // Modules and their resources.
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);

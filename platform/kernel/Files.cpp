@@ -1,15 +1,16 @@
 // Files on the POSIX file system behind CreateFileA, ReadFile, WriteFile, GetFileSize,
-// SetFilePointer and CloseHandle, with the Windows semantics the library relies on: sharing
-// modes are enforced between the handles of this process (a file opened for shared reading
-// can be opened again for reading, not for writing), names are found regardless of case as on
-// a Windows volume, '\' separates folders, a folder cannot be opened as a file, and every open
-// file is a live stand-in object until its handle is closed.
+// SetFilePointer, CloseHandle, MoveFileExA and DeleteFileA, with the Windows semantics the library
+// relies on: sharing modes are enforced between the handles of this process (a file opened for
+// shared reading can be opened again for reading, not for writing), names are found regardless of
+// case as on a Windows volume, '\' separates folders, a folder cannot be opened as a file, and
+// every open file is a live stand-in object until its handle is closed.
 #include "internal/StandIn.h"
 #include "kernel/Kernel.h"
 
 #include <winbase.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
 #include <string>
@@ -107,6 +108,15 @@ bool SharingConflict(const struct stat& st, bool read, bool write, DWORD share) 
             return true;
     }
     return false;
+}
+
+// A Windows path as the POSIX file system names it: '/' for '\\', and each existing part
+// found regardless of case.
+std::string PosixPath(const char* name) {
+    std::string path = name;
+    for (char& c : path)
+        if (c == '\\') c = '/';
+    return ResolveCase(path);
 }
 
 HANDLE Fail(DWORD error) {
@@ -309,5 +319,42 @@ BOOL WINAPI CloseHandle(HANDLE hObject) {
     close(file->fd);
     delete file;
     ObjectDestroyed("file");
+    return TRUE;
+}
+
+BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags) {
+    if (EnterFailed("MoveFileExA")) return FALSE;
+    if (!lpExistingFileName || !lpNewFileName) return Failure(ERROR_INVALID_PARAMETER, FALSE);
+    if (!*lpExistingFileName || !*lpNewFileName) return Failure(ERROR_PATH_NOT_FOUND, FALSE);
+    std::string from = PosixPath(lpExistingFileName), to = PosixPath(lpNewFileName);
+    struct stat st;
+    if (stat(from.c_str(), &st) != 0) return Failure(ErrorFromErrno(errno), FALSE);
+    struct stat target;
+    bool exists = stat(to.c_str(), &target) == 0;
+    if (exists && !(dwFlags & MOVEFILE_REPLACE_EXISTING))
+        return Failure(ERROR_ALREADY_EXISTS, FALSE);
+    if (exists && S_ISDIR(target.st_mode)) return Failure(ERROR_ACCESS_DENIED, FALSE);
+    // Windows refuses to replace or move a file this process holds open without delete sharing;
+    // no handle of the stand-in shares deletion.
+    for (const FileObject* f : OpenFiles())
+        if ((f->device == st.st_dev && f->inode == st.st_ino) ||
+            (exists && f->device == target.st_dev && f->inode == target.st_ino))
+            return Failure(ERROR_SHARING_VIOLATION, FALSE);
+    if (rename(from.c_str(), to.c_str()) != 0) return Failure(ErrorFromErrno(errno), FALSE);
+    return TRUE;
+}
+
+BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
+    if (EnterFailed("DeleteFileA")) return FALSE;
+    if (!lpFileName) return Failure(ERROR_INVALID_PARAMETER, FALSE);
+    if (!*lpFileName) return Failure(ERROR_PATH_NOT_FOUND, FALSE);
+    std::string path = PosixPath(lpFileName);
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return Failure(ErrorFromErrno(errno), FALSE);
+    if (S_ISDIR(st.st_mode)) return Failure(ERROR_ACCESS_DENIED, FALSE);
+    for (const FileObject* f : OpenFiles())
+        if (f->device == st.st_dev && f->inode == st.st_ino)
+            return Failure(ERROR_SHARING_VIOLATION, FALSE);
+    if (unlink(path.c_str()) != 0) return Failure(ErrorFromErrno(errno), FALSE);
     return TRUE;
 }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # tarnimg as a person uses it: `info` names the format and size of the demo's picture, `convert`
-# writes PPM and PNG files that an independent reader (ImageMagick) sees pixel for pixel as the
+# writes PPM, BMP and PNG files that an independent reader (ImageMagick) sees pixel for pixel as the
 # BMP, and a missing, foreign or damaged file gives one line naming it and exit code 1.
 # Usage: tarnimg.sh BIN_DIR SOURCE_DIR
 set -euo pipefail
@@ -21,8 +21,11 @@ said=$("$BIN/tarnimg" --version)
 
 info=$("$BIN/tarnimg" info "$PICTURE")
 [ "$info" = "$PICTURE: bmp, 640 x 480, 24 bits per pixel" ] || fail "info said: $info"
+convert "$PICTURE" "$WORK/info.png"
+info=$("$BIN/tarnimg" info "$WORK/info.png" --format png)
+[ "$info" = "$WORK/info.png: png, 640 x 480, 24 bits per pixel" ] || fail "info said: $info"
 
-for out in landskap.ppm landskap.png; do
+for out in landskap.ppm landskap.bmp landskap.png; do
     "$BIN/tarnimg" convert "$PICTURE" "$WORK/$out"
     differ=$(compare -metric AE "$WORK/$out" "$PICTURE" null: 2>&1) || true
     [ "$differ" = 0 ] || fail "$out differs from the BMP in $differ pixels"
@@ -47,6 +50,11 @@ palette.pcx -colors 200 -type Palette
 rgb.psd
 alpha.psd -alpha set
 rle8.bmp -colors 200 -type Palette -compress RLE
+rgb.png
+palette.png -colors 200 -type Palette
+alpha.png -alpha set
+interlaced.png -interlace PNG
+deep.png -depth 16
 LIST
 
 # A forced format goes to that decoder: the BMP is no TGA.

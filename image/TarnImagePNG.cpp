@@ -1,0 +1,94 @@
+// The PNG decoder. The file goes into a global memory block and a stream over it to the imaging
+// factory's decoder; frame 0 is converted to 32bppBGRA and copied straight into the DIB, whose
+// size is checked against the decoders' limits before anything is allocated for the pixels.
+#include "image/TarnImagePNG.h"
+
+#include "image/TarnImaging.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr unsigned char PNG_SIGNATURE[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+
+// Bits per pixel as the file stores them, from its header chunk (right after the signature);
+// 0 when the header is not there.
+int StoredBits(int size, const unsigned char* data) {
+    TarnByteReader reader(data, static_cast<size_t>(size));
+    reader.Seek(8 + 4);
+    unsigned char type[4];
+    reader.Read(type, 4);
+    reader.Skip(8); // width and height
+    const int depth = reader.U8();
+    const int colourType = reader.U8();
+    if (reader.Overrun() || std::memcmp(type, "IHDR", 4) != 0) return 0;
+    static const int CHANNELS[7] = {1, 0, 3, 1, 2, 0, 4};
+    return colourType <= 6 ? depth * CHANNELS[colourType] : 0;
+}
+
+} // namespace
+
+TarnImagePNG::TarnImagePNG() = default;
+
+TarnImagePNG::~TarnImagePNG() = default;
+
+int TarnImagePNG::TestFormat(const unsigned char* head, int headLength, const unsigned char*, int) {
+    return head && headLength >= 8 && std::memcmp(head, PNG_SIGNATURE, 8) == 0 ? 1 : 0;
+}
+
+bool TarnImagePNG::DecodeBitmap(int size, const unsigned char* data) {
+    FreeBuffers();
+    if (!data || size <= 0) return false;
+    TarnImaging imaging;
+    if (!imaging.factory) return false;
+
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, static_cast<SIZE_T>(size));
+    if (!block) return false;
+    void* blockData = GlobalLock(block);
+    if (!blockData) {
+        GlobalFree(block);
+        return false;
+    }
+    std::memcpy(blockData, data, static_cast<size_t>(size));
+    GlobalUnlock(block);
+    // From here the stream owns the block and frees it when released.
+    TarnReleased<IStream> stream;
+    if (FAILED(CreateStreamOnHGlobal(block, TRUE, &stream)) || !stream.get()) {
+        GlobalFree(block);
+        return false;
+    }
+
+    TarnReleased<IWICBitmapDecoder> decoder;
+    TarnReleased<IWICBitmapFrameDecode> frame;
+    TarnReleased<IWICFormatConverter> converter;
+    UINT frameWidth = 0, frameHeight = 0;
+    if (FAILED(imaging.factory->CreateDecoderFromStream(
+            stream.get(), nullptr, WICDecodeMetadataCacheOnDemand, &decoder)) ||
+        FAILED(decoder->GetFrame(0, &frame)) || FAILED(frame->GetSize(&frameWidth, &frameHeight)) ||
+        frameWidth > static_cast<UINT>(IMAGE_MAX_DIMENSION) ||
+        frameHeight > static_cast<UINT>(IMAGE_MAX_DIMENSION))
+        return false;
+    topDown = 1;
+    sourceBits = StoredBits(size, data);
+    if (!SetSize(static_cast<int>(frameWidth), static_cast<int>(frameHeight), 32)) return false;
+    if (FAILED(imaging.factory->CreateFormatConverter(&converter)) ||
+        FAILED(converter->Initialize(frame.get(), GUID_WICPixelFormat32bppBGRA,
+                                     WICBitmapDitherTypeNone, nullptr, 0.0,
+                                     WICBitmapPaletteTypeCustom)) ||
+        FAILED(converter->CopyPixels(nullptr, stride, pixelBytes, pixels))) {
+        FreeBuffers();
+        return false;
+    }
+    BuildBitmapInfo();
+    if (!bitmapInfo) {
+        FreeBuffers();
+        return false;
+    }
+    return true;
+}
+
+IDirectDrawSurface7* TarnImagePNG::Decode(IDirectDraw7* dd, int size, const unsigned char* data,
+                                          BYTE placement) {
+    if (!dd || !DecodeBitmap(size, data)) return nullptr;
+    return DeliverSurface(dd, placement);
+}

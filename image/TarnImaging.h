@@ -1,0 +1,40 @@
+// The system's imaging component for one decode or save: COM initialised on the calling thread
+// for as long as the object lives, and the imaging factory. Released, the factory goes and COM
+// is uninitialised again when this object initialised it.
+#pragma once
+
+#include <windows.h>
+#include <objbase.h>
+#include <wincodec.h>
+
+class TarnImaging {
+public:
+    TarnImaging();
+    ~TarnImaging();
+    TarnImaging(const TarnImaging&) = delete;
+    TarnImaging& operator=(const TarnImaging&) = delete;
+
+    // Null when COM or the component is not available.
+    IWICImagingFactory* factory;
+
+private:
+    bool uninitialise;
+};
+
+// Releases a COM object when it goes out of scope.
+template <class Interface> class TarnReleased {
+public:
+    TarnReleased() = default;
+    ~TarnReleased() {
+        if (object) object->Release();
+    }
+    TarnReleased(const TarnReleased&) = delete;
+    TarnReleased& operator=(const TarnReleased&) = delete;
+
+    Interface** operator&() { return &object; }
+    Interface* operator->() const { return object; }
+    Interface* get() const { return object; }
+
+private:
+    Interface* object = nullptr;
+};

@@ -1,0 +1,61 @@
+// Reading a whole stream into memory. The stream's statistics size the block when the stream
+// offers them; otherwise it grows as the bytes come.
+#include "ole/ReadStream.h"
+
+#include <cstdlib>
+
+namespace tarn::platform {
+namespace {
+
+constexpr ULONG kReadChunk = 64 * 1024;
+constexpr size_t kMaxFileBytes = 0x7fffffff;
+
+} // namespace
+
+HRESULT ReadStream(IStream* stream, LONG wanted, uint8_t** data, size_t* size) {
+    *data = nullptr;
+    *size = 0;
+    size_t limit = wanted > 0 ? (size_t)wanted : kMaxFileBytes;
+    size_t capacity = kReadChunk;
+    STATSTG stat;
+    ULARGE_INTEGER here;
+    LARGE_INTEGER zero;
+    zero.QuadPart = 0;
+    if (SUCCEEDED(stream->Stat(&stat, STATFLAG_NONAME)) &&
+        SUCCEEDED(stream->Seek(zero, STREAM_SEEK_CUR, &here))) {
+        ULONGLONG left =
+            stat.cbSize.QuadPart > here.QuadPart ? stat.cbSize.QuadPart - here.QuadPart : 0;
+        if (left < limit) limit = (size_t)left;
+        capacity = limit;
+    }
+    if (capacity > limit) capacity = limit;
+    uint8_t* buffer = static_cast<uint8_t*>(std::malloc(capacity ? capacity : 1));
+    if (!buffer) return E_OUTOFMEMORY;
+    size_t filled = 0;
+    while (filled < limit) {
+        if (filled == capacity) {
+            size_t grown = capacity * 2 < limit ? capacity * 2 : limit;
+            uint8_t* bigger = static_cast<uint8_t*>(std::realloc(buffer, grown));
+            if (!bigger) {
+                std::free(buffer);
+                return E_OUTOFMEMORY;
+            }
+            buffer = bigger;
+            capacity = grown;
+        }
+        size_t room = capacity - filled;
+        ULONG ask = room > kReadChunk * 16 ? kReadChunk * 16 : (ULONG)room, got = 0;
+        HRESULT hr = stream->Read(buffer + filled, ask, &got);
+        if (FAILED(hr)) {
+            std::free(buffer);
+            return hr;
+        }
+        if (got == 0) break;
+        filled += got > ask ? ask : got;
+    }
+    *data = buffer;
+    *size = filled;
+    return S_OK;
+}
+
+} // namespace tarn::platform

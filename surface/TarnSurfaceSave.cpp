@@ -1,0 +1,244 @@
+// Saving a surface as a picture file. The locked pixels are read once, through the masks of
+// the surface's pixel format, into rows of blue-green-red bytes (or kept as indices for an
+// 8-bit BMP); channels narrower than 8 bits are widened by repeating their top bits, so that
+// loading the file into a surface of the same format gives the same pixels back. The file is
+// made whole in memory and written under a temporary name, then renamed over the target.
+#include "surface/TarnSurface.h"
+
+#include "display/TarnScreen.h"
+#include "image/TarnFile.h"
+#include "image/TarnImaging.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr DWORD BMP_FILE_HEADER = 14;
+constexpr DWORD BMP_INFO_HEADER = 40;
+
+// One channel of a pixel format: where it sits and how to widen it to 8 bits.
+struct Channel {
+    int shift = 0;
+    DWORD max = 0;    // the channel's largest value (mask >> shift)
+    BYTE wide[256]{}; // value -> 8 bits, for channels of at most 8 bits
+    bool narrow = false;
+
+    void Describe(DWORD mask) {
+        shift = 0;
+        max = 0;
+        if (!mask) return;
+        while (!(mask & 1u)) {
+            mask >>= 1;
+            ++shift;
+        }
+        max = mask;
+        int bits = 0;
+        while (mask & 1u) {
+            mask >>= 1;
+            ++bits;
+        }
+        narrow = bits <= 8;
+        if (!narrow) return;
+        for (DWORD v = 0; v <= max; ++v) {
+            // Repeat the value's bits from the top down until 8 bits are filled.
+            DWORD out = 0;
+            int filled = 0;
+            while (filled < 8) {
+                out = (out << bits) | v;
+                filled += bits;
+            }
+            wide[v] = static_cast<BYTE>(out >> (filled - 8));
+        }
+    }
+    BYTE Widen(DWORD pixel) const {
+        const DWORD v = (pixel >> shift) & max;
+        if (narrow) return wide[v];
+        return static_cast<BYTE>(v * 255u / max); // wider than 8 bits: scale down
+    }
+};
+
+// The surface's pixels as picture rows, read while the surface is locked.
+struct Capture {
+    int width = 0;
+    int height = 0;
+    bool indexed = false;   // 8-bit indices with `palette`, else blue-green-red bytes
+    RGBQUAD palette[256]{}; // for indexed captures
+    BYTE* rows = nullptr;   // height rows of `stride` bytes, top row first
+    DWORD stride = 0;
+    ~Capture() { std::free(rows); }
+};
+
+bool ReadPalette(IDirectDrawSurface7* surface, RGBQUAD* out) {
+    IDirectDrawPalette* palette = nullptr;
+    if (!surface || FAILED(surface->GetPalette(&palette)) || !palette) return false;
+    PALETTEENTRY entries[256];
+    const HRESULT hr = palette->GetEntries(0, 0, 256, entries);
+    palette->Release();
+    if (FAILED(hr)) return false;
+    for (int i = 0; i < 256; ++i) {
+        out[i].rgbRed = entries[i].peRed;
+        out[i].rgbGreen = entries[i].peGreen;
+        out[i].rgbBlue = entries[i].peBlue;
+        out[i].rgbReserved = 0;
+    }
+    return true;
+}
+
+// Reads the surface into `capture`: indices when `keepIndices` and the surface is 8-bit,
+// else blue-green-red rows padded to 4 bytes (rows of `bgrStride` when non-zero).
+HRESULT CaptureSurface(TarnSurface& s, bool keepIndices, Capture* capture) {
+    if (!s.surface || s.width <= 0 || s.height <= 0) return E_INVALIDARG;
+    const int locked = s.Lock();
+    if (locked <= 0) return locked < 0 ? static_cast<HRESULT>(locked) : E_FAIL;
+
+    const DDPIXELFORMAT& format = s.surfaceDesc.ddpfPixelFormat;
+    const int bits = static_cast<int>(format.dwRGBBitCount);
+    const int width = static_cast<int>(s.surfaceDesc.dwWidth);
+    const int height = static_cast<int>(s.surfaceDesc.dwHeight);
+    HRESULT result = S_OK;
+    const bool paletted = (format.dwFlags & DDPF_PALETTEINDEXED8) || bits == 8;
+    if (paletted && !ReadPalette(s.surface, capture->palette) &&
+        !(s.screen && s.screen->GetFront() &&
+          ReadPalette(s.screen->GetFront()->surface, capture->palette)))
+        result = DDERR_NOPALETTEATTACHED;
+    if (SUCCEEDED(result) && bits != 8 && bits != 16 && bits != 24 && bits != 32)
+        result = DDERR_INVALIDPIXELFORMAT;
+    if (SUCCEEDED(result) && !s.surfaceDesc.lpSurface) result = E_FAIL;
+
+    capture->width = width;
+    capture->height = height;
+    capture->indexed = paletted && keepIndices;
+    const int pixelBytes = capture->indexed ? 1 : 3;
+    capture->stride = (static_cast<DWORD>(width) * pixelBytes + 3) & ~3u;
+    if (SUCCEEDED(result)) {
+        capture->rows = static_cast<BYTE*>(
+            std::calloc(static_cast<size_t>(capture->stride) * static_cast<size_t>(height), 1));
+        if (!capture->rows) result = E_OUTOFMEMORY;
+    }
+    if (SUCCEEDED(result)) {
+        Channel red, green, blue;
+        red.Describe(format.dwRBitMask);
+        green.Describe(format.dwGBitMask);
+        blue.Describe(format.dwBBitMask);
+        const int sourceBytes = bits / 8;
+        for (int y = 0; y < height; ++y) {
+            const BYTE* in = static_cast<const BYTE*>(s.surfaceDesc.lpSurface) +
+                             static_cast<ptrdiff_t>(s.surfaceDesc.lPitch) * y;
+            BYTE* out = capture->rows + static_cast<size_t>(capture->stride) * y;
+            if (capture->indexed) {
+                std::memcpy(out, in, static_cast<size_t>(width));
+            } else if (paletted) {
+                for (int x = 0; x < width; ++x, out += 3) {
+                    const RGBQUAD& c = capture->palette[in[x]];
+                    out[0] = c.rgbBlue;
+                    out[1] = c.rgbGreen;
+                    out[2] = c.rgbRed;
+                }
+            } else if (sourceBytes == 2) {
+                const WORD* pixel = reinterpret_cast<const WORD*>(in);
+                for (int x = 0; x < width; ++x, out += 3) {
+                    out[0] = blue.Widen(pixel[x]);
+                    out[1] = green.Widen(pixel[x]);
+                    out[2] = red.Widen(pixel[x]);
+                }
+            } else {
+                for (int x = 0; x < width; ++x, in += sourceBytes, out += 3) {
+                    DWORD p = in[0] | (in[1] << 8) | (static_cast<DWORD>(in[2]) << 16);
+                    if (sourceBytes == 4) p |= static_cast<DWORD>(in[3]) << 24;
+                    out[0] = blue.Widen(p);
+                    out[1] = green.Widen(p);
+                    out[2] = red.Widen(p);
+                }
+            }
+        }
+    }
+    s.Unlock();
+    return result;
+}
+
+void PutLE(BYTE* at, DWORD value, int bytes) {
+    for (int i = 0; i < bytes; ++i) at[i] = static_cast<BYTE>(value >> (8 * i));
+}
+
+} // namespace
+
+HRESULT TarnSurface::SaveBMP(const char* name) {
+    if (!name || !*name) return E_INVALIDARG;
+    Capture capture;
+    HRESULT hr = CaptureSurface(*this, true, &capture);
+    if (FAILED(hr)) return hr;
+
+    const DWORD colours = capture.indexed ? 256 : 0;
+    const DWORD offset = BMP_FILE_HEADER + BMP_INFO_HEADER + colours * 4;
+    const DWORD imageBytes = capture.stride * static_cast<DWORD>(capture.height);
+    const DWORD fileBytes = offset + imageBytes;
+    BYTE* file = static_cast<BYTE*>(std::calloc(fileBytes, 1));
+    if (!file) return E_OUTOFMEMORY;
+    file[0] = 'B';
+    file[1] = 'M';
+    PutLE(file + 2, fileBytes, 4);
+    PutLE(file + 10, offset, 4);
+    BYTE* info = file + BMP_FILE_HEADER;
+    PutLE(info + 0, BMP_INFO_HEADER, 4);
+    PutLE(info + 4, static_cast<DWORD>(capture.width), 4);
+    PutLE(info + 8, static_cast<DWORD>(capture.height), 4); // bottom-up
+    PutLE(info + 12, 1, 2);
+    PutLE(info + 14, capture.indexed ? 8 : 24, 2);
+    PutLE(info + 20, imageBytes, 4);
+    PutLE(info + 24, 2835, 4); // 72 dots per inch
+    PutLE(info + 28, 2835, 4);
+    PutLE(info + 32, colours, 4);
+    for (DWORD i = 0; i < colours; ++i) {
+        BYTE* entry = info + BMP_INFO_HEADER + i * 4;
+        entry[0] = capture.palette[i].rgbBlue;
+        entry[1] = capture.palette[i].rgbGreen;
+        entry[2] = capture.palette[i].rgbRed;
+    }
+    for (int y = 0; y < capture.height; ++y)
+        std::memcpy(file + offset + capture.stride * static_cast<DWORD>(capture.height - 1 - y),
+                    capture.rows + static_cast<size_t>(capture.stride) * y, capture.stride);
+    hr = TarnFile::WriteReplacing(name, file, fileBytes);
+    std::free(file);
+    return hr;
+}
+
+HRESULT TarnSurface::SavePNG(const char* name) {
+    if (!name || !*name) return E_INVALIDARG;
+    Capture capture;
+    HRESULT hr = CaptureSurface(*this, false, &capture);
+    if (FAILED(hr)) return hr;
+
+    TarnImaging imaging;
+    if (!imaging.factory) return REGDB_E_CLASSNOTREG;
+    TarnReleased<IStream> stream;
+    TarnReleased<IWICBitmapEncoder> encoder;
+    TarnReleased<IWICBitmapFrameEncode> frame;
+    WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
+    const UINT width = static_cast<UINT>(capture.width), height = static_cast<UINT>(capture.height);
+    if (FAILED(hr = CreateStreamOnHGlobal(nullptr, TRUE, &stream)) ||
+        FAILED(hr = imaging.factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder)) ||
+        FAILED(hr = encoder->Initialize(stream.get(), WICBitmapEncoderNoCache)) ||
+        FAILED(hr = encoder->CreateNewFrame(&frame, nullptr)) ||
+        FAILED(hr = frame->Initialize(nullptr)) || FAILED(hr = frame->SetSize(width, height)) ||
+        FAILED(hr = frame->SetPixelFormat(&format)))
+        return hr;
+    if (format != GUID_WICPixelFormat24bppBGR) return WINCODEC_ERR_UNSUPPORTEDPIXELFORMAT;
+    if (FAILED(hr = frame->WritePixels(height, capture.stride, capture.stride * height,
+                                       capture.rows)) ||
+        FAILED(hr = frame->Commit()) || FAILED(hr = encoder->Commit()))
+        return hr;
+
+    // The encoded file is the stream's block, up to the stream's size.
+    STATSTG stat;
+    HGLOBAL block = nullptr;
+    if (FAILED(hr = stream->Stat(&stat, STATFLAG_NONAME)) ||
+        FAILED(hr = GetHGlobalFromStream(stream.get(), &block)))
+        return hr;
+    if (stat.cbSize.QuadPart > 0x7FFFFFFFu) return E_OUTOFMEMORY;
+    const void* bytes = GlobalLock(block);
+    if (!bytes) return E_OUTOFMEMORY;
+    hr = TarnFile::WriteReplacing(name, bytes, static_cast<DWORD>(stat.cbSize.QuadPart));
+    GlobalUnlock(block);
+    return hr;
+}
