@@ -94,8 +94,9 @@ HRESULT DirectDrawSurface::BlitChecks(DirectDrawSurface* src) {
     return DD_OK;
 }
 
-// Copies src's rectangle `s` to this surface's rectangle `d`, scaling by nearest neighbour
-// (the source pixel under each destination pixel's centre) when the sizes differ.
+// Copies src's rectangle `s` to this surface's rectangle `d`, scaling by nearest neighbour when
+// the sizes differ: destination pixel x shows source pixel x * sw / dw, as Wine's DirectDraw
+// samples.
 static void CopyRect(uint8_t* dstBase, long dstPitch, const RECT& d, const uint8_t* srcBase,
                      long srcPitch, const RECT& s, int bytes, const DDCOLORKEY* key) {
     int dw = d.right - d.left, dh = d.bottom - d.top;
@@ -121,11 +122,11 @@ static void CopyRect(uint8_t* dstBase, long dstPitch, const RECT& d, const uint8
         return;
     }
     for (int y = 0; y < dh; ++y) {
-        int sy = s.top + (int)(((int64_t)(2 * y + 1) * sh) / (2 * (int64_t)dh));
+        int sy = s.top + (int)(((int64_t)y * sh) / dh);
         uint8_t* out = dstBase + (long)(d.top + y) * dstPitch + (long)d.left * bytes;
         const uint8_t* in = srcBase + (long)sy * srcPitch;
         for (int x = 0; x < dw; ++x) {
-            int sx = s.left + (int)(((int64_t)(2 * x + 1) * sw) / (2 * (int64_t)dw));
+            int sx = s.left + (int)(((int64_t)x * sw) / dw);
             const uint8_t* p = in + (long)sx * bytes;
             if (key) {
                 uint32_t v = LoadPixel(p, bytes);
@@ -158,7 +159,7 @@ HRESULT DirectDrawSurface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE7 srcSurface,
     DirectDrawSurface* src = From(srcSurface);
     if (!src) return DDERR_INVALIDPARAMS;
     if (HRESULT hr = BlitChecks(src); FAILED(hr)) return hr;
-    if ((flags & DDBLT_KEYSRC) && !src->hasSrcKey) return DDERR_NOCOLORKEY;
+    if ((flags & DDBLT_KEYSRC) && !src->hasSrcKey) return DDERR_INVALIDPARAMS;
     RECT s = srcRect ? *srcRect : RECT{0, 0, src->width, src->height};
     if (!RectInside(d) || !src->RectInside(s)) return DDERR_INVALIDRECT;
     CopyRect(memory.data(), pitch, d, src->memory.data(), src->pitch, s, bytes,
@@ -177,7 +178,8 @@ HRESULT DirectDrawSurface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE7 srcSur
     DirectDrawSurface* src = From(srcSurface);
     if (!src) return DDERR_INVALIDPARAMS;
     if (HRESULT hr = BlitChecks(src); FAILED(hr)) return hr;
-    if ((trans & DDBLTFAST_SRCCOLORKEY) && !src->hasSrcKey) return DDERR_NOCOLORKEY;
+    // A keyed copy from a surface without a key copies every pixel.
+    const bool keyed = (trans & DDBLTFAST_SRCCOLORKEY) && src->hasSrcKey;
     RECT s = srcRect ? *srcRect : RECT{0, 0, src->width, src->height};
     if (!src->RectInside(s)) return DDERR_INVALIDRECT;
     // The position is unsigned: a negative one arrives as a huge value and lies outside.
@@ -185,7 +187,7 @@ HRESULT DirectDrawSurface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE7 srcSur
     RECT d{(LONG)x, (LONG)y, (LONG)x + (s.right - s.left), (LONG)y + (s.bottom - s.top)};
     if (!RectInside(d)) return DDERR_INVALIDRECT;
     CopyRect(memory.data(), pitch, d, src->memory.data(), src->pitch, s, format.bits / 8,
-             (trans & DDBLTFAST_SRCCOLORKEY) ? &src->srcKey : nullptr);
+             keyed ? &src->srcKey : nullptr);
     if (IsPrimary() && chain.size() < 2) Present();
     return DD_OK;
 }
