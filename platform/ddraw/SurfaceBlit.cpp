@@ -76,12 +76,69 @@ void FillRect(uint8_t* base, long pitch, const RECT& d, int bytes, uint32_t valu
     for (long y = 1; y < rows; ++y) std::memcpy(first + y * pitch, first, rowBytes);
 }
 
-// One row of a source-keyed copy: pixels whose value lies in [low, high] are skipped.
+// One row of a source-keyed copy of pixels of type T: pixels equal to `key` are skipped. Whole
+// vectors of pixels at a time (their width chosen at run time), the rest one by one.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpsabi" // the vectors never cross a call
+template <class T>
+inline __attribute__((always_inline)) void KeyedRow(uint8_t* dst, const uint8_t* src, int count,
+                                                    T key) {
+    typedef T Vector __attribute__((vector_size(32)));
+    const int lanes = 32 / (int)sizeof(T);
+    int i = 0;
+    for (; i + lanes <= count; i += lanes) {
+        Vector s, d;
+        std::memcpy(&s, src + i * sizeof(T), sizeof s);
+        std::memcpy(&d, dst + i * sizeof(T), sizeof d);
+        const Vector skip = (Vector)(s == key);
+        const Vector out = (skip & d) | (~skip & s);
+        std::memcpy(dst + i * sizeof(T), &out, sizeof out);
+    }
+    for (; i < count; ++i) {
+        T v;
+        std::memcpy(&v, src + i * sizeof(T), sizeof v);
+        if (v != key) std::memcpy(dst + i * sizeof(T), &v, sizeof v);
+    }
+}
+#pragma GCC diagnostic pop
+
+__attribute__((target_clones("avx2", "default"))) void KeyedRow16(uint8_t* dst, const uint8_t* src,
+                                                                  int count, uint16_t key) {
+    KeyedRow<uint16_t>(dst, src, count, key);
+}
+
+__attribute__((target_clones("avx2", "default"))) void KeyedRow32(uint8_t* dst, const uint8_t* src,
+                                                                  int count, uint32_t key) {
+    KeyedRow<uint32_t>(dst, src, count, key);
+}
+
 void CopyRowKeyed(uint8_t* dst, const uint8_t* src, int count, int bytes, const DDCOLORKEY& key) {
+    const uint32_t k = key.dwColorSpaceLowValue;
+    if (bytes == 2 && k <= 0xFFFF) return KeyedRow16(dst, src, count, (uint16_t)k);
+    if (bytes == 4) return KeyedRow32(dst, src, count, k);
+    if (bytes == 1 && k <= 0xFF) return KeyedRow<uint8_t>(dst, src, count, (uint8_t)k);
     for (int i = 0; i < count; ++i) {
         uint32_t v = LoadPixel(src + i * bytes, bytes);
-        if (v < key.dwColorSpaceLowValue || v > key.dwColorSpaceHighValue)
-            std::memcpy(dst + i * bytes, src + i * bytes, (size_t)bytes);
+        if (v != k) std::memcpy(dst + i * bytes, src + i * bytes, (size_t)bytes);
+    }
+}
+
+// One row of a scaled copy: destination pixel x shows source pixel x * sw / dw, stepped as a
+// quotient and remainder instead of divided per pixel.
+template <int Bytes>
+void ScaledRow(uint8_t* out, const uint8_t* in, int dw, int sw, const DDCOLORKEY* key) {
+    const int whole = sw / dw, part = sw % dw;
+    int q = 0, r = 0;
+    const uint32_t k = key ? key->dwColorSpaceLowValue : 0;
+    for (int x = 0; x < dw; ++x, out += Bytes) {
+        const uint8_t* p = in + (long)q * Bytes;
+        if (!key || LoadPixel(p, Bytes) != k) std::memcpy(out, p, Bytes);
+        q += whole;
+        r += part;
+        if (r >= dw) {
+            r -= dw;
+            ++q;
+        }
     }
 }
 
@@ -121,18 +178,31 @@ static void CopyRect(uint8_t* dstBase, long dstPitch, const RECT& d, const uint8
         }
         return;
     }
+    // A row that shows the same source row as the one before is a copy of it (unless keyed, or
+    // the copy stays within one surface, where that row may be a source row too).
+    int previous = -1;
     for (int y = 0; y < dh; ++y) {
         int sy = s.top + (int)(((int64_t)y * sh) / dh);
         uint8_t* out = dstBase + (long)(d.top + y) * dstPitch + (long)d.left * bytes;
-        const uint8_t* in = srcBase + (long)sy * srcPitch;
-        for (int x = 0; x < dw; ++x) {
-            int sx = s.left + (int)(((int64_t)x * sw) / dw);
-            const uint8_t* p = in + (long)sx * bytes;
-            if (key) {
-                uint32_t v = LoadPixel(p, bytes);
-                if (v >= key->dwColorSpaceLowValue && v <= key->dwColorSpaceHighValue) continue;
-            }
-            std::memcpy(out + (long)x * bytes, p, (size_t)bytes);
+        if (sy == previous && !key && dstBase != srcBase) {
+            std::memcpy(out, out - dstPitch, (size_t)dw * bytes);
+            continue;
+        }
+        previous = sy;
+        const uint8_t* in = srcBase + (long)sy * srcPitch + (long)s.left * bytes;
+        switch (bytes) {
+        case 1:
+            ScaledRow<1>(out, in, dw, sw, key);
+            break;
+        case 2:
+            ScaledRow<2>(out, in, dw, sw, key);
+            break;
+        case 3:
+            ScaledRow<3>(out, in, dw, sw, key);
+            break;
+        default:
+            ScaledRow<4>(out, in, dw, sw, key);
+            break;
         }
     }
 }
