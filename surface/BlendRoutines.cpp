@@ -1,12 +1,13 @@
 // Constant-alpha and alpha-plane copies on plain memory (see BlendRoutines.h).
 //
 // The reference does each pixel the way the pixel routines blend: d + ((s - d) * a >> 8) per
-// channel, the floor taken by an arithmetic shift. The fast version computes the same value as
-// (d * (256 - a) + s * a) >> 8, which never goes negative and stays below 65536, so whole vectors
-// of 16-bit lanes hold it: sixteen 16-bit pixels or thirty-two bytes of 24- and 32-bit pixels per
-// 32-byte step (AVX2, chosen once at run time), half that per step with the processor's baseline
-// vectors. The last pixels of a row, 24-bit keys and 24-bit alpha planes go one pixel at a time
-// with the same arithmetic.
+// channel, the floor taken by an arithmetic shift. The fast version computes the same value in
+// whole vectors of 16-bit lanes: 16-bit pixels' channels (at most 6 bits) in that same signed
+// form, one product per channel; the bytes of 24- and 32-bit pixels as (d * (256 - a) + s * a)
+// >> 8, which never goes negative and stays below 65536. Sixteen 16-bit pixels or thirty-two
+// bytes per 32-byte step with AVX2, twice that with AVX-512BW (the widest the processor has,
+// chosen once at run time), half that with the baseline vectors; the rest of a row goes in
+// narrower vectors, its last pixels (and 24-bit keys and alpha planes) one at a time.
 #include "surface/BlendRoutines.h"
 
 #include <cstddef>
@@ -109,6 +110,7 @@ inline DWORD WeighPixel(int depth, DWORD d, DWORD s, uint32_t a) {
 // Vectors of N bytes: N / 2 16-bit lanes, or N / 2 bytes widened to them.
 template <int N> struct Vec {
     typedef uint16_t U16 __attribute__((vector_size(N)));
+    typedef int16_t S16 __attribute__((vector_size(N)));
     typedef uint8_t U8 __attribute__((vector_size(N)));
     typedef uint8_t U8Half __attribute__((vector_size(N / 2)));
     typedef uint32_t U32Half __attribute__((vector_size(N / 2)));
@@ -124,11 +126,18 @@ template <class V> TARN_ALWAYS_INLINE void Store(BYTE* p, V v) {
     std::memcpy(p, &v, sizeof v);
 }
 
+// d + ((s - d) * w >> 8) in signed lanes, for channel values and weights as unsigned lanes.
+template <class S, class U> TARN_ALWAYS_INLINE S Mix16(U d, U s, U w) {
+    const S sd = reinterpret_cast<S>(d);
+    return sd + (((reinterpret_cast<S>(s) - sd) * reinterpret_cast<S>(w)) >> 8);
+}
+
 // 16-bit pixels, N / 2 per step; `alpha` (when not null) gives one weight byte per pixel.
 template <int N, int RedShift, uint16_t GreenMax, bool Keyed, bool Plane>
 TARN_ALWAYS_INLINE void Row16(BYTE* dst, const BYTE* src, const BYTE* alpha, int n, uint32_t a,
                               uint32_t key) {
     typedef typename Vec<N>::U16 U16;
+    typedef typename Vec<N>::S16 S16;
     typedef typename Vec<N>::U8Half U8Half;
     const int lanes = N / 2;
     int x = 0;
@@ -142,16 +151,23 @@ TARN_ALWAYS_INLINE void Row16(BYTE* dst, const BYTE* src, const BYTE* alpha, int
         } else {
             w = U16{} + static_cast<uint16_t>(a);
         }
-        const U16 v = 256 - w;
-        const U16 r = ((((d >> RedShift) & 31) * v + ((s >> RedShift) & 31) * w) >> 8) << RedShift;
-        const U16 g = ((((d >> 5) & GreenMax) * v + ((s >> 5) & GreenMax) * w) >> 8) << 5;
-        const U16 b = ((d & 31) * v + (s & 31) * w) >> 8;
-        U16 out = r | g | b;
+        // Channels of at most 6 bits: (s - d) * w stays within a signed 16-bit lane, so one
+        // product per channel does, with the floor by an arithmetic shift.
+        const S16 r = Mix16<S16>(d >> RedShift & 31, s >> RedShift & 31, w);
+        const S16 g = Mix16<S16>(d >> 5 & GreenMax, s >> 5 & GreenMax, w);
+        const S16 b = Mix16<S16>(d & 31, s & 31, w);
+        U16 out = reinterpret_cast<U16>(r) << RedShift | reinterpret_cast<U16>(g) << 5 |
+                  reinterpret_cast<U16>(b);
         if constexpr (Keyed) {
             const U16 skip = reinterpret_cast<U16>(s == static_cast<uint16_t>(key));
             out = (skip & d) | (~skip & out);
         }
         Store(dst + 2 * x, out);
+    }
+    if constexpr (N > 16) { // the rest in narrower vectors first
+        Row16<N / 2, RedShift, GreenMax, Keyed, Plane>(dst + 2 * x, src + 2 * x,
+                                                       Plane ? alpha + x : alpha, n - x, a, key);
+        return;
     }
     for (; x < n; ++x) {
         const DWORD s = LoadPixel(src + 2 * x, 2);
@@ -198,6 +214,11 @@ TARN_ALWAYS_INLINE void RowBytes(BYTE* dst, const BYTE* src, const BYTE* alpha, 
             }
             Store(dst + at, out);
         }
+        if constexpr (N > 16 && Bytes == 4) { // the rest in narrower vectors first
+            RowBytes<N / 2, Bytes, Keyed, Plane>(dst + at, src + at, Plane ? alpha + at / 4 : alpha,
+                                                 n - at / 4, a, key);
+            return;
+        }
         if constexpr (Bytes == 3) {
             for (; at < limit; ++at) dst[at] = static_cast<BYTE>(Weigh(dst[at], src[at], a));
             return;
@@ -233,6 +254,10 @@ TARN_ALWAYS_INLINE void Row8(BYTE* dst, const BYTE* src, const BYTE* alpha, int 
         else
             take = reinterpret_cast<U8>(s != static_cast<uint8_t>(key));
         Store(dst + x, (take & s) | (~take & d));
+    }
+    if constexpr (N > 16) { // the rest in narrower vectors first
+        Row8<N / 2, Keyed, Plane>(dst + x, src + x, Plane ? alpha + x : alpha, n - x, key);
+        return;
     }
     for (; x < n; ++x) {
         if (Plane ? alpha[x] >= 128 : src[x] != key) dst[x] = src[x];
@@ -293,6 +318,21 @@ __attribute__((target("avx2"))) void DispatchAvx2(int depth, const PixelRect& ds
     Dispatch<32>(depth, dst, src, alpha, a, key);
 }
 
+__attribute__((target("avx512f,avx512bw"))) void DispatchAvx512(int depth, const PixelRect& dst,
+                                                                const PixelRect& src,
+                                                                const PixelRect* alpha, int a,
+                                                                SourceKey key) {
+    Dispatch<64>(depth, dst, src, alpha, a, key);
+}
+
+bool HasAvx512() {
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx512bw") != 0;
+    }();
+    return has;
+}
+
 bool HasAvx2() {
     static const bool has = [] {
         __builtin_cpu_init();
@@ -305,6 +345,10 @@ bool HasAvx2() {
 void DispatchFast(int depth, const PixelRect& dst, const PixelRect& src, const PixelRect* alpha,
                   int a, SourceKey key) {
 #if TARN_BLEND_AVX2
+    if (HasAvx512()) {
+        DispatchAvx512(depth, dst, src, alpha, a, key);
+        return;
+    }
     if (HasAvx2()) {
         DispatchAvx2(depth, dst, src, alpha, a, key);
         return;

@@ -577,6 +577,46 @@ TEST_F(SpriteTest, RectanglesAndCirclesMatchTheirPictures) {
     EXPECT_EQ(empty.DrawCircle(0, 0, 1, 0), -1);
 }
 
+// The vector routines give the reference's bytes at every depth, over row lengths around every
+// vector width, with and without a key, at the alphas that matter and over an alpha plane; nothing
+// past a row's pixels changes. (The fuzzer tries much more; this is the quick guard.)
+TEST(BlendRoutines, FastEqualsReference) {
+    uint32_t state = 7;
+    auto next = [&] {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return state;
+    };
+    for (int depth : kDepths) {
+        const int bytes = BytesPerPixel(depth);
+        for (int width : {1, 5, 15, 16, 17, 31, 32, 33, 63, 64, 65, 130}) {
+            const long pitch = width * bytes + 5;
+            std::vector<BYTE> src(pitch * 3 + 1), dst(pitch * 3 + 1), plane(width * 3);
+            for (BYTE& b : src) b = static_cast<BYTE>(next() & 0x83);
+            for (BYTE& b : dst) b = static_cast<BYTE>(next());
+            for (BYTE& b : plane) b = static_cast<BYTE>(next());
+            const PixelRect from = {src.data() + 1, pitch, width, 3};
+            const PixelRect weights = {plane.data(), width, width, 3};
+            DWORD key = 0;
+            std::memcpy(&key, src.data() + 1, bytes);
+            for (bool keyed : {false, true})
+                for (int alpha : {0, 1, 127, 128, 255, 256}) {
+                    std::vector<BYTE> fast = dst, reference = dst;
+                    BlendRect(depth, {fast.data() + 1, pitch, width, 3}, from, alpha, {keyed, key});
+                    BlendRectReference(depth, {reference.data() + 1, pitch, width, 3}, from, alpha,
+                                       {keyed, key});
+                    ASSERT_EQ(fast, reference) << depth << " bits, " << width << " wide, alpha "
+                                               << alpha << (keyed ? ", keyed" : "");
+                }
+            std::vector<BYTE> fast = dst, reference = dst;
+            AlphaRect(depth, {fast.data() + 1, pitch, width, 3}, from, weights);
+            AlphaRectReference(depth, {reference.data() + 1, pitch, width, 3}, from, weights);
+            ASSERT_EQ(fast, reference) << depth << " bits, " << width << " wide, alpha plane";
+        }
+    }
+}
+
 // A frame of sprite work allocates nothing: every call, after a first round.
 TEST_F(SpriteTest, CallsAllocateNothing) {
     TarnSurface* sprite = Make(16, 64, 64, 13);

@@ -7,6 +7,8 @@
 #include "host/Host.h"
 #include "internal/StandIn.h"
 
+#include <immintrin.h>
+
 #include <cstring>
 #include <utility>
 
@@ -102,9 +104,41 @@ inline __attribute__((always_inline)) void KeyedRow(uint8_t* dst, const uint8_t*
 }
 #pragma GCC diagnostic pop
 
-__attribute__((target_clones("avx2", "default"))) void KeyedRow16(uint8_t* dst, const uint8_t* src,
-                                                                  int count, uint16_t key) {
+__attribute__((target_clones("avx2", "default"))) void
+KeyedRowVector16(uint8_t* dst, const uint8_t* src, int count, uint16_t key) {
     KeyedRow<uint16_t>(dst, src, count, key);
+}
+
+// With AVX-512BW the pixels that are not the key are stored under a mask, 32 at a time, and the
+// destination is never read.
+__attribute__((target("avx512f,avx512bw"))) void KeyedRowMasked16(uint8_t* dst, const uint8_t* src,
+                                                                  int count, uint16_t key) {
+    const __m512i k = _mm512_set1_epi16((short)key);
+    int i = 0;
+    for (; i + 32 <= count; i += 32) {
+        const __m512i s = _mm512_loadu_si512(src + 2 * i);
+        _mm512_mask_storeu_epi16(dst + 2 * i, _mm512_cmpneq_epi16_mask(s, k), s);
+    }
+    if (i < count) {
+        const __mmask32 tail = (__mmask32)((1ull << (count - i)) - 1);
+        const __m512i s = _mm512_maskz_loadu_epi16(tail, src + 2 * i);
+        _mm512_mask_storeu_epi16(dst + 2 * i, tail & _mm512_cmpneq_epi16_mask(s, k), s);
+    }
+}
+
+bool HasAvx512bw() {
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx512bw") != 0;
+    }();
+    return has;
+}
+
+void KeyedRow16(uint8_t* dst, const uint8_t* src, int count, uint16_t key) {
+    if (HasAvx512bw())
+        KeyedRowMasked16(dst, src, count, key);
+    else
+        KeyedRowVector16(dst, src, count, key);
 }
 
 __attribute__((target_clones("avx2", "default"))) void KeyedRow32(uint8_t* dst, const uint8_t* src,
