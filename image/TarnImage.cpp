@@ -10,6 +10,7 @@
 #include "image/TarnImageTGA.h"
 
 #include <climits>
+#include <cstdlib>
 #include <new>
 
 namespace {
@@ -23,17 +24,24 @@ int TestWith(const unsigned char* head, int headLength, const unsigned char* foo
     return decoder.TestFormat(head, headLength, foot, footLength);
 }
 
+// Decodes, and hands the picture's alpha plane (if any) to `image`.
 template <class Decoder>
 IDirectDrawSurface7* DecodeWith(IDirectDraw7* dd, int size, const unsigned char* data,
-                                BYTE placement) {
+                                BYTE placement, TarnImage* image) {
     Decoder decoder;
-    return decoder.Decode(dd, size, data, placement);
+    IDirectDrawSurface7* result = decoder.Decode(dd, size, data, placement);
+    if (result) {
+        image->alpha = decoder.TakeAlpha();
+        image->alphaWidth = image->alpha ? decoder.width : 0;
+        image->alphaHeight = image->alpha ? decoder.height : 0;
+    }
+    return result;
 }
 
 struct DecoderEntry {
     int format;
     int (*test)(const unsigned char*, int, const unsigned char*, int);
-    IDirectDrawSurface7* (*decode)(IDirectDraw7*, int, const unsigned char*, BYTE);
+    IDirectDrawSurface7* (*decode)(IDirectDraw7*, int, const unsigned char*, BYTE, TarnImage*);
 };
 
 // In detection order: TGA first, since its mark is in the footer and its header may start with
@@ -50,7 +58,9 @@ constexpr DecoderEntry DECODERS[] = {
 
 TarnImage::TarnImage() = default;
 
-TarnImage::~TarnImage() = default;
+TarnImage::~TarnImage() {
+    std::free(alpha);
+}
 
 IDirectDrawSurface7* TarnImage::LoadFile(IDirectDraw7* dd, const char* fileName, BYTE placement,
                                          int format) {
@@ -75,6 +85,9 @@ IDirectDrawSurface7* TarnImage::LoadFile(IDirectDraw7* dd, const char* fileName,
 
 IDirectDrawSurface7* TarnImage::LoadMemory(IDirectDraw7* dd, int size, const unsigned char* data,
                                            BYTE placement, int format) {
+    std::free(alpha);
+    alpha = nullptr;
+    alphaWidth = alphaHeight = 0;
     if (format == IMAGE_UNKNOWN) format = DetectFormat(size, data);
     if (format == IMAGE_UNKNOWN) {
         OutputDebugStringA("Error: TarnImage - Unsupported Image type.");
@@ -82,7 +95,7 @@ IDirectDrawSurface7* TarnImage::LoadMemory(IDirectDraw7* dd, int size, const uns
     }
     if (size <= 0 || !data) return nullptr;
     for (const DecoderEntry& entry : DECODERS)
-        if (entry.format == format) return entry.decode(dd, size, data, placement);
+        if (entry.format == format) return entry.decode(dd, size, data, placement, this);
     return nullptr;
 }
 

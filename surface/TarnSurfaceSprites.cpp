@@ -227,7 +227,7 @@ int TarnSurface::BlendTo(TarnSurface* dest, int x, int y, const RECT* srcRect, W
 }
 
 int TarnSurface::AlphaBlendTo(TarnSurface* dest, int x, int y, const RECT* srcRect) {
-    if (alphaPlane.empty()) return CopyTo(dest, x, y, srcRect);
+    if (HasAlpha() == 0) return CopyTo(dest, x, y, srcRect);
     BYTE* plane = alphaPlane.data();
     const int planePitch = width;
     return SoftwareCopy(this, dest, x, y, srcRect,
@@ -239,8 +239,11 @@ int TarnSurface::AlphaBlendTo(TarnSurface* dest, int x, int y, const RECT* srcRe
                         });
 }
 
+// A plane is only used while it is the surface's size (a picture reloaded under another name
+// may have brought one of its own size).
 int TarnSurface::HasAlpha() {
-    return alphaPlane.empty() ? 0 : 1;
+    const size_t pixels = width > 0 && height > 0 ? static_cast<size_t>(width) * height : 0;
+    return pixels != 0 && alphaPlane.size() == pixels ? 1 : 0;
 }
 
 int TarnSurface::SetAlphaPlane(const BYTE* rows, long pitch, int w, int h) {

@@ -9,8 +9,10 @@
 #include "internal/Display.h"
 #include "support/AllocationCounter.h"
 #include "support/HeadlessTest.h"
+#include "support/ImageFixtures.h"
 
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -575,6 +577,110 @@ TEST_F(SpriteTest, RectanglesAndCirclesMatchTheirPictures) {
     EXPECT_EQ(empty.DrawLine(0, 0, 1, 1, 0), -1);
     EXPECT_EQ(empty.FillRect(nullptr, 0), -1);
     EXPECT_EQ(empty.DrawCircle(0, 0, 1, 0), -1);
+}
+
+// Pictures that carry alpha keep it in a plane beside the surface, rows top first, whatever the
+// file's row order; pictures without alpha, or with alpha 0 everywhere (writers that leave the
+// byte unset), get none. A lost picture reloads its plane with its pixels.
+TEST_F(SpriteTest, PicturesWithAlphaKeepAPlane) {
+    using namespace fixtures;
+    const int w = 3, h = 2;
+    const BYTE alphas[w * h] = {0, 64, 128, 200, 255, 17};
+    std::vector<uint32_t> argb(w * h);
+    for (int i = 0; i < w * h; ++i) argb[i] = uint32_t{alphas[i]} << 24 | (0x102030u * (i + 1));
+    // BGRA bytes of the rows in the given order (top first or bottom first).
+    auto bgra = [&](bool topFirst, bool zeroAlpha) {
+        Bytes out;
+        for (int r = 0; r < h; ++r) {
+            const int y = topFirst ? r : h - 1 - r;
+            for (int x = 0; x < w; ++x)
+                Put32(out, zeroAlpha ? argb[y * w + x] & 0xFFFFFF : argb[y * w + x]);
+        }
+        return out;
+    };
+    auto tga = [&](int type, int depth, int descriptor) {
+        TgaFile f;
+        f.type = type;
+        f.depth = depth;
+        f.width = w;
+        f.height = h;
+        f.descriptor = descriptor;
+        const bool topFirst = (descriptor & 0x20) != 0;
+        const Bytes rows = bgra(topFirst, false);
+        if (depth == 24) {
+            for (size_t i = 0; i < rows.size(); ++i)
+                if (i % 4 != 3) f.pixels.push_back(rows[i]);
+        } else if (type == 10) {
+            for (int r = 0; r < h; ++r) { // one raw packet per row
+                f.pixels.push_back(static_cast<unsigned char>(w - 1));
+                f.pixels.insert(f.pixels.end(), rows.begin() + r * w * 4,
+                                rows.begin() + (r + 1) * w * 4);
+            }
+        } else {
+            f.pixels = rows;
+        }
+        return f.Build();
+    };
+    auto bmp = [&](uint32_t compression, uint32_t headerSize, std::vector<uint32_t> masks,
+                   bool zeroAlpha) {
+        BmpFile f;
+        f.width = w;
+        f.height = h;
+        f.bits = 32;
+        f.compression = compression;
+        f.headerSize = headerSize;
+        f.masks = masks;
+        f.pixels = bgra(false, zeroAlpha);
+        return f.Build();
+    };
+    auto psd = [&](int channels) {
+        PsdFile f;
+        f.channels = channels;
+        f.width = w;
+        f.height = h;
+        f.data = PsdRawPlanes(argb, channels);
+        return f.Build();
+    };
+    const std::vector<uint32_t> rgba = {0xFF0000, 0xFF00, 0xFF, 0xFF000000};
+    const struct {
+        const char* name;
+        Bytes file;
+        bool plane;
+    } cases[] = {
+        {"tga 32 raw, top first", tga(2, 32, 0x28), true},
+        {"tga 32 rle, bottom first", tga(10, 32, 0x08), true},
+        {"tga 32 without alpha bits", tga(2, 32, 0x20), false},
+        {"tga 24", tga(2, 24, 0x20), false},
+        {"psd with a fourth channel", psd(4), true},
+        {"psd of three channels", psd(3), false},
+        {"bmp v5 bit fields with an alpha mask", bmp(3, 124, rgba, false), true},
+        {"bmp alpha bit fields", bmp(6, 40, rgba, false), true},
+        {"bmp bit fields without an alpha mask", bmp(3, 40, {0xFF0000, 0xFF00, 0xFF}, false),
+         false},
+        {"bmp alpha 0 everywhere", bmp(3, 124, rgba, true), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = testing::TempDir() + "alpha_picture";
+        FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(c.file.data(), 1, c.file.size(), f);
+        std::fclose(f);
+        TarnSurface* s = new TarnSurface();
+        made.push_back(s);
+        ASSERT_EQ(s->Create(screen, path.c_str(), 0), 1);
+        ASSERT_EQ(s->HasAlpha(), c.plane ? 1 : 0);
+        if (!c.plane) continue;
+        EXPECT_EQ(s->alphaPlane, std::vector<BYTE>(alphas, alphas + w * h));
+        // Lost with the display (video memory), restored by the next copy: the plane comes back
+        // with the picture.
+        s->alphaPlane[0] = 99;
+        tarn::platform::DisplayTakenAway();
+        tarn::platform::DisplayGivenBack();
+        TarnSurface* dest = Make(s->pixelLayout.depth, 4, 4, 0);
+        EXPECT_EQ(s->AlphaBlendTo(dest, 0, 0, nullptr), 0); // the lock restores and reloads
+        EXPECT_EQ(s->alphaPlane, std::vector<BYTE>(alphas, alphas + w * h));
+    }
 }
 
 // The vector routines give the reference's bytes at every depth, over row lengths around every
