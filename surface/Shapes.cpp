@@ -262,12 +262,13 @@ int TarnSurface::FillCircle(int cx, int cy, int radius, DWORD colour) {
     const int locked = Lock();
     if (locked < 1) return locked;
     const RECT c = clipArea;
+    const HorzLineFn line = horzLine;
     auto row = [&](int64_t y, int64_t half) {
         if (y < c.top || y >= c.bottom) return;
         const int64_t left = int64_t{cx} - half, right = int64_t{cx} + half;
-        (this->*horzLine)(static_cast<int>(left < c.left ? c.left : left),
-                          static_cast<int>(right >= c.right ? c.right - 1 : right),
-                          static_cast<int>(y), colour);
+        const int from = static_cast<int>(left < c.left ? c.left : left);
+        const int to = static_cast<int>(right >= c.right ? c.right - 1 : right);
+        (this->*line)(from, to, static_cast<int>(y), colour);
     };
     CircleOctant(radius, [&](int64_t x, int64_t y) {
         row(cy + y, x);
