@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Runs every picture-decoder fuzzer for SECONDS seconds each, one after another, and fails on
-# any finding (crash, sanitizer report, leaked stand-in object, timeout, out of memory).
-#   fuzz/run.sh SECONDS [TARGET...]     TARGET: detect bmp psd tga pcx jpg png (default: all)
+# Runs every fuzzer (the picture decoders', and the sprite routines' fast-against-reference one)
+# for SECONDS seconds each, one after another, and fails on any finding (crash, sanitizer
+# report, leaked stand-in object, mismatch, timeout, out of memory).
+#   fuzz/run.sh SECONDS [TARGET...]     TARGET: detect bmp psd tga pcx jpg png sprites (default: all)
 # Builds with clang in $TARN_FUZZ_BUILD (default build-fuzz). The seeds come from the test
 # fixtures (make_seeds), the BMP files and the PngSuite files of tests/data; what the fuzzers find worth keeping
 # stays in $TARN_FUZZ_BUILD/corpus/TARGET for the next run, and a finding is written to
@@ -14,7 +15,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:?usage: fuzz/run.sh SECONDS [TARGET...]}
 shift
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(detect bmp psd tga pcx jpg png)
+[ ${#targets[@]} -eq 0 ] && targets=(detect bmp psd tga pcx jpg png sprites)
 build=${TARN_FUZZ_BUILD:-build-fuzz}
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
@@ -44,8 +45,11 @@ for t in "${targets[@]}"; do
     corpus=$build/corpus/$t
     mkdir -p "$corpus"
     log=$build/fuzz_$t.log
-    echo "fuzz_image_$t: ${seconds}s"
-    if "$build/bin/fuzz_image_$t" "$corpus" "$seeds/$t" -max_total_time="$seconds" -timeout=20 \
+    program=fuzz_image_$t
+    [ "$t" = sprites ] && program=fuzz_sprites # no seed files: the input only steers a generator
+    mkdir -p "$seeds/$t"
+    echo "$program: ${seconds}s"
+    if "$build/bin/$program" "$corpus" "$seeds/$t" -max_total_time="$seconds" -timeout=20 \
         -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$build/findings/$t-" \
         >"$log" 2>&1; then
         runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")

@@ -11,6 +11,7 @@
 #include "image/TarnImageTGA.h"
 
 #include <climits>
+#include <cstdlib>
 #include <new>
 
 namespace {
@@ -26,17 +27,24 @@ template <class Decoder> int TestWith(int size, const unsigned char* data) {
     return decoder.TestFormat(data, headLength, data + (size - footLength), footLength);
 }
 
+// Decodes, and hands the picture's alpha plane (if any) to `image`.
 template <class Decoder>
 IDirectDrawSurface7* DecodeWith(IDirectDraw7* dd, int size, const unsigned char* data,
-                                BYTE placement) {
+                                BYTE placement, TarnImage* image) {
     Decoder decoder;
-    return decoder.Decode(dd, size, data, placement);
+    IDirectDrawSurface7* result = decoder.Decode(dd, size, data, placement);
+    if (result) {
+        image->alpha = decoder.TakeAlpha();
+        image->alphaWidth = image->alpha ? decoder.width : 0;
+        image->alphaHeight = image->alpha ? decoder.height : 0;
+    }
+    return result;
 }
 
 struct DecoderEntry {
     int format;
     int (*test)(int size, const unsigned char* data);
-    IDirectDrawSurface7* (*decode)(IDirectDraw7*, int, const unsigned char*, BYTE);
+    IDirectDrawSurface7* (*decode)(IDirectDraw7*, int, const unsigned char*, BYTE, TarnImage*);
 };
 
 // In detection order: TGA first, since its mark is in the footer and its header may start with
@@ -56,7 +64,9 @@ constexpr DecoderEntry DECODERS[] = {
 
 TarnImage::TarnImage() = default;
 
-TarnImage::~TarnImage() = default;
+TarnImage::~TarnImage() {
+    std::free(alpha);
+}
 
 IDirectDrawSurface7* TarnImage::LoadFile(IDirectDraw7* dd, const char* fileName, BYTE placement,
                                          int format) {
@@ -81,6 +91,9 @@ IDirectDrawSurface7* TarnImage::LoadFile(IDirectDraw7* dd, const char* fileName,
 
 IDirectDrawSurface7* TarnImage::LoadMemory(IDirectDraw7* dd, int size, const unsigned char* data,
                                            BYTE placement, int format) {
+    std::free(alpha);
+    alpha = nullptr;
+    alphaWidth = alphaHeight = 0;
     if (format == IMAGE_UNKNOWN) format = DetectFormat(size, data);
     if (format == IMAGE_UNKNOWN) {
         OutputDebugStringA("Error: TarnImage - Unsupported Image type.");
@@ -88,7 +101,7 @@ IDirectDrawSurface7* TarnImage::LoadMemory(IDirectDraw7* dd, int size, const uns
     }
     if (size <= 0 || !data) return nullptr;
     for (const DecoderEntry& entry : DECODERS)
-        if (entry.format == format) return entry.decode(dd, size, data, placement);
+        if (entry.format == format) return entry.decode(dd, size, data, placement, this);
     return nullptr;
 }
 

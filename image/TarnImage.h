@@ -31,6 +31,12 @@ public:
     // gives "Error: TarnImage - Unsupported Image type." on the debugger output and null.
     IDirectDrawSurface7* LoadMemory(IDirectDraw7* dd, int size, const unsigned char* data,
                                     BYTE placement, int format);
+    // The alpha plane of the picture the last LoadFile or LoadMemory decoded: alphaWidth x
+    // alphaHeight bytes, rows top first; null when it carried none. Owned by this object.
+    BYTE* alpha = nullptr;
+    int alphaWidth = 0;
+    int alphaHeight = 0;
+
     // The format code of the data, IMAGE_UNKNOWN when no decoder recognises it. Short data is
     // tested on the bytes present only.
     static int DetectFormat(int size, const unsigned char* data);

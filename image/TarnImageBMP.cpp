@@ -234,11 +234,20 @@ bool TarnImageBMP::ReadPlainRows(TarnByteReader& reader) {
 // widened to 8 bits. The masks sit at offset 54: right after a 40-byte header, or inside a
 // larger one.
 bool TarnImageBMP::ReadBitFieldRows(TarnByteReader& reader) {
+    reader.Seek(14);
+    const uint32_t headerSize = reader.U32LE();
     reader.Seek(14 + 40);
     uint32_t redMask = reader.U32LE(), greenMask = reader.U32LE(), blueMask = reader.U32LE();
     if (reader.Overrun()) return false;
-    BitFieldChannel red, green, blue;
+    BitFieldChannel red, green, blue, opacity;
     if (!red.Set(redMask) || !green.Set(greenMask) || !blue.Set(blueMask)) return false;
+    // An alpha mask follows the colour masks in headers of 56 bytes and more, and after a
+    // 40-byte header with alpha bit fields; a 32-bit picture with one keeps an alpha plane.
+    if (infoHeader.biBitCount == 32 &&
+        (headerSize >= 56 || infoHeader.biCompression == BI_ALPHABITFIELDS_CODE)) {
+        const uint32_t alphaMask = reader.U32LE();
+        if (reader.Overrun() || !opacity.Set(alphaMask)) opacity = BitFieldChannel{}; // none
+    }
 
     const int fileBits = infoHeader.biBitCount;
     uint32_t fileStride = 0;
@@ -266,6 +275,15 @@ bool TarnImageBMP::ReadBitFieldRows(TarnByteReader& reader) {
                 out[4 * x + 0] = blue.Get(p);
                 out[4 * x + 1] = green.Get(p);
                 out[4 * x + 2] = red.Get(p);
+            }
+            if (opacity.mask != 0) {
+                BYTE* plane = AlphaRow(y);
+                if (!plane) return false;
+                for (int x = 0; x < width; ++x)
+                    plane[x] =
+                        opacity.Get(static_cast<uint32_t>(source[4 * x + 3]) << 24 |
+                                    static_cast<uint32_t>(source[4 * x + 2]) << 16 |
+                                    static_cast<uint32_t>(source[4 * x + 1]) << 8 | source[4 * x]);
             }
         }
     }

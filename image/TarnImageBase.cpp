@@ -3,6 +3,7 @@
 // pixel format.
 #include "image/TarnImageBase.h"
 
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
@@ -13,6 +14,7 @@ TarnImageBase::TarnImageBase()
 
 TarnImageBase::~TarnImageBase() {
     FreeBuffers();
+    std::free(alpha);
     // A surface still held here was never handed to a caller.
     if (surface) surface->Release();
 }
@@ -64,6 +66,44 @@ int TarnImageBase::FreeBuffers() {
     std::free(bitmapInfo);
     bitmapInfo = nullptr;
     return 1;
+}
+
+BYTE* TarnImageBase::AlphaRow(int dibRow) {
+    if (width <= 0 || height <= 0 || dibRow < 0 || dibRow >= height) return nullptr;
+    const size_t w = static_cast<size_t>(width);
+    if (!alpha) {
+        if (w * static_cast<size_t>(height) > IMAGE_MAX_BYTES) return nullptr;
+        alpha = static_cast<BYTE*>(std::calloc(w * static_cast<size_t>(height), 1));
+        if (!alpha) return nullptr;
+    }
+    const int row = topDown ? dibRow : height - 1 - dibRow;
+    return alpha + w * static_cast<size_t>(row);
+}
+
+bool TarnImageBase::KeepAlphaRows(const BYTE* bgraRows, long pitch) {
+    if (!bgraRows) return false;
+    for (int y = 0; y < height; ++y) {
+        BYTE* out = AlphaRow(topDown ? y : height - 1 - y);
+        if (!out) return false;
+        const BYTE* in = bgraRows + static_cast<ptrdiff_t>(y) * pitch + 3;
+        for (int x = 0; x < width; ++x) out[x] = in[4 * x];
+    }
+    return true;
+}
+
+// A plane that is 0 everywhere would hide the whole picture: writers that leave the alpha byte
+// at 0 mean no alpha, so such a plane is dropped.
+BYTE* TarnImageBase::TakeAlpha() {
+    BYTE* taken = alpha;
+    alpha = nullptr;
+    const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+    size_t i = 0;
+    while (taken && i < count && taken[i] == 0) ++i;
+    if (taken && i == count) {
+        std::free(taken);
+        taken = nullptr;
+    }
+    return taken;
 }
 
 void TarnImageBase::BuildBitmapInfo() {

@@ -62,6 +62,16 @@ public:
     // The end of every decode: CreateSurface + TransferToSurface, once the DIB is complete.
     IDirectDrawSurface7* DeliverSurface(IDirectDraw7* dd, BYTE placement);
 
+    // The alpha plane's row for DIB row `dibRow` (rows counted as the DIB stores them: bottom
+    // row first unless topDown), width bytes; the plane (width x height, cleared) is made at the
+    // first call. Null when it cannot be had or the row is outside the picture.
+    BYTE* AlphaRow(int dibRow);
+    // Takes the alpha bytes (offset 3 of every 4) of width x height blue-green-red-alpha pixels,
+    // picture rows top first, `pitch` bytes apart: for decoders that hold whole rows of alpha.
+    bool KeepAlphaRows(const BYTE* bgraRows, long pitch);
+    // Hands the alpha plane (picture rows top first, width x height bytes, free with
+    // std::free) to the caller; null when the picture carries no alpha, or alpha 0 everywhere.
+    BYTE* TakeAlpha();
     // The colour table of the bitmap-info block (256 entries), null before BuildBitmapInfo.
     RGBQUAD* ColourTable();
     BITMAPINFOHEADER* InfoHeader();
@@ -79,4 +89,7 @@ public:
     uint32_t stride;     // bytes from one row of the pixel buffer to the next
     uint32_t pixelBytes; // size of the pixel buffer
     int sourceBits;      // bits per pixel as the file stores them (for reports)
+
+    // The alpha plane, picture rows top first; null when the picture has none.
+    BYTE* alpha = nullptr;
 };

@@ -109,6 +109,8 @@ bool TarnImagePSD::DecodeBitmap(int size, const unsigned char* data) {
     if (!SetSize(static_cast<int>(fileWidth), static_cast<int>(fileHeight), 32)) return false;
     if (!DecodePlanes(reader, channels, compression)) return false;
     topDown = 1;
+    // A fourth channel is alpha: the plane keeps it (GDI ignores the DIB's fourth byte).
+    if (channels >= 4 && !KeepAlphaRows(pixels, static_cast<long>(stride))) return false;
     BuildBitmapInfo();
     return bitmapInfo != nullptr;
 }

@@ -227,7 +227,18 @@ bool TarnImageTGA::ReadRawRows(TarnByteReader& reader, int inBytes) {
         const unsigned char* in = reader.Take(rowIn);
         if (!in) return false;
         ConvertRow(pixels + static_cast<size_t>(stride) * y, in);
+        if (!KeepAlpha(y, in)) return false;
     }
+    return true;
+}
+
+// A 32-bit picture whose descriptor gives its fourth byte as alpha (attribute bits) keeps that
+// byte in the alpha plane; other pictures have none.
+bool TarnImageTGA::KeepAlpha(int y, const BYTE* in) {
+    if (Depth(header) != 32 || (header[17] & 0x0F) == 0) return true;
+    BYTE* out = AlphaRow(y);
+    if (!out) return false;
+    for (int x = 0; x < width; ++x) out[x] = in[4 * x + 3];
     return true;
 }
 
@@ -275,6 +286,7 @@ bool TarnImageTGA::ReadPacketRows(TarnByteReader& reader, int inBytes) {
             pending -= n;
         }
         if (ok) ConvertRow(pixels + static_cast<size_t>(stride) * y, row);
+        if (ok) ok = KeepAlpha(y, row);
     }
     delete[] row;
     return ok;

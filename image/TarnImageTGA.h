@@ -39,4 +39,6 @@ private:
     bool ReadRawRows(TarnByteReader& reader, int inBytes);
     bool ReadPacketRows(TarnByteReader& reader, int inBytes);
     void ConvertRow(BYTE* out, const BYTE* in) const;
+    // Keeps the alpha of DIB row y from its file pixels `in`; false when the plane cannot be had.
+    bool KeepAlpha(int y, const BYTE* in);
 };

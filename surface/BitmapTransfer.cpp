@@ -26,16 +26,6 @@ DWORD ColourCount(const BITMAPINFOHEADER& header) {
     return n > 256 ? 256 : n;
 }
 
-// The default palette: 3 bits of red, 3 of green, 2 of blue.
-void FillDefaultPalette(PALETTEENTRY table[256]) {
-    for (int i = 0; i < 256; i++) {
-        table[i].peRed = static_cast<BYTE>(((i >> 5) & 7) * 255 / 7);
-        table[i].peGreen = static_cast<BYTE>(((i >> 2) & 7) * 255 / 7);
-        table[i].peBlue = static_cast<BYTE>((i & 3) * 255 / 3);
-        table[i].peFlags = 0;
-    }
-}
-
 // Takes the colours of a bitmap resource of `size` bytes. A header below 40 bytes (the old
 // core header) or a picture above 8 bits gives no colours. A header or colour table that claims
 // more than the resource holds is refused (false) rather than read past its end.
@@ -66,6 +56,16 @@ bool ReadExactly(HANDLE file, void* buffer, DWORD size) {
 }
 
 } // namespace
+
+// The default palette: 3 bits of red, 3 of green, 2 of blue.
+void FillDefaultPalette(PALETTEENTRY table[256]) {
+    for (int i = 0; i < 256; i++) {
+        table[i].peRed = static_cast<BYTE>(((i >> 5) & 7) * 255 / 7);
+        table[i].peGreen = static_cast<BYTE>(((i >> 2) & 7) * 255 / 7);
+        table[i].peBlue = static_cast<BYTE>((i & 3) * 255 / 3);
+        table[i].peFlags = 0;
+    }
+}
 
 // The executable's resource first, then a file of that name; the bitmap is copied whole onto a
 // new surface of its own size. A copy that fails releases the surface: a blank surface is no

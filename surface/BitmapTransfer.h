@@ -31,3 +31,6 @@ HRESULT LoadPaletteFromBitmap(IDirectDraw7* dd, IDirectDrawPalette** out, const 
 // display that has no palette of its own. E_INVALIDARG for a null argument (`out` untouched),
 // else the result of CreatePalette.
 HRESULT CreateDefaultPalette(IDirectDraw7* dd, IDirectDrawPalette** out);
+
+// The colours of the fixed 3-3-2 palette: entry i has 3 bits of red, 3 of green, 2 of blue.
+void FillDefaultPalette(PALETTEENTRY table[256]);

@@ -20,10 +20,14 @@ void ClearDesc(DDSURFACEDESC2* desc) {
     desc->dwSize = sizeof(*desc);
 }
 
-// Loads a picture through a front end that lives for this one call.
-IDirectDrawSurface7* LoadPicture(IDirectDraw7* dd, const char* name, BYTE placement) {
+// Loads a picture through a front end that lives for this one call; `alpha` gets the picture's
+// alpha plane (empty when it has none).
+IDirectDrawSurface7* LoadPicture(IDirectDraw7* dd, const char* name, BYTE placement,
+                                 std::vector<BYTE>* alpha) {
     TarnImage* image = new TarnImage;
     IDirectDrawSurface7* result = image->LoadFile(dd, name, placement, 0);
+    const size_t alphaBytes = static_cast<size_t>(image->alphaWidth) * image->alphaHeight;
+    if (result) alpha->assign(image->alpha, image->alpha + (image->alpha ? alphaBytes : 0));
     delete image;
     return result;
 }
@@ -69,7 +73,7 @@ int TarnSurface::Create(TarnScreen* screen, const char* fileName, BYTE placement
     if (screen == nullptr || screen->GetDirectDraw() == nullptr || surface != nullptr) return -1;
     IDirectDraw7* dd = screen->GetDirectDraw();
 
-    surface = LoadPicture(dd, fileName, placement);
+    surface = LoadPicture(dd, fileName, placement, &alphaPlane);
     if (surface == nullptr) {
         HRSRC resource = FindResourceA(nullptr, fileName, RT_BITMAP);
         if (resource == nullptr) return -2;
@@ -116,7 +120,7 @@ HRESULT TarnSurface::ReloadPixels(const char* name) {
     if (name == nullptr) name = fileName;
     if (surface == nullptr || screen == nullptr || screen->GetDirectDraw() == nullptr) return -2;
     RECT rect = {0, 0, width, height};
-    IDirectDrawSurface7* temporary = LoadPicture(screen->GetDirectDraw(), name, 1);
+    IDirectDrawSurface7* temporary = LoadPicture(screen->GetDirectDraw(), name, 1, &alphaPlane);
     if (temporary == nullptr) { // a surface made from a bitmap resource reloads it from there
         int w = 0, h = 0;
         temporary = LoadBitmapSurface(screen->GetDirectDraw(), name, &w, &h, 1);

@@ -10,7 +10,12 @@
 
 #include "surface/PixelLayout.h"
 
+#include <vector>
+
 class TarnScreen;
+
+// StretchTo's flag: skip the source pixels equal to its colour key.
+const DWORD TARN_COPY_KEYED = 0x1;
 
 class TarnSurface {
 public:
@@ -46,6 +51,10 @@ public:
     ReadPixelFn readPixel;
     VertLineFn vertLine;
     HorzLineFn horzLine;
+    DWORD colourKey = 0; // the source colour key in the surface's own format, when hasColourKey
+    BOOL hasColourKey = FALSE;
+    // One byte of alpha per pixel, width x height, rows packed; empty when the picture has none.
+    std::vector<BYTE> alphaPlane;
 
     TarnSurface();
     virtual ~TarnSurface();
@@ -87,6 +96,36 @@ public:
     void SetClipArea(const RECT* r);
     void GetPixelLayout(PixelLayout* out);
     void SelectPixelRoutines();
+
+    // Sprites (surface/TarnSurfaceSprites.cpp). Results as CopyTo: the blit's result on the
+    // DirectDraw paths, 0 when nothing is left after clipping (and for a software path done),
+    // -1 without a surface here or at the destination, the lock's failure when a software path
+    // cannot lock, DDERR_INVALIDPIXELFORMAT for surfaces of different depths.
+    HRESULT SetColourKey(DWORD colour);
+    HRESULT SetColourKeyRGB(BYTE r, BYTE g, BYTE b);
+    HRESULT ClearColourKey();
+    HRESULT CopyKeyedTo(TarnSurface* dest, int x, int y, const RECT* srcRect);
+    // srcRect (null: the whole surface) scaled onto destRect (null: the whole destination) by
+    // nearest sample; flags 0 or TARN_COPY_KEYED.
+    HRESULT StretchTo(TarnSurface* dest, const RECT* destRect, const RECT* srcRect, DWORD flags);
+    // alpha 0 (the destination stays) to 256 (the source); the key, when set, is skipped.
+    int BlendTo(TarnSurface* dest, int x, int y, const RECT* srcRect, WORD alpha);
+    // Weighted by the alpha plane; CopyTo when the surface has none.
+    int AlphaBlendTo(TarnSurface* dest, int x, int y, const RECT* srcRect);
+    int HasAlpha();
+    // Fills the alpha plane from rows of blue-green-red-alpha pixels (the alpha of pixel x of row y
+    // at rows + y * pitch + 4 * x + 3), or drops it (rows null). -1 for a size that is not the
+    // surface's.
+    int SetAlphaPlane(const BYTE* rows, long pitch, int w, int h);
+
+    // Shapes (surface/Shapes.cpp), clipped to clipArea; 0 when drawn or nothing is left, -1
+    // without a surface, else the lock's or the fill's failure. Rectangles are right and bottom
+    // exclusive; a null one is the clip area. Lines include both ends.
+    int DrawLine(int x1, int y1, int x2, int y2, DWORD colour);
+    int DrawRect(const RECT* r, DWORD colour);
+    int FillRect(const RECT* r, DWORD colour);
+    int DrawCircle(int cx, int cy, int radius, DWORD colour);
+    int FillCircle(int cx, int cy, int radius, DWORD colour);
 
     // The per-depth drawing routines (surface/PixelRoutines.cpp). They work on the locked
     // memory (surfaceDesc.lpSurface, surfaceDesc.lPitch) and clip against clipArea.

@@ -188,6 +188,83 @@ TEST_F(PlatformContract, FillsAndBlitsKeepPixelValues) {
     }
 }
 
+// Source colour keys: set, read back and cleared; a keyed copy (BltFast or Blt) leaves the
+// destination wherever the source holds the key. From a surface without a key, BltFast's flag is
+// ignored and Blt's refused; a key range, which the driver does not offer, is refused.
+TEST_F(PlatformContract, SourceColourKeysSkipTheirPixels) {
+    IDirectDrawSurface7* src = Surface(4, 1, 16);
+    IDirectDrawSurface7* dst = Surface(4, 1, 16);
+    ASSERT_TRUE(src && dst);
+    const DWORD colours[4] = {0xF800, 0x07E0, 0xF800, 0x001F};
+    const std::vector<uint32_t> plain(colours, colours + 4);
+    for (LONG x = 0; x < 4; ++x) {
+        RECT cell = {x, 0, x + 1, 1};
+        ASSERT_EQ(Fill(src, colours[x], &cell), DD_OK);
+    }
+    DDCOLORKEY key{};
+    EXPECT_EQ(src->GetColorKey(DDCKEY_SRCBLT, &key), DDERR_NOCOLORKEY);
+    ASSERT_EQ(Fill(dst, 0x1234), DD_OK);
+    EXPECT_EQ(dst->BltFast(0, 0, src, nullptr, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT), DD_OK);
+    EXPECT_EQ(Read(dst), plain);
+    EXPECT_EQ(dst->Blt(nullptr, src, nullptr, DDBLT_KEYSRC | DDBLT_WAIT, nullptr),
+              DDERR_INVALIDPARAMS);
+    DDCOLORKEY range{0x0010, 0x0020};
+    EXPECT_EQ(src->SetColorKey(DDCKEY_SRCBLT | DDCKEY_COLORSPACE, &range), DDERR_NOCOLORKEYHW);
+    EXPECT_EQ(src->GetColorKey(DDCKEY_SRCBLT, &key), DDERR_NOCOLORKEY);
+
+    DDCOLORKEY red{0xF800, 0xF800};
+    ASSERT_EQ(src->SetColorKey(DDCKEY_SRCBLT, &red), DD_OK);
+    ASSERT_EQ(src->GetColorKey(DDCKEY_SRCBLT, &key), DD_OK);
+    EXPECT_EQ(key.dwColorSpaceLowValue, 0xF800u);
+    EXPECT_EQ(key.dwColorSpaceHighValue, 0xF800u);
+
+    const std::vector<uint32_t> keyed = {0x1234, 0x07E0, 0x1234, 0x001F};
+    ASSERT_EQ(Fill(dst, 0x1234), DD_OK);
+    ASSERT_EQ(dst->BltFast(0, 0, src, nullptr, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT), DD_OK);
+    EXPECT_EQ(Read(dst), keyed);
+    ASSERT_EQ(Fill(dst, 0x1234), DD_OK);
+    ASSERT_EQ(dst->Blt(nullptr, src, nullptr, DDBLT_KEYSRC | DDBLT_WAIT, nullptr), DD_OK);
+    EXPECT_EQ(Read(dst), keyed);
+    // Without the flag the key is not used.
+    ASSERT_EQ(dst->BltFast(0, 0, src, nullptr, DDBLTFAST_WAIT), DD_OK);
+    EXPECT_EQ(Read(dst), plain);
+
+    ASSERT_EQ(src->SetColorKey(DDCKEY_SRCBLT, nullptr), DD_OK);
+    EXPECT_EQ(src->GetColorKey(DDCKEY_SRCBLT, &key), DDERR_NOCOLORKEY);
+    EXPECT_EQ(dst->Blt(nullptr, src, nullptr, DDBLT_KEYSRC | DDBLT_WAIT, nullptr),
+              DDERR_INVALIDPARAMS);
+}
+
+// A Blt between rectangles of different sizes samples source pixel x * sw / dw for destination
+// pixel x: doubled, each source pixel covers two; halved, every other one is taken, starting
+// with the first.
+// Rectangles reaching outside either surface are refused, scaled or not.
+TEST_F(PlatformContract, StretchedBltTakesTheNearestSample) {
+    IDirectDrawSurface7* src = Surface(4, 2, 32);
+    IDirectDrawSurface7* big = Surface(8, 4, 32);
+    IDirectDrawSurface7* small = Surface(2, 1, 32);
+    ASSERT_TRUE(src && big && small);
+    for (LONG y = 0; y < 2; ++y)
+        for (LONG x = 0; x < 4; ++x) {
+            RECT cell = {x, y, x + 1, y + 1};
+            ASSERT_EQ(Fill(src, static_cast<DWORD>(0x10 * (y + 1) + x), &cell), DD_OK);
+        }
+    ASSERT_EQ(big->Blt(nullptr, src, nullptr, DDBLT_WAIT, nullptr), DD_OK);
+    const std::vector<uint32_t> doubled = Read(big);
+    ASSERT_EQ(doubled.size(), 32u);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 8; ++x)
+            EXPECT_EQ(doubled[y * 8 + x], 0x10u * (y / 2 + 1) + x / 2) << x << "," << y;
+
+    ASSERT_EQ(small->Blt(nullptr, src, nullptr, DDBLT_WAIT, nullptr), DD_OK);
+    EXPECT_EQ(Read(small), (std::vector<uint32_t>{0x10, 0x12}));
+
+    RECT past = {0, 0, 9, 4};
+    EXPECT_EQ(big->Blt(&past, src, nullptr, DDBLT_WAIT, nullptr), DDERR_INVALIDRECT);
+    RECT srcPast = {0, 0, 4, 3};
+    EXPECT_EQ(big->Blt(nullptr, src, &srcPast, DDBLT_WAIT, nullptr), DDERR_INVALIDRECT);
+}
+
 // StretchDIBits into a surface's DC converts a 24-bit bottom-up DIB into the surface's format.
 TEST_F(PlatformContract, StretchDIBitsConvertsIntoTheSurface) {
     for (int bits : {16, 32}) {

@@ -10,6 +10,7 @@
 #include <ddraw.h>
 
 #include <cstddef>
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <vector>
@@ -425,13 +426,80 @@ TEST_F(DirectDrawTest, BltScalesByNearestAndFillsRectangles) {
     EXPECT_EQ(Fill(dst, 0, &outside), DDERR_INVALIDRECT);
 
     // A source colour key leaves the destination where the source has the key colour.
-    EXPECT_EQ(dst->BltFast(0, 0, src, nullptr, DDBLTFAST_SRCCOLORKEY), DDERR_NOCOLORKEY);
     DDCOLORKEY key{0x1111, 0x1111};
     ASSERT_EQ(src->SetColorKey(DDCKEY_SRCBLT, &key), DD_OK);
     ASSERT_EQ(Fill(dst, 0x5555), DD_OK);
     ASSERT_EQ(dst->BltFast(0, 0, src, nullptr, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT), DD_OK);
     EXPECT_EQ(Pixel16(dst, 0, 0), 0x5555);
     EXPECT_EQ(Pixel16(dst, 1, 0), 0x2222);
+}
+
+// Keyed copies and scaled copies at every pixel size, over row lengths around the vector widths
+// (whole vectors, a tail, a tail alone): every byte of the destination, its row padding included,
+// is what a pixel-by-pixel model says.
+TEST_F(DirectDrawTest, KeyedAndScaledCopiesMatchAPixelModel) {
+    host->Config().pitchPadding = 3;
+    Device();
+    for (int bits : {8, 16, 24, 32}) {
+        DDPIXELFORMAT pf{};
+        pf.dwSize = sizeof pf;
+        pf.dwFlags = DDPF_RGB | (bits == 8 ? DDPF_PALETTEINDEXED8 : 0);
+        pf.dwRGBBitCount = bits;
+        if (bits == 16) pf.dwRBitMask = 0xF800, pf.dwGBitMask = 0x07E0, pf.dwBBitMask = 0x001F;
+        if (bits > 16) pf.dwRBitMask = 0xFF0000, pf.dwGBitMask = 0xFF00, pf.dwBBitMask = 0xFF;
+        const int bytes = bits / 8;
+        for (int width : {1, 7, 31, 32, 33, 70}) {
+            SCOPED_TRACE(std::to_string(bits) + " bits, " + std::to_string(width) + " wide");
+            IDirectDrawSurface7 *src = nullptr, *dst = nullptr;
+            ASSERT_EQ(Offscreen(width, 3, DDSCAPS_OFFSCREENPLAIN, &src, &pf), DD_OK);
+            ASSERT_EQ(Offscreen(2 * width, 6, DDSCAPS_OFFSCREENPLAIN, &dst, &pf), DD_OK);
+            // Source pixels alternate between the key (value 1) and other values in runs.
+            std::vector<uint8_t> in = Bytes(src), out = Bytes(dst);
+            DDSURFACEDESC2 sd{}, dd2{};
+            sd.dwSize = dd2.dwSize = sizeof sd;
+            ASSERT_EQ(src->GetSurfaceDesc(&sd), DD_OK);
+            ASSERT_EQ(dst->GetSurfaceDesc(&dd2), DD_OK);
+            for (size_t i = 0; i < in.size(); ++i) in[i] = static_cast<uint8_t>(i * 7 + 3);
+            for (size_t i = 0; i < out.size(); ++i) out[i] = static_cast<uint8_t>(i * 13 + 5);
+            for (int y = 0; y < 3; ++y)
+                for (int x = 0; x < width; ++x)
+                    if ((x / 3 + y) % 2 == 0) {
+                        uint8_t* p = &in[y * sd.lPitch + x * bytes];
+                        std::memset(p, 0, bytes);
+                        p[0] = 1;
+                    }
+            auto put = [](IDirectDrawSurface7* s, const std::vector<uint8_t>& b) {
+                DDSURFACEDESC2 desc{};
+                desc.dwSize = sizeof desc;
+                ASSERT_EQ(s->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr), DD_OK);
+                std::memcpy(desc.lpSurface, b.data(), b.size());
+                s->Unlock(nullptr);
+            };
+            put(src, in);
+            DDCOLORKEY key{1, 1};
+            ASSERT_EQ(src->SetColorKey(DDCKEY_SRCBLT, &key), DD_OK);
+            for (bool scaled : {false, true}) {
+                put(dst, out);
+                std::vector<uint8_t> want = out;
+                const int dw = scaled ? 2 * width : width, dh = scaled ? 6 : 3;
+                for (int y = 0; y < dh; ++y)
+                    for (int x = 0; x < dw; ++x) {
+                        const uint8_t* p = &in[(y * 3 / dh) * sd.lPitch + (x * width / dw) * bytes];
+                        if (p[0] == 1 &&
+                            std::all_of(p + 1, p + bytes, [](uint8_t b) { return b == 0; }))
+                            continue;
+                        std::memcpy(&want[y * dd2.lPitch + x * bytes], p, bytes);
+                    }
+                RECT to{0, 0, dw, dh};
+                if (scaled)
+                    ASSERT_EQ(dst->Blt(&to, src, nullptr, DDBLT_KEYSRC | DDBLT_WAIT, nullptr),
+                              DD_OK);
+                else
+                    ASSERT_EQ(dst->BltFast(0, 0, src, nullptr, DDBLTFAST_SRCCOLORKEY), DD_OK);
+                EXPECT_EQ(Bytes(dst), want) << (scaled ? "scaled" : "keyed");
+            }
+        }
+    }
 }
 
 TEST_F(DirectDrawTest, LockedSurfacesAndDeviceContextsAreBusy) {

@@ -319,12 +319,14 @@ HRESULT DirectDrawSurface::GetPalette(LPDIRECTDRAWPALETTE* out) {
 HRESULT DirectDrawSurface::SetColorKey(DWORD flags, LPDDCOLORKEY key) {
     TARN_ENTER("IDirectDrawSurface7::SetColorKey");
     if ((flags & ~(DWORD)DDCKEY_COLORSPACE) != DDCKEY_SRCBLT) return DDERR_UNSUPPORTED;
+    // The device offers single-colour keys only (its caps list no colour-space keys), so a
+    // range is refused as a driver without the hardware refuses it.
+    if (flags & DDCKEY_COLORSPACE) return DDERR_NOCOLORKEYHW;
     if (!key) {
         hasSrcKey = false;
         return DD_OK;
     }
-    srcKey = *key;
-    if (!(flags & DDCKEY_COLORSPACE)) srcKey.dwColorSpaceHighValue = key->dwColorSpaceLowValue;
+    srcKey.dwColorSpaceLowValue = srcKey.dwColorSpaceHighValue = key->dwColorSpaceLowValue;
     hasSrcKey = true;
     return DD_OK;
 }

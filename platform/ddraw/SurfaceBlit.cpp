@@ -7,6 +7,8 @@
 #include "host/Host.h"
 #include "internal/StandIn.h"
 
+#include <immintrin.h>
+
 #include <cstring>
 #include <utility>
 
@@ -76,12 +78,101 @@ void FillRect(uint8_t* base, long pitch, const RECT& d, int bytes, uint32_t valu
     for (long y = 1; y < rows; ++y) std::memcpy(first + y * pitch, first, rowBytes);
 }
 
-// One row of a source-keyed copy: pixels whose value lies in [low, high] are skipped.
+// One row of a source-keyed copy of pixels of type T: pixels equal to `key` are skipped. Whole
+// vectors of pixels at a time (their width chosen at run time), the rest one by one.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpsabi" // the vectors never cross a call
+template <class T>
+inline __attribute__((always_inline)) void KeyedRow(uint8_t* dst, const uint8_t* src, int count,
+                                                    T key) {
+    typedef T Vector __attribute__((vector_size(32)));
+    const int lanes = 32 / (int)sizeof(T);
+    int i = 0;
+    for (; i + lanes <= count; i += lanes) {
+        Vector s, d;
+        std::memcpy(&s, src + i * sizeof(T), sizeof s);
+        std::memcpy(&d, dst + i * sizeof(T), sizeof d);
+        const Vector skip = (Vector)(s == key);
+        const Vector out = (skip & d) | (~skip & s);
+        std::memcpy(dst + i * sizeof(T), &out, sizeof out);
+    }
+    for (; i < count; ++i) {
+        T v;
+        std::memcpy(&v, src + i * sizeof(T), sizeof v);
+        if (v != key) std::memcpy(dst + i * sizeof(T), &v, sizeof v);
+    }
+}
+#pragma GCC diagnostic pop
+
+__attribute__((target_clones("avx2", "default"))) void
+KeyedRowVector16(uint8_t* dst, const uint8_t* src, int count, uint16_t key) {
+    KeyedRow<uint16_t>(dst, src, count, key);
+}
+
+// With AVX-512BW the pixels that are not the key are stored under a mask, 32 at a time, and the
+// destination is never read.
+__attribute__((target("avx512f,avx512bw"))) void KeyedRowMasked16(uint8_t* dst, const uint8_t* src,
+                                                                  int count, uint16_t key) {
+    const __m512i k = _mm512_set1_epi16((short)key);
+    int i = 0;
+    for (; i + 32 <= count; i += 32) {
+        const __m512i s = _mm512_loadu_si512(src + 2 * i);
+        _mm512_mask_storeu_epi16(dst + 2 * i, _mm512_cmpneq_epi16_mask(s, k), s);
+    }
+    if (i < count) {
+        const __mmask32 tail = (__mmask32)((1ull << (count - i)) - 1);
+        const __m512i s = _mm512_maskz_loadu_epi16(tail, src + 2 * i);
+        _mm512_mask_storeu_epi16(dst + 2 * i, tail & _mm512_cmpneq_epi16_mask(s, k), s);
+    }
+}
+
+bool HasAvx512bw() {
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx512bw") != 0;
+    }();
+    return has;
+}
+
+void KeyedRow16(uint8_t* dst, const uint8_t* src, int count, uint16_t key) {
+    if (HasAvx512bw())
+        KeyedRowMasked16(dst, src, count, key);
+    else
+        KeyedRowVector16(dst, src, count, key);
+}
+
+__attribute__((target_clones("avx2", "default"))) void KeyedRow32(uint8_t* dst, const uint8_t* src,
+                                                                  int count, uint32_t key) {
+    KeyedRow<uint32_t>(dst, src, count, key);
+}
+
 void CopyRowKeyed(uint8_t* dst, const uint8_t* src, int count, int bytes, const DDCOLORKEY& key) {
+    const uint32_t k = key.dwColorSpaceLowValue;
+    if (bytes == 2 && k <= 0xFFFF) return KeyedRow16(dst, src, count, (uint16_t)k);
+    if (bytes == 4) return KeyedRow32(dst, src, count, k);
+    if (bytes == 1 && k <= 0xFF) return KeyedRow<uint8_t>(dst, src, count, (uint8_t)k);
     for (int i = 0; i < count; ++i) {
         uint32_t v = LoadPixel(src + i * bytes, bytes);
-        if (v < key.dwColorSpaceLowValue || v > key.dwColorSpaceHighValue)
-            std::memcpy(dst + i * bytes, src + i * bytes, (size_t)bytes);
+        if (v != k) std::memcpy(dst + i * bytes, src + i * bytes, (size_t)bytes);
+    }
+}
+
+// One row of a scaled copy: destination pixel x shows source pixel x * sw / dw, stepped as a
+// quotient and remainder instead of divided per pixel.
+template <int Bytes>
+void ScaledRow(uint8_t* out, const uint8_t* in, int dw, int sw, const DDCOLORKEY* key) {
+    const int whole = sw / dw, part = sw % dw;
+    int q = 0, r = 0;
+    const uint32_t k = key ? key->dwColorSpaceLowValue : 0;
+    for (int x = 0; x < dw; ++x, out += Bytes) {
+        const uint8_t* p = in + (long)q * Bytes;
+        if (!key || LoadPixel(p, Bytes) != k) std::memcpy(out, p, Bytes);
+        q += whole;
+        r += part;
+        if (r >= dw) {
+            r -= dw;
+            ++q;
+        }
     }
 }
 
@@ -94,8 +185,9 @@ HRESULT DirectDrawSurface::BlitChecks(DirectDrawSurface* src) {
     return DD_OK;
 }
 
-// Copies src's rectangle `s` to this surface's rectangle `d`, scaling by nearest neighbour
-// (the source pixel under each destination pixel's centre) when the sizes differ.
+// Copies src's rectangle `s` to this surface's rectangle `d`, scaling by nearest neighbour when
+// the sizes differ: destination pixel x shows source pixel x * sw / dw, as Wine's DirectDraw
+// samples.
 static void CopyRect(uint8_t* dstBase, long dstPitch, const RECT& d, const uint8_t* srcBase,
                      long srcPitch, const RECT& s, int bytes, const DDCOLORKEY* key) {
     int dw = d.right - d.left, dh = d.bottom - d.top;
@@ -120,18 +212,31 @@ static void CopyRect(uint8_t* dstBase, long dstPitch, const RECT& d, const uint8
         }
         return;
     }
+    // A row that shows the same source row as the one before is a copy of it (unless keyed, or
+    // the copy stays within one surface, where that row may be a source row too).
+    int previous = -1;
     for (int y = 0; y < dh; ++y) {
-        int sy = s.top + (int)(((int64_t)(2 * y + 1) * sh) / (2 * (int64_t)dh));
+        int sy = s.top + (int)(((int64_t)y * sh) / dh);
         uint8_t* out = dstBase + (long)(d.top + y) * dstPitch + (long)d.left * bytes;
-        const uint8_t* in = srcBase + (long)sy * srcPitch;
-        for (int x = 0; x < dw; ++x) {
-            int sx = s.left + (int)(((int64_t)(2 * x + 1) * sw) / (2 * (int64_t)dw));
-            const uint8_t* p = in + (long)sx * bytes;
-            if (key) {
-                uint32_t v = LoadPixel(p, bytes);
-                if (v >= key->dwColorSpaceLowValue && v <= key->dwColorSpaceHighValue) continue;
-            }
-            std::memcpy(out + (long)x * bytes, p, (size_t)bytes);
+        if (sy == previous && !key && dstBase != srcBase) {
+            std::memcpy(out, out - dstPitch, (size_t)dw * bytes);
+            continue;
+        }
+        previous = sy;
+        const uint8_t* in = srcBase + (long)sy * srcPitch + (long)s.left * bytes;
+        switch (bytes) {
+        case 1:
+            ScaledRow<1>(out, in, dw, sw, key);
+            break;
+        case 2:
+            ScaledRow<2>(out, in, dw, sw, key);
+            break;
+        case 3:
+            ScaledRow<3>(out, in, dw, sw, key);
+            break;
+        default:
+            ScaledRow<4>(out, in, dw, sw, key);
+            break;
         }
     }
 }
@@ -158,7 +263,7 @@ HRESULT DirectDrawSurface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE7 srcSurface,
     DirectDrawSurface* src = From(srcSurface);
     if (!src) return DDERR_INVALIDPARAMS;
     if (HRESULT hr = BlitChecks(src); FAILED(hr)) return hr;
-    if ((flags & DDBLT_KEYSRC) && !src->hasSrcKey) return DDERR_NOCOLORKEY;
+    if ((flags & DDBLT_KEYSRC) && !src->hasSrcKey) return DDERR_INVALIDPARAMS;
     RECT s = srcRect ? *srcRect : RECT{0, 0, src->width, src->height};
     if (!RectInside(d) || !src->RectInside(s)) return DDERR_INVALIDRECT;
     CopyRect(memory.data(), pitch, d, src->memory.data(), src->pitch, s, bytes,
@@ -177,7 +282,8 @@ HRESULT DirectDrawSurface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE7 srcSur
     DirectDrawSurface* src = From(srcSurface);
     if (!src) return DDERR_INVALIDPARAMS;
     if (HRESULT hr = BlitChecks(src); FAILED(hr)) return hr;
-    if ((trans & DDBLTFAST_SRCCOLORKEY) && !src->hasSrcKey) return DDERR_NOCOLORKEY;
+    // A keyed copy from a surface without a key copies every pixel.
+    const bool keyed = (trans & DDBLTFAST_SRCCOLORKEY) && src->hasSrcKey;
     RECT s = srcRect ? *srcRect : RECT{0, 0, src->width, src->height};
     if (!src->RectInside(s)) return DDERR_INVALIDRECT;
     // The position is unsigned: a negative one arrives as a huge value and lies outside.
@@ -185,7 +291,7 @@ HRESULT DirectDrawSurface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE7 srcSur
     RECT d{(LONG)x, (LONG)y, (LONG)x + (s.right - s.left), (LONG)y + (s.bottom - s.top)};
     if (!RectInside(d)) return DDERR_INVALIDRECT;
     CopyRect(memory.data(), pitch, d, src->memory.data(), src->pitch, s, format.bits / 8,
-             (trans & DDBLTFAST_SRCCOLORKEY) ? &src->srcKey : nullptr);
+             keyed ? &src->srcKey : nullptr);
     if (IsPrimary() && chain.size() < 2) Present();
     return DD_OK;
 }

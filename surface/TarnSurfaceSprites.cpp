@@ -1,0 +1,263 @@
+// TarnSurface's sprite calls: the source colour key, keyed and scaled copies (through DirectDraw,
+// so the driver does them), constant-alpha and alpha-plane copies (our own code on the locked
+// memory, surface/BlendRoutines.cpp), and the alpha plane itself. Every copy is clipped by
+// ClipCopyRects as CopyTo is, except the scaled one, whose source is trimmed in proportion to what
+// the destination's clip area cuts away.
+#include "surface/TarnSurface.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "display/TarnScreen.h"
+#include "surface/BitmapTransfer.h"
+#include "surface/BlendRoutines.h"
+
+namespace {
+
+// After a blit answered DDERR_SURFACELOST: restores (and reloads) whichever of the two surfaces is
+// lost; the copy waits for the next call. The first failing restore's result, else DD_OK.
+HRESULT RestoreLost(TarnSurface* a, TarnSurface* b) {
+    HRESULT result = DD_OK;
+    for (TarnSurface* s : {a, b}) {
+        if (s->surface->IsLost() != DDERR_SURFACELOST) continue;
+        const HRESULT hr = s->Restore();
+        if (FAILED(hr) && SUCCEEDED(result)) result = hr;
+    }
+    return result;
+}
+
+// The locked memory of `s` from pixel (x, y) on, w x h pixels.
+PixelRect LockedRect(const TarnSurface& s, int x, int y, int w, int h, int bytes) {
+    return PixelRect{static_cast<BYTE*>(s.surfaceDesc.lpSurface) +
+                         static_cast<std::ptrdiff_t>(y) * s.surfaceDesc.lPitch +
+                         static_cast<std::ptrdiff_t>(x) * bytes,
+                     s.surfaceDesc.lPitch, w, h};
+}
+
+// One axis of a scaled copy: the source span [s0, s1) drawn over the destination span [d0, d1),
+// destination pixel i showing source pixel s0 + i * sw / dw, as DirectDraw samples. Spans are at
+// most MAX_STRETCH long, so no product here leaves 64 bits.
+struct Span {
+    int64_t s0, s1, d0, d1;
+};
+const int64_t MAX_STRETCH = int64_t{1} << 24;
+
+int64_t CeilDiv(int64_t a, int64_t b) {
+    return a >= 0 ? (a + b - 1) / b : -((-a) / b);
+}
+
+// Keeps the destination pixels [first, end) (counted from d0) and the source pixels they show.
+bool KeepDestPixels(Span* a, int64_t first, int64_t end) {
+    const int64_t sw = a->s1 - a->s0, dw = a->d1 - a->d0;
+    if (first < 0) first = 0;
+    if (end > dw) end = dw;
+    if (first >= end) return false;
+    if (first == 0 && end == dw) return true; // nothing cut: the spans stay as they are
+    const int64_t s0 = a->s0 + first * sw / dw;
+    const int64_t s1 = a->s0 + (end - 1) * sw / dw + 1;
+    a->d1 = a->d0 + end;
+    a->d0 += first;
+    a->s0 = s0;
+    a->s1 = s1;
+    return true;
+}
+
+// Keeps what shows source pixels inside [low, high): pixel i shows one at or after s0 + c while
+// i * sw >= c * dw.
+bool ClipSourceSpan(Span* a, int64_t low, int64_t high) {
+    if (a->s0 >= high || a->s1 <= low) return false;
+    const int64_t sw = a->s1 - a->s0, dw = a->d1 - a->d0;
+    const int64_t first = a->s0 < low ? CeilDiv((low - a->s0) * dw, sw) : 0;
+    const int64_t end = a->s1 > high ? CeilDiv((high - a->s0) * dw, sw) : dw;
+    return KeepDestPixels(a, first, end);
+}
+
+// Keeps the destination pixels inside [low, high).
+bool ClipDestSpan(Span* a, int64_t low, int64_t high) {
+    if (a->d0 >= high || a->d1 <= low) return false;
+    return KeepDestPixels(a, low - a->d0, high - a->d0);
+}
+
+// Locks both surfaces of a software copy (nesting with their callers' locks); on failure nothing
+// stays locked and the lock's result is returned.
+int LockPair(TarnSurface* source, TarnSurface* dest) {
+    int locked = source->Lock();
+    if (locked < 1) return locked;
+    locked = dest->Lock();
+    if (locked < 1) {
+        source->Unlock();
+        return locked;
+    }
+    return 0;
+}
+
+} // namespace
+
+HRESULT TarnSurface::SetColourKey(DWORD colour) {
+    if (surface == nullptr) return -1;
+    DDCOLORKEY key = {colour, colour};
+    const HRESULT hr = surface->SetColorKey(DDCKEY_SRCBLT, &key);
+    if (FAILED(hr)) return hr;
+    colourKey = colour;
+    hasColourKey = TRUE;
+    return hr;
+}
+
+// Each channel keeps its top bits, as pictures are converted into the surface; at 8 bits the
+// nearest colour of the surface's palette (else the screen's, else the fixed 3-3-2 one).
+HRESULT TarnSurface::SetColourKeyRGB(BYTE r, BYTE g, BYTE b) {
+    if (surface == nullptr) return -1;
+    if (pixelLayout.depth == 8) {
+        PALETTEENTRY entries[256];
+        IDirectDrawPalette* palette = nullptr;
+        if (FAILED(surface->GetPalette(&palette)) || palette == nullptr) {
+            palette = screen != nullptr ? screen->palette : nullptr;
+            if (palette != nullptr) palette->AddRef();
+        }
+        if (palette == nullptr || FAILED(palette->GetEntries(0, 0, 256, entries)))
+            FillDefaultPalette(entries);
+        if (palette != nullptr) palette->Release();
+        DWORD best = 0;
+        long bestDistance = -1;
+        for (DWORD i = 0; i < 256; ++i) {
+            const long dr = entries[i].peRed - r, dg = entries[i].peGreen - g,
+                       db = entries[i].peBlue - b;
+            const long distance = dr * dr + dg * dg + db * db;
+            if (bestDistance < 0 || distance < bestDistance) {
+                best = i;
+                bestDistance = distance;
+            }
+        }
+        return SetColourKey(best);
+    }
+    if (pixelLayout.depth == 0) return DDERR_INVALIDPIXELFORMAT;
+    auto channel = [](BYTE value, BYTE max, BYTE shift) {
+        return ((static_cast<DWORD>(value) * (max + 1u)) >> 8) << shift;
+    };
+    return SetColourKey(channel(r, pixelLayout.redMax, pixelLayout.redShift) |
+                        channel(g, pixelLayout.greenMax, pixelLayout.greenShift) |
+                        channel(b, pixelLayout.blueMax, pixelLayout.blueShift));
+}
+
+HRESULT TarnSurface::ClearColourKey() {
+    if (surface == nullptr) return -1;
+    const HRESULT hr = surface->SetColorKey(DDCKEY_SRCBLT, nullptr);
+    if (SUCCEEDED(hr)) hasColourKey = FALSE;
+    return hr;
+}
+
+// A surface that came back without its key (made anew by its screen) gets it again.
+HRESULT TarnSurface::CopyKeyedTo(TarnSurface* dest, int x, int y, const RECT* srcRect) {
+    if (!hasColourKey) return CopyTo(dest, x, y, srcRect);
+    if (surface == nullptr || dest == nullptr || dest->surface == nullptr) return -1;
+    RECT rect = srcRect != nullptr ? *srcRect : RECT{0, 0, width, height};
+    if (!ClipCopyRects(dest, &x, &y, &rect)) return 0;
+    const DWORD flags = DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT;
+    HRESULT hr =
+        dest->surface->BltFast(static_cast<DWORD>(x), static_cast<DWORD>(y), surface, &rect, flags);
+    if (hr == DDERR_NOCOLORKEY && SUCCEEDED(SetColourKey(colourKey)))
+        hr = dest->surface->BltFast(static_cast<DWORD>(x), static_cast<DWORD>(y), surface, &rect,
+                                    flags);
+    if (hr == DDERR_SURFACELOST) return RestoreLost(this, dest);
+    return hr;
+}
+
+HRESULT TarnSurface::StretchTo(TarnSurface* dest, const RECT* destRect, const RECT* srcRect,
+                               DWORD flags) {
+    if (surface == nullptr || dest == nullptr || dest->surface == nullptr) return -1;
+    if ((flags & ~TARN_COPY_KEYED) != 0) return DDERR_INVALIDPARAMS;
+    const RECT s = srcRect != nullptr ? *srcRect : RECT{0, 0, width, height};
+    const RECT d = destRect != nullptr ? *destRect : RECT{0, 0, dest->width, dest->height};
+    if (s.right <= s.left || s.bottom <= s.top || d.right <= d.left || d.bottom <= d.top) return 0;
+    for (int64_t length : {int64_t{s.right} - s.left, int64_t{s.bottom} - s.top,
+                           int64_t{d.right} - d.left, int64_t{d.bottom} - d.top})
+        if (length > MAX_STRETCH) return DDERR_INVALIDRECT;
+    Span h = {s.left, s.right, d.left, d.right};
+    Span v = {s.top, s.bottom, d.top, d.bottom};
+    if (!ClipSourceSpan(&h, clipArea.left, clipArea.right) ||
+        !ClipSourceSpan(&v, clipArea.top, clipArea.bottom) ||
+        !ClipDestSpan(&h, dest->clipArea.left, dest->clipArea.right) ||
+        !ClipDestSpan(&v, dest->clipArea.top, dest->clipArea.bottom))
+        return 0;
+    RECT from = {static_cast<LONG>(h.s0), static_cast<LONG>(v.s0), static_cast<LONG>(h.s1),
+                 static_cast<LONG>(v.s1)};
+    RECT to = {static_cast<LONG>(h.d0), static_cast<LONG>(v.d0), static_cast<LONG>(h.d1),
+               static_cast<LONG>(v.d1)};
+    const bool keyed = (flags & TARN_COPY_KEYED) != 0 && hasColourKey;
+    const DWORD bltFlags = DDBLT_WAIT | (keyed ? DDBLT_KEYSRC : 0);
+    HRESULT hr = dest->surface->Blt(&to, surface, &from, bltFlags, nullptr);
+    if (hr == DDERR_NOCOLORKEY && keyed && SUCCEEDED(SetColourKey(colourKey)))
+        hr = dest->surface->Blt(&to, surface, &from, bltFlags, nullptr);
+    if (hr == DDERR_SURFACELOST) return RestoreLost(this, dest);
+    return hr;
+}
+
+namespace {
+
+// What BlendTo and AlphaBlendTo share: the checks, the clipping, the locks; `blend` does the
+// pixels of the clipped rectangles.
+template <class Blend>
+int SoftwareCopy(TarnSurface* source, TarnSurface* dest, int x, int y, const RECT* srcRect,
+                 Blend blend) {
+    if (source->surface == nullptr || dest == nullptr || dest->surface == nullptr) return -1;
+    const int depth = source->pixelLayout.depth;
+    const int bytes = BytesPerPixel(depth);
+    if (bytes == 0 || dest->pixelLayout.depth != depth) return DDERR_INVALIDPIXELFORMAT;
+    if (dest == source) return DDERR_INVALIDPARAMS; // rows would be read after being written
+    RECT rect = srcRect != nullptr ? *srcRect : RECT{0, 0, source->width, source->height};
+    if (!source->ClipCopyRects(dest, &x, &y, &rect)) return 0;
+    const int failure = LockPair(source, dest);
+    if (failure != 0) return failure;
+    const int w = rect.right - rect.left, h = rect.bottom - rect.top;
+    blend(depth, LockedRect(*dest, x, y, w, h, bytes),
+          LockedRect(*source, rect.left, rect.top, w, h, bytes), rect);
+    dest->Unlock();
+    source->Unlock();
+    return 0;
+}
+
+} // namespace
+
+int TarnSurface::BlendTo(TarnSurface* dest, int x, int y, const RECT* srcRect, WORD alpha) {
+    const SourceKey key = {hasColourKey != FALSE, colourKey};
+    return SoftwareCopy(this, dest, x, y, srcRect,
+                        [&](int depth, const PixelRect& to, const PixelRect& from, const RECT&) {
+                            BlendRect(depth, to, from, alpha, key);
+                        });
+}
+
+int TarnSurface::AlphaBlendTo(TarnSurface* dest, int x, int y, const RECT* srcRect) {
+    if (HasAlpha() == 0) return CopyTo(dest, x, y, srcRect);
+    BYTE* plane = alphaPlane.data();
+    const int planePitch = width;
+    return SoftwareCopy(this, dest, x, y, srcRect,
+                        [&](int depth, const PixelRect& to, const PixelRect& from, const RECT& r) {
+                            const PixelRect weights = {
+                                plane + static_cast<std::ptrdiff_t>(r.top) * planePitch + r.left,
+                                planePitch, from.width, from.height};
+                            AlphaRect(depth, to, from, weights);
+                        });
+}
+
+// A plane is only used while it is the surface's size (a picture reloaded under another name
+// may have brought one of its own size).
+int TarnSurface::HasAlpha() {
+    const size_t pixels = width > 0 && height > 0 ? static_cast<size_t>(width) * height : 0;
+    return pixels != 0 && alphaPlane.size() == pixels ? 1 : 0;
+}
+
+int TarnSurface::SetAlphaPlane(const BYTE* rows, long pitch, int w, int h) {
+    if (rows == nullptr) {
+        alphaPlane.clear();
+        alphaPlane.shrink_to_fit();
+        return 0;
+    }
+    if (w != width || h != height || w <= 0 || h <= 0) return -1;
+    alphaPlane.resize(static_cast<size_t>(w) * static_cast<size_t>(h));
+    for (int y = 0; y < h; ++y) {
+        const BYTE* in = rows + static_cast<std::ptrdiff_t>(y) * pitch + 3;
+        BYTE* out = alphaPlane.data() + static_cast<size_t>(y) * static_cast<size_t>(w);
+        for (int x = 0; x < w; ++x) out[x] = in[4 * x];
+    }
+    return 0;
+}
