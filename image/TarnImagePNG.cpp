@@ -26,6 +26,26 @@ int StoredBits(int size, const unsigned char* data) {
     return colourType <= 6 ? depth * CHANNELS[colourType] : 0;
 }
 
+// 1 when the file carries alpha: a colour type with an alpha channel (4, 6), or a tRNS chunk
+// before the first IDAT. Opaque pictures get no alpha plane.
+int CarriesAlpha(int size, const unsigned char* data) {
+    TarnByteReader reader(data, static_cast<size_t>(size));
+    reader.Seek(8 + 8 + 9);
+    const int colourType = reader.U8();
+    if (reader.Overrun()) return 0;
+    if (colourType == 4 || colourType == 6) return 1;
+    reader.Seek(8);
+    while (!reader.Overrun() && reader.Remaining() >= 12) {
+        const uint32_t length = reader.U32BE();
+        unsigned char type[4];
+        reader.Read(type, 4);
+        if (std::memcmp(type, "tRNS", 4) == 0) return 1;
+        if (std::memcmp(type, "IDAT", 4) == 0 || length > reader.Remaining()) return 0;
+        reader.Skip(static_cast<size_t>(length) + 4); // the data and its checksum
+    }
+    return 0;
+}
+
 } // namespace
 
 TarnImagePNG::TarnImagePNG() = default;
@@ -76,6 +96,11 @@ bool TarnImagePNG::DecodeBitmap(int size, const unsigned char* data) {
                                      WICBitmapDitherTypeNone, nullptr, 0.0,
                                      WICBitmapPaletteTypeCustom)) ||
         FAILED(converter->CopyPixels(nullptr, stride, pixelBytes, pixels))) {
+        FreeBuffers();
+        return false;
+    }
+    // The alpha bytes also go into the picture's alpha plane when the file carries alpha.
+    if (CarriesAlpha(size, data) && !KeepAlphaRows(pixels, static_cast<long>(stride))) {
         FreeBuffers();
         return false;
     }

@@ -2,7 +2,8 @@
 // through the system's imaging component (a decoder over a stream, frame 0, a format converter
 // to 32-bit blue-green-red-alpha, CopyPixels) into a top-down 32-bit DIB. 16-bit samples are
 // rounded to 8 bits, palettes, grey and tRNS are expanded, gamma and colour chunks are not
-// applied; the DIB keeps the alpha bytes, which the transfer to the surface drops.
+// applied. The transfer to the surface drops the alpha bytes; a file with an alpha channel or tRNS
+// keeps them in the picture's alpha plane.
 #pragma once
 
 #include "image/TarnImageBase.h"

@@ -683,6 +683,33 @@ TEST_F(SpriteTest, PicturesWithAlphaKeepAPlane) {
     }
 }
 
+// PNG files keep a plane when they carry alpha: an alpha channel or a tRNS chunk. An interlaced
+// file gives the same plane as its plain twin.
+TEST_F(SpriteTest, PngFilesWithAlphaKeepAPlane) {
+    const struct {
+        const char* file;
+        bool plane;
+    } cases[] = {
+        {"basn6a08", true}, {"basi6a08", true},  {"basn4a16", true},  {"tbrn2c08", true},
+        {"tbbn3p08", true}, {"basn2c08", false}, {"basn3p08", false}, {"basn0g16", false},
+    };
+    std::vector<BYTE> plain;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string path = std::string(TARN_TEST_DATA) + "/pngsuite/" + c.file + ".png";
+        TarnSurface* s = new TarnSurface();
+        made.push_back(s);
+        ASSERT_EQ(s->Create(screen, path.c_str(), 1), 1);
+        ASSERT_EQ(s->HasAlpha(), c.plane ? 1 : 0);
+        if (!c.plane) continue;
+        ASSERT_EQ(s->alphaPlane.size(), static_cast<size_t>(s->width * s->height));
+        if (std::string(c.file) == "basn6a08") plain = s->alphaPlane;
+        if (std::string(c.file) == "basi6a08") {
+            EXPECT_EQ(s->alphaPlane, plain);
+        }
+    }
+}
+
 // The vector routines give the reference's bytes at every depth, over row lengths around every
 // vector width, with and without a key, at the alphas that matter and over an alpha plane; nothing
 // past a row's pixels changes. (The fuzzer tries much more; this is the quick guard.)
