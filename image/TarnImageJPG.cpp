@@ -2,11 +2,11 @@
 // system picture loader (OleLoadPicture), which draws the picture into the new surface itself.
 #include "image/TarnImageJPG.h"
 
+#include "image/TarnImaging.h"
+
 #include <objbase.h>
 #include <ocidl.h>
 #include <olectl.h>
-
-#include <cstring>
 
 namespace {
 // HIMETRIC units (hundredths of a millimetre) per inch.
@@ -31,22 +31,8 @@ IDirectDrawSurface7* TarnImageJPG::Decode(IDirectDraw7* dd, int size, const unsi
                                           BYTE placement) {
     if (!dd || !data || size <= 0) return nullptr;
 
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, static_cast<SIZE_T>(size));
-    if (!block) return nullptr;
-    void* blockData = GlobalLock(block);
-    if (!blockData) {
-        GlobalFree(block);
-        return nullptr;
-    }
-    std::memcpy(blockData, data, static_cast<size_t>(size));
-    GlobalUnlock(block);
-
-    // From here the stream owns the block and frees it when released.
-    IStream* stream = nullptr;
-    if (FAILED(CreateStreamOnHGlobal(block, TRUE, &stream)) || !stream) {
-        GlobalFree(block);
-        return nullptr;
-    }
+    IStream* stream = TarnStreamOverCopy(data, size);
+    if (!stream) return nullptr;
     IPicture* picture = nullptr;
     HRESULT result =
         OleLoadPicture(stream, size, FALSE, IID_IPicture, reinterpret_cast<void**>(&picture));

@@ -62,21 +62,8 @@ bool TarnImagePNG::DecodeBitmap(int size, const unsigned char* data) {
     TarnImaging imaging;
     if (!imaging.factory) return false;
 
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, static_cast<SIZE_T>(size));
-    if (!block) return false;
-    void* blockData = GlobalLock(block);
-    if (!blockData) {
-        GlobalFree(block);
-        return false;
-    }
-    std::memcpy(blockData, data, static_cast<size_t>(size));
-    GlobalUnlock(block);
-    // From here the stream owns the block and frees it when released.
-    TarnReleased<IStream> stream;
-    if (FAILED(CreateStreamOnHGlobal(block, TRUE, &stream)) || !stream.get()) {
-        GlobalFree(block);
-        return false;
-    }
+    TarnReleased<IStream> stream(TarnStreamOverCopy(data, size));
+    if (!stream.get()) return false;
 
     TarnReleased<IWICBitmapDecoder> decoder;
     TarnReleased<IWICBitmapFrameDecode> frame;

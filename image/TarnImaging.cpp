@@ -3,6 +3,8 @@
 // uninitialise.
 #include "image/TarnImaging.h"
 
+#include <cstring>
+
 TarnImaging::TarnImaging() : factory(nullptr), uninitialise(false) {
     HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     uninitialise = SUCCEEDED(init);
@@ -15,4 +17,23 @@ TarnImaging::TarnImaging() : factory(nullptr), uninitialise(false) {
 TarnImaging::~TarnImaging() {
     if (factory) factory->Release();
     if (uninitialise) CoUninitialize();
+}
+
+IStream* TarnStreamOverCopy(const unsigned char* data, int size) {
+    if (!data || size <= 0) return nullptr;
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, static_cast<SIZE_T>(size));
+    if (!block) return nullptr;
+    void* blockData = GlobalLock(block);
+    if (!blockData) {
+        GlobalFree(block);
+        return nullptr;
+    }
+    std::memcpy(blockData, data, static_cast<size_t>(size));
+    GlobalUnlock(block);
+    IStream* stream = nullptr;
+    if (FAILED(CreateStreamOnHGlobal(block, TRUE, &stream)) || !stream) {
+        GlobalFree(block);
+        return nullptr;
+    }
+    return stream;
 }

@@ -1,6 +1,7 @@
 // The system's imaging component for one decode or save: COM initialised on the calling thread
 // for as long as the object lives, and the imaging factory. Released, the factory goes and COM
-// is uninitialised again when this object initialised it.
+// is uninitialised again when this object initialised it. Also the stream over a copy of a
+// file's bytes that the picture decoders hand to the system.
 #pragma once
 
 #include <windows.h>
@@ -21,10 +22,15 @@ private:
     bool uninitialise;
 };
 
+// A stream over a global memory block holding a copy of `size` bytes of `data`; the stream owns
+// the block. Null when the memory or the stream cannot be had. The caller releases the stream.
+IStream* TarnStreamOverCopy(const unsigned char* data, int size);
+
 // Releases a COM object when it goes out of scope.
 template <class Interface> class TarnReleased {
 public:
     TarnReleased() = default;
+    explicit TarnReleased(Interface* taken) : object(taken) {}
     ~TarnReleased() {
         if (object) object->Release();
     }
