@@ -1,6 +1,6 @@
-// The system's imaging component for one decode or save: COM initialised on the calling thread
-// for as long as the object lives, and the imaging factory. Released, the factory goes and COM
-// is uninitialised again when this object initialised it.
+/// The system's imaging component for one decode or save: COM initialised on the calling thread
+/// for as long as the object lives, and the imaging factory. Released, the factory goes and COM
+/// is uninitialised again when this object initialised it.
 #pragma once
 
 #include <windows.h>
@@ -14,14 +14,14 @@ public:
     TarnImaging(const TarnImaging&) = delete;
     TarnImaging& operator=(const TarnImaging&) = delete;
 
-    // Null when COM or the component is not available.
+    /// Null when COM or the component is not available.
     IWICImagingFactory* factory;
 
 private:
     bool uninitialise;
 };
 
-// Releases a COM object when it goes out of scope.
+/// Releases a COM object when it goes out of scope.
 template <class Interface> class TarnReleased {
 public:
     TarnReleased() = default;
@@ -31,8 +31,11 @@ public:
     TarnReleased(const TarnReleased&) = delete;
     TarnReleased& operator=(const TarnReleased&) = delete;
 
+    /// The address of the held pointer, for a call that creates the object into it.
     Interface** operator&() { return &object; }
+    /// The held object, for calls on it.
     Interface* operator->() const { return object; }
+    /// The held object (null when none); it stays owned by this holder.
     Interface* get() const { return object; }
 
 private:
