@@ -140,9 +140,10 @@ public:
     /// srcRect (null: the whole surface) scaled onto destRect (null: the whole destination) by
     /// nearest sample; flags 0 or TARN_COPY_KEYED.
     HRESULT StretchTo(TarnSurface* dest, const RECT* destRect, const RECT* srcRect, DWORD flags);
-    /// alpha 0 (the destination stays) to 256 (the source); the key, when set, is skipped.
+    /// A copy mixed with the destination by a constant alpha: 0 (the destination stays) to 256
+    /// (the source); the key, when set, is skipped.
     int BlendTo(TarnSurface* dest, int x, int y, const RECT* srcRect, WORD alpha);
-    /// Weighted by the alpha plane; CopyTo when the surface has none.
+    /// A copy weighted per pixel by the alpha plane; CopyTo when the surface has none.
     int AlphaBlendTo(TarnSurface* dest, int x, int y, const RECT* srcRect);
     /// 1 when the surface has an alpha plane of its size, else 0.
     int HasAlpha();
