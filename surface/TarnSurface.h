@@ -66,12 +66,16 @@ public:
     TarnSurface();
     virtual ~TarnSurface();
 
-    /// 1 on success; -1 for a null or over-long name, no screen or device, a surface already
-    /// held, no surface from the bitmap loader, or a new surface whose size cannot be read; -2
-    /// neither a loadable picture nor a bitmap resource; -3 the resource cannot be loaded; -4 it
-    /// cannot be locked.
+    /// Loads the picture file `fileName` (else the bitmap resource of that name) into a new
+    /// surface of its size on the screen's device and links it into the screen's surface list
+    /// (the screen does not own it). `placement`: 0 video memory, 1 system memory, other values
+    /// let DirectDraw choose. 1 on success; -1 for a null or over-long name, no screen or device, a
+    /// surface already held, no surface from the bitmap loader, or a new surface whose size cannot
+    /// be read; -2 neither a loadable picture nor a bitmap resource; -3 the resource cannot be
+    /// loaded; -4 it cannot be locked.
     int Create(TarnScreen* screen, const char* fileName, BYTE placement);
-    /// Loads `name` (null: fileName) again into the surface; -2 when it cannot be loaded.
+    /// Loads `name` (null: fileName) again into the surface; -2 when it cannot be loaded (or
+    /// without a surface, screen or device), else the copy's result.
     HRESULT ReloadPixels(const char* name);
     /// Restores a lost surface (a full-screen back buffer through its chain) and reloads its
     /// picture. -1 without a surface, else the restore's or the reload's result.
