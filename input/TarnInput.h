@@ -1,97 +1,150 @@
-// TarnInput: the keyboard, the mouse and the first joystick, read once per frame through
-// DirectInput in immediate mode. After each Update the object holds a four-valued state for every
-// key code (keyboard keys 0-176, mouse buttons 256-259, joystick buttons 260-269), the time and
-// mouse position of each code's last press, the mouse and joystick positions moved by scaled,
-// clamped relative motion, the wheel motion of the last poll, and the key-code tables (scan code
-// to key code and back, shifted characters, key names; built at construction, whatever the
-// devices do). The application reads the state and changes the settings (sensitivities, bounds,
-// acceleration) through the public fields.
+/// @file
+/// TarnInput: the keyboard, the mouse and the first joystick, read once per frame through
+/// DirectInput in immediate mode. After each Update the object holds a four-valued state for every
+/// key code (keyboard keys 0-176, mouse buttons 256-259, joystick buttons 260-269), the time and
+/// mouse position of each code's last press, the mouse and joystick positions moved by scaled,
+/// clamped relative motion, the wheel motion of the last poll, and the key-code tables (scan code
+/// to key code and back, shifted characters, key names; built at construction, whatever the
+/// devices do). The application reads the state and changes the settings (sensitivities, bounds,
+/// acceleration) through the public fields.
 #pragma once
 
 #include <windows.h>
 #include <dinput.h>
 
 // Key states, one byte per key code in keyState.
-const BYTE KEY_UP = 0;       // up now and at the previous read
-const BYTE KEY_RELEASED = 1; // went up at this read
-const BYTE KEY_PRESSED = 2;  // went down at this read
-const BYTE KEY_HELD = 3;     // down now and at the previous read
+const BYTE KEY_UP = 0;       ///< up now and at the previous read
+const BYTE KEY_RELEASED = 1; ///< went up at this read
+const BYTE KEY_PRESSED = 2;  ///< went down at this read
+const BYTE KEY_HELD = 3;     ///< down now and at the previous read
 
 // The key-code space.
-const DWORD KEY_CODE_COUNT = 270;     // codes 0 .. 269
-const DWORD KEY_MOUSE_BUTTON_0 = 256; // mouse buttons 0-3: 256-259
-const DWORD KEY_JOY_BUTTON_0 = 260;   // joystick buttons 0-9: 260-269
-const DWORD KEY_NAME_SIZE = 12;       // bytes of one key-name slot, terminator included
+const DWORD KEY_CODE_COUNT = 270;     ///< codes 0 .. 269
+const DWORD KEY_MOUSE_BUTTON_0 = 256; ///< mouse buttons 0-3: 256-259
+const DWORD KEY_JOY_BUTTON_0 = 260;   ///< joystick buttons 0-9: 260-269
+const DWORD KEY_NAME_SIZE = 12;       ///< bytes of one key-name slot, terminator included
 
+/// The keyboard, the mouse and the first joystick, read once per frame by Update into the
+/// public fields.
 class TarnInput {
 public:
+    /// Builds the key-code tables; no devices until Create.
     TarnInput();
+    /// Releases the devices and DirectInput.
     virtual ~TarnInput();
 
+    /// Makes DirectInput and the devices for the window (replacing those of an earlier Create)
+    /// and acquires them: the mouse, the keyboard, then the first attached joystick (axes
+    /// -1000 to 1000, a 10 % dead zone). A missing mouse, keyboard or joystick is not an error.
+    /// 0 on success; else the first failure (DirectInput, a device's acquisition other than
+    /// another program having priority, the joystick's interface or properties).
     HRESULT Create(HINSTANCE hInstance, HWND hWnd);
+    /// Reads the keyboard, the mouse and the joystick once and updates the key states,
+    /// positions and wheel fields. 0 on success; a failed read asks for the device again and
+    /// returns the read's failure (the devices after it are not read this time).
     HRESULT Update();
 
+    /// @{
+    /// Takes the device for reading (up to 51 tries); the keyboard then starts with every key
+    /// up. Its result, or 0xFFFFFFFF without that device. The device stays in use (Update asks
+    /// again) when only the foreground or the input is missing.
     HRESULT AcquireKeyboard();
     HRESULT AcquireMouse();
     HRESULT AcquireJoystick();
+    /// @}
+    /// @{
+    /// Gives the device up (the keyboard with every key up) so Update no longer reads it; the
+    /// unacquire's result, or 0xFFFFFFFF without that device.
     HRESULT UnacquireKeyboard();
     HRESULT UnacquireMouse();
     HRESULT UnacquireJoystick();
+    /// @}
 
+    /// Puts every key code to KEY_UP and clears the keyboard buffer, the wheel fields and the
+    /// press times and positions.
     void FlushKeys();
+    /// One step of a key code's state: KEY_PRESSED once on a press (recording its time and
+    /// position), then KEY_HELD; KEY_RELEASED once on a release, then KEY_UP. Codes from
+    /// KEY_CODE_COUNT on are ignored.
     void UpdateKeyState(DWORD key, BOOL down);
 
+    /// Fills dikToKey (called by the constructor).
     void InitDIKToKeyTable();
+    /// Fills keyToDik (called by the constructor).
     void InitKeyToDIKTable();
+    /// Fills shiftTable (called by the constructor).
     void InitShiftTable();
+    /// Fills keyNames (called by the constructor).
     void InitKeyNames();
 
-    IDirectInputA* directInput;
-    IDirectInputDeviceA* keyboardDevice;
-    IDirectInputDeviceA* mouseDevice;
-    IDirectInputDevice2A* joystickDevice;
+    IDirectInputA* directInput;           ///< DirectInput, one reference owned; null before Create
+    IDirectInputDeviceA* keyboardDevice;  ///< the keyboard, owned; null when none
+    IDirectInputDeviceA* mouseDevice;     ///< the mouse, owned; null when none
+    IDirectInputDevice2A* joystickDevice; ///< the first joystick, owned; null when none
 
-    // Per device: in use, so Update reads it (and acquires it again when the system took it away,
-    // for the foreground or lost input). Set by the acquire operations; cleared by the unacquire
-    // operations and by an acquisition that fails for any other reason.
+    /// Per device: in use, so Update reads it (and acquires it again when the system took it away,
+    /// for the foreground or lost input). Set by the acquire operations; cleared by the unacquire
+    /// operations and by an acquisition that fails for any other reason.
+    /// @{
     BOOL mouseAcquired;
     BOOL keyboardAcquired;
     BOOL joystickAcquired;
-    DWORD joystickSubtype; // bits 8-15 of the joystick's DirectInput device type
+    /// @}
+    DWORD joystickSubtype; ///< bits 8-15 of the joystick's DirectInput device type
 
-    float mouseSensitivity;
-    float joystickSensitivity;
+    float mouseSensitivity;    ///< factor on the mouse's motion
+    float joystickSensitivity; ///< factor on the joystick's axes
 
-    // Clamp rectangles: the minimum is reachable, the maximum is not (at most maximum - 1).
+    /// Clamp rectangles: the minimum is reachable, the maximum is not (at most maximum - 1).
+    /// @{
     LONG mouseMinX, mouseMinY;
     LONG mouseMaxX, mouseMaxY;
     LONG joystickMinX, joystickMinY;
     LONG joystickMaxX, joystickMaxY;
+    /// @}
 
-    LONG mouseX, mouseY;           // clamped position
-    LONG mouseFreeX, mouseFreeY;   // sum of all scaled motion, never clamped
-    LONG mouseDeltaX, mouseDeltaY; // scaled motion of the last successful read
+    /// @{
+    /// The mouse's clamped position.
+    LONG mouseX, mouseY;
+    /// @}
+    /// @{
+    /// Sum of all scaled mouse motion, never clamped.
+    LONG mouseFreeX, mouseFreeY;
+    /// @}
+    /// @{
+    /// Scaled mouse motion of the last successful read.
+    LONG mouseDeltaX, mouseDeltaY;
+    /// @}
+    /// @{
+    /// The joystick's clamped position.
     LONG joystickX, joystickY;
+    /// @}
+    /// @{
+    /// Sum of all scaled joystick motion, never clamped.
     LONG joystickFreeX, joystickFreeY;
+    /// @}
+    /// @{
+    /// Scaled joystick motion of the last successful read.
     LONG joystickDeltaX, joystickDeltaY;
+    /// @}
 
-    BYTE keyState[KEY_CODE_COUNT];
-    BYTE keyboardBuffer[256];           // last keyboard read by scan code; bit 7 set = down
-    BYTE wheelUp;                       // the last mouse read had positive wheel motion
-    BYTE wheelDown;                     // ... negative wheel motion
-    BYTE wheelUpCount;                  // notches of the last positive motion
-    BYTE wheelDownCount;                // notches of the last negative motion
-    DWORD keyPressTime[KEY_CODE_COUNT]; // timeGetTime at each code's last press
-    POINT keyPressPos[KEY_CODE_COUNT];  // mouseFreeX/Y at each code's last press
+    BYTE keyState[KEY_CODE_COUNT];      ///< KEY_UP, KEY_RELEASED, KEY_PRESSED or KEY_HELD per code
+    BYTE keyboardBuffer[256];           ///< last keyboard read by scan code; bit 7 set = down
+    BYTE wheelUp;                       ///< the last mouse read had positive wheel motion
+    BYTE wheelDown;                     ///< ... negative wheel motion
+    BYTE wheelUpCount;                  ///< notches of the last positive motion
+    BYTE wheelDownCount;                ///< notches of the last negative motion
+    DWORD keyPressTime[KEY_CODE_COUNT]; ///< timeGetTime at each code's last press
+    POINT keyPressPos[KEY_CODE_COUNT];  ///< mouseFreeX/Y at each code's last press
 
-    BYTE shiftTable[KEY_CODE_COUNT]; // shifted character per key code, 0 for none
-    DWORD dikToKey[256];             // key code per scan code, 0 for none
-    HWND window;
-    DWORD keyToDik[256];                          // scan code per key code, 0 for none
-    char keyNames[KEY_CODE_COUNT][KEY_NAME_SIZE]; // zero-terminated name per key code
+    BYTE shiftTable[KEY_CODE_COUNT];              ///< shifted character per key code, 0 for none
+    DWORD dikToKey[256];                          ///< key code per scan code, 0 for none
+    HWND window;                                  ///< the window given to Create, not owned
+    DWORD keyToDik[256];                          ///< scan code per key code, 0 for none
+    char keyNames[KEY_CODE_COUNT][KEY_NAME_SIZE]; ///< zero-terminated name per key code
 
-    LONG mouseAccelThreshold1; // raw mouse units
-    LONG mouseAccelThreshold2;
-    double mouseAccelFactor1; // applied above threshold 1
-    double mouseAccelFactor2; // applied above threshold 2
+    LONG mouseAccelThreshold1; ///< raw mouse units
+    LONG mouseAccelThreshold2; ///< raw mouse units, above threshold 1
+    double mouseAccelFactor1;  ///< applied above threshold 1
+    double mouseAccelFactor2;  ///< applied above threshold 2
 };

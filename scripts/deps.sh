@@ -10,7 +10,7 @@ packages=(
     fonts-dejavu-core
     googletest libgtest-dev libbenchmark-dev libstb-dev clang libclang-rt-14-dev
     xvfb xdotool imagemagick x11-utils
-    dpkg-dev file lintian
+    dpkg-dev file lintian doxygen
     "$@"
 )
 

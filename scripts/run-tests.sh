@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test. Installs missing packages first (see deps.sh).
+# The API reference is built (make-docs.sh); an undocumented public call fails.
 # Then examples/consumer is built against the install (scripts/test-consumer.sh).
 # In CI (CI=true) warnings are errors. Then the whole suite runs a second time built with
 # AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer (build-asan/), and each
@@ -15,6 +16,9 @@ jobs=$(nproc)
 cmake -S . -B build -DTARN_WERROR=$werror >/dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
+
+# The API reference: a public call without its comment fails the run.
+scripts/make-docs.sh
 
 # A program outside the tree built against this build's install every way a project takes Tarn.
 scripts/test-consumer.sh linux build
