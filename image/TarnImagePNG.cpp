@@ -58,7 +58,9 @@ int TarnImagePNG::TestFormat(const unsigned char* head, int headLength, const un
 
 bool TarnImagePNG::DecodeBitmap(int size, const unsigned char* data) {
     FreeBuffers();
-    if (!data || size <= 0) return false;
+    // The imaging component's decoder recognises other formats by itself: a forced PNG decode
+    // of anything else must still fail.
+    if (!data || TestFormat(data, size, nullptr, 0) != 1) return false;
     TarnImaging imaging;
     if (!imaging.factory) return false;
 

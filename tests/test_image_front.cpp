@@ -146,13 +146,16 @@ TEST_F(FrontTest, UnknownDataGivesTheMessageOnce) {
 }
 
 // A forced format code skips detection: BMP data decodes as BMP with code 1 and goes to the
-// TGA decoder (which refuses it) with code 3; unknown codes give null without a message.
+// TGA, PSD and PNG decoders (which refuse it: the system's imaging component would recognise a
+// BMP by itself, so the PNG decoder checks the signature first) with their codes; unknown codes
+// give null without a message.
 TEST_F(FrontTest, ForcedFormatCodesSkipDetection) {
     const Bytes bmp = SmallBmp();
     EXPECT_TRUE(Load(bmp, IMAGE_BMP).ok);
     EXPECT_FALSE(Load(bmp, IMAGE_TGA).ok);
     EXPECT_FALSE(Load(bmp, IMAGE_PSD).ok);
-    EXPECT_FALSE(Load(bmp, 6).ok);
+    EXPECT_FALSE(Load(bmp, IMAGE_PNG).ok);
+    EXPECT_FALSE(Load(bmp, 7).ok);
     EXPECT_FALSE(Load(bmp, -1).ok);
     EXPECT_EQ(host->DebugText(), "");
     // An old TGA without footer decodes when its code is given.
