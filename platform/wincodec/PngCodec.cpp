@@ -57,11 +57,26 @@ void FlushNothing(png_structp) {}
 
 png_structp NewReader() {
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, Abort, Quiet);
-    if (png) png_set_user_limits(png, kMaxSide, kMaxSide);
+    if (!png) return nullptr;
+    png_set_user_limits(png, kMaxSide, kMaxSide);
     return png;
 }
 
 } // namespace
+
+// Every chunk up to IEND must lie inside the data: libpng allocates what a chunk claims (up to
+// 2 GiB for an ancillary one) before it finds the data cut short.
+bool ChunksFitTheData(const uint8_t* data, size_t size) {
+    size_t at = sizeof kSignature;
+    while (size - at >= 8) {
+        const uint32_t length = uint32_t{data[at]} << 24 | uint32_t{data[at + 1]} << 16 |
+                                uint32_t{data[at + 2]} << 8 | data[at + 3];
+        if (length > size - at - 8 || size - at - 8 - length < 4) return false;
+        if (std::memcmp(data + at + 4, "IEND", 4) == 0) return true;
+        at += 12 + static_cast<size_t>(length);
+    }
+    return true;
+}
 
 bool HasPngSignature(const uint8_t* data, size_t size) {
     return data && size >= sizeof kSignature &&
@@ -70,6 +85,7 @@ bool HasPngSignature(const uint8_t* data, size_t size) {
 
 HRESULT ReadPngHeader(const uint8_t* data, size_t size, PngHeader* header) {
     if (!HasPngSignature(data, size)) return WINCODEC_ERR_COMPONENTNOTFOUND;
+    if (!ChunksFitTheData(data, size)) return WINCODEC_ERR_BADHEADER;
     png_structp png = NewReader();
     if (!png) return E_OUTOFMEMORY;
     png_infop info = png_create_info_struct(png);
@@ -96,6 +112,7 @@ HRESULT ReadPngHeader(const uint8_t* data, size_t size, PngHeader* header) {
 
 HRESULT DecodePng(const uint8_t* data, size_t size, PngRows layout, uint8_t* const* rows) {
     if (!HasPngSignature(data, size)) return WINCODEC_ERR_COMPONENTNOTFOUND;
+    if (!ChunksFitTheData(data, size)) return WINCODEC_ERR_BADIMAGE;
     png_structp png = NewReader();
     if (!png) return E_OUTOFMEMORY;
     png_infop info = png_create_info_struct(png);
