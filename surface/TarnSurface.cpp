@@ -113,6 +113,40 @@ int TarnSurface::Create(TarnScreen* screen, const char* fileName, BYTE placement
     return 1;
 }
 
+// An off-screen surface in the display's pixel format (DirectDraw's default for a plain
+// off-screen surface), cleared to 0. It has no picture, so a restore gives back memory only.
+int TarnSurface::CreateBlank(TarnScreen* screen, int width, int height, BYTE placement) {
+    if (screen == nullptr || screen->GetDirectDraw() == nullptr || surface != nullptr) return -1;
+    if (width < 1 || height < 1) return -1;
+    DDSURFACEDESC2 desc;
+    ClearDesc(&desc);
+    desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
+    desc.dwWidth = static_cast<DWORD>(width);
+    desc.dwHeight = static_cast<DWORD>(height);
+    desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+    if (placement == 0) desc.ddsCaps.dwCaps |= DDSCAPS_VIDEOMEMORY;
+    if (placement == 1) desc.ddsCaps.dwCaps |= DDSCAPS_SYSTEMMEMORY;
+    if (FAILED(screen->GetDirectDraw()->CreateSurface(&desc, &surface, nullptr)) ||
+        surface == nullptr) {
+        surface = nullptr;
+        return -1;
+    }
+    this->width = width;
+    this->height = height;
+    clipArea = RECT{0, 0, width, height};
+    this->screen = screen;
+    this->placement = placement;
+    fileName[0] = '\0';
+    alphaPlane.clear();
+    QueryPixelLayout(surface, &pixelLayout);
+    hasMMX = ProcessorHasMMX();
+    screen->AddSurface(this);
+    surfaceId = TarnScreen::NextSurfaceId();
+    SelectPixelRoutines();
+    FillSolid(0);
+    return 1;
+}
+
 // Puts the picture back after the surface lost its contents: the file (or bitmap resource) is
 // loaded again into a temporary system-memory surface and copied 1:1 into the top-left
 // width x height pixels.

@@ -74,6 +74,14 @@ public:
     /// be read; -2 neither a loadable picture nor a bitmap resource; -3 the resource cannot be
     /// loaded; -4 it cannot be locked.
     int Create(TarnScreen* screen, const char* fileName, BYTE placement);
+    /// Makes a new off-screen surface of width x height in the display's pixel format, cleared
+    /// to 0, to draw into (a sprite sheet drawn once, a layer) and copy from like a picture;
+    /// `placement` as for Create. It joins the screen's surface list like a picture. It has no
+    /// picture to reload: when the display is lost, its pixels are lost, and a restore gives it
+    /// back with undefined contents, so the program draws it again (on WM_ACTIVATEAPP, for
+    /// instance). 1 on success; -1 without a screen or device, with a surface already held, for
+    /// a size below 1, or when DirectDraw makes no such surface.
+    int CreateBlank(TarnScreen* screen, int width, int height, BYTE placement);
     /// Loads `name` (null: fileName) again into the surface; -2 when it cannot be loaded (or
     /// without a surface, screen or device), else the copy's result.
     HRESULT ReloadPixels(const char* name);
@@ -137,6 +145,11 @@ public:
     /// nearest palette entry. As SetColourKey; DDERR_INVALIDPIXELFORMAT for a surface that is
     /// not RGB.
     HRESULT SetColourKeyRGB(BYTE r, BYTE g, BYTE b);
+    /// The pixel value in this surface's own format nearest to the colour (r, g, b): each
+    /// channel cut to the surface's bits, at 8 bits the nearest palette entry (the surface's,
+    /// else the screen's, else the fixed 3-3-2 palette). 0 without a surface or for a surface
+    /// that is not RGB. For the colours of fills, shapes, pixel routines and keys.
+    DWORD MapRGB(BYTE r, BYTE g, BYTE b);
     /// Removes the colour key; -1 without a surface, else the result of removing it.
     HRESULT ClearColourKey();
     /// As CopyTo, skipping source pixels equal to the colour key (CopyTo when none is set).

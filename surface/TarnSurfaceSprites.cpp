@@ -105,8 +105,8 @@ HRESULT TarnSurface::SetColourKey(DWORD colour) {
 
 // Each channel keeps its top bits, as pictures are converted into the surface; at 8 bits the
 // nearest colour of the surface's palette (else the screen's, else the fixed 3-3-2 one).
-HRESULT TarnSurface::SetColourKeyRGB(BYTE r, BYTE g, BYTE b) {
-    if (surface == nullptr) return -1;
+DWORD TarnSurface::MapRGB(BYTE r, BYTE g, BYTE b) {
+    if (surface == nullptr) return 0;
     if (pixelLayout.depth == 8) {
         PALETTEENTRY entries[256];
         IDirectDrawPalette* palette = nullptr;
@@ -128,15 +128,20 @@ HRESULT TarnSurface::SetColourKeyRGB(BYTE r, BYTE g, BYTE b) {
                 bestDistance = distance;
             }
         }
-        return SetColourKey(best);
+        return best;
     }
-    if (pixelLayout.depth == 0) return DDERR_INVALIDPIXELFORMAT;
     auto channel = [](BYTE value, BYTE max, BYTE shift) {
         return ((static_cast<DWORD>(value) * (max + 1u)) >> 8) << shift;
     };
-    return SetColourKey(channel(r, pixelLayout.redMax, pixelLayout.redShift) |
-                        channel(g, pixelLayout.greenMax, pixelLayout.greenShift) |
-                        channel(b, pixelLayout.blueMax, pixelLayout.blueShift));
+    return channel(r, pixelLayout.redMax, pixelLayout.redShift) |
+           channel(g, pixelLayout.greenMax, pixelLayout.greenShift) |
+           channel(b, pixelLayout.blueMax, pixelLayout.blueShift);
+}
+
+HRESULT TarnSurface::SetColourKeyRGB(BYTE r, BYTE g, BYTE b) {
+    if (surface == nullptr) return -1;
+    if (pixelLayout.depth == 0) return DDERR_INVALIDPIXELFORMAT;
+    return SetColourKey(MapRGB(r, g, b));
 }
 
 HRESULT TarnSurface::ClearColourKey() {

@@ -122,6 +122,7 @@ TEST_F(HeadlessHostTest, PitchPaddingIsSkippedAndTheDumpIsABottomUpBmp) {
 
 TEST_F(HeadlessHostTest, ScriptStepsWaitForFrames) {
     host->RunScript("focus 0; frames 2; key ESCAPE; time 100; dikey ESCAPE 1; mouse 3 -4\n"
+                    "button 0 1; wheel -120; joystick 100 -200; jbutton 3 1\n"
                     "frames 1; close; lose");
     EXPECT_FALSE(host->HasFocus());
     EXPECT_EQ(Drain(host), std::vector<HostEvent::Type>{HostEvent::FocusLost});
@@ -143,6 +144,13 @@ TEST_F(HeadlessHostTest, ScriptStepsWaitForFrames) {
     host->ReadMouse(&mouse);
     EXPECT_EQ(mouse.dx, 3);
     EXPECT_EQ(mouse.dy, -4);
+    EXPECT_TRUE(mouse.buttons[0]);
+    EXPECT_EQ(mouse.wheel, -120);
+    tarn::platform::JoystickState stick;
+    ASSERT_TRUE(host->ReadJoystick(&stick)); // plugged in by the script
+    EXPECT_EQ(stick.x, 100);
+    EXPECT_EQ(stick.y, -200);
+    EXPECT_TRUE(stick.buttons[3]);
     EXPECT_TRUE(Drain(host).empty());
     host->Present(OnePixel(&pixel, 32));
     EXPECT_EQ(Drain(host),
@@ -154,7 +162,9 @@ TEST_F(HeadlessHostTest, BadScriptStepsAreReportedAndSkipped) {
     std::vector<tarn::platform::ScriptStep> steps;
     std::string error;
     EXPECT_FALSE(tarn::platform::ParseScript(
-        "bogus 1; key NOSUCHKEY; frames -1; focus 2; dikey A 5; key A; mouse 1", &steps, &error));
+        "bogus 1; key NOSUCHKEY; frames -1; focus 2; dikey A 5; key A; mouse 1; button 4 1; "
+        "jbutton 0 2; joystick 40000 0; wheel",
+        &steps, &error));
     ASSERT_EQ(steps.size(), 1u);
     EXPECT_EQ(steps[0].kind, tarn::platform::ScriptStep::Key);
     EXPECT_EQ(steps[0].a, 'A');

@@ -333,6 +333,11 @@ TEST_F(UserTest, GeometryFollowsTheStyleAndTheMachine) {
         EXPECT_EQ(client.right, c.clientX + c.clientW);
         ASSERT_TRUE(ScreenToClient(hwnd, &origin));
         EXPECT_EQ(origin.x, 0);
+        // The way back: the window rectangle around that client area.
+        RECT outer = {c.clientX, c.clientY, c.clientX + c.clientW, c.clientY + c.clientH};
+        ASSERT_TRUE(AdjustWindowRect(&outer, c.style, FALSE));
+        const RECT window = {10, 20, 310, 220};
+        EXPECT_TRUE(EqualRect(&outer, &window));
         DestroyWindow(hwnd);
     }
 

@@ -224,8 +224,9 @@ TEST_F(SpriteTest, KeyedCopiesSkipTheKeyAtEveryDepthAndPlacement) {
     }
 }
 
-// An RGB key is the colour as pictures are converted: top bits per channel, the nearest palette
-// entry at 8 bits (the fixed 3-3-2 palette here, where magenta is 7-0-3).
+// An RGB key (and MapRGB's pixel value) is the colour as pictures are converted: top bits per
+// channel, the nearest palette entry at 8 bits (the fixed 3-3-2 palette here, where magenta is
+// 7-0-3).
 TEST_F(SpriteTest, RgbKeysFollowThePixelLayout) {
     const struct {
         int depth;
@@ -238,12 +239,14 @@ TEST_F(SpriteTest, RgbKeysFollowThePixelLayout) {
     };
     for (const auto& c : cases) {
         TarnSurface* s = Make(c.depth, 2, 2, 0);
+        EXPECT_EQ(s->MapRGB(c.r, c.g, c.b), c.key) << c.depth;
         ASSERT_EQ(s->SetColourKeyRGB(c.r, c.g, c.b), DD_OK) << c.depth;
         EXPECT_EQ(s->colourKey, c.key) << c.depth;
         EXPECT_TRUE(s->hasColourKey);
     }
     TarnSurface empty;
     EXPECT_EQ(empty.SetColourKeyRGB(1, 2, 3), -1);
+    EXPECT_EQ(empty.MapRGB(1, 2, 3), 0u);
     EXPECT_EQ(empty.SetColourKey(1), -1);
     EXPECT_EQ(empty.ClearColourKey(), -1);
 }

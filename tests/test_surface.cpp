@@ -349,6 +349,40 @@ TEST_F(SurfaceTest, CreateFailureCodes) {
 
 // A picture in video memory loses its pixels with the display; the next CopyTo restores it,
 // reloads the file and makes the copy, which shows the picture again.
+// A blank surface: the display's format, cleared, in the screen's list, drawn into and copied
+// from like a picture; refused without a screen, twice, or at a size below 1. Lost with the
+// display, a copy from it restores it without reading any file (it has none).
+TEST_F(SurfaceTest, CreateBlankMakesAClearedSurfaceToDrawInto) {
+    TarnSurface* blank = new TarnSurface();
+    ASSERT_EQ(blank->CreateBlank(screen, 48, 30, 0), 1);
+    EXPECT_EQ(blank->width, 48);
+    EXPECT_EQ(blank->height, 30);
+    EXPECT_EQ(blank->pixelLayout.depth, 32);
+    EXPECT_EQ(blank->fileName[0], '\0');
+    EXPECT_EQ(screen->surfaces.count, 1);
+    for (POINT p : {POINT{0, 0}, POINT{47, 29}}) EXPECT_EQ(Pixel(blank, p.x, p.y), 0u);
+    ASSERT_EQ(blank->FillCircle(24, 15, 10, 0x00FF00), 0);
+
+    TarnSurface* dest = MakeSurface(48, 30);
+    dest->FillSolid(0x0000FF);
+    tarn::platform::DisplayTakenAway();
+    tarn::platform::DisplayGivenBack();
+    ResetCallCounts();
+    EXPECT_EQ(blank->CopyTo(dest, 0, 0, nullptr), DD_OK);
+    EXPECT_EQ(CallCount("IDirectDrawSurface7::Restore"), 1u);
+    EXPECT_EQ(CallCount("CreateFileA"), 0u);
+
+    TarnSurface* other = new TarnSurface();
+    EXPECT_EQ(blank->CreateBlank(screen, 8, 8, 1), -1); // already has a surface
+    EXPECT_EQ(other->CreateBlank(nullptr, 8, 8, 1), -1);
+    EXPECT_EQ(other->CreateBlank(screen, 0, 8, 1), -1);
+    EXPECT_EQ(other->CreateBlank(screen, 8, -1, 1), -1);
+    EXPECT_EQ(other->surface, nullptr);
+    delete other;
+    delete dest;
+    delete blank;
+}
+
 TEST_F(SurfaceTest, LostPictureIsRestoredAndReloadedByCopyTo) {
     std::string path = WriteBmp("lost.bmp", 64, 40, PicturePixel);
     TarnSurface* picture = new TarnSurface();

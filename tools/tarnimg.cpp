@@ -4,6 +4,8 @@
 //   tarnimg convert FILE OUT [--format F]   decode FILE into a 32-bit surface and write OUT as
 //                                           binary PPM (P6), or as BMP or PNG when OUT ends in
 //                                           .bmp or .png (the surface's own SaveBMP, SavePNG)
+//   tarnimg compare FILE FILE               exit 0 when both decode to the same pixels, else
+//                                           say where they differ and exit 1
 //   tarnimg --version                       the library's version
 //
 // F is bmp, tga, pcx, psd, jpg or png and skips detection. Decoding runs exactly as in a program:
@@ -153,80 +155,95 @@ unsigned Channel(uint32_t pixel, uint32_t mask) {
     return (pixel & mask) >> shift & 0xFF;
 }
 
-int Convert(const std::string& file, const std::string& outName, int format) {
-    tarn::platform::HeadlessHost& host = tarn::platform::UseHeadlessHost();
-    host.Config().desktopBits = 32;
-    IDirectDraw* first = nullptr;
+// A picture decoded exactly as a program decodes it: TarnImage::LoadFile into a system-memory
+// surface of a DirectDraw device on the headless host, whose display is 32 bits.
+struct Decoded {
     IDirectDraw7* dd = nullptr;
+    IDirectDrawSurface7* surface = nullptr;
+    ~Decoded() {
+        if (surface) surface->Release();
+        if (dd) dd->Release();
+    }
+};
+
+// 0, or 1 after saying why FILE gave no surface.
+int Decode(const std::string& file, int format, Decoded* out) {
+    IDirectDraw* first = nullptr;
     if (FAILED(DirectDrawCreate(nullptr, &first, nullptr)) ||
-        FAILED(first->QueryInterface(IID_IDirectDraw7, reinterpret_cast<void**>(&dd))))
+        FAILED(first->QueryInterface(IID_IDirectDraw7, reinterpret_cast<void**>(&out->dd))))
         return Fail(file, "no DirectDraw device");
     first->Release();
-    dd->SetCooperativeLevel(nullptr, DDSCL_NORMAL);
-
+    out->dd->SetCooperativeLevel(nullptr, DDSCL_NORMAL);
     TarnImage image;
-    IDirectDrawSurface7* surface = image.LoadFile(dd, file.c_str(), 1, format);
-    if (!surface) {
-        dd->Release();
-        Bytes data;
-        if (!ReadFile(file, &data)) return Fail(file, "can't read the file");
-        if (format == IMAGE_UNKNOWN &&
-            TarnImage::DetectFormat(static_cast<int>(data.size()), data.data()) == IMAGE_UNKNOWN)
-            return Fail(file, "not a picture format tarnimg knows");
-        return Fail(file, "damaged or unsupported picture");
+    out->surface = image.LoadFile(out->dd, file.c_str(), 1, format);
+    if (out->surface) return 0;
+    Bytes data;
+    if (!ReadFile(file, &data)) return Fail(file, "can't read the file");
+    if (format == IMAGE_UNKNOWN &&
+        TarnImage::DetectFormat(static_cast<int>(data.size()), data.data()) == IMAGE_UNKNOWN)
+        return Fail(file, "not a picture format tarnimg knows");
+    return Fail(file, "damaged or unsupported picture");
+}
+
+// The decoded pixels as 0x00RRGGBB, top row first; false when the surface can't be read.
+bool ReadPixels(IDirectDrawSurface7* surface, int* width, int* height,
+                std::vector<uint32_t>* pixels) {
+    DDSURFACEDESC2 desc;
+    std::memset(&desc, 0, sizeof(desc));
+    desc.dwSize = sizeof(desc);
+    if (FAILED(surface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr))) return false;
+    const DDPIXELFORMAT& pf = desc.ddpfPixelFormat;
+    const bool ok = pf.dwRGBBitCount == 32;
+    *width = static_cast<int>(desc.dwWidth);
+    *height = static_cast<int>(desc.dwHeight);
+    pixels->clear();
+    for (int y = 0; ok && y < *height; ++y) {
+        const uint32_t* row =
+            reinterpret_cast<const uint32_t*>(static_cast<const unsigned char*>(desc.lpSurface) +
+                                              static_cast<size_t>(desc.lPitch) * y);
+        for (int x = 0; x < *width; ++x)
+            pixels->push_back(Channel(row[x], pf.dwRBitMask) << 16 |
+                              Channel(row[x], pf.dwGBitMask) << 8 | Channel(row[x], pf.dwBBitMask));
     }
+    surface->Unlock(nullptr);
+    return ok;
+}
+
+int Convert(const std::string& file, const std::string& outName, int format) {
+    Decoded decoded;
+    if (Decode(file, format, &decoded) != 0) return 1;
 
     const auto endsWith = [&outName](const char* extension) {
         const size_t n = std::strlen(extension);
         return outName.size() > n && outName.compare(outName.size() - n, n, extension) == 0;
     };
     if (endsWith(".bmp") || endsWith(".png")) {
-        TarnSurface picture; // the decoded surface, for the savers
+        TarnSurface picture; // the decoded surface, lent to the savers
         DDSURFACEDESC2 size;
         std::memset(&size, 0, sizeof(size));
         size.dwSize = sizeof(size);
-        surface->GetSurfaceDesc(&size);
-        picture.surface = surface;
+        decoded.surface->GetSurfaceDesc(&size);
+        picture.surface = decoded.surface;
         picture.width = static_cast<int>(size.dwWidth);
         picture.height = static_cast<int>(size.dwHeight);
         const HRESULT saved =
             endsWith(".bmp") ? picture.SaveBMP(outName.c_str()) : picture.SavePNG(outName.c_str());
-        picture.surface->Release();
         picture.surface = nullptr;
-        dd->Release();
         return FAILED(saved) ? Fail(outName, "can't write the file") : 0;
     }
 
-    DDSURFACEDESC2 desc;
-    std::memset(&desc, 0, sizeof(desc));
-    desc.dwSize = sizeof(desc);
-    if (FAILED(surface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr)) ||
-        desc.ddpfPixelFormat.dwRGBBitCount != 32) {
-        surface->Release();
-        dd->Release();
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels;
+    if (!ReadPixels(decoded.surface, &width, &height, &pixels))
         return Fail(file, "can't read the decoded surface");
-    }
-    const int width = static_cast<int>(desc.dwWidth), height = static_cast<int>(desc.dwHeight);
-    const DDPIXELFORMAT& pf = desc.ddpfPixelFormat;
     const std::string header =
         "P6\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
     Bytes encoded(header.begin(), header.end());
-    encoded.resize(header.size() + static_cast<size_t>(width) * height * 3);
-    for (int y = 0; y < height; ++y) {
-        const uint32_t* row =
-            reinterpret_cast<const uint32_t*>(static_cast<const unsigned char*>(desc.lpSurface) +
-                                              static_cast<size_t>(desc.lPitch) * y);
-        unsigned char* out = encoded.data() + header.size() + static_cast<size_t>(y) * width * 3;
-        for (int x = 0; x < width; ++x) {
-            out[3 * x + 0] = static_cast<unsigned char>(Channel(row[x], pf.dwRBitMask));
-            out[3 * x + 1] = static_cast<unsigned char>(Channel(row[x], pf.dwGBitMask));
-            out[3 * x + 2] = static_cast<unsigned char>(Channel(row[x], pf.dwBBitMask));
-        }
+    for (uint32_t p : pixels) {
+        encoded.push_back(static_cast<unsigned char>(p >> 16));
+        encoded.push_back(static_cast<unsigned char>(p >> 8));
+        encoded.push_back(static_cast<unsigned char>(p));
     }
-    surface->Unlock(nullptr);
-    surface->Release();
-    dd->Release();
-
     std::ofstream out(outName, std::ios::binary);
     out.write(reinterpret_cast<const char*>(encoded.data()),
               static_cast<std::streamsize>(encoded.size()));
@@ -235,9 +252,41 @@ int Convert(const std::string& file, const std::string& outName, int format) {
     return 0;
 }
 
+// Exit 0 when both pictures decode to the same size and the same colours, whatever their
+// formats; otherwise one line saying how they differ, exit 1.
+int Compare(const std::string& first, const std::string& second) {
+    int w[2] = {}, h[2] = {};
+    std::vector<uint32_t> pixels[2];
+    const std::string names[2] = {first, second};
+    for (int i = 0; i < 2; ++i) {
+        Decoded decoded;
+        if (Decode(names[i], IMAGE_UNKNOWN, &decoded) != 0) return 1;
+        if (!ReadPixels(decoded.surface, &w[i], &h[i], &pixels[i]))
+            return Fail(names[i], "can't read the decoded surface");
+    }
+    if (w[0] != w[1] || h[0] != h[1]) {
+        std::fprintf(stderr, "tarnimg: %s is %d x %d, %s is %d x %d\n", first.c_str(), w[0], h[0],
+                     second.c_str(), w[1], h[1]);
+        return 1;
+    }
+    size_t differing = 0, at = 0;
+    for (size_t i = pixels[0].size(); i-- > 0;)
+        if (pixels[0][i] != pixels[1][i]) {
+            ++differing;
+            at = i;
+        }
+    if (differing == 0) return 0;
+    std::fprintf(stderr,
+                 "tarnimg: %s and %s differ in %zu pixels; the first at (%d, %d): #%06X, #%06X\n",
+                 first.c_str(), second.c_str(), differing, static_cast<int>(at % w[0]),
+                 static_cast<int>(at / w[0]), pixels[0][at], pixels[1][at]);
+    return 1;
+}
+
 int Usage() {
     std::fprintf(stderr, "usage: tarnimg info FILE [--format bmp|tga|pcx|psd|jpg|png]\n"
                          "       tarnimg convert FILE OUT [--format bmp|tga|pcx|psd|jpg|png]\n"
+                         "       tarnimg compare FILE FILE\n"
                          "       tarnimg --version\n");
     return 1;
 }
@@ -258,7 +307,12 @@ int main(int argc, char** argv) {
     }
     if (command == "convert" && argc >= 4) {
         if (!ParseFormat(argc, argv, 4, &format)) return Usage();
+        tarn::platform::UseHeadlessHost().Config().desktopBits = 32;
         return Convert(argv[2], argv[3], format);
+    }
+    if (command == "compare" && argc == 4) {
+        tarn::platform::UseHeadlessHost().Config().desktopBits = 32;
+        return Compare(argv[2], argv[3]);
     }
     return Usage();
 }

@@ -7,12 +7,14 @@
 // in TRANSPARENT mode the background is left as it was. Bytes are taken as Latin-1.
 #include "gdi/GdiObjects.h"
 
+#include "host/Host.h"
 #include "internal/StandIn.h"
 
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -53,9 +55,14 @@ Font& TheFont() {
     if (!f.tried) {
         f.tried = true;
         // Fontconfig's choice first; a file it names that FreeType cannot open (or no
-        // fontconfig answer at all) leaves the fixed path.
+        // fontconfig answer at all) leaves the fixed path. The headless host takes the fixed
+        // path first: its frames are compared with stored pictures, so its text must not
+        // depend on which other fonts a machine has.
+        const FontFile fixed{TARN_DEFAULT_FONT, 0};
+        const bool headless = std::strcmp(CurrentHost().Name(), "headless") == 0;
         if (FT_Init_FreeType(&f.library) == 0 &&
-            (OpenFace(f, FindFontFile()) || OpenFace(f, FontFile{TARN_DEFAULT_FONT, 0}))) {
+            ((headless && OpenFace(f, fixed)) || OpenFace(f, FindFontFile()) ||
+             OpenFace(f, fixed))) {
             f.ascender = (int)((f.face->size->metrics.ascender + 63) >> 6);
             f.lineHeight = (int)((f.face->size->metrics.height + 63) >> 6);
             f.ok = true;

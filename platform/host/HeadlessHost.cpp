@@ -420,6 +420,20 @@ void HeadlessMachine::RunSteps() {
         case ScriptStep::Mouse:
             MoveMouse(step.a, step.b);
             break;
+        case ScriptStep::Button:
+            SetMouseButton(step.a, step.b != 0);
+            break;
+        case ScriptStep::Wheel:
+            TurnWheel(step.a);
+            break;
+        case ScriptStep::Joystick:
+            if (!joystickAttached) AttachJoystick(true, "Headless Joystick");
+            SetJoystick(step.a, step.b);
+            break;
+        case ScriptStep::JoyButton:
+            if (!joystickAttached) AttachJoystick(true, "Headless Joystick");
+            SetJoystickButton(step.a, step.b != 0);
+            break;
         case ScriptStep::Fault:
             InjectFault(step.text.c_str(), 1, step.a, (unsigned)step.b);
             break;

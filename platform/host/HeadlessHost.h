@@ -16,6 +16,10 @@
 //     dump PATH      the last presented frame is written to PATH as a 24-bit BMP
 //     dikey DIK 1|0  a key of the keyboard device goes down / up (by scan code)
 //     mouse DX DY    mouse motion
+//     button N 1|0   mouse button N (0 left, 1 right, 2 middle, 3 fourth) goes down / up
+//     wheel D        the mouse wheel turns by D (120 a notch, positive away from the user)
+//     joystick X Y   the joystick's axes (-32768 .. 32767, centre 0); plugs one in if none is
+//     jbutton N 1|0  joystick button N (0 .. 31) goes down / up; plugs one in if none is
 //     fault OP [CODE [N]]  every call (or the next N calls) of the stand-in operation OP from
 //                    now on fails with CODE (default E_FAIL), e.g.
 //                    "fault IDirectDraw7::SetDisplayMode"

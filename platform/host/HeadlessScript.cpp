@@ -132,6 +132,18 @@ bool ParseScript(const std::string& script, std::vector<ScriptStep>* steps, std:
         } else if (v == "MOUSE") {
             step.kind = ScriptStep::Mouse;
             good = good && ParseNumber(first, &a) && ParseNumber(second, &b);
+        } else if (v == "BUTTON" || v == "JBUTTON") {
+            step.kind = v == "BUTTON" ? ScriptStep::Button : ScriptStep::JoyButton;
+            const long buttons = v == "BUTTON" ? 4 : 32;
+            good = good && ParseNumber(first, &a) && a >= 0 && a < buttons &&
+                   ParseNumber(second, &b) && (b == 0 || b == 1);
+        } else if (v == "WHEEL") {
+            step.kind = ScriptStep::Wheel;
+            good = good && ParseNumber(first, &a) && second.empty();
+        } else if (v == "JOYSTICK") {
+            step.kind = ScriptStep::Joystick;
+            good = good && ParseNumber(first, &a) && ParseNumber(second, &b) && a >= -32768 &&
+                   a <= 32767 && b >= -32768 && b <= 32767;
         } else {
             good = false;
         }

@@ -7,7 +7,23 @@
 namespace tarn::platform {
 
 struct ScriptStep {
-    enum Kind { Focus, Frames, Key, Lose, Close, Time, Dump, DiKey, Mouse, Fault, Faults };
+    enum Kind {
+        Focus,
+        Frames,
+        Key,
+        Lose,
+        Close,
+        Time,
+        Dump,
+        DiKey,
+        Mouse,
+        Button,
+        Wheel,
+        Joystick,
+        JoyButton,
+        Fault,
+        Faults
+    };
     Kind kind = Focus;
     int a = 0, b = 0; // the step's numbers: focus flag, frame count, key code, milliseconds ...
     std::string text; // the path of a dump, the operation of a fault, the spared operations

@@ -50,16 +50,16 @@ struct Frame {
     int caption = 0; // caption height above the client area
 };
 
-// The non-client parts the style asks for, with the classic metrics.
-Frame FrameOf(const WindowRecord& w) {
+// The non-client parts a style asks for, with the classic metrics.
+Frame FrameOf(DWORD style) {
     Frame f;
-    if (w.style & WS_THICKFRAME)
+    if (style & WS_THICKFRAME)
         f.side = 4;
-    else if (w.style & WS_DLGFRAME)
+    else if (style & WS_DLGFRAME)
         f.side = 3;
-    else if (w.style & WS_BORDER)
+    else if (style & WS_BORDER)
         f.side = 1;
-    if ((w.style & WS_CAPTION) == WS_CAPTION) f.caption = 19;
+    if ((style & WS_CAPTION) == WS_CAPTION) f.caption = 19;
     return f;
 }
 
@@ -104,7 +104,7 @@ bool ClientArea(HWND hwnd, POINT* origin, SIZE* size) {
     POINT windowOrigin;
     if (!WindowOrigin(hwnd, &windowOrigin)) return false;
     WindowRecord* w = FindWindowRecord(hwnd);
-    Frame f = FrameOf(*w);
+    Frame f = FrameOf(w->style);
     origin->x = windowOrigin.x + f.side;
     origin->y = windowOrigin.y + f.side + f.caption;
     int cx = w->width - 2 * f.side, cy = w->height - 2 * f.side - f.caption;
@@ -245,6 +245,19 @@ BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect) {
     lpRect->top = origin.y;
     lpRect->right = origin.x + w->width;
     lpRect->bottom = origin.y + w->height;
+    return TRUE;
+}
+
+// The window rectangle whose client area is *lpRect, by the same metrics as the windows' own
+// (no menu bars on this platform: bMenu is ignored).
+BOOL WINAPI AdjustWindowRect(LPRECT lpRect, DWORD dwStyle, BOOL) {
+    if (EnterFailed("AdjustWindowRect")) return FALSE;
+    if (!lpRect) return FailNullPointer();
+    const Frame f = FrameOf(dwStyle);
+    lpRect->left -= f.side;
+    lpRect->right += f.side;
+    lpRect->top -= f.side + f.caption;
+    lpRect->bottom += f.side;
     return TRUE;
 }
 
