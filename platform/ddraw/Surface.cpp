@@ -5,6 +5,7 @@
 #include "ddraw/DirectDrawObjects.h"
 
 #include "host/Host.h"
+#include "internal/Display.h"
 #include "internal/StandIn.h"
 
 #include <algorithm>
@@ -161,13 +162,20 @@ void DirectDrawSurface::FillJunk() {
     }
 }
 
-// Shows the front buffer through the host. Nothing is allocated.
+// Shows the front buffer through the host: a flipping chain whole, a primary surface without
+// one (a windowed program's desktop) only where the program's window is. Nothing is allocated.
 void DirectDrawSurface::Present() {
     FrameView view;
     view.pixels = memory.data();
     view.pitch = (int)pitch;
     view.width = width;
     view.height = height;
+    RECT area;
+    if (chain.size() < 2 && WindowedViewport(width, height, &area)) {
+        view.pixels = memory.data() + (size_t)area.top * pitch + (size_t)area.left * format.bits / 8;
+        view.width = area.right - area.left;
+        view.height = area.bottom - area.top;
+    }
     view.bits = format.bits;
     view.redMask = format.redMask;
     view.greenMask = format.greenMask;

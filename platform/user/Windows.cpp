@@ -5,12 +5,15 @@
 #include "user/WindowManager.h"
 
 #include "host/Host.h"
+#include "internal/Display.h"
 #include "internal/StandIn.h"
 #include "kernel/Kernel.h"
 
 #include <winbase.h>
 
 #include <strings.h>
+
+#include <algorithm>
 #include <vector>
 
 namespace tarn::platform {
@@ -127,6 +130,18 @@ void ActivateApplication(bool active) {
     for (int i = 0; i < count; ++i) SendToWindow(targets[i], WM_ACTIVATEAPP, active, 0);
     if (active && r.activeWindow)
         SendToWindow(r.activeWindow, WM_SETCURSOR, (WPARAM)r.activeWindow, SetCursorParam());
+}
+
+bool WindowedViewport(int width, int height, RECT* area) {
+    Registry& r = Reg();
+    POINT origin;
+    SIZE size;
+    if (!r.hostWindow || !ClientArea(r.hostWindow, &origin, &size)) return false;
+    area->left = std::max<LONG>(origin.x, 0);
+    area->top = std::max<LONG>(origin.y, 0);
+    area->right = std::min<LONG>(origin.x + size.cx, width);
+    area->bottom = std::min<LONG>(origin.y + size.cy, height);
+    return area->left < area->right && area->top < area->bottom;
 }
 
 HWND InputWindow() {
