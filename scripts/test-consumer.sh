@@ -13,7 +13,8 @@
 #     program run under wine (on the caller's X server and Wine prefix)
 #
 # Each program shows the installed demo picture for a few frames (on Linux on the headless host)
-# and must exit 0. The work goes to BUILD/consumer/.
+# and must exit 0. The examples in examples/ are built against the install the same way (and on
+# Linux run for a few frames). The work goes to BUILD/consumer/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 src=$PWD
@@ -49,6 +50,15 @@ if [ "$mode" = windows ]; then
     cmake --build "$work/find_package" -j "$jobs" >/dev/null
     run "windows find_package" wine "$work/find_package/consumer.exe" \
         "Z:$prefix/share/tarn/landskap.bmp"
+    # The examples against the same install (the tree's own builds of them run under wine in
+    # the Windows tests).
+    for script in examples/*/screenshot.script; do
+        example=$(basename "$(dirname "$script")")
+        step "example $example, find_package, $(basename "$toolchain")"
+        cmake --no-warn-unused-cli -S "examples/$example" -B "$work/example-$example" \
+            -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+        cmake --build "$work/example-$example" -j "$jobs" >/dev/null
+    done
     exit 0
 fi
 
@@ -59,6 +69,18 @@ step "find_package against $prefix"
 cmake -S examples/consumer -B "$work/find_package" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 cmake --build "$work/find_package" -j "$jobs" >/dev/null
 run "find_package" "$work/find_package/consumer" "$picture"
+
+# The examples, each a project of its own: built against the install and run for a few frames.
+for script in examples/*/screenshot.script; do
+    example=$(basename "$(dirname "$script")")
+    step "example $example, find_package against $prefix"
+    cmake -S "examples/$example" -B "$work/example-$example" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+    cmake --build "$work/example-$example" -j "$jobs" >/dev/null
+    args=$(sed -n 's/^# args://p' "$script" | head -1)
+    read -r -a arguments <<<"${args//@ASSETS@/$prefix/share/tarn}"
+    (cd "$work" && TARN_HEADLESS_SCRIPT="frames 3; key ESCAPE" \
+        "$work/example-$example/$example" "${arguments[@]}") || fail "example $example: exit $?"
+done
 
 step "add_subdirectory of $src"
 cmake -S examples/consumer -B "$work/add_subdirectory" -DTARN_SOURCE_DIR="$src" >/dev/null
