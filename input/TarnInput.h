@@ -24,6 +24,33 @@ const DWORD KEY_MOUSE_BUTTON_0 = 256; ///< mouse buttons 0-3: 256-259
 const DWORD KEY_JOY_BUTTON_0 = 260;   ///< joystick buttons 0-9: 260-269
 const DWORD KEY_NAME_SIZE = 12;       ///< bytes of one key-name slot, terminator included
 
+/// Key codes of keys without a character of their own (letters are their lower-case character,
+/// digits their digit, and so on: keyState['a'], keyState['1'], keyState[' ']).
+/// @{
+const DWORD KEY_CODE_BACKSPACE = 8;
+const DWORD KEY_CODE_TAB = 9;
+const DWORD KEY_CODE_ENTER = 13;
+const DWORD KEY_CODE_ESCAPE = 27;
+const DWORD KEY_CODE_SPACE = 32;
+const DWORD KEY_CODE_LEFT_SHIFT = 128;
+const DWORD KEY_CODE_RIGHT_SHIFT = 129;
+const DWORD KEY_CODE_LEFT_CTRL = 130;
+const DWORD KEY_CODE_RIGHT_CTRL = 131;
+const DWORD KEY_CODE_LEFT_ALT = 132;
+const DWORD KEY_CODE_RIGHT_ALT = 133;
+const DWORD KEY_CODE_LEFT = 134;  ///< the arrow keys
+const DWORD KEY_CODE_RIGHT = 135; ///< ...
+const DWORD KEY_CODE_UP = 136;    ///< ...
+const DWORD KEY_CODE_DOWN = 137;  ///< ...
+const DWORD KEY_CODE_F1 = 138;    ///< F1 to F12 are 138 to 149: KEY_CODE_F1 + n - 1
+const DWORD KEY_CODE_INSERT = 150;
+const DWORD KEY_CODE_DELETE = 151;
+const DWORD KEY_CODE_HOME = 152;
+const DWORD KEY_CODE_END = 153;
+const DWORD KEY_CODE_PAGE_UP = 154;
+const DWORD KEY_CODE_PAGE_DOWN = 155;
+/// @}
+
 /// The keyboard, the mouse and the first joystick, read once per frame by Update into the
 /// public fields.
 class TarnInput {

@@ -768,6 +768,38 @@ protected:
 
 // The tables are constant data: the same on an object just constructed, on one whose Create
 // succeeded, and on ones whose Create found no keyboard or no DirectInput at all.
+// The named key codes are the keys their names say.
+TEST(KeyCodeNames, NameTheirKeys) {
+    const struct {
+        DWORD code;
+        const char* name;
+    } keys[] = {{KEY_CODE_BACKSPACE, "BACKSPACE"},
+                {KEY_CODE_TAB, "TAB"},
+                {KEY_CODE_ENTER, "ENTER"},
+                {KEY_CODE_ESCAPE, "ESC"},
+                {KEY_CODE_SPACE, "SPACE"},
+                {KEY_CODE_LEFT_SHIFT, "LEFT SHIFT"},
+                {KEY_CODE_RIGHT_SHIFT, "RIGHT SHIFT"},
+                {KEY_CODE_LEFT_CTRL, "LEFT CTRL"},
+                {KEY_CODE_RIGHT_CTRL, "RIGHT CTRL"},
+                {KEY_CODE_LEFT_ALT, "LEFT ALT"},
+                {KEY_CODE_RIGHT_ALT, "RIGHT ALT"},
+                {KEY_CODE_LEFT, "LEFT ARROW"},
+                {KEY_CODE_RIGHT, "RIGHT ARROW"},
+                {KEY_CODE_UP, "UP ARROW"},
+                {KEY_CODE_DOWN, "DOWN ARROW"},
+                {KEY_CODE_F1, "F1"},
+                {KEY_CODE_F1 + 11, "F12"},
+                {KEY_CODE_INSERT, "INSERT"},
+                {KEY_CODE_DELETE, "DEL"},
+                {KEY_CODE_HOME, "HOME"},
+                {KEY_CODE_END, "END"},
+                {KEY_CODE_PAGE_UP, "PAGE UP"},
+                {KEY_CODE_PAGE_DOWN, "PAGE DOWN"}};
+    TarnInput input;
+    for (const auto& key : keys) EXPECT_STREQ(input.keyNames[key.code], key.name);
+}
+
 TEST_F(KeyTableTest, EveryEntryMatchesTheKeyTable) {
     TarnInput constructed;
     TarnInput noKeyboard;
