@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test. Installs missing packages first (see deps.sh).
 # The API reference is built (make-docs.sh); an undocumented public call fails.
-# Then examples/consumer is built against the install (scripts/test-consumer.sh).
+# Then examples/consumer and the examples are built against the install
+# (scripts/test-consumer.sh), and docs/guide.md is followed as written (scripts/check-guide.sh).
 # In CI (CI=true) warnings are errors. Then the whole suite runs a second time built with
 # AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer (build-asan/), and each
 # picture-decoder fuzzer runs for a short while (fuzz/run.sh); any report fails the run.
@@ -22,6 +23,9 @@ scripts/make-docs.sh
 
 # A program outside the tree built against this build's install every way a project takes Tarn.
 scripts/test-consumer.sh linux build
+
+# The guide, followed step by step in a fresh home directory.
+scripts/check-guide.sh
 
 # The sanitizer run: any report (memory error, undefined behaviour, leak) ends the test
 # program with a failure.
