@@ -55,13 +55,6 @@ void WriteToStream(png_structp png, png_bytep data, size_t count) {
 
 void FlushNothing(png_structp) {}
 
-png_structp NewReader() {
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, Abort, Quiet);
-    if (!png) return nullptr;
-    png_set_user_limits(png, kMaxSide, kMaxSide);
-    return png;
-}
-
 } // namespace
 
 // Every chunk up to IEND must lie inside the data: libpng allocates what a chunk claims (up to
@@ -83,22 +76,46 @@ bool HasPngSignature(const uint8_t* data, size_t size) {
            std::memcmp(data, kSignature, sizeof kSignature) == 0;
 }
 
+namespace {
+
+// A libpng reader over PNG data in memory, with its info structure, destroyed with the object.
+// libpng's errors jump to a setjmp, which the caller sets after Open: the jump must land in a
+// frame that is still running.
+struct Reader {
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    MemorySource source{};
+
+    Reader() = default;
+    Reader(const Reader&) = delete;
+    Reader& operator=(const Reader&) = delete;
+    ~Reader() {
+        if (png) png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+    }
+    // S_OK; WINCODEC_ERR_COMPONENTNOTFOUND for data that is not PNG, `damaged` for chunks that
+    // do not fit the data, E_OUTOFMEMORY.
+    HRESULT Open(const uint8_t* data, size_t size, HRESULT damaged) {
+        if (!HasPngSignature(data, size)) return WINCODEC_ERR_COMPONENTNOTFOUND;
+        if (!ChunksFitTheData(data, size)) return damaged;
+        png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, Abort, Quiet);
+        if (!png) return E_OUTOFMEMORY;
+        png_set_user_limits(png, kMaxSide, kMaxSide);
+        info = png_create_info_struct(png);
+        if (!info) return E_OUTOFMEMORY;
+        source = MemorySource{data, size, 0};
+        png_set_read_fn(png, &source, ReadFromMemory);
+        return S_OK;
+    }
+};
+
+} // namespace
+
 HRESULT ReadPngHeader(const uint8_t* data, size_t size, PngHeader* header) {
-    if (!HasPngSignature(data, size)) return WINCODEC_ERR_COMPONENTNOTFOUND;
-    if (!ChunksFitTheData(data, size)) return WINCODEC_ERR_BADHEADER;
-    png_structp png = NewReader();
-    if (!png) return E_OUTOFMEMORY;
-    png_infop info = png_create_info_struct(png);
-    if (!info) {
-        png_destroy_read_struct(&png, nullptr, nullptr);
-        return E_OUTOFMEMORY;
-    }
-    MemorySource source{data, size, 0};
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_read_struct(&png, &info, nullptr);
-        return WINCODEC_ERR_BADHEADER;
-    }
-    png_set_read_fn(png, &source, ReadFromMemory);
+    Reader reader;
+    if (HRESULT hr = reader.Open(data, size, WINCODEC_ERR_BADHEADER); FAILED(hr)) return hr;
+    png_structp png = reader.png;
+    png_infop info = reader.info;
+    if (setjmp(png_jmpbuf(png))) return WINCODEC_ERR_BADHEADER;
     png_read_info(png, info);
     header->width = png_get_image_width(png, info);
     header->height = png_get_image_height(png, info);
@@ -106,26 +123,15 @@ HRESULT ReadPngHeader(const uint8_t* data, size_t size, PngHeader* header) {
     header->colourType = png_get_color_type(png, info);
     header->interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
     header->transparency = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
-    png_destroy_read_struct(&png, &info, nullptr);
     return S_OK;
 }
 
 HRESULT DecodePng(const uint8_t* data, size_t size, PngRows layout, uint8_t* const* rows) {
-    if (!HasPngSignature(data, size)) return WINCODEC_ERR_COMPONENTNOTFOUND;
-    if (!ChunksFitTheData(data, size)) return WINCODEC_ERR_BADIMAGE;
-    png_structp png = NewReader();
-    if (!png) return E_OUTOFMEMORY;
-    png_infop info = png_create_info_struct(png);
-    if (!info) {
-        png_destroy_read_struct(&png, nullptr, nullptr);
-        return E_OUTOFMEMORY;
-    }
-    MemorySource source{data, size, 0};
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_read_struct(&png, &info, nullptr);
-        return WINCODEC_ERR_BADIMAGE;
-    }
-    png_set_read_fn(png, &source, ReadFromMemory);
+    Reader reader;
+    if (HRESULT hr = reader.Open(data, size, WINCODEC_ERR_BADIMAGE); FAILED(hr)) return hr;
+    png_structp png = reader.png;
+    png_infop info = reader.info;
+    if (setjmp(png_jmpbuf(png))) return WINCODEC_ERR_BADIMAGE;
     png_read_info(png, info);
     // Everything to 8-bit blue-green-red: palettes, low depths and tRNS expanded, 16-bit samples
     // rounded (v * 255 / 65535, i.e. v / 257), grey repeated into the three channels.
@@ -145,7 +151,6 @@ HRESULT DecodePng(const uint8_t* data, size_t size, PngRows layout, uint8_t* con
     png_read_image(png, const_cast<png_bytepp>(rows));
     // The chunks after the image data: checksums checked, up to the end chunk.
     png_read_end(png, nullptr);
-    png_destroy_read_struct(&png, &info, nullptr);
     return S_OK;
 }
 
