@@ -349,6 +349,24 @@ void TestPicture8(Size s, std::vector<uint8_t>* indices, std::vector<uint32_t>* 
         }
 }
 
+TarnSurface* MakeFramePicture(TarnScreen* screen, int width, int height,
+                              const std::vector<uint16_t>& pixels) {
+    TarnSurface* picture = new TarnSurface();
+    bool ok = pixels.size() == static_cast<size_t>(width) * height &&
+              picture->CreateBlank(screen, width, height, 1) == 1 && picture->Lock() > 0;
+    if (ok) {
+        const DDSURFACEDESC2& desc = picture->surfaceDesc;
+        ok = desc.ddpfPixelFormat.dwRGBBitCount == 16 && desc.ddpfPixelFormat.dwGBitMask == 0x07E0;
+        for (int y = 0; ok && y < height; ++y)
+            std::memcpy(static_cast<BYTE*>(desc.lpSurface) + y * desc.lPitch,
+                        &pixels[static_cast<size_t>(y) * width], width * 2);
+        picture->Unlock();
+    }
+    if (ok) return picture;
+    delete picture;
+    return nullptr;
+}
+
 } // namespace bench
 
 // Runs the benchmarks with repetitions and aggregates only unless the command line says

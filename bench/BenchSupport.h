@@ -9,6 +9,8 @@
 #include <ddraw.h>
 
 #include <benchmark/benchmark.h>
+#include "display/TarnScreen.h"
+#include "surface/TarnSurface.h"
 #include "samples/ByteWriter.h"
 
 #include <cstdint>
@@ -58,6 +60,18 @@ void RegisterPair(const std::string& name, const std::string& what, const std::s
 IDirectDraw7* OpenDirectDraw(std::string* error);
 // An off-screen system-memory surface of the display's format.
 IDirectDrawSurface7* CreatePlainSurface(IDirectDraw7* dd, int width, int height);
+
+// A 0x00RRGGBB colour as a 5-6-5 pixel: each channel's top bits.
+inline uint16_t To565(uint32_t rgb) {
+    return static_cast<uint16_t>((rgb >> 8 & 0xF800) | (rgb >> 5 & 0x07E0) | (rgb >> 3 & 0x001F));
+}
+
+// The demo's picture for the frame benchmarks: a surface on the 5-6-5 screen holding `pixels`
+// (width x height 5-6-5 values, top row first), made as a program makes a surface to draw
+// into (CreateBlank, in system memory). Null when the screen is not 5-6-5 or the surface cannot
+// be made or filled.
+TarnSurface* MakeFramePicture(TarnScreen* screen, int width, int height,
+                              const std::vector<uint16_t>& pixels);
 
 // A surface's pixels copied out as 5-6-5 values, top row first; empty if it is not 5-6-5 or
 // cannot be locked.

@@ -69,9 +69,7 @@ protected:
         for (int y = 0; y < size.height; ++y) {
             uint16_t* row = reinterpret_cast<uint16_t*>(src.pixels + y * src.pitch);
             for (int x = 0; x < size.width; ++x) {
-                uint32_t p = picture[static_cast<size_t>(y) * size.width + x];
-                row[x] = static_cast<uint16_t>((p >> 8 & 0xF800) | (p >> 5 & 0x07E0) |
-                                               (p >> 3 & 0x001F));
+                row[x] = To565(picture[static_cast<size_t>(y) * size.width + x]);
             }
         }
         return "";

@@ -50,7 +50,11 @@ public:
         input = new TarnInput();
         if (FAILED(input->Create(GetModuleHandleA(nullptr), window)))
             return "TarnInput::Create failed";
-        if (!MakePicture()) return "could not make the picture";
+        const std::vector<uint32_t> rgb = TestPicture(kFrame);
+        expected.resize(rgb.size());
+        for (size_t i = 0; i < rgb.size(); ++i) expected[i] = To565(rgb[i]);
+        picture = MakeFramePicture(screen, kFrame.width, kFrame.height, expected);
+        if (!picture) return "could not make the picture";
 
         Ours();
         int w = 0, h = 0;
@@ -58,10 +62,7 @@ public:
         if (w != kFrame.width || h != kFrame.height || shown.size() != expected.size())
             return "the frame shown is " + std::to_string(w) + "x" + std::to_string(h);
         for (size_t i = 0; i < expected.size(); ++i) {
-            uint32_t p = shown[i];
-            uint16_t v =
-                static_cast<uint16_t>((p >> 8 & 0xF800) | (p >> 5 & 0x07E0) | (p >> 3 & 0x001F));
-            if (v != expected[i])
+            if (To565(shown[i]) != expected[i])
                 return "pixel " + std::to_string(i) + " of the frame shown is not the picture's";
         }
         peerSource = expected;
@@ -83,33 +84,6 @@ public:
     }
 
 private:
-    // The test picture in a 5-6-5 off-screen surface, wrapped as the demo's picture is.
-    bool MakePicture() {
-        IDirectDrawSurface7* dds =
-            CreatePlainSurface(screen->GetDirectDraw(), kFrame.width, kFrame.height);
-        if (!dds) return false;
-        picture = new TarnSurface();
-        screen->SetSurfaceInterface(picture, dds);
-        screen->SetSurfaceWidth(picture, kFrame.width);
-        screen->SetSurfaceHeight(picture, kFrame.height);
-        RECT area = {0, 0, kFrame.width, kFrame.height};
-        picture->SetClipArea(&area);
-        const std::vector<uint32_t> rgb = TestPicture(kFrame);
-        expected.resize(rgb.size());
-        for (size_t i = 0; i < rgb.size(); ++i)
-            expected[i] = static_cast<uint16_t>((rgb[i] >> 8 & 0xF800) | (rgb[i] >> 5 & 0x07E0) |
-                                                (rgb[i] >> 3 & 0x001F));
-        if (picture->Lock() <= 0) return false;
-        const DDSURFACEDESC2& desc = picture->surfaceDesc;
-        bool ok =
-            desc.ddpfPixelFormat.dwRGBBitCount == 16 && desc.ddpfPixelFormat.dwGBitMask == 0x07E0;
-        for (int y = 0; ok && y < kFrame.height; ++y)
-            std::memcpy(static_cast<BYTE*>(desc.lpSurface) + y * desc.lPitch,
-                        &expected[static_cast<size_t>(y) * kFrame.width], kFrame.width * 2);
-        picture->Unlock();
-        return ok;
-    }
-
     HWND window = nullptr;
     TarnScreen* screen = nullptr;
     TarnInput* input = nullptr;

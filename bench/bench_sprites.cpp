@@ -22,10 +22,6 @@ const int kSprite = 64;
 const int kDraws = 1000;
 const uint16_t kKey = 0xF81F;
 
-uint16_t To565(uint32_t p) {
-    return static_cast<uint16_t>((p >> 8 & 0xF800) | (p >> 5 & 0x07E0) | (p >> 3 & 0x001F));
-}
-
 // A 5-6-5 surface wrapped the way the screen wraps its buffers, its layout and routines chosen.
 TarnSurface* Wrap(IDirectDrawSurface7* dds, int w, int h) {
     TarnSurface* t = new TarnSurface();

@@ -28,10 +28,6 @@ namespace {
 const Size kFrame = {640, 480};
 const char* const kTitle = "TarnBenchWindow";
 
-uint16_t To565(uint32_t rgb) {
-    return static_cast<uint16_t>((rgb >> 8 & 0xF800) | (rgb >> 5 & 0x07E0) | (rgb >> 3 & 0x001F));
-}
-
 // "" when what `renderer` shows is `expected`, read back at 5-6-5 precision.
 std::string CheckShown(SDL_Renderer* renderer, const std::vector<uint16_t>& expected,
                        const char* whose) {
@@ -111,7 +107,8 @@ public:
         input = new TarnInput();
         if (FAILED(input->Create(GetModuleHandleA(nullptr), window)))
             return "TarnInput::Create failed (has our window the focus?)";
-        if (!MakePicture()) return "could not make the picture";
+        picture = MakeFramePicture(screen, kFrame.width, kFrame.height, frame);
+        if (!picture) return "could not make the picture";
 
         SDL_Window* hostWindow = HostWindow();
         SDL_Renderer* hostRenderer = hostWindow ? SDL_GetRenderer(hostWindow) : nullptr;
@@ -159,28 +156,6 @@ public:
     }
 
 private:
-    // The frame in a 5-6-5 off-screen surface, wrapped as the demo's picture is.
-    bool MakePicture() {
-        IDirectDrawSurface7* dds =
-            CreatePlainSurface(screen->GetDirectDraw(), kFrame.width, kFrame.height);
-        if (!dds) return false;
-        picture = new TarnSurface();
-        screen->SetSurfaceInterface(picture, dds);
-        screen->SetSurfaceWidth(picture, kFrame.width);
-        screen->SetSurfaceHeight(picture, kFrame.height);
-        RECT area = {0, 0, kFrame.width, kFrame.height};
-        picture->SetClipArea(&area);
-        if (picture->Lock() <= 0) return false;
-        const DDSURFACEDESC2& desc = picture->surfaceDesc;
-        bool ok =
-            desc.ddpfPixelFormat.dwRGBBitCount == 16 && desc.ddpfPixelFormat.dwGBitMask == 0x07E0;
-        for (int y = 0; ok && y < kFrame.height; ++y)
-            std::memcpy(static_cast<BYTE*>(desc.lpSurface) + y * desc.lPitch,
-                        &frame[static_cast<size_t>(y) * kFrame.width], kFrame.width * 2);
-        picture->Unlock();
-        return ok;
-    }
-
     bool vsync;
     HWND window = nullptr;
     TarnScreen* screen = nullptr;
