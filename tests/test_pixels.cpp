@@ -9,6 +9,7 @@
 // a stray write anywhere (guard band, row padding, outside the clip area) fails. One test draws
 // through a real locked surface of the headless host at every depth.
 #include "support/HeadlessTest.h"
+#include "support/ScreenFixture.h"
 
 #include "surface/TarnSurface.h"
 
@@ -344,18 +345,6 @@ TEST_F(PixelRoutines, StrayCallsTouchNothing) {
         EXPECT_EQ(0, (c.surface.*c.surface.horzLine)(0, 100, 10, d.colour));
         EXPECT_TRUE(c.Matches());
     }
-}
-
-// The pixel format of a depth code, as a program asks DirectDraw for it.
-DDPIXELFORMAT FormatOf(int depth) {
-    DDPIXELFORMAT pf = {};
-    pf.dwSize = sizeof pf;
-    pf.dwFlags = DDPF_RGB | (depth == 8 ? DDPF_PALETTEINDEXED8 : 0);
-    pf.dwRGBBitCount = depth == 15 ? 16 : depth;
-    if (depth == 15) pf.dwRBitMask = 0x7C00, pf.dwGBitMask = 0x03E0, pf.dwBBitMask = 0x001F;
-    if (depth == 16) pf.dwRBitMask = 0xF800, pf.dwGBitMask = 0x07E0, pf.dwBBitMask = 0x001F;
-    if (depth >= 24) pf.dwRBitMask = 0xFF0000, pf.dwGBitMask = 0x00FF00, pf.dwBBitMask = 0x0000FF;
-    return pf;
 }
 
 // Through a real surface of each depth from the DirectDraw stand-in, on a machine that pads its

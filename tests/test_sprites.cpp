@@ -10,6 +10,7 @@
 #include "support/AllocationCounter.h"
 #include "support/HeadlessTest.h"
 #include "support/ImageFixtures.h"
+#include "support/ScreenFixture.h"
 
 #include <climits>
 #include <cstdio>
@@ -23,17 +24,6 @@ namespace {
 using tarn::platform::LiveObjects;
 
 const int kDepths[] = {8, 15, 16, 24, 32};
-
-DDPIXELFORMAT FormatOf(int depth) {
-    DDPIXELFORMAT pf = {};
-    pf.dwSize = sizeof pf;
-    pf.dwFlags = DDPF_RGB | (depth == 8 ? DDPF_PALETTEINDEXED8 : 0);
-    pf.dwRGBBitCount = depth == 15 ? 16 : depth;
-    if (depth == 15) pf.dwRBitMask = 0x7C00, pf.dwGBitMask = 0x03E0, pf.dwBBitMask = 0x001F;
-    if (depth == 16) pf.dwRBitMask = 0xF800, pf.dwGBitMask = 0x07E0, pf.dwBBitMask = 0x001F;
-    if (depth >= 24) pf.dwRBitMask = 0xFF0000, pf.dwGBitMask = 0x00FF00, pf.dwBBitMask = 0x0000FF;
-    return pf;
-}
 
 // Pixel values of a surface, rows packed; what a test expects is built the same way.
 typedef std::vector<DWORD> Pixels;

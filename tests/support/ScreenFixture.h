@@ -1,5 +1,6 @@
 // What the screen and surface tests share: an off-screen surface wrapped in a TarnSurface the
-// way TarnScreen wraps its buffers, and the raw value of one pixel read through a lock.
+// way TarnScreen wraps its buffers, the raw value of one pixel read through a lock, and the
+// pixel format of each depth.
 #pragma once
 
 #include "display/TarnScreen.h"
@@ -8,6 +9,18 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+
+// The pixel format of a depth code (8, 15, 16, 24, 32), as a program asks DirectDraw for it.
+inline DDPIXELFORMAT FormatOf(int depth) {
+    DDPIXELFORMAT pf = {};
+    pf.dwSize = sizeof pf;
+    pf.dwFlags = DDPF_RGB | (depth == 8 ? DDPF_PALETTEINDEXED8 : 0);
+    pf.dwRGBBitCount = depth == 15 ? 16 : depth;
+    if (depth == 15) pf.dwRBitMask = 0x7C00, pf.dwGBitMask = 0x03E0, pf.dwBBitMask = 0x001F;
+    if (depth == 16) pf.dwRBitMask = 0xF800, pf.dwGBitMask = 0x07E0, pf.dwBBitMask = 0x001F;
+    if (depth >= 24) pf.dwRBitMask = 0xFF0000, pf.dwGBitMask = 0x00FF00, pf.dwBBitMask = 0x0000FF;
+    return pf;
+}
 
 // A w x h off-screen surface on `screen`'s device with `caps` (system memory unless asked),
 // clipped to itself, its pixel layout queried and its pixel routines chosen.
