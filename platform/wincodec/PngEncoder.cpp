@@ -44,19 +44,13 @@ public:
         return NotImplemented("SetColorContexts");
     }
     HRESULT STDMETHODCALLTYPE SetPalette(IWICPalette*) override {
-        HRESULT hr;
-        if (Entered("SetPalette", &hr)) return hr;
-        return WINCODEC_ERR_UNSUPPORTEDOPERATION;
+        return Unsupported("SetPalette");
     }
     HRESULT STDMETHODCALLTYPE SetThumbnail(IWICBitmapSource*) override {
-        HRESULT hr;
-        if (Entered("SetThumbnail", &hr)) return hr;
-        return WINCODEC_ERR_UNSUPPORTEDOPERATION;
+        return Unsupported("SetThumbnail");
     }
     HRESULT STDMETHODCALLTYPE SetPreview(IWICBitmapSource*) override {
-        HRESULT hr;
-        if (Entered("SetPreview", &hr)) return hr;
-        return WINCODEC_ERR_UNSUPPORTEDOPERATION;
+        return Unsupported("SetPreview");
     }
     HRESULT STDMETHODCALLTYPE CreateNewFrame(IWICBitmapFrameEncode** frame,
                                              IPropertyBag2** options) override;
@@ -129,14 +123,10 @@ public:
         return NotImplemented("SetColorContexts");
     }
     HRESULT STDMETHODCALLTYPE SetPalette(IWICPalette*) override {
-        HRESULT hr;
-        if (Entered("SetPalette", &hr)) return hr;
-        return WINCODEC_ERR_UNSUPPORTEDOPERATION;
+        return Unsupported("SetPalette");
     }
     HRESULT STDMETHODCALLTYPE SetThumbnail(IWICBitmapSource*) override {
-        HRESULT hr;
-        if (Entered("SetThumbnail", &hr)) return hr;
-        return WINCODEC_ERR_UNSUPPORTEDOPERATION;
+        return Unsupported("SetThumbnail");
     }
     HRESULT STDMETHODCALLTYPE WritePixels(UINT lineCount, UINT stride, UINT bufferSize,
                                           BYTE* source) override;

@@ -65,13 +65,18 @@ protected:
         return EnterWic(name, method, result);
     }
     // A method the stand-in does not provide.
-    HRESULT NotImplemented(const char* method) const {
-        HRESULT hr;
-        if (Entered(method, &hr)) return hr;
-        return E_NOTIMPL;
+    HRESULT NotImplemented(const char* method) const { return Answer(method, E_NOTIMPL); }
+    // A method whose answer for PNG is that PNG has no such thing (a thumbnail, a preview ...).
+    HRESULT Unsupported(const char* method) const {
+        return Answer(method, WINCODEC_ERR_UNSUPPORTEDOPERATION);
     }
 
 private:
+    HRESULT Answer(const char* method, HRESULT answer) const {
+        HRESULT hr;
+        return Entered(method, &hr) ? hr : answer;
+    }
+
     static constexpr int kMaxInterfaces = 3;
     const char* name;
     const IID* interfaces[kMaxInterfaces] = {};
