@@ -7,9 +7,9 @@
 // An example derives from tarn_example::Program and calls tarn_example::Run from its WinMain.
 // Switching modes makes a new window, screen and input, so the example's surfaces are made in
 // Load and deleted in Unload, which the frame calls around every switch. Load also runs after
-// the program had lost the display (another program took the foreground), because surfaces the
-// example drew itself (CreateBlank) lose their pixels with the display; pictures loaded from
-// files would come back by themselves.
+// the program had lost the display (another program took the foreground, or the system took
+// the display away), because surfaces the example drew itself (CreateBlank) lose their pixels
+// with the display; pictures loaded from files would come back by themselves.
 #pragma once
 
 #include <windows.h>
@@ -125,9 +125,9 @@ inline bool OpenFrame(Frame& f) {
         r = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     else
         AdjustWindowRect(&r, style, FALSE);
-    f.window = CreateWindowExA(f.depth ? WS_EX_TOPMOST : 0, "TarnExample", f.title, style, 0, 0,
-                               r.right - r.left, r.bottom - r.top, nullptr, nullptr, f.instance,
-                               nullptr);
+    f.window =
+        CreateWindowExA(f.depth ? WS_EX_TOPMOST : 0, "TarnExample", f.title, style, 0, 0,
+                        r.right - r.left, r.bottom - r.top, nullptr, nullptr, f.instance, nullptr);
     if (f.window == nullptr) return false;
     ShowWindow(f.window, SW_SHOW);
     UpdateWindow(f.window);
@@ -149,6 +149,16 @@ inline bool OpenFrame(Frame& f) {
     f.active = true; // a new window has the foreground
     f.reload = false;
     return f.program->Load(f.screen);
+}
+
+// True once after the display was taken away and could be restored: the screen's buffers came
+// back, and the example's drawn surfaces lost their pixels (also without a change of focus).
+inline bool DisplayCameBack(Frame& f) {
+    TarnSurface* buffers[] = {f.screen->GetFront(), f.screen->GetBack()};
+    bool lost = false;
+    for (TarnSurface* buffer : buffers)
+        lost = lost || (buffer && buffer->surface && buffer->surface->IsLost() != DD_OK);
+    return lost && SUCCEEDED(f.screen->Restore());
 }
 
 // The surfaces before their screen; a full-screen back buffer is the program's to delete.
@@ -192,7 +202,7 @@ inline int Run(HINSTANCE instance, const char* title, bool fullScreen, Program& 
             ok = OpenFrame(f);
         } else if (!f.active) {
             WaitMessage();
-        } else if (f.reload) {
+        } else if (f.reload || DisplayCameBack(f)) {
             program.Unload();
             f.reload = false;
             ok = program.Load(f.screen);

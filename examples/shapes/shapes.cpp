@@ -17,7 +17,6 @@ using tarn_example::WIDTH;
 class Shapes : public tarn_example::Program {
 public:
     bool Load(TarnScreen* screen) override {
-        start = timeGetTime();
         layer = new TarnSurface;
         if (layer->CreateBlank(screen, WIDTH, HEIGHT, 2) != 1) return false;
         layer->SetColourKeyRGB(255, 0, 255); // magenta: the layer's see-through colour
@@ -29,7 +28,7 @@ public:
     }
 
     void Frame(TarnScreen* screen, TarnInput&) override {
-        const double t = (timeGetTime() - start) / 1000.0; // seconds since Load
+        const double t = (timeGetTime() - start) / 1000.0; // seconds since the start
         TarnSurface* back = screen->GetBack();
         auto rgb = [back](int r, int g, int b) { return back->MapRGB(r, g, b); };
 
@@ -53,8 +52,8 @@ public:
         // A fan of lines from the bottom-left corner, sweeping past the right edge.
         for (int i = 0; i <= 16; ++i) {
             const double a = -1.5 + i * 0.09 + 0.2 * std::sin(t);
-            back->DrawLine(0, HEIGHT - 1, int(900 * std::cos(a)), HEIGHT - 1 + int(900 * std::sin(a)),
-                           rgb(255, 120 + i * 8, 40));
+            back->DrawLine(0, HEIGHT - 1, int(900 * std::cos(a)),
+                           HEIGHT - 1 + int(900 * std::sin(a)), rgb(255, 120 + i * 8, 40));
         }
 
         // Circles crossing the left and bottom edges.
@@ -66,7 +65,8 @@ public:
         layer->FillSolid(layer->MapRGB(255, 0, 255));
         for (int i = 0; i < 5; ++i) {
             const double a = t + i * 1.2566;
-            const int x = WIDTH / 2 + int(150 * std::cos(a)), y = HEIGHT / 2 + int(150 * std::sin(a));
+            const int x = WIDTH / 2 + int(150 * std::cos(a)),
+                      y = HEIGHT / 2 + int(150 * std::sin(a));
             layer->FillCircle(x, y, 36, layer->MapRGB(250, 250, 250));
             layer->DrawCircle(x, y, 46, layer->MapRGB(250, 60, 60));
         }
@@ -81,7 +81,7 @@ public:
 
 private:
     TarnSurface* layer = nullptr;
-    DWORD start = 0;
+    const DWORD start = timeGetTime();
 };
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
