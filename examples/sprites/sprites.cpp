@@ -67,10 +67,11 @@ public:
         shadow = new TarnSurface;
         glow = new TarnSurface;
         std::vector<BYTE> rows(GLOW * GLOW * 4);
-        for (int y = 0; y < GLOW; ++y)
-            for (int x = 0; x < GLOW; ++x) {
-                const double d = std::hypot(x + 0.5 - GLOW / 2, y + 0.5 - GLOW / 2) / (GLOW / 2);
-                rows[(y * GLOW + x) * 4 + 3] = BYTE(d < 1 ? 255 * (1 - d) : 0);
+        for (int row = 0; row < GLOW; ++row)
+            for (int col = 0; col < GLOW; ++col) {
+                const double d =
+                    std::hypot(col + 0.5 - GLOW / 2, row + 0.5 - GLOW / 2) / (GLOW / 2);
+                rows[(row * GLOW + col) * 4 + 3] = BYTE(d < 1 ? 255 * (1 - d) : 0);
             }
         if (sheet->CreateBlank(screen, CELL_W * FRAMES, CELL_H * 2, 2) != 1 ||
             shadow->CreateBlank(screen, CELL_W * FRAMES, CELL_H * 2, 2) != 1 ||
