@@ -1,0 +1,158 @@
+// sprites: a flapping bird from a sprite sheet with a transparent colour, flown over the demo's
+// landscape by the keyboard, the mouse or the joystick. The sheet is drawn by the program into
+// a blank surface: four wing beats facing right, and the same mirrored, on magenta, the sheet's
+// colour key. A second sheet holds the same frames in black: the bird's shadow, blended under
+// it at a constant alpha. A glow with soft edges, a surface with an alpha plane that falls off
+// from its centre, circles round the bird.
+//
+//   sprites [PICTURE] [--fullscreen]   PICTURE: the landscape, landskap.bmp by default
+//   Arrow keys, mouse motion or the joystick fly the bird; F11 switches window and full
+//   screen, Escape ends
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "TarnExample.h"
+
+using tarn_example::HEIGHT;
+using tarn_example::WIDTH;
+
+const int CELL_W = 96, CELL_H = 72; // one frame of the sheet
+const int FRAMES = 4;               // wing beats per direction
+const int GLOW = 96;                // the glow's size
+
+// One frame of the bird in the cell at (left, top): facing right (dir 1) or left (-1), its wings
+// at beat `frame`. The shadow sheet draws the same shapes in black.
+void DrawBird(TarnSurface* sheet, int left, int top, int frame, int dir, bool shadow) {
+    auto colour = [&](int r, int g, int b) {
+        return shadow ? sheet->MapRGB(0, 0, 0) : sheet->MapRGB(BYTE(r), BYTE(g), BYTE(b));
+    };
+    const int cx = left + CELL_W / 2, cy = top + CELL_H / 2 + 4;
+    for (int i = -7; i <= 7; ++i) // the tail: a fan of lines
+        sheet->DrawLine(cx - 10 * dir, cy, cx - 36 * dir, cy - 4 + i, colour(150, 40, 30));
+    sheet->FillCircle(cx, cy, 16, colour(210, 60, 40));                  // body
+    sheet->FillCircle(cx + 3 * dir, cy + 6, 9, colour(250, 200, 150));   // belly
+    sheet->FillCircle(cx + 16 * dir, cy - 10, 10, colour(210, 60, 40));  // head
+    sheet->FillCircle(cx + 19 * dir, cy - 13, 3, colour(255, 255, 255)); // eye
+    sheet->FillCircle(cx + 20 * dir, cy - 13, 1, colour(0, 0, 0));
+    for (int i = 0; i < 5; ++i) // the beak
+        sheet->DrawLine(cx + 24 * dir, cy - 12 + i, cx + 36 * dir, cy - 9, colour(250, 180, 30));
+    // The wing: discs shrinking from the shoulder to the tip, which rises and falls with the beat.
+    const int tipY[FRAMES] = {-34, -12, 14, -12};
+    for (int i = 0; i <= 8; ++i)
+        sheet->FillCircle(cx - (2 + 2 * i) * dir, cy - 4 + tipY[frame] * i / 8, 10 - i,
+                          colour(250, 120 + 12 * i, 50));
+}
+
+class Sprites : public tarn_example::Program {
+public:
+    std::string pictureName = "landskap.bmp";
+
+    bool Load(TarnScreen* screen) override {
+        landscape = new TarnSurface;
+        const int loaded = landscape->Create(screen, pictureName.c_str(), 2);
+        if (loaded != 1) {
+            std::fprintf(stderr, "sprites: cannot load the landscape %s (%d)\n",
+                         pictureName.c_str(), loaded);
+            return false;
+        }
+        // The sheets (a row of frames facing right, a row facing left) and the glow, with the
+        // sheets' transparent colour and the glow's alpha plane: from 255 at the centre to 0 at
+        // the rim (blue-green-red-alpha rows; only the alpha byte counts here).
+        sheet = new TarnSurface;
+        shadow = new TarnSurface;
+        glow = new TarnSurface;
+        std::vector<BYTE> rows(GLOW * GLOW * 4);
+        for (int row = 0; row < GLOW; ++row)
+            for (int col = 0; col < GLOW; ++col) {
+                const double d =
+                    std::hypot(col + 0.5 - GLOW / 2, row + 0.5 - GLOW / 2) / (GLOW / 2);
+                rows[(row * GLOW + col) * 4 + 3] = BYTE(d < 1 ? 255 * (1 - d) : 0);
+            }
+        if (sheet->CreateBlank(screen, CELL_W * FRAMES, CELL_H * 2, 2) != 1 ||
+            shadow->CreateBlank(screen, CELL_W * FRAMES, CELL_H * 2, 2) != 1 ||
+            glow->CreateBlank(screen, GLOW, GLOW, 2) != 1 ||
+            glow->SetAlphaPlane(rows.data(), GLOW * 4, GLOW, GLOW) != 0) {
+            std::fprintf(stderr, "sprites: cannot make the sprite surfaces\n");
+            return false;
+        }
+        sheet->SetColourKeyRGB(255, 0, 255);
+        shadow->SetColourKeyRGB(255, 0, 255);
+        DrawSprites();
+        return true;
+    }
+    // The pixels of the sheets and the glow: blank surfaces keep no picture to reload.
+    void DrawSprites() {
+        for (TarnSurface* s : {sheet, shadow}) {
+            s->FillSolid(s->MapRGB(255, 0, 255));
+            for (int frame = 0; frame < FRAMES; ++frame) {
+                DrawBird(s, frame * CELL_W, 0, frame, 1, s == shadow);
+                DrawBird(s, frame * CELL_W, CELL_H, frame, -1, s == shadow);
+            }
+        }
+        for (int r = GLOW / 2; r > 0; r -= 3) // warm colours in rings
+            glow->FillCircle(GLOW / 2, GLOW / 2, r,
+                             glow->MapRGB(255, BYTE(250 - 3 * r), BYTE(220 - 4 * r)));
+    }
+    void Unload() override {
+        delete landscape;
+        delete sheet;
+        delete shadow;
+        delete glow;
+        landscape = sheet = shadow = glow = nullptr;
+    }
+
+    void Frame(TarnScreen* screen, TarnInput& input) override {
+        // The frame loads everything again after losing the foreground; a display lost without
+        // that is found here, before a copy restores the drawn surfaces with their pixels gone.
+        auto lost = [](TarnSurface* s) { return s->surface->IsLost() == DDERR_SURFACELOST; };
+        if (lost(sheet) || lost(shadow) || lost(glow)) {
+            for (TarnSurface* s : {sheet, shadow, glow}) s->Restore();
+            DrawSprites();
+        }
+        // Move: arrow keys 4 pixels a frame, the mouse as it moves, the joystick by its tilt
+        // (its axes run from -1000 to 1000).
+        auto down = [&input](BYTE dik) {
+            return input.keyState[input.dikToKey[dik]] >= KEY_PRESSED;
+        };
+        int dx = 4 * (down(DIK_RIGHT) - down(DIK_LEFT)) + input.mouseDeltaX +
+                 input.joystickDeltaX * 6 / 1000;
+        int dy = 4 * (down(DIK_DOWN) - down(DIK_UP)) + input.mouseDeltaY +
+                 input.joystickDeltaY * 6 / 1000;
+        x = std::max(CELL_W / 2, std::min(WIDTH - CELL_W / 2, x + dx));
+        y = std::max(CELL_H / 2, std::min(HEIGHT - CELL_H / 2, y + dy));
+        if (dx) facing = dx > 0 ? 0 : 1; // the sheet's row: 0 right, 1 left
+
+        TarnSurface* back = screen->GetBack();
+        landscape->CopyTo(back, 0, 0, nullptr);
+        // The frame of the animation, by the clock: a wing beat every 90 ms.
+        const DWORD now = timeGetTime();
+        const int frame = int(now / 90 % FRAMES);
+        const RECT cell = {frame * CELL_W, facing * CELL_H, (frame + 1) * CELL_W,
+                           (facing + 1) * CELL_H};
+        shadow->BlendTo(back, x - CELL_W / 2 + 10, y - CELL_H / 2 + 16, &cell, 96); // 96 / 256
+        sheet->CopyKeyedTo(back, x - CELL_W / 2, y - CELL_H / 2, &cell);
+        // The glow circles the bird, passing in front of it.
+        const double a = now / 700.0;
+        glow->AlphaBlendTo(back, x - GLOW / 2 + int(70 * std::cos(a)),
+                           y - GLOW / 2 + int(40 * std::sin(a)), nullptr);
+        tarn_example::Text(back, 8, HEIGHT - 24, RGB(255, 255, 255),
+                           "arrows, mouse or joystick fly the bird (%d, %d)", x, y);
+    }
+
+private:
+    TarnSurface *landscape = nullptr, *sheet = nullptr, *shadow = nullptr, *glow = nullptr;
+    int x = WIDTH / 2, y = HEIGHT / 3, facing = 0;
+};
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+    bool fullScreen = false;
+    const std::vector<std::string> words = tarn_example::Arguments(commandLine, &fullScreen);
+    Sprites sprites;
+    if (!words.empty()) sprites.pictureName = words[0];
+    return tarn_example::Run(instance, "Tarn: sprites", fullScreen, sprites);
+}
