@@ -85,7 +85,8 @@ public:
         DrawSprites();
         return true;
     }
-    // The pixels of the sheets and the glow: blank surfaces keep no picture to reload.
+    // The pixels of the sheets and the glow, drawn at every Load: blank surfaces keep no
+    // picture to reload after a display loss.
     void DrawSprites() {
         for (TarnSurface* s : {sheet, shadow}) {
             s->FillSolid(s->MapRGB(255, 0, 255));
@@ -107,21 +108,12 @@ public:
     }
 
     void Frame(TarnScreen* screen, TarnInput& input) override {
-        // The frame loads everything again after losing the foreground; a display lost without
-        // that is found here, before a copy restores the drawn surfaces with their pixels gone.
-        auto lost = [](TarnSurface* s) { return s->surface->IsLost() == DDERR_SURFACELOST; };
-        if (lost(sheet) || lost(shadow) || lost(glow)) {
-            for (TarnSurface* s : {sheet, shadow, glow}) s->Restore();
-            DrawSprites();
-        }
         // Move: arrow keys 4 pixels a frame, the mouse as it moves, the joystick by its tilt
         // (its axes run from -1000 to 1000).
-        auto down = [&input](BYTE dik) {
-            return input.keyState[input.dikToKey[dik]] >= KEY_PRESSED;
-        };
-        int dx = 4 * (down(DIK_RIGHT) - down(DIK_LEFT)) + input.mouseDeltaX +
+        auto down = [&input](DWORD key) { return input.keyState[key] >= KEY_PRESSED; };
+        int dx = 4 * (down(KEY_CODE_RIGHT) - down(KEY_CODE_LEFT)) + input.mouseDeltaX +
                  input.joystickDeltaX * 6 / 1000;
-        int dy = 4 * (down(DIK_DOWN) - down(DIK_UP)) + input.mouseDeltaY +
+        int dy = 4 * (down(KEY_CODE_DOWN) - down(KEY_CODE_UP)) + input.mouseDeltaY +
                  input.joystickDeltaY * 6 / 1000;
         x = std::max(CELL_W / 2, std::min(WIDTH - CELL_W / 2, x + dx));
         y = std::max(CELL_H / 2, std::min(HEIGHT - CELL_H / 2, y + dy));
