@@ -168,6 +168,15 @@ int TarnScreen::CreateWindowed(HWND window, int width, int height) {
     IDirectDrawSurface7* primary = nullptr;
     if (FAILED(device->CreateSurface(&desc, &primary, nullptr)) || primary == nullptr) return -8;
 
+    // A clipper on the window keeps what Flip copies onto the desktop inside the window's
+    // visible part (it is also how the primary surface knows which window it shows). Without
+    // one, where the device makes none, the copy goes to the client rectangle as it is.
+    IDirectDrawClipper* clipper = nullptr;
+    if (SUCCEEDED(device->CreateClipper(0, &clipper, nullptr)) && clipper != nullptr) {
+        if (SUCCEEDED(clipper->SetHWnd(0, window))) primary->SetClipper(clipper);
+        clipper->Release(); // the primary surface holds its own reference
+    }
+
     frontBuffer = new TarnSurface();
     backBuffer = new TarnSurface();
     SetSurfaceInterface(frontBuffer, primary);
