@@ -94,8 +94,9 @@ public:
                 tarn_example::Text(back, 8, line1, white, "%s    %d x %d", name.c_str(),
                                    picture->width, picture->height);
             } else {
-                tarn_example::Text(back, 16, (HEIGHT - BAR) / 2, RGB(255, 120, 100), "%s: %s",
-                                   name.c_str(), Why(failure));
+                tarn_example::Text(
+                    back, 16, (HEIGHT - BAR) / 2, RGB(255, 120, 100), "%s: %s", name.c_str(),
+                    failure == -2 ? "not a picture Tarn reads" : "could not be loaded");
                 tarn_example::Text(back, 8, line1, white, "%s", name.c_str());
             }
             tarn_example::Text(back, WIDTH - 80, line1, grey, "%d / %d", current + 1, last + 1);
@@ -122,12 +123,6 @@ private:
         picture = new TarnSurface;
         failure = picture->Create(screen, files[index].c_str(), 2);
         if (failure != 1) Unload();
-    }
-
-    static const char* Why(int result) {
-        if (result == -2) return "not a picture Tarn reads, or no such file";
-        if (result == -1) return "the name is too long";
-        return "the picture could not be loaded";
     }
 
     // The largest rectangle of the picture's shape inside width x height, centred there.
