@@ -789,7 +789,7 @@ TEST(KeyCodeNames, NameTheirKeys) {
                 {KEY_CODE_UP, "UP ARROW"},
                 {KEY_CODE_DOWN, "DOWN ARROW"},
                 {KEY_CODE_F1, "F1"},
-                {KEY_CODE_F1 + 11, "F12"},
+                {KEY_CODE_F12, "F12"},
                 {KEY_CODE_INSERT, "INSERT"},
                 {KEY_CODE_DELETE, "DEL"},
                 {KEY_CODE_HOME, "HOME"},
