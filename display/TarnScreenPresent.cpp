@@ -6,6 +6,7 @@
 
 #include <mmsystem.h>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -57,21 +58,22 @@ void TarnScreen::Flip(int wait, int stretch, int showFrameRate) {
         ClientToScreen(window, &origin);
         OffsetRect(&client, origin.x, origin.y);
         if (wait == 1) WaitForVBlank();
-        if (stretch != 0) {
-            hr = frontBuffer->surface->Blt(&client, backBuffer->surface, nullptr, DDBLT_WAIT,
-                                           nullptr);
-        } else {
+        RECT source = {0, 0, backBuffer->width, backBuffer->height};
+        if (stretch == 0) {
             // Unscaled: the top-left part of the back buffer, no larger than the back buffer
             // itself, so a client area bigger than the back buffer still shows the frame.
-            LONG w = client.right - client.left;
-            LONG h = client.bottom - client.top;
-            if (w > backBuffer->width) w = backBuffer->width;
-            if (h > backBuffer->height) h = backBuffer->height;
-            RECT source = {0, 0, w, h};
-            RECT target = {client.left, client.top, client.left + w, client.top + h};
-            hr = frontBuffer->surface->Blt(&target, backBuffer->surface, &source, DDBLT_WAIT,
-                                           nullptr);
+            source.right = std::min<LONG>(client.right - client.left, source.right);
+            source.bottom = std::min<LONG>(client.bottom - client.top, source.bottom);
+            client.right = client.left + source.right;
+            client.bottom = client.top + source.bottom;
         }
+        // Only what lies on the desktop: a window partly off the screen shows the rest of the
+        // frame (a copy reaching past the primary surface would be refused whole).
+        const RECT frame = source, desktop = {0, 0, frontBuffer->width, frontBuffer->height};
+        hr = DD_OK;
+        if (TarnSurface::ClipScaledRects(frame, desktop, &source, &client))
+            hr = frontBuffer->surface->Blt(&client, backBuffer->surface, &source, DDBLT_WAIT,
+                                           nullptr);
     }
     // Any other failure just means this frame is not shown.
     if (hr == DDERR_SURFACELOST) Restore();

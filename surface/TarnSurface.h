@@ -157,6 +157,13 @@ public:
     /// srcRect (null: the whole surface) scaled onto destRect (null: the whole destination) by
     /// nearest sample; flags 0 or TARN_COPY_KEYED.
     HRESULT StretchTo(TarnSurface* dest, const RECT* destRect, const RECT* srcRect, DWORD flags);
+    /// The one clipping of a scaled copy (StretchTo's): srcRect drawn over destRect, each
+    /// destination pixel showing the source pixel DirectDraw's nearest sample gives it. TRUE with
+    /// both rectangles trimmed in proportion to what shows source pixels inside srcArea and lands
+    /// inside destArea; FALSE (nothing changed) when nothing does, for an empty rectangle, or
+    /// for one longer than 2^24 pixels.
+    static BOOL ClipScaledRects(const RECT& srcArea, const RECT& destArea, RECT* srcRect,
+                                RECT* destRect);
     /// A copy mixed with the destination by a constant alpha: 0 (the destination stays) to 256
     /// (the source); the key, when set, is skipped.
     int BlendTo(TarnSurface* dest, int x, int y, const RECT* srcRect, WORD alpha);

@@ -167,6 +167,28 @@ HRESULT TarnSurface::CopyKeyedTo(TarnSurface* dest, int x, int y, const RECT* sr
     return hr;
 }
 
+BOOL TarnSurface::ClipScaledRects(const RECT& srcArea, const RECT& destArea, RECT* srcRect,
+                                  RECT* destRect) {
+    const RECT s = *srcRect, d = *destRect;
+    if (s.right <= s.left || s.bottom <= s.top || d.right <= d.left || d.bottom <= d.top)
+        return FALSE;
+    for (int64_t length : {int64_t{s.right} - s.left, int64_t{s.bottom} - s.top,
+                           int64_t{d.right} - d.left, int64_t{d.bottom} - d.top})
+        if (length > MAX_STRETCH) return FALSE;
+    Span h = {s.left, s.right, d.left, d.right};
+    Span v = {s.top, s.bottom, d.top, d.bottom};
+    if (!ClipSourceSpan(&h, srcArea.left, srcArea.right) ||
+        !ClipSourceSpan(&v, srcArea.top, srcArea.bottom) ||
+        !ClipDestSpan(&h, destArea.left, destArea.right) ||
+        !ClipDestSpan(&v, destArea.top, destArea.bottom))
+        return FALSE;
+    *srcRect = {static_cast<LONG>(h.s0), static_cast<LONG>(v.s0), static_cast<LONG>(h.s1),
+                static_cast<LONG>(v.s1)};
+    *destRect = {static_cast<LONG>(h.d0), static_cast<LONG>(v.d0), static_cast<LONG>(h.d1),
+                 static_cast<LONG>(v.d1)};
+    return TRUE;
+}
+
 HRESULT TarnSurface::StretchTo(TarnSurface* dest, const RECT* destRect, const RECT* srcRect,
                                DWORD flags) {
     if (surface == nullptr || dest == nullptr || dest->surface == nullptr) return -1;
@@ -177,17 +199,8 @@ HRESULT TarnSurface::StretchTo(TarnSurface* dest, const RECT* destRect, const RE
     for (int64_t length : {int64_t{s.right} - s.left, int64_t{s.bottom} - s.top,
                            int64_t{d.right} - d.left, int64_t{d.bottom} - d.top})
         if (length > MAX_STRETCH) return DDERR_INVALIDRECT;
-    Span h = {s.left, s.right, d.left, d.right};
-    Span v = {s.top, s.bottom, d.top, d.bottom};
-    if (!ClipSourceSpan(&h, clipArea.left, clipArea.right) ||
-        !ClipSourceSpan(&v, clipArea.top, clipArea.bottom) ||
-        !ClipDestSpan(&h, dest->clipArea.left, dest->clipArea.right) ||
-        !ClipDestSpan(&v, dest->clipArea.top, dest->clipArea.bottom))
-        return 0;
-    RECT from = {static_cast<LONG>(h.s0), static_cast<LONG>(v.s0), static_cast<LONG>(h.s1),
-                 static_cast<LONG>(v.s1)};
-    RECT to = {static_cast<LONG>(h.d0), static_cast<LONG>(v.d0), static_cast<LONG>(h.d1),
-               static_cast<LONG>(v.d1)};
+    RECT from = s, to = d;
+    if (!ClipScaledRects(clipArea, dest->clipArea, &from, &to)) return 0;
     const bool keyed = (flags & TARN_COPY_KEYED) != 0 && hasColourKey;
     const DWORD bltFlags = DDBLT_WAIT | (keyed ? DDBLT_KEYSRC : 0);
     HRESULT hr = dest->surface->Blt(&to, surface, &from, bltFlags, nullptr);

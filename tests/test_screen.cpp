@@ -343,25 +343,29 @@ TEST_F(ScreenTest, OverlayWritesTheFrameRateIntoTheFrame) {
 }
 
 // A windowed screen blits its back buffer into the client area: scaled to fit, or its top-left
-// part unscaled. The back buffer's left half is red, its right half blue.
+// part unscaled; of a window partly off the desktop (1024 x 768), the part on it. The back
+// buffer's left half is red, its right half blue.
 TEST_F(ScreenTest, WindowedFlipStretchesOrCopiesUnscaled) {
     const DWORD RED = 0x00FF0000, BLUE = 0x000000FF, DESKTOP = 0x00123456;
-    const int X = 16, Y = 8; // the window's position; client area 320 x 240
     struct Probe {
-        int x, y;
+        int x, y; // in the client area (320 x 240)
         DWORD colour;
     };
     const struct {
         int stretch;
+        int x, y; // the window's position
         Probe probes[4];
     } cases[] = {
-        {1, {{10, 10, RED}, {150, 10, RED}, {170, 230, BLUE}, {319, 239, BLUE}}},
-        {0, {{10, 10, RED}, {100, 10, BLUE}, {170, 10, DESKTOP}, {10, 130, DESKTOP}}},
+        {1, 16, 8, {{10, 10, RED}, {150, 10, RED}, {170, 230, BLUE}, {319, 239, BLUE}}},
+        {0, 16, 8, {{10, 10, RED}, {100, 10, BLUE}, {170, 10, DESKTOP}, {10, 130, DESKTOP}}},
+        {1, -160, 600, {{160, 0, BLUE}, {170, 10, BLUE}, {200, 100, BLUE}, {319, 167, BLUE}}},
+        {1, 900, -100, {{0, 100, RED}, {100, 200, RED}, {123, 239, RED}, {0, 239, RED}}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.stretch);
+        SCOPED_TRACE(std::to_string(c.stretch) + " at " + std::to_string(c.x) + "," +
+                     std::to_string(c.y));
         TarnScreen* screen = new TarnScreen();
-        ASSERT_EQ(screen->CreateWindowed(MakeWindow(X, Y, 320, 240), 160, 120), 0);
+        ASSERT_EQ(screen->CreateWindowed(MakeWindow(c.x, c.y, 320, 240), 160, 120), 0);
         ASSERT_EQ(screen->bitDepth, 32);
         screen->GetFront()->FillSolid(DESKTOP);
         FillRect(screen->GetBack(), RECT{0, 0, 80, 120}, RED);
@@ -369,9 +373,11 @@ TEST_F(ScreenTest, WindowedFlipStretchesOrCopiesUnscaled) {
         screen->Flip(0, c.stretch, 0);
         for (const Probe& p : c.probes) {
             SCOPED_TRACE(std::to_string(p.x) + "," + std::to_string(p.y));
-            EXPECT_EQ(RawPixel(screen->GetFront(), X + p.x, Y + p.y), p.colour);
+            EXPECT_EQ(RawPixel(screen->GetFront(), c.x + p.x, c.y + p.y), p.colour);
         }
-        EXPECT_EQ(RawPixel(screen->GetFront(), X - 1, Y), DESKTOP); // outside the client area
+        if (c.x > 0) { // outside the client area
+            EXPECT_EQ(RawPixel(screen->GetFront(), c.x - 1, c.y > 0 ? c.y : 0), DESKTOP);
+        }
         Finish(screen);
     }
 }
