@@ -57,21 +57,30 @@ void TarnScreen::Flip(int wait, int stretch, int showFrameRate) {
         ClientToScreen(window, &origin);
         OffsetRect(&client, origin.x, origin.y);
         if (wait == 1) WaitForVBlank();
-        if (stretch != 0) {
-            hr = frontBuffer->surface->Blt(&client, backBuffer->surface, nullptr, DDBLT_WAIT,
-                                           nullptr);
-        } else {
-            // Unscaled: the top-left part of the back buffer, no larger than the back buffer
-            // itself, so a client area bigger than the back buffer still shows the frame.
-            LONG w = client.right - client.left;
-            LONG h = client.bottom - client.top;
-            if (w > backBuffer->width) w = backBuffer->width;
-            if (h > backBuffer->height) h = backBuffer->height;
-            RECT source = {0, 0, w, h};
-            RECT target = {client.left, client.top, client.left + w, client.top + h};
-            hr = frontBuffer->surface->Blt(&target, backBuffer->surface, &source, DDBLT_WAIT,
-                                           nullptr);
+        // Scaled: the whole back buffer over the client area. Unscaled: its top-left part, no
+        // larger than the back buffer itself, so a client area bigger than the back buffer still
+        // shows the frame.
+        RECT source = {0, 0, backBuffer->width, backBuffer->height};
+        if (stretch == 0) {
+            if (client.right - client.left > source.right)
+                client.right = client.left + source.right;
+            if (client.bottom - client.top > source.bottom)
+                client.bottom = client.top + source.bottom;
+            source.right = client.right - client.left;
+            source.bottom = client.bottom - client.top;
         }
+        // Only the part on the desktop is drawn, with the matching part of the source: without a
+        // clipper the primary surface refuses a rectangle that reaches past it, so a window
+        // partly off the screen would show nothing at all.
+        const RECT desktop = {0, 0, frontBuffer->width, frontBuffer->height};
+        RECT target;
+        const LONG cw = client.right - client.left, ch = client.bottom - client.top;
+        if (!IntersectRect(&target, &client, &desktop) || cw <= 0 || ch <= 0) return;
+        const LONG sw = source.right, sh = source.bottom;
+        RECT part = {(target.left - client.left) * sw / cw, (target.top - client.top) * sh / ch,
+                     ((target.right - client.left) * sw + cw - 1) / cw,
+                     ((target.bottom - client.top) * sh + ch - 1) / ch};
+        hr = frontBuffer->surface->Blt(&target, backBuffer->surface, &part, DDBLT_WAIT, nullptr);
     }
     // Any other failure just means this frame is not shown.
     if (hr == DDERR_SURFACELOST) Restore();
