@@ -39,6 +39,15 @@ static int ChannelBits(int max) {
     return bits;
 }
 
+// True when the display lists a mode of the examples' size at `depth` bits.
+static bool HasMode(TarnScreen* screen, int depth) {
+    const TarnDisplayMode* mode = screen->modeList;
+    for (int i = 0; i < screen->modeCount; ++i, mode = mode->next)
+        if (mode->width == WIDTH && mode->height == HEIGHT && int(mode->bitDepth) == depth)
+            return true;
+    return false;
+}
+
 class Pixels : public tarn_example::Program {
 public:
     Pixels() {
@@ -66,11 +75,15 @@ public:
     }
 
     void Frame(TarnScreen* screen, TarnInput& input) override {
-        // Keys 1, 2 and 3 ask for full screen at 8, 16 and 32 bits from the next frame on.
+        // Keys 1, 2 and 3 ask for full screen at 8, 16 and 32 bits from the next frame on, when
+        // the display has such a mode; else the help line says so.
         const int depths[3] = {8, 16, 32};
         const int keys[3] = {DIK_1, DIK_2, DIK_3};
-        for (int k = 0; k < 3; ++k)
-            if (input.keyState[input.dikToKey[keys[k]]] == KEY_PRESSED) SwitchTo(depths[k]);
+        for (int k = 0; k < 3; ++k) {
+            if (input.keyState[input.dikToKey[keys[k]]] != KEY_PRESSED) continue;
+            missingDepth = HasMode(screen, depths[k]) ? 0 : depths[k];
+            if (missingDepth == 0) SwitchTo(depths[k]);
+        }
 
         // This frame's waves: one along the rows, one down the columns, one on the diagonals,
         // each moving at its own speed. Three table lookups a pixel, no arithmetic on angles.
@@ -111,9 +124,14 @@ public:
         if (screen->frameRate > 0) // measured over the first second after a switch
             tarn_example::Text(back, 470, 4, RGB(255, 255, 255), "%d frames a second",
                                screen->frameRate);
-        tarn_example::Text(
-            back, 8, 22, RGB(255, 255, 255),
-            "1 / 2 / 3: full screen at 8 / 16 / 32 bits    F11: window    Esc: quit");
+        if (missingDepth != 0)
+            tarn_example::Text(back, 8, 22, RGB(255, 255, 255),
+                               "The display has no %d x %d mode at %d bits.", WIDTH, HEIGHT,
+                               missingDepth);
+        else
+            tarn_example::Text(
+                back, 8, 22, RGB(255, 255, 255),
+                "1 / 2 / 3: full screen at 8 / 16 / 32 bits    F11: window    Esc: quit");
     }
 
 private:
@@ -122,6 +140,7 @@ private:
     BYTE across[WIDTH];            // this frame's wave along a row
     BYTE down[HEIGHT];             // down a column
     BYTE diagonal[WIDTH + HEIGHT]; // along x + y
+    int missingDepth = 0;          // the depth last asked for that the display has no mode at
 };
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
