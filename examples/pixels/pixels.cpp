@@ -94,9 +94,11 @@ public:
             diagonal[d] = wave[(wave[(d / 2 + t) & 255] + d - t * 4) & 255];
 
         // Every pixel of the back buffer, between Lock and Unlock, through the routine chosen
-        // for its depth (PlotPixel8, 16 or 32); the colour table wraps round.
+        // for its depth (PlotPixel8, 16 or 32), taken out of the surface once; the colour table
+        // wraps round.
         TarnSurface* back = screen->GetBack();
         const TarnSurface::PlotPixelFn plot = back->plotPixel;
+        const TarnSurface::VertLineFn vertLine = back->vertLine;
         if (back->Lock() > 0) {
             for (int y = 0; y < HEIGHT; ++y)
                 for (int x = 0; x < WIDTH; ++x)
@@ -104,7 +106,7 @@ public:
 
             // The colour table itself, one vertical line of 2 x 16 pixels per entry.
             for (int i = 0; i < 512; ++i)
-                (back->*back->vertLine)(HEIGHT - 24, HEIGHT - 9, 64 + i, colours[i / 2]);
+                (back->*vertLine)(HEIGHT - 24, HEIGHT - 9, 64 + i, colours[i / 2]);
             back->Unlock();
         }
 
