@@ -1,9 +1,10 @@
 // pixels: a plasma written pixel by pixel into the back buffer, through the surface's drawing
 // routine for its depth, in 8, 16 or 32 bits. The plasma's 256 colours are made once per screen
 // with MapRGB, which gives pixel values at 16 and 32 bits and palette indices at 8 bits (where
-// the example first puts its own colours into the display's palette). The top line shows the
-// depth, its pixel layout and the frame rate; the strip at the bottom shows the colour table as
-// this depth holds it. The window has the desktop's depth; the keys pick a full-screen depth.
+// the example first puts its own colours into the display's palette). The bar at the top shows
+// the depth, its pixel layout and the frame rate; the strip at the bottom shows the colour table
+// as this depth holds it. The window has the desktop's depth; the keys pick a full-screen depth
+// (a depth the display has no 640 x 480 mode at is refused with a note).
 //
 //   pixels [--fullscreen]        1 / 2 / 3 full screen at 8 / 16 / 32 bits,
 //                                F11 switches window and full screen, Escape ends
