@@ -196,10 +196,17 @@ inline int Run(HINSTANCE instance, const char* title, bool fullScreen, Program& 
             DispatchMessageA(&msg);
         } else if (program.wanted >= 0) {
             CloseFrame(f);
+            const int previous = f.depth;
             f.depth = program.wanted;
-            if (f.depth) program.fullScreenDepth = f.depth;
             program.wanted = -1;
             ok = OpenFrame(f);
+            if (!ok && f.depth != previous) { // the display refused it: back to where it was
+                CloseFrame(f);
+                f.depth = previous;
+                ok = OpenFrame(f);
+            } else if (f.depth) {
+                program.fullScreenDepth = f.depth;
+            }
         } else if (!f.active) {
             WaitMessage();
         } else if (f.reload || DisplayCameBack(f)) {
