@@ -172,7 +172,8 @@ void DirectDrawSurface::Present() {
     view.height = height;
     RECT area;
     if (chain.size() < 2 && WindowedViewport(width, height, &area)) {
-        view.pixels = memory.data() + (size_t)area.top * pitch + (size_t)area.left * format.bits / 8;
+        view.pixels =
+            memory.data() + (size_t)area.top * pitch + (size_t)area.left * format.bits / 8;
         view.width = area.right - area.left;
         view.height = area.bottom - area.top;
     }
