@@ -349,9 +349,35 @@ void TestPicture8(Size s, std::vector<uint8_t>* indices, std::vector<uint32_t>* 
         }
 }
 
-TarnSurface* MakeFramePicture(TarnScreen* screen, int width, int height,
-                              const std::vector<uint16_t>& pixels) {
-    TarnSurface* picture = new TarnSurface();
+DemoFrame::~DemoFrame() {
+    delete input;
+    delete picture;
+    if (screen) {
+        delete screen->GetBack(); // a full-screen back buffer is the program's to delete
+        delete screen;
+    }
+    if (window) DestroyWindow(window);
+}
+
+std::string DemoFrame::Open(const char* title, int windowWidth, int windowHeight, int width,
+                            int height, const std::vector<uint16_t>& pixels) {
+    WNDCLASSA wc;
+    std::memset(&wc, 0, sizeof wc);
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = title;
+    RegisterClassA(&wc); // a second registration fails harmlessly
+    window = CreateWindowExA(WS_EX_TOPMOST, title, title, WS_POPUP, 0, 0, windowWidth, windowHeight,
+                             nullptr, nullptr, wc.hInstance, nullptr);
+    if (!window) return "no window";
+    ShowWindow(window, SW_SHOW);
+    screen = new TarnScreen();
+    if (int r = screen->CreateFullScreen(window, width, height, 16, 0); r != 0)
+        return "CreateFullScreen returned " + std::to_string(r);
+    input = new TarnInput();
+    if (FAILED(input->Create(wc.hInstance, window)))
+        return "TarnInput::Create failed (has the window the focus?)";
+    picture = new TarnSurface();
     bool ok = pixels.size() == static_cast<size_t>(width) * height &&
               picture->CreateBlank(screen, width, height, 1) == 1 && picture->Lock() > 0;
     if (ok) {
@@ -362,9 +388,7 @@ TarnSurface* MakeFramePicture(TarnScreen* screen, int width, int height,
                         &pixels[static_cast<size_t>(y) * width], width * 2);
         picture->Unlock();
     }
-    if (ok) return picture;
-    delete picture;
-    return nullptr;
+    return ok ? "" : "could not make the picture";
 }
 
 } // namespace bench

@@ -10,6 +10,7 @@
 
 #include <benchmark/benchmark.h>
 #include "display/TarnScreen.h"
+#include "input/TarnInput.h"
 #include "surface/TarnSurface.h"
 #include "samples/ByteWriter.h"
 
@@ -66,12 +67,30 @@ inline uint16_t To565(uint32_t rgb) {
     return static_cast<uint16_t>((rgb >> 8 & 0xF800) | (rgb >> 5 & 0x07E0) | (rgb >> 3 & 0x001F));
 }
 
-// The demo's picture for the frame benchmarks: a surface on the 5-6-5 screen holding `pixels`
-// (width x height 5-6-5 values, top row first), made as a program makes a surface to draw
-// into (CreateBlank, in system memory). Null when the screen is not 5-6-5 or the surface cannot
-// be made or filled.
-TarnSurface* MakeFramePicture(TarnScreen* screen, int width, int height,
-                              const std::vector<uint16_t>& pixels);
+// The demo's frame as the frame benchmarks run it: a topmost popup window of the given size, a
+// full-screen 5-6-5 screen of the picture's size, the input, and the picture (width x height
+// 5-6-5 values, top row first) in a surface made as a program makes one to draw into. Deleting
+// it deletes them in the order the demo does.
+struct DemoFrame {
+    HWND window = nullptr;
+    TarnScreen* screen = nullptr;
+    TarnInput* input = nullptr;
+    TarnSurface* picture = nullptr;
+
+    DemoFrame() = default;
+    DemoFrame(const DemoFrame&) = delete;
+    DemoFrame& operator=(const DemoFrame&) = delete;
+    ~DemoFrame();
+    // "" when all is made, else what failed.
+    std::string Open(const char* title, int windowWidth, int windowHeight, int width, int height,
+                     const std::vector<uint16_t>& pixels);
+    // The demo's frame: the input read, the picture copied onto the back buffer, a flip.
+    void Draw() {
+        input->Update();
+        picture->CopyTo(screen->GetBack(), 0, 0, nullptr);
+        screen->Flip(1, 1, 0);
+    }
+};
 
 // A surface's pixels copied out as 5-6-5 values, top row first; empty if it is not 5-6-5 or
 // cannot be locked.

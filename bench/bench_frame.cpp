@@ -20,41 +20,17 @@ const Size kFrame = {640, 480};
 class FrameCase : public PairCase {
 public:
     explicit FrameCase(Size) {}
-    ~FrameCase() override {
-        delete input;
-        delete picture;
-        if (screen) {
-            if (screen->GetBack()) delete screen->GetBack();
-            delete screen;
-        }
-        if (window) DestroyWindow(window);
-    }
 
     std::string Prepare() override {
         tarn::platform::HeadlessHost& host = tarn::platform::UseHeadlessHost();
         host.AttachJoystick(true);
-        WNDCLASSA wc;
-        std::memset(&wc, 0, sizeof wc);
-        wc.lpfnWndProc = DefWindowProcA;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = "TarnBenchFrame";
-        RegisterClassA(&wc); // a second registration fails harmlessly
-        window =
-            CreateWindowExA(WS_EX_TOPMOST, "TarnBenchFrame", "TarnBenchFrame", WS_POPUP, 0, 0,
-                            kFrame.width, kFrame.height, nullptr, nullptr, wc.hInstance, nullptr);
-        if (!window) return "no window";
-        ShowWindow(window, SW_SHOW);
-        screen = new TarnScreen();
-        if (int r = screen->CreateFullScreen(window, kFrame.width, kFrame.height, 16, 0); r != 0)
-            return "CreateFullScreen returned " + std::to_string(r);
-        input = new TarnInput();
-        if (FAILED(input->Create(GetModuleHandleA(nullptr), window)))
-            return "TarnInput::Create failed";
         const std::vector<uint32_t> rgb = TestPicture(kFrame);
         expected.resize(rgb.size());
         for (size_t i = 0; i < rgb.size(); ++i) expected[i] = To565(rgb[i]);
-        picture = MakeFramePicture(screen, kFrame.width, kFrame.height, expected);
-        if (!picture) return "could not make the picture";
+        if (std::string failed = demo.Open("TarnBenchFrame", kFrame.width, kFrame.height,
+                                           kFrame.width, kFrame.height, expected);
+            !failed.empty())
+            return failed;
 
         Ours();
         int w = 0, h = 0;
@@ -72,11 +48,7 @@ public:
         return "";
     }
 
-    void Ours() override {
-        input->Update();
-        picture->CopyTo(screen->GetBack(), 0, 0, nullptr);
-        screen->Flip(1, 1, 0);
-    }
+    void Ours() override { demo.Draw(); }
 
     void Peer() override {
         std::memcpy(peerDest.data(), peerSource.data(), peerDest.size() * 2);
@@ -84,10 +56,7 @@ public:
     }
 
 private:
-    HWND window = nullptr;
-    TarnScreen* screen = nullptr;
-    TarnInput* input = nullptr;
-    TarnSurface* picture = nullptr;
+    DemoFrame demo;
     std::vector<uint16_t> expected, peerSource, peerDest;
 };
 

@@ -54,13 +54,6 @@ class WindowFrameCase : public PairCase {
 public:
     explicit WindowFrameCase(bool vsync) : vsync(vsync) {}
     ~WindowFrameCase() override {
-        delete input;
-        delete picture;
-        if (screen) {
-            if (screen->GetBack()) delete screen->GetBack();
-            delete screen;
-        }
-        if (window) DestroyWindow(window);
         if (peerTexture) SDL_DestroyTexture(peerTexture);
         if (peerRenderer) SDL_DestroyRenderer(peerRenderer);
         if (peerWindow) SDL_DestroyWindow(peerWindow);
@@ -90,25 +83,11 @@ public:
                                         SDL_TEXTUREACCESS_STREAMING, kFrame.width, kFrame.height);
         if (!peerTexture) return std::string("no peer texture: ") + SDL_GetError();
 
-        WNDCLASSA wc;
-        std::memset(&wc, 0, sizeof wc);
-        wc.lpfnWndProc = DefWindowProcA;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = kTitle;
-        RegisterClassA(&wc); // a second registration fails harmlessly
-        window = CreateWindowExA(WS_EX_TOPMOST, kTitle, kTitle, WS_POPUP, 0, 0,
-                                 GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
-                                 nullptr, nullptr, wc.hInstance, nullptr);
-        if (!window) return "no window";
-        ShowWindow(window, SW_SHOW);
-        screen = new TarnScreen();
-        if (int r = screen->CreateFullScreen(window, kFrame.width, kFrame.height, 16, 0); r != 0)
-            return "CreateFullScreen returned " + std::to_string(r);
-        input = new TarnInput();
-        if (FAILED(input->Create(GetModuleHandleA(nullptr), window)))
-            return "TarnInput::Create failed (has our window the focus?)";
-        picture = MakeFramePicture(screen, kFrame.width, kFrame.height, frame);
-        if (!picture) return "could not make the picture";
+        if (std::string failed =
+                demo.Open(kTitle, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                          kFrame.width, kFrame.height, frame);
+            !failed.empty())
+            return failed;
 
         SDL_Window* hostWindow = HostWindow();
         SDL_Renderer* hostRenderer = hostWindow ? SDL_GetRenderer(hostWindow) : nullptr;
@@ -130,9 +109,7 @@ public:
     void Ours() override {
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-        input->Update();
-        picture->CopyTo(screen->GetBack(), 0, 0, nullptr);
-        screen->Flip(1, 1, 0);
+        demo.Draw();
     }
 
     void Peer() override {
@@ -157,10 +134,7 @@ public:
 
 private:
     bool vsync;
-    HWND window = nullptr;
-    TarnScreen* screen = nullptr;
-    TarnInput* input = nullptr;
-    TarnSurface* picture = nullptr;
+    DemoFrame demo;
     std::vector<uint16_t> frame;
     SDL_Window* peerWindow = nullptr;
     SDL_Renderer* peerRenderer = nullptr;

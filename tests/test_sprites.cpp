@@ -66,24 +66,9 @@ protected:
 
     // A w x h surface of the given depth code, clipped to itself, filled with Pattern(seed).
     TarnSurface* Make(int depth, int w, int h, DWORD seed, DWORD caps = DDSCAPS_SYSTEMMEMORY) {
-        DDSURFACEDESC2 desc = {};
-        desc.dwSize = sizeof desc;
-        desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
-        desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | caps;
-        desc.dwWidth = w;
-        desc.dwHeight = h;
-        desc.ddpfPixelFormat = FormatOf(depth);
-        IDirectDrawSurface7* dds = nullptr;
-        EXPECT_EQ(screen->GetDirectDraw()->CreateSurface(&desc, &dds, nullptr), DD_OK);
-        TarnSurface* s = new TarnSurface();
+        const DDPIXELFORMAT format = FormatOf(depth);
+        TarnSurface* s = WrapOffscreenSurface(screen, w, h, caps, &format);
         made.push_back(s);
-        screen->SetSurfaceInterface(s, dds);
-        screen->SetSurfaceWidth(s, w);
-        screen->SetSurfaceHeight(s, h);
-        RECT area = {0, 0, w, h};
-        s->SetClipArea(&area);
-        screen->QuerySurfacePixelFormat(s);
-        s->SelectPixelRoutines();
         EXPECT_EQ(s->pixelLayout.depth, depth);
         Pixels fill(static_cast<size_t>(w) * h);
         for (int y = 0; y < h; ++y)

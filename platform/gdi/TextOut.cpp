@@ -14,7 +14,6 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -54,14 +53,13 @@ Font& TheFont() {
     Font& f = *font;
     if (!f.tried) {
         f.tried = true;
-        // Fontconfig's choice first; a file it names that FreeType cannot open (or no
-        // fontconfig answer at all) leaves the fixed path. The headless host takes the fixed
-        // path first: its frames are compared with stored pictures, so its text must not
-        // depend on which other fonts a machine has.
+        // Fontconfig's choice first on a machine that uses its system's font, the fixed path
+        // first on one that does not (the headless host); a file FreeType cannot open leaves
+        // the other.
         const FontFile fixed{TARN_DEFAULT_FONT, 0};
-        const bool headless = std::strcmp(CurrentHost().Name(), "headless") == 0;
+        const bool system = CurrentHost().Machine().systemFont;
         if (FT_Init_FreeType(&f.library) == 0 &&
-            ((headless && OpenFace(f, fixed)) || OpenFace(f, FindFontFile()) ||
+            ((!system && OpenFace(f, fixed)) || OpenFace(f, FindFontFile()) ||
              OpenFace(f, fixed))) {
             f.ascender = (int)((f.face->size->metrics.ascender + 63) >> 6);
             f.lineHeight = (int)((f.face->size->metrics.height + 63) >> 6);

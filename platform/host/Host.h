@@ -42,6 +42,9 @@ struct MachineConfig {
     std::vector<DriverDesc> drivers = {{true, {}, "display", "Primary Display Driver", false}};
     int logPixelsX = 96; // GetDeviceCaps(LOGPIXELSX)
     int logPixelsY = 96;
+    // Text in the machine's own sans-serif font (fontconfig's choice); false: always the fixed
+    // DejaVu Sans, so that frames with text are the same on every machine (the headless host).
+    bool systemFont = false;
 };
 
 // A frame to show: the primary surface's memory in the display mode's pixel format.

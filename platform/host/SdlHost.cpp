@@ -154,6 +154,7 @@ SDL_Joystick* SdlHost::Joystick() const {
 const MachineConfig& SdlHost::Machine() const {
     if (machineKnown_) return machine_;
     machineKnown_ = true;
+    machine_.systemFont = true;
     SDL_DisplayMode desktop{};
     if (StartVideo() && SDL_GetDesktopDisplayMode(0, &desktop) == 0 && desktop.w > 0) {
         machine_.desktopWidth = desktop.w;

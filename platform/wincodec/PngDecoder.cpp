@@ -89,9 +89,7 @@ public:
         return NotImplemented("GetDecoderInfo");
     }
     HRESULT STDMETHODCALLTYPE CopyPalette(IWICPalette*) override {
-        HRESULT hr;
-        if (Entered("CopyPalette", &hr)) return hr;
-        return WINCODEC_ERR_PALETTEUNAVAILABLE;
+        return Answer("CopyPalette", WINCODEC_ERR_PALETTEUNAVAILABLE);
     }
     HRESULT STDMETHODCALLTYPE GetMetadataQueryReader(IWICMetadataQueryReader**) override {
         return NotImplemented("GetMetadataQueryReader");
@@ -103,9 +101,7 @@ public:
         return NotImplemented("GetColorContexts");
     }
     HRESULT STDMETHODCALLTYPE GetThumbnail(IWICBitmapSource**) override {
-        HRESULT hr;
-        if (Entered("GetThumbnail", &hr)) return hr;
-        return WINCODEC_ERR_CODECNOTHUMBNAIL;
+        return Answer("GetThumbnail", WINCODEC_ERR_CODECNOTHUMBNAIL);
     }
     HRESULT STDMETHODCALLTYPE GetFrameCount(UINT* count) override {
         HRESULT hr;
@@ -159,9 +155,7 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE CopyPalette(IWICPalette*) override {
-        HRESULT hr;
-        if (Entered("CopyPalette", &hr)) return hr;
-        return WINCODEC_ERR_PALETTEUNAVAILABLE;
+        return Answer("CopyPalette", WINCODEC_ERR_PALETTEUNAVAILABLE);
     }
     HRESULT STDMETHODCALLTYPE CopyPixels(const WICRect* rect, UINT stride, UINT bufferSize,
                                          BYTE* buffer) override {
@@ -179,9 +173,7 @@ public:
         return NotImplemented("GetColorContexts");
     }
     HRESULT STDMETHODCALLTYPE GetThumbnail(IWICBitmapSource**) override {
-        HRESULT hr;
-        if (Entered("GetThumbnail", &hr)) return hr;
-        return WINCODEC_ERR_CODECNOTHUMBNAIL;
+        return Answer("GetThumbnail", WINCODEC_ERR_CODECNOTHUMBNAIL);
     }
 
     PngDecoder* Decoder() const { return decoder; }

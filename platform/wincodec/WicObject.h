@@ -64,6 +64,11 @@ protected:
     bool Entered(const char* method, HRESULT* result) const {
         return EnterWic(name, method, result);
     }
+    // A method whose one answer is `answer` (after the call is counted and any injected fault).
+    HRESULT Answer(const char* method, HRESULT answer) const {
+        HRESULT hr;
+        return Entered(method, &hr) ? hr : answer;
+    }
     // A method the stand-in does not provide.
     HRESULT NotImplemented(const char* method) const { return Answer(method, E_NOTIMPL); }
     // A method whose answer for PNG is that PNG has no such thing (a thumbnail, a preview ...).
@@ -72,11 +77,6 @@ protected:
     }
 
 private:
-    HRESULT Answer(const char* method, HRESULT answer) const {
-        HRESULT hr;
-        return Entered(method, &hr) ? hr : answer;
-    }
-
     static constexpr int kMaxInterfaces = 3;
     const char* name;
     const IID* interfaces[kMaxInterfaces] = {};

@@ -22,17 +22,20 @@ inline DDPIXELFORMAT FormatOf(int depth) {
     return pf;
 }
 
-// A w x h off-screen surface on `screen`'s device with `caps` (system memory unless asked),
-// clipped to itself, its pixel layout queried and its pixel routines chosen.
+// A w x h off-screen surface on `screen`'s device with `caps` (system memory unless asked), in
+// the display's format or `format`, clipped to itself, its pixel layout queried and its pixel
+// routines chosen.
 inline TarnSurface* WrapOffscreenSurface(TarnScreen* screen, int w, int h,
-                                         DWORD caps = DDSCAPS_SYSTEMMEMORY) {
+                                         DWORD caps = DDSCAPS_SYSTEMMEMORY,
+                                         const DDPIXELFORMAT* format = nullptr) {
     DDSURFACEDESC2 desc;
     std::memset(&desc, 0, sizeof(desc));
     desc.dwSize = sizeof(desc);
-    desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
+    desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | (format ? DDSD_PIXELFORMAT : 0);
     desc.dwWidth = w;
     desc.dwHeight = h;
     desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | caps;
+    if (format) desc.ddpfPixelFormat = *format;
     IDirectDrawSurface7* dds = nullptr;
     EXPECT_EQ(screen->GetDirectDraw()->CreateSurface(&desc, &dds, nullptr), DD_OK);
     TarnSurface* s = new TarnSurface();
