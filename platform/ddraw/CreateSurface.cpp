@@ -137,8 +137,7 @@ HRESULT CreateOffscreen(DirectDrawDevice* device, const DDSURFACEDESC2& desc, DW
 
 HRESULT DirectDrawDevice::CreateSurface(LPDDSURFACEDESC2 desc, LPDIRECTDRAWSURFACE7* out,
                                         IUnknown* outer) {
-    long code;
-    if (Enter("IDirectDraw7::CreateSurface", &code)) return (HRESULT)code;
+    if (HRESULT hr; Enter<"IDirectDraw7::CreateSurface">(&hr)) return hr;
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
     if (!desc || desc->dwSize != sizeof(DDSURFACEDESC2)) return DDERR_INVALIDPARAMS;

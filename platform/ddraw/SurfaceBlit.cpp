@@ -12,12 +12,6 @@
 #include <cstring>
 #include <utility>
 
-#define TARN_ENTER(name)                                                                           \
-    do {                                                                                           \
-        long enterCode;                                                                            \
-        if (::tarn::platform::Enter(name, &enterCode)) return (HRESULT)enterCode;                  \
-    } while (0)
-
 namespace tarn::platform {
 namespace {
 
@@ -243,7 +237,7 @@ static void CopyRect(uint8_t* dstBase, long dstPitch, const RECT& d, const uint8
 
 HRESULT DirectDrawSurface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE7 srcSurface, LPRECT srcRect,
                                DWORD flags, LPDDBLTFX fx) {
-    TARN_ENTER("IDirectDrawSurface7::Blt");
+    if (HRESULT hr; Enter<"IDirectDrawSurface7::Blt">(&hr)) return hr;
     const DWORD supported =
         DDBLT_WAIT | DDBLT_DONOTWAIT | DDBLT_ASYNC | DDBLT_COLORFILL | DDBLT_KEYSRC;
     if (flags & ~supported) return DDERR_UNSUPPORTED;
@@ -274,7 +268,7 @@ HRESULT DirectDrawSurface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE7 srcSurface,
 
 HRESULT DirectDrawSurface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE7 srcSurface,
                                    LPRECT srcRect, DWORD trans) {
-    TARN_ENTER("IDirectDrawSurface7::BltFast");
+    if (HRESULT hr; Enter<"IDirectDrawSurface7::BltFast">(&hr)) return hr;
     if (trans & ~(DWORD)(DDBLTFAST_SRCCOLORKEY | DDBLTFAST_DESTCOLORKEY | DDBLTFAST_WAIT |
                          DDBLTFAST_DONOTWAIT))
         return DDERR_INVALIDPARAMS;
@@ -299,7 +293,7 @@ HRESULT DirectDrawSurface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE7 srcSur
 // The buffers of the chain pass their memory on: the first back buffer's becomes visible, the
 // old front buffer's goes to the last back buffer. The surface objects stay in their places.
 HRESULT DirectDrawSurface::Flip(LPDIRECTDRAWSURFACE7 target, DWORD flags) {
-    TARN_ENTER("IDirectDrawSurface7::Flip");
+    if (HRESULT hr; Enter<"IDirectDrawSurface7::Flip">(&hr)) return hr;
     if (!IsPrimary() || chain.size() < 2) return DDERR_NOTFLIPPABLE;
     for (DirectDrawSurface* s : chain)
         if (s->lost) return DDERR_SURFACELOST;

@@ -95,8 +95,7 @@ using namespace tarn::platform;
 // Only bitmaps, at their own size (cx and cy 0 or equal to it). A module handle of NULL without
 // LR_LOADFROMFILE would name the system's own bitmaps, which the stand-in does not have.
 HANDLE WINAPI LoadImageA(HINSTANCE hInst, LPCSTR name, UINT type, int cx, int cy, UINT fuLoad) {
-    long code;
-    if (Enter("LoadImageA", &code)) return (HANDLE)(intptr_t)code;
+    if (HANDLE result; Enter<"LoadImageA">(&result)) return result;
     if (!name || type != IMAGE_BITMAP) return nullptr;
     BitmapObject* bitmap = nullptr;
     if (fuLoad & LR_LOADFROMFILE) {

@@ -130,8 +130,7 @@ FontFile FindFontFile() {
 using namespace tarn::platform;
 
 BOOL WINAPI TextOutA(HDC hdc, int x, int y, LPCSTR lpString, int c) {
-    long code;
-    if (Enter("TextOutA", &code)) return (BOOL)code;
+    if (BOOL result; Enter<"TextOutA">(&result)) return result;
     DeviceContext* dc = FindDC(hdc);
     if (!dc || c < 0 || (c > 0 && !lpString)) return FALSE;
     PixelTarget target;
