@@ -6,7 +6,6 @@
 #include "host/HeadlessHost.h"
 #include "host/HeadlessScript.h"
 #include "internal/StandIn.h"
-#include "user/WindowManager.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -234,7 +233,7 @@ void HeadlessMachine::Reset() {
     ResetState();
     ClearFaults();
     ResetCallCounts();
-    ResetWindowManager();
+    MachineReset();
 }
 
 void HeadlessMachine::MoveMouse(int dx, int dy) {

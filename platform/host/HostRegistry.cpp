@@ -60,4 +60,28 @@ bool SelectHost(const char* name) {
     return true;
 }
 
+namespace {
+struct ResetHooks {
+    void (*hooks[8])() = {};
+    int count = 0;
+};
+ResetHooks& Hooks() {
+    static ResetHooks hooks; // filled during static initialisation, before any reset
+    return hooks;
+}
+} // namespace
+
+void WhenMachineResets(void (*startAfresh)()) {
+    ResetHooks& h = Hooks();
+    if (!startAfresh || h.count == (int)(sizeof h.hooks / sizeof h.hooks[0])) return;
+    for (int i = 0; i < h.count; ++i)
+        if (h.hooks[i] == startAfresh) return;
+    h.hooks[h.count++] = startAfresh;
+}
+
+void MachineReset() {
+    ResetHooks& h = Hooks();
+    for (int i = 0; i < h.count; ++i) h.hooks[i]();
+}
+
 } // namespace tarn::platform

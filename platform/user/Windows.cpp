@@ -207,6 +207,9 @@ void ResetWindowManager() {
     ResetCursor();
 }
 
+// A fresh machine from the test host means a fresh window manager.
+[[maybe_unused]] const bool resetsWithMachine = (WhenMachineResets(&ResetWindowManager), true);
+
 } // namespace tarn::platform
 
 using namespace tarn::platform;
