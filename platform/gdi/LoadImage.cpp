@@ -17,14 +17,14 @@
 namespace tarn::platform {
 namespace {
 
-constexpr long kMaxFileBytes = 256L << 20;
+constexpr long MAX_FILE_BYTES = 256L << 20;
 
 bool ReadWholeFile(const char* path, std::vector<uint8_t>* out) {
     std::FILE* f = std::fopen(path, "rb");
     if (!f) return false;
     bool ok = std::fseek(f, 0, SEEK_END) == 0;
     long size = ok ? std::ftell(f) : -1;
-    ok = ok && size >= 0 && size <= kMaxFileBytes && std::fseek(f, 0, SEEK_SET) == 0;
+    ok = ok && size >= 0 && size <= MAX_FILE_BYTES && std::fseek(f, 0, SEEK_SET) == 0;
     if (ok) {
         out->resize((size_t)size);
         ok = size == 0 || std::fread(out->data(), 1, (size_t)size, f) == (size_t)size;

@@ -60,8 +60,8 @@ void DrawImage(const PixelTarget& dst, const SourceImage& src, int xD, int yD, i
     if (hd < 0) yd += hd, hd = -hd, flipY = !flipY;
     if (ws < 0) xs += ws, ws = -ws, flipX = !flipX;
     if (hs < 0) ys += hs, hs = -hs, flipY = !flipY;
-    if (wd > kMaxDibSide * 4 || hd > kMaxDibSide * 4 || ws > kMaxDibSide * 4 ||
-        hs > kMaxDibSide * 4)
+    if (wd > MAX_DIB_SIDE * 4 || hd > MAX_DIB_SIDE * 4 || ws > MAX_DIB_SIDE * 4 ||
+        hs > MAX_DIB_SIDE * 4)
         return;
 
     DestFormat dstFormat;

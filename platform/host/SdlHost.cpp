@@ -18,7 +18,7 @@
 namespace tarn::platform {
 namespace {
 
-constexpr int kWheelDelta = 120; // Windows' unit for one notch of the wheel
+constexpr int WHEEL_DELTA = 120; // Windows' unit for one notch of the wheel
 
 class SdlHost final : public Host {
 public:
@@ -422,7 +422,7 @@ int SDLCALL SdlHost::Watch(void* self, SDL_Event* e) {
     if (e->type == SDL_MOUSEWHEEL) {
         int notches = e->wheel.y;
         if (e->wheel.direction == SDL_MOUSEWHEEL_FLIPPED) notches = -notches;
-        static_cast<SdlHost*>(self)->wheel += notches * kWheelDelta;
+        static_cast<SdlHost*>(self)->wheel += notches * WHEEL_DELTA;
     }
     return 0;
 }

@@ -22,7 +22,7 @@ template <class Interface, OperationName InterfaceName> class ComObject : public
 public:
     ComObject(const char* liveKind, std::initializer_list<const IID*> iids) : kind(liveKind) {
         for (const IID* iid : iids)
-            if (interfaceCount < kMaxInterfaces) interfaces[interfaceCount++] = iid;
+            if (interfaceCount < MAX_INTERFACES) interfaces[interfaceCount++] = iid;
         ObjectCreated(kind);
     }
     ComObject(const ComObject&) = delete;
@@ -82,9 +82,9 @@ protected:
     ULONG refs = 1;
 
 private:
-    static constexpr int kMaxInterfaces = 4;
+    static constexpr int MAX_INTERFACES = 4;
     const char* kind;
-    const IID* interfaces[kMaxInterfaces] = {};
+    const IID* interfaces[MAX_INTERFACES] = {};
     int interfaceCount = 0;
 };
 

@@ -20,9 +20,9 @@
 namespace tarn::platform {
 namespace {
 
-constexpr int kMaxNameLength = 63;
-constexpr unsigned kTableSize = 1024; // a power of two, far above the number of operations
-constexpr int kMaxFaults = 8;         // pending fault windows per operation
+constexpr int MAX_NAME_LENGTH = 63;
+constexpr unsigned TABLE_SIZE = 1024; // a power of two, far above the number of operations
+constexpr int MAX_FAULTS = 8;         // pending fault windows per operation
 
 struct FaultWindow {
     bool used = false;
@@ -33,17 +33,17 @@ struct FaultWindow {
 
 struct Operation {
     OperationCounter counter;
-    char name[kMaxNameLength + 1] = {};
-    FaultWindow faults[kMaxFaults];
+    char name[MAX_NAME_LENGTH + 1] = {};
+    FaultWindow faults[MAX_FAULTS];
 };
 
 struct ObjectKind {
-    char name[kMaxNameLength + 1] = {};
+    char name[MAX_NAME_LENGTH + 1] = {};
     int live = 0;
 };
 
 struct State {
-    Operation operations[kTableSize];
+    Operation operations[TABLE_SIZE];
     Operation overflow; // counts what the full table cannot; never faulted
     ObjectKind kinds[64];
     int liveTotal = 0;
@@ -57,8 +57,8 @@ struct State {
 State& Get() {
     static State* state = [] {
         State* made = new State;
-        for (unsigned i = 0; i < kTableSize; ++i) made->operations[i].counter.index = i;
-        made->overflow.counter.index = kTableSize;
+        for (unsigned i = 0; i < TABLE_SIZE; ++i) made->operations[i].counter.index = i;
+        made->overflow.counter.index = TABLE_SIZE;
         return made;
     }();
     return *state;
@@ -66,7 +66,7 @@ State& Get() {
 
 Operation& OperationAt(unsigned index) {
     State& s = Get();
-    return index < kTableSize ? s.operations[index] : s.overflow;
+    return index < TABLE_SIZE ? s.operations[index] : s.overflow;
 }
 
 uint32_t HashName(const char* name) {
@@ -79,13 +79,13 @@ uint32_t HashName(const char* name) {
 Operation* Find(const char* name) {
     State& s = Get();
     uint32_t h = HashName(name);
-    for (unsigned i = 0; i < kTableSize; ++i) {
-        Operation& op = s.operations[(h + i) & (kTableSize - 1)];
+    for (unsigned i = 0; i < TABLE_SIZE; ++i) {
+        Operation& op = s.operations[(h + i) & (TABLE_SIZE - 1)];
         if (op.name[0] == 0) {
             std::snprintf(op.name, sizeof op.name, "%s", name);
             return &op;
         }
-        if (std::strncmp(op.name, name, kMaxNameLength) == 0) return &op;
+        if (std::strncmp(op.name, name, MAX_NAME_LENGTH) == 0) return &op;
     }
     if (!s.tableFullReported) {
         s.tableFullReported = true;
@@ -101,7 +101,7 @@ ObjectKind* FindKind(const char* kind) {
             std::snprintf(k.name, sizeof k.name, "%s", kind);
             return &k;
         }
-        if (std::strncmp(k.name, kind, kMaxNameLength) == 0) return &k;
+        if (std::strncmp(k.name, kind, MAX_NAME_LENGTH) == 0) return &k;
     }
     return nullptr;
 }

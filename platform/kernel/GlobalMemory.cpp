@@ -16,7 +16,7 @@ namespace tarn::platform {
 namespace {
 
 // The largest block handed out; a 32-bit program could not have more.
-constexpr SIZE_T kMaxBlock = (SIZE_T)1 << 30;
+constexpr SIZE_T MAX_BLOCK = (SIZE_T)1 << 30;
 
 // What a movable block's handle points at: nothing but an address of its own.
 struct MovableHandle {
@@ -65,7 +65,7 @@ HGLOBAL WINAPI GlobalAlloc(UINT uFlags, SIZE_T dwBytes) {
         SetLastErrorNow(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    if (dwBytes > kMaxBlock) return Failure(ERROR_NOT_ENOUGH_MEMORY, nullptr);
+    if (dwBytes > MAX_BLOCK) return Failure(ERROR_NOT_ENOUGH_MEMORY, nullptr);
     auto* block = new Block;
     block->movable = (uFlags & GMEM_MOVEABLE) != 0;
     block->size = dwBytes;
@@ -89,7 +89,7 @@ HGLOBAL WINAPI GlobalReAlloc(HGLOBAL hMem, SIZE_T dwBytes, UINT uFlags) {
     if (EnterFailed<"GlobalReAlloc">()) return nullptr;
     Block* b = FindBlock(hMem);
     if (!b) return Failure(ERROR_INVALID_HANDLE, nullptr);
-    if (dwBytes > kMaxBlock) return Failure(ERROR_NOT_ENOUGH_MEMORY, nullptr);
+    if (dwBytes > MAX_BLOCK) return Failure(ERROR_NOT_ENOUGH_MEMORY, nullptr);
     bool mayMove = b->movable ? b->locks == 0 : (uFlags & GMEM_MOVEABLE) != 0;
     if (!mayMove && dwBytes > b->size) return Failure(ERROR_NOT_ENOUGH_MEMORY, nullptr);
     if (dwBytes > b->size || !b->memory) {

@@ -15,7 +15,7 @@
 namespace tarn::platform {
 namespace {
 
-constexpr size_t kFileHeaderSize = 14;
+constexpr size_t FILE_HEADER_SIZE = 14;
 
 struct Resource {
     std::string name; // empty for a numbered resource
@@ -70,8 +70,8 @@ Resource* FindByInfo(HRSRC info) {
 } // namespace
 
 bool RegisterBitmapResource(const char* name, const unsigned char* file, std::size_t size) {
-    if (!name || !*name || !file || size < kFileHeaderSize || file[0] != 'B' || file[1] != 'M' ||
-        size - kFileHeaderSize > 0xFFFFFFFFu)
+    if (!name || !*name || !file || size < FILE_HEADER_SIZE || file[0] != 'B' || file[1] != 'M' ||
+        size - FILE_HEADER_SIZE > 0xFFFFFFFFu)
         return false;
     for (Resource* r : Table())
         if (NameMatches(*r, name)) return false;
@@ -81,8 +81,8 @@ bool RegisterBitmapResource(const char* name, const unsigned char* file, std::si
         r->number = number;
     else
         r->name = name;
-    r->data = file + kFileHeaderSize;
-    r->size = (DWORD)(size - kFileHeaderSize);
+    r->data = file + FILE_HEADER_SIZE;
+    r->size = (DWORD)(size - FILE_HEADER_SIZE);
     Table().push_back(r);
     return true;
 }

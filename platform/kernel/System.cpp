@@ -16,7 +16,7 @@
 
 namespace {
 
-thread_local DWORD g_lastError = 0;
+thread_local DWORD lastError = 0;
 
 // The program's own module: a fixed address, as a Windows program's image base is.
 HMODULE ProgramModule() {
@@ -40,19 +40,19 @@ bool IsProgramName(const char* name) {
 } // namespace
 
 void tarn::platform::SetLastErrorNow(DWORD error) {
-    g_lastError = error;
+    lastError = error;
 }
 
 using namespace tarn::platform;
 
 DWORD WINAPI GetLastError(void) {
     if (DWORD result; Enter<"GetLastError">(&result)) return result;
-    return g_lastError;
+    return lastError;
 }
 
 void WINAPI SetLastError(DWORD dwErrCode) {
     if (Enter<"SetLastError">()) return;
-    g_lastError = dwErrCode;
+    lastError = dwErrCode;
 }
 
 // number * numerator / denominator with a 64-bit product, rounded half away from zero;

@@ -21,7 +21,7 @@ namespace tarn::platform {
 namespace {
 
 // Streams never grow beyond this; a 32-bit program could not hold more in one block either.
-constexpr ULONGLONG kMaxStreamSize = 0x7fffffffULL;
+constexpr ULONGLONG MAX_STREAM_SIZE = 0x7fffffffULL;
 
 // The block and the logical size, shared by a stream and its clones.
 struct SharedBlock {
@@ -104,7 +104,7 @@ public:
         // Positions past the end are allowed (a later write grows the stream); before the
         // start and beyond the largest stream are not. The move is checked before it is added,
         // so no distance can overflow the sum (the origin is never beyond the largest stream).
-        if (dlibMove.QuadPart > (LONGLONG)kMaxStreamSize - origin) return STG_E_SEEKERROR;
+        if (dlibMove.QuadPart > (LONGLONG)MAX_STREAM_SIZE - origin) return STG_E_SEEKERROR;
         LONGLONG target = origin + dlibMove.QuadPart;
         if (target < 0) return STG_E_SEEKERROR;
         position = (ULONGLONG)target;
@@ -186,7 +186,7 @@ public:
 private:
     // Sets the logical size, growing the block when it is too small. Shrinking keeps the block.
     HRESULT Resize(ULONGLONG newSize) {
-        if (newSize > kMaxStreamSize) return STG_E_MEDIUMFULL;
+        if (newSize > MAX_STREAM_SIZE) return STG_E_MEDIUMFULL;
         SIZE_T capacity = GlobalSize(shared->block);
         if (newSize > capacity) {
             HGLOBAL grown = GlobalReAlloc(shared->block, (SIZE_T)newSize, GMEM_MOVEABLE);

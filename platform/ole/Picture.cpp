@@ -24,7 +24,7 @@ const IID IID_IPicture = {
 namespace tarn::platform {
 namespace {
 
-constexpr LONG kHimetricPerInch = 2540;
+constexpr LONG HIMETRIC_PER_INCH = 2540;
 
 // value * numerator / denominator rounded to the nearest, halves away from zero (MulDiv's rule).
 LONG ScaleRounded(LONGLONG value, LONGLONG numerator, LONGLONG denominator) {
@@ -40,7 +40,7 @@ int LogicalDpi(int configured) {
 }
 
 // Rows decoded by a band at a time, drawn into a device context as they come.
-constexpr int kBandRows = 32;
+constexpr int BAND_ROWS = 32;
 
 // The header StretchDIBits takes for decoded rows.
 struct DibHeader {
@@ -85,8 +85,8 @@ public:
     Picture(uint8_t* fileData, size_t fileSize, const JpegInfo& header)
         : ComObject("picture", {&IID_IPicture}), file(fileData), fileSize(fileSize), info(header) {
         const MachineConfig& machine = CurrentHost().Machine();
-        hmWidth = ScaleRounded(info.width, kHimetricPerInch, LogicalDpi(machine.logPixelsX));
-        hmHeight = ScaleRounded(info.height, kHimetricPerInch, LogicalDpi(machine.logPixelsY));
+        hmWidth = ScaleRounded(info.width, HIMETRIC_PER_INCH, LogicalDpi(machine.logPixelsX));
+        hmHeight = ScaleRounded(info.height, HIMETRIC_PER_INCH, LogicalDpi(machine.logPixelsY));
     }
     ~Picture() {
         FreeDecodedPicture(&image);
@@ -190,7 +190,7 @@ HRESULT Picture::Render(HDC hDC, LONG x, LONG y, LONG cx, LONG cy, OLE_XPOS_HIME
         (!image.pixels || image.layout != layout)) {
         FreeDecodedPicture(&image);
         BandTarget target{hDC, x, y};
-        return DecodeJpegInBands(file, fileSize, layout, kBandRows, DrawBand, &target);
+        return DecodeJpegInBands(file, fileSize, layout, BAND_ROWS, DrawBand, &target);
     }
     if (!image.pixels || image.layout != layout) {
         FreeDecodedPicture(&image);

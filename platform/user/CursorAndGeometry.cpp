@@ -19,13 +19,13 @@ struct StockImage {
     WORD id;
     HICON__ object;
 };
-StockImage g_cursors[] = {{32512, {}}, {32513, {}}, {32514, {}}, {32515, {}}, {32516, {}}};
-StockImage g_icons[] = {{32512, {}}, {32513, {}}, {32514, {}},
-                        {32515, {}}, {32516, {}}, {32517, {}}};
+StockImage stockCursors[] = {{32512, {}}, {32513, {}}, {32514, {}}, {32515, {}}, {32516, {}}};
+StockImage stockIcons[] = {{32512, {}}, {32513, {}}, {32514, {}},
+                           {32515, {}}, {32516, {}}, {32517, {}}};
 
-HCURSOR g_cursor = nullptr;
-bool g_cursorSet = false; // no SetCursor yet: the system's arrow shows
-int g_showCount = 0;
+HCURSOR currentCursor = nullptr;
+bool cursorSet = false; // no SetCursor yet: the system's arrow shows
+int cursorShowCount = 0;
 
 template <size_t N> HICON FindStock(StockImage (&table)[N], LPCSTR name) {
     if (!IS_INTRESOURCE(name)) return nullptr;
@@ -41,7 +41,7 @@ template <size_t N> bool IsStock(StockImage (&table)[N], HICON handle) {
 }
 
 void UpdateHostCursor() {
-    bool shown = g_showCount >= 0 && (!g_cursorSet || g_cursor != nullptr);
+    bool shown = cursorShowCount >= 0 && (!cursorSet || currentCursor != nullptr);
     CurrentHost().ShowCursor(shown);
 }
 
@@ -114,17 +114,17 @@ bool ClientArea(HWND hwnd, POINT* origin, SIZE* size) {
 }
 
 HCURSOR SetCursorNow(HCURSOR cursor) {
-    HCURSOR previous = g_cursor;
-    g_cursor = cursor;
-    g_cursorSet = true;
+    HCURSOR previous = currentCursor;
+    currentCursor = cursor;
+    cursorSet = true;
     UpdateHostCursor();
     return previous;
 }
 
 void ResetCursor() {
-    g_cursor = nullptr;
-    g_cursorSet = false;
-    g_showCount = 0;
+    currentCursor = nullptr;
+    cursorSet = false;
+    cursorShowCount = 0;
 }
 
 } // namespace tarn::platform
@@ -133,7 +133,7 @@ using namespace tarn::platform;
 
 HCURSOR WINAPI SetCursor(HCURSOR hCursor) {
     if (EnterFailed<"SetCursor">()) return nullptr;
-    if (hCursor && !IsStock(g_cursors, hCursor) && !IsStock(g_icons, hCursor)) {
+    if (hCursor && !IsStock(stockCursors, hCursor) && !IsStock(stockIcons, hCursor)) {
         SetLastErrorNow(1402L); // ERROR_INVALID_CURSOR_HANDLE
         return nullptr;
     }
@@ -142,16 +142,16 @@ HCURSOR WINAPI SetCursor(HCURSOR hCursor) {
 
 int WINAPI ShowCursor(BOOL bShow) {
     if (int result; Enter<"ShowCursor">(&result)) return result;
-    g_showCount += bShow ? 1 : -1;
+    cursorShowCount += bShow ? 1 : -1;
     UpdateHostCursor();
-    return g_showCount;
+    return cursorShowCount;
 }
 
 // Only the system's stock cursors exist: the program carries no cursor resources.
 HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName) {
     if (EnterFailed<"LoadCursorA">()) return nullptr;
     if (!hInstance && lpCursorName)
-        if (HCURSOR stock = FindStock(g_cursors, lpCursorName)) return stock;
+        if (HCURSOR stock = FindStock(stockCursors, lpCursorName)) return stock;
     SetLastErrorNow(hInstance ? ERROR_RESOURCE_TYPE_NOT_FOUND : ERROR_RESOURCE_NAME_NOT_FOUND);
     return nullptr;
 }
@@ -160,7 +160,7 @@ HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName) {
 HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
     if (EnterFailed<"LoadIconA">()) return nullptr;
     if (!hInstance && lpIconName)
-        if (HICON stock = FindStock(g_icons, lpIconName)) return stock;
+        if (HICON stock = FindStock(stockIcons, lpIconName)) return stock;
     SetLastErrorNow(hInstance ? ERROR_RESOURCE_TYPE_NOT_FOUND : ERROR_RESOURCE_NAME_NOT_FOUND);
     return nullptr;
 }

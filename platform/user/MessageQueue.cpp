@@ -18,10 +18,10 @@
 namespace tarn::platform {
 namespace {
 
-constexpr int kQueueLimit = 10000;
+constexpr int QUEUE_LIMIT = 10000;
 
 struct Queue {
-    MSG ring[kQueueLimit];
+    MSG ring[QUEUE_LIMIT];
     int head = 0;
     int count = 0;
     bool quitPending = false;
@@ -36,13 +36,13 @@ Queue& Q() {
 }
 
 MSG& At(int index) {
-    return Q().ring[(Q().head + index) % kQueueLimit];
+    return Q().ring[(Q().head + index) % QUEUE_LIMIT];
 }
 
 void RemoveAt(int index) {
     Queue& q = Q();
     for (int i = index; i > 0; --i) At(i) = At(i - 1);
-    q.head = (q.head + 1) % kQueueLimit;
+    q.head = (q.head + 1) % QUEUE_LIMIT;
     --q.count;
 }
 
@@ -155,8 +155,8 @@ int CharacterOf(WPARAM vk) {
 
 bool PostToQueue(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     Queue& q = Q();
-    if (q.count >= kQueueLimit) return false;
-    MSG& m = q.ring[(q.head + q.count) % kQueueLimit];
+    if (q.count >= QUEUE_LIMIT) return false;
+    MSG& m = q.ring[(q.head + q.count) % QUEUE_LIMIT];
     m.hwnd = hwnd;
     m.message = message;
     m.wParam = wParam;

@@ -12,7 +12,7 @@ namespace tarn::platform {
 namespace {
 
 // Largest picture the encoder takes: its rows are held in memory until the frame is committed.
-constexpr uint64_t kMaxEncodeBytes = 1ull << 30;
+constexpr uint64_t MAX_ENCODE_BYTES = 1ull << 30;
 
 class PngEncoder final : public ComObject<IWICBitmapEncoder, "IWICBitmapEncoder"> {
 public:
@@ -171,7 +171,7 @@ HRESULT PngFrameEncode::WritePixels(UINT lineCount, UINT stride, UINT bufferSize
         return E_INVALIDARG;
     if (lineCount > height - rowsWritten) return WINCODEC_ERR_WRONGSTATE;
     if (!pixels) {
-        if ((uint64_t)RowBytes() * height > kMaxEncodeBytes)
+        if ((uint64_t)RowBytes() * height > MAX_ENCODE_BYTES)
             return WINCODEC_ERR_IMAGESIZEOUTOFRANGE;
         pixels = static_cast<uint8_t*>(std::malloc(RowBytes() * height));
         if (!pixels) return E_OUTOFMEMORY;
