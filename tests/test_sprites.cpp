@@ -515,6 +515,31 @@ TEST_F(SpriteTest, RectanglesAndCirclesMatchTheirPictures) {
          ".......#######.."
          ".......#######.."
          "................"},
+        // Rows whose span lies wholly past the clip area's edge draw nothing, not a pixel on it.
+        {"disc mostly past the right edge",
+         [](TarnSurface* s, DWORD c) { return s->FillCircle(17, 4, 3, c); },
+         "................"
+         "................"
+         "................"
+         "..............#."
+         "..............#."
+         "..............#."
+         "................"
+         "................"
+         "................"
+         "................"},
+        {"disc mostly past the left edge",
+         [](TarnSurface* s, DWORD c) { return s->FillCircle(-2, 4, 3, c); },
+         "................"
+         "................"
+         "................"
+         ".#.............."
+         ".#.............."
+         ".#.............."
+         "................"
+         "................"
+         "................"
+         "................"},
         {"radius 0", [](TarnSurface* s, DWORD c) { return s->FillCircle(2, 2, 0, c); },
          "................"
          "................"

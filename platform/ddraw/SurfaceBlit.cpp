@@ -5,6 +5,7 @@
 #include "ddraw/DirectDrawObjects.h"
 
 #include "host/Host.h"
+#include "cpu/ProcessorFeatures.h"
 #include "internal/StandIn.h"
 
 #include <immintrin.h>
@@ -126,16 +127,8 @@ __attribute__((target("avx512f,avx512bw"))) void KeyedRowMasked16(uint8_t* dst, 
     }
 }
 
-bool HasAvx512bw() {
-    static const bool has = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx512bw") != 0;
-    }();
-    return has;
-}
-
 void KeyedRow16(uint8_t* dst, const uint8_t* src, int count, uint16_t key) {
-    if (HasAvx512bw())
+    if (cpu::HasAvx512Bw())
         KeyedRowMasked16(dst, src, count, key);
     else
         KeyedRowVector16(dst, src, count, key);
