@@ -6,6 +6,7 @@
 #include "display/TarnScreen.h"
 #include "surface/BlendRoutines.h"
 #include "surface/BlendVectors.h"
+#include "surface/PixelFormat.h"
 #include "surface/TarnSurface.h"
 
 #include "internal/Display.h"
@@ -221,6 +222,20 @@ TEST_F(SpriteTest, RgbKeysFollowThePixelLayout) {
         EXPECT_EQ(s->colourKey, c.key) << c.depth;
         EXPECT_TRUE(s->hasColourKey);
     }
+    // On the direct-colour depths MapRGB, which reads the surface's masks, agrees with the
+    // pixel-format trait of the depth for every channel value.
+    auto agrees = [&](auto format, int depth) {
+        TarnSurface* s = Make(depth, 1, 1, 0);
+        for (int v = 0; v < 256; ++v) {
+            const BYTE a = static_cast<BYTE>(v), b = static_cast<BYTE>(255 - v),
+                       c = static_cast<BYTE>(v * 7);
+            ASSERT_EQ(s->MapRGB(a, b, c), decltype(format)::FromRGB(a, b, c)) << depth << " " << v;
+        }
+    };
+    agrees(PixelFormat<15>{}, 15);
+    agrees(PixelFormat<16>{}, 16);
+    agrees(PixelFormat<24>{}, 24);
+    agrees(PixelFormat<32>{}, 32);
     TarnSurface empty;
     EXPECT_EQ(empty.SetColourKeyRGB(1, 2, 3), -1);
     EXPECT_EQ(empty.MapRGB(1, 2, 3), 0u);
