@@ -1,8 +1,9 @@
 // The one description of how a pixel of each depth code is addressed, read, written, blended and
-// made from red, green and blue: PixelFormat<8>, <15>, <16>, <24> and <32>. The per-depth pixel
-// routines, the shapes, the sprite blends and their plain references are all written once over
-// these traits, and WithPixelFormat picks the trait for a depth code once per call, never per
-// pixel. Private to the surface code: not part of what a program includes.
+// (for the direct-colour depths, in their standard layouts) made from red, green and blue:
+// PixelFormat<8>, <15>, <16>, <24> and <32>. The per-depth pixel routines, the shapes, the sprite
+// blends and their plain references are all written once over these traits, and WithPixelFormat
+// picks the trait for a depth code once per call, never per pixel. Private to the surface code: not
+// part of what a program includes.
 //
 // Pixels are stored little-endian at any byte address (a pitch need not be a multiple of
 // anything), so every access wider than a byte goes through memcpy, which the compiler turns
