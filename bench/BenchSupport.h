@@ -12,7 +12,7 @@
 #include "display/TarnScreen.h"
 #include "input/TarnInput.h"
 #include "surface/TarnSurface.h"
-#include "samples/ByteWriter.h"
+#include "support/ByteWriter.h"
 
 #include <cstdint>
 #include <functional>
@@ -111,7 +111,7 @@ std::vector<uint32_t> TestPicture(Size size);
 void TestPicture8(Size size, std::vector<uint8_t>* indices, std::vector<uint32_t>* colours);
 
 // Little- and big-endian appenders for the file writers, shared with the tests
-// (tests/samples/ByteWriter.h).
+// (tests/support/ByteWriter.h).
 using samples::Put16;
 using samples::Put16BE;
 using samples::Put32;

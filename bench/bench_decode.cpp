@@ -9,15 +9,16 @@
 #include "bench/BenchSupport.h"
 
 #include "image/TarnImage.h"
-#include "samples/JpegWriter.h"
+#include "support/JpegReader.h"
+#include "support/JpegWriter.h"
 
 #include <SDL.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-
-#include <jpeglib.h>
+#include <memory>
+#include <utility>
 
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_TGA
@@ -248,12 +249,14 @@ Bytes WriteJpeg(Size s, bool full) {
 
 enum class PeerKind { SdlBmp, StbImage, LibJpeg };
 
-// A peer's result: 5-6-5 pixels, allocated by the peer's library or by malloc.
+// A peer's result: 5-6-5 pixels, allocated by the peer's library, by malloc or by the shared
+// libjpeg decode.
 struct PeerResult {
     int width = 0, height = 0, pitch = 0;
     const uint16_t* pixels = nullptr;
-    SDL_Surface* surface = nullptr; // owns the pixels when set
-    void* block = nullptr;          // else this does
+    SDL_Surface* surface = nullptr;           // owns the pixels when set
+    void* block = nullptr;                    // or this does
+    std::unique_ptr<unsigned char[]> decoded; // or this does
     void Free() {
         if (surface) SDL_FreeSurface(surface);
         std::free(block);
@@ -288,30 +291,11 @@ bool LoadWithStb(const Bytes& file, PeerResult* out) {
 }
 
 bool LoadWithLibJpeg(const Bytes& file, PeerResult* out) {
-    jpeg_decompress_struct cinfo;
-    jpeg_error_mgr errors;
-    cinfo.err = jpeg_std_error(&errors);
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, file.data(), static_cast<unsigned long>(file.size()));
-    jpeg_read_header(&cinfo, TRUE);
-    cinfo.out_color_space = JCS_RGB565;
-    cinfo.dither_mode = JDITHER_NONE;
-    jpeg_start_decompress(&cinfo);
-    const int w = static_cast<int>(cinfo.output_width), h = static_cast<int>(cinfo.output_height);
-    out->block = std::malloc(static_cast<size_t>(w) * h * 2);
-    unsigned char* base = static_cast<unsigned char*>(out->block);
-    while (cinfo.output_scanline < cinfo.output_height) {
-        JSAMPROW rows[4];
-        for (int i = 0; i < 4; ++i)
-            rows[i] = base + static_cast<size_t>(w) * 2 *
-                                 std::min<JDIMENSION>(cinfo.output_scanline + i, h - 1);
-        jpeg_read_scanlines(&cinfo, rows,
-                            std::min<JDIMENSION>(4, cinfo.output_height - cinfo.output_scanline));
-    }
-    jpeg_finish_decompress(&cinfo);
-    jpeg_destroy_decompress(&cinfo);
-    out->width = w, out->height = h, out->pitch = w * 2;
-    out->pixels = static_cast<const uint16_t*>(out->block);
+    samples::JpegPixels rgb565;
+    if (!samples::ReadJpeg(file, samples::JpegColour::Rgb565, &rgb565)) return false;
+    out->width = rgb565.width, out->height = rgb565.height, out->pitch = rgb565.width * 2;
+    out->decoded = std::move(rgb565.pixels);
+    out->pixels = reinterpret_cast<const uint16_t*>(out->decoded.get());
     return true;
 }
 

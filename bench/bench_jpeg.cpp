@@ -9,7 +9,8 @@
 // compares our surface with the peer's pixels once, so a wrong decode is reported, not measured.
 #include "host/HeadlessHost.h"
 #include "image/TarnImage.h"
-#include "samples/JpegWriter.h"
+#include "support/JpegReader.h"
+#include "support/JpegWriter.h"
 
 #include <SDL.h>
 #include <benchmark/benchmark.h>
@@ -22,8 +23,6 @@
 #include <cstring>
 #include <string>
 #include <vector>
-
-#include <jpeglib.h>
 
 namespace {
 
@@ -49,30 +48,13 @@ Bytes MakeJpeg(int width, int height) {
 
 // The peer: libjpeg-turbo to RGB, then SDL's converter to RGB565.
 bool PeerLoad(const Bytes& file, std::vector<uint16_t>* out, int* width, int* height) {
-    jpeg_decompress_struct cinfo;
-    jpeg_error_mgr errors;
-    cinfo.err = jpeg_std_error(&errors);
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, file.data(), static_cast<unsigned long>(file.size()));
-    jpeg_read_header(&cinfo, TRUE);
-    cinfo.out_color_space = JCS_RGB;
-    jpeg_start_decompress(&cinfo);
-    *width = static_cast<int>(cinfo.output_width);
-    *height = static_cast<int>(cinfo.output_height);
-    size_t pitch = static_cast<size_t>(*width) * 3;
-    std::vector<unsigned char> rgb(pitch * *height);
-    while (cinfo.output_scanline < cinfo.output_height) {
-        JSAMPROW rows[4];
-        for (int i = 0; i < 4; ++i) rows[i] = rgb.data() + pitch * (cinfo.output_scanline + i);
-        jpeg_read_scanlines(&cinfo, rows,
-                            std::min<JDIMENSION>(4, cinfo.output_height - cinfo.output_scanline));
-    }
-    jpeg_finish_decompress(&cinfo);
-    jpeg_destroy_decompress(&cinfo);
+    samples::JpegPixels rgb;
+    if (!samples::ReadJpeg(file, samples::JpegColour::Rgb, &rgb)) return false;
+    *width = rgb.width;
+    *height = rgb.height;
     out->resize(static_cast<size_t>(*width) * *height);
-    return SDL_ConvertPixels(*width, *height, SDL_PIXELFORMAT_RGB24, rgb.data(),
-                             static_cast<int>(pitch), SDL_PIXELFORMAT_RGB565, out->data(),
-                             *width * 2) == 0;
+    return SDL_ConvertPixels(*width, *height, SDL_PIXELFORMAT_RGB24, rgb.pixels.get(), *width * 3,
+                             SDL_PIXELFORMAT_RGB565, out->data(), *width * 2) == 0;
 }
 
 // Our surface against the peer's pixels: every channel within one step of 5-6-5, which covers

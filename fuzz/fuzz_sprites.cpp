@@ -2,9 +2,10 @@
 // a depth, buffer sizes, pitches, rectangles, a key, an alpha and an alpha plane, runs the
 // constant-alpha copy and the alpha-plane copy once fast and once by the reference on copies of
 // the same destination, and requires identical bytes, and nothing changed outside the
-// destination rectangle (the rest of the buffer is the guard band). Then it draws lines against a
-// pixel-by-pixel reference and circles and rectangles inside a random clip area, which must
-// leave every byte outside the clip area alone.
+// destination rectangle (the rest of the buffer is the guard band). Then it draws a line, a
+// rectangle outline, a circle and a disc inside a random clip area, each compared byte for byte
+// with a plain reference that plots the shape's pixels one at a time and keeps those inside the
+// clip area; so nothing may land outside it either.
 #include "surface/BlendRoutines.h"
 #include "surface/TarnSurface.h"
 
@@ -130,6 +131,90 @@ struct Canvas {
     ~Canvas() { s.surface = nullptr; }
 };
 
+// The plain references of the shapes: every pixel they set, one at a time, kept where it lies
+// inside the clip area.
+struct Reference {
+    Buffer& b;
+    const RECT& clip;
+    DWORD colour;
+
+    void Plot(int64_t x, int64_t y) {
+        if (x < clip.left || x >= clip.right || y < clip.top || y >= clip.bottom) return;
+        for (int k = 0; k < b.pixelBytes; ++k)
+            b.bytes[1 + static_cast<size_t>(y) * b.pitch + static_cast<size_t>(x) * b.pixelBytes +
+                    k] = static_cast<BYTE>(colour >> (8 * k));
+    }
+
+    // Each pixel of the clip area on the line: along the longer axis i steps from the start
+    // (0 to n), across it the nearest pixel, floor((2 i m + n) / (2 n)), for lengths n >= m.
+    void Line(int x1, int y1, int x2, int y2) {
+        const int64_t dx = int64_t{x2} - x1, dy = int64_t{y2} - y1;
+        const int64_t adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
+        const bool xMajor = adx >= ady;
+        const int64_t n = xMajor ? adx : ady, m = xMajor ? ady : adx;
+        const int64_t sx = dx < 0 ? -1 : 1, sy = dy < 0 ? -1 : 1;
+        for (int64_t y = clip.top; y < clip.bottom; ++y)
+            for (int64_t x = clip.left; x < clip.right; ++x) {
+                const int64_t i = xMajor ? (x - x1) * sx : (y - y1) * sy;
+                const int64_t across = xMajor ? (y - y1) * sy : (x - x1) * sx;
+                if (i < 0 || i > n) continue;
+                const __int128 minor = n == 0 ? 0
+                                              : (2 * static_cast<__int128>(i) * m + n) /
+                                                    (2 * static_cast<__int128>(n));
+                if (minor == across) Plot(x, y);
+            }
+    }
+
+    // The outline of the box, right and bottom exclusive (tested on the clip area's pixels, so
+    // a box of any size costs the same).
+    void Rect(const RECT& r) {
+        for (int64_t y = clip.top; y < clip.bottom; ++y)
+            for (int64_t x = clip.left; x < clip.right; ++x) {
+                const bool inBox = x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+                if (inBox && (x == r.left || x == int64_t{r.right} - 1 || y == r.top ||
+                              y == int64_t{r.bottom} - 1))
+                    Plot(x, y);
+            }
+    }
+
+    // The midpoint circle's points of one octant, from (radius, 0) until x and y meet.
+    template <class Visit> static void Octant(int64_t radius, Visit visit) {
+        int64_t x = radius, y = 0, d = 1 - radius;
+        for (; x >= y; ++y) {
+            visit(x, y);
+            if (d < 0) {
+                d += 2 * (y + 1) + 1;
+            } else {
+                --x;
+                d += 2 * (y + 1 - x) + 1;
+            }
+        }
+    }
+
+    void Circle(int64_t cx, int64_t cy, int radius) {
+        if (radius < 0) return;
+        Octant(radius, [&](int64_t x, int64_t y) {
+            for (int64_t sx : {-1, 1})
+                for (int64_t sy : {-1, 1}) {
+                    Plot(cx + sx * x, cy + sy * y);
+                    Plot(cx + sx * y, cy + sy * x);
+                }
+        });
+    }
+
+    // Each octant point gives two rows a span: cy +- y from cx - x to cx + x, and cy +- x from
+    // cx - y to cx + y.
+    void Disc(int64_t cx, int64_t cy, int radius) {
+        if (radius < 0) return;
+        Octant(radius, [&](int64_t x, int64_t y) {
+            for (int64_t sy : {-1, 1}) {
+                for (int64_t px = cx - x; px <= cx + x; ++px) Plot(px, cy + sy * y);
+                for (int64_t px = cx - y; px <= cx + y; ++px) Plot(px, cy + sy * x);
+            }
+        });
+    }
+};
+
 void FuzzShapes(FuzzedDataProvider& in, int depth, int bytes) {
     Buffer b;
     b.Make(in, bytes, 48);
@@ -140,41 +225,39 @@ void FuzzShapes(FuzzedDataProvider& in, int depth, int bytes) {
     clip.bottom = in.ConsumeIntegralInRange(static_cast<int>(clip.top) + 1, b.height);
     const DWORD colour =
         in.ConsumeIntegral<DWORD>() & (bytes == 4 ? 0xFFFFFFFFu : (1u << (8 * bytes)) - 1);
+    // Mostly near the buffer, sometimes anywhere an int reaches.
     auto coordinate = [&] {
         return in.ConsumeBool() ? in.ConsumeIntegralInRange(-100, 150) : in.ConsumeIntegral<int>();
     };
 
-    // A line against the nearest-pixel rule stepped pixel by pixel (short lines only).
-    const int x1 = in.ConsumeIntegralInRange(-60, 110), y1 = in.ConsumeIntegralInRange(-60, 110);
-    const int x2 = in.ConsumeIntegralInRange(-60, 110), y2 = in.ConsumeIntegralInRange(-60, 110);
+    // Every shape drawn on one buffer and by its reference on a copy; the two agree after each,
+    // which also means nothing lands outside the clip area.
     Buffer drawn = b, expected = b;
-    {
-        Canvas c(drawn, depth, clip);
-        if (c.s.DrawLine(x1, y1, x2, y2, colour) != 0) Fail("line result");
-        const long ddx = x2 - x1, ddy = y2 - y1;
-        const long adx = ddx < 0 ? -ddx : ddx, ady = ddy < 0 ? -ddy : ddy;
-        const long n = adx > ady ? adx : ady, m = adx > ady ? ady : adx;
-        for (long i = 0; i <= n; ++i) {
-            const long minor = n == 0 ? 0 : (2 * i * m + n) / (2 * n);
-            const long x = x1 + (adx >= ady ? i : minor) * (ddx < 0 ? -1 : 1);
-            const long y = y1 + (adx >= ady ? minor : i) * (ddy < 0 ? -1 : 1);
-            if (x < clip.left || x >= clip.right || y < clip.top || y >= clip.bottom) continue;
-            for (int k = 0; k < bytes; ++k)
-                expected.bytes[1 + y * b.pitch + x * bytes + k] =
-                    static_cast<BYTE>(colour >> (8 * k));
-        }
-        if (drawn.bytes != expected.bytes) Fail("line");
-    }
-
-    // Any line, rectangle and circle: nothing outside the clip area.
     Canvas c(drawn, depth, clip);
-    c.s.DrawLine(coordinate(), coordinate(), coordinate(), coordinate(), colour);
+    Reference ref{expected, clip, colour};
+    auto check = [&](const char* what) {
+        if (drawn.bytes != expected.bytes) Fail(what);
+    };
+
+    const int x1 = coordinate(), y1 = coordinate(), x2 = coordinate(), y2 = coordinate();
+    if (c.s.DrawLine(x1, y1, x2, y2, colour) != 0) Fail("line result");
+    ref.Line(x1, y1, x2, y2);
+    check("line");
+
     RECT r = {coordinate(), coordinate(), coordinate(), coordinate()};
-    c.s.DrawRect(&r, colour);
+    const bool wholeClip = in.ConsumeBool();
+    if (c.s.DrawRect(wholeClip ? nullptr : &r, colour) != 0) Fail("rectangle result");
+    ref.Rect(wholeClip ? clip : r);
+    check("rectangle");
+
     const int radius = in.ConsumeIntegralInRange(-2, 200);
     const int cx = in.ConsumeIntegralInRange(-250, 300), cy = in.ConsumeIntegralInRange(-250, 300);
-    c.s.DrawCircle(cx, cy, radius, colour);
-    c.s.FillCircle(cy, cx, radius, colour);
+    if (c.s.DrawCircle(cx, cy, radius, colour) != 0) Fail("circle result");
+    ref.Circle(cx, cy, radius);
+    check("circle");
+    if (c.s.FillCircle(cy, cx, radius, colour) != 0) Fail("disc result");
+    ref.Disc(cy, cx, radius);
+    check("disc");
     CheckGuard(b, drawn, static_cast<int>(clip.left), static_cast<int>(clip.top),
                static_cast<int>(clip.right - clip.left), static_cast<int>(clip.bottom - clip.top),
                "shape outside the clip area");

@@ -1,31 +1,17 @@
 // The per-depth drawing routines of TarnSurface: plot, blend, read, vertical and horizontal line
 // for 8-, 15/16-, 24- and 32-bit surfaces. SelectPixelRoutines puts the ones that match the
-// surface's depth code into its five slots once, so no routine tests the depth per pixel.
+// surface's depth code into its five slots once, so no routine tests the depth per pixel. Each
+// routine is one instance of a template over the depth's pixel-format trait (PixelFormat.h).
 //
-// Every routine works straight on the locked pixel memory: pixel (x, y) lies at
-// surfaceDesc.lpSurface + y * surfaceDesc.lPitch + x * (bytes per pixel), stored little-endian,
-// and all drawing is clipped against clipArea (right and bottom exclusive). Rows may start at any
-// byte address (a pitch need not be a multiple of anything), so every store wider than a byte goes
-// through memcpy, which the compiler turns into one plain store without a misaligned pointer.
-// A surface that was never locked (no pixel address) is left alone, and a read outside the
-// surface returns 0 instead of reading memory that is not the surface's.
+// Every routine works straight on the locked pixel memory, pixel (x, y) at
+// surfaceDesc.lpSurface + y * surfaceDesc.lPitch + x * (bytes per pixel), and all drawing is
+// clipped against clipArea (right and bottom exclusive). A surface that was never locked (no
+// pixel address) is left alone, and a read outside the surface returns 0 instead of reading
+// memory that is not the surface's.
+#include "surface/PixelFormat.h"
 #include "surface/TarnSurface.h"
 
-#include <bit>
-#include <cstddef>
-#include <cstdint>
-#include <cstring>
-
-static_assert(std::endian::native == std::endian::little,
-              "pixels are stored little-endian with native 16- and 32-bit stores");
-
 namespace {
-
-// Address of pixel (x, y) of a locked surface with `bytes` bytes per pixel.
-inline BYTE* PixelAt(const DDSURFACEDESC2& desc, int x, int y, int bytes) {
-    return static_cast<BYTE*>(desc.lpSurface) + static_cast<std::ptrdiff_t>(y) * desc.lPitch +
-           static_cast<std::ptrdiff_t>(x) * bytes;
-}
 
 inline bool InsideClip(const RECT& clip, int x, int y) {
     return x >= clip.left && x < clip.right && y >= clip.top && y < clip.bottom;
@@ -41,261 +27,168 @@ inline bool ClipSpan(int a, int b, LONG low, LONG high, int* first, int* last) {
     return *first <= *last; // an inverted clip area leaves nothing
 }
 
-inline void Store16(BYTE* p, DWORD value) {
-    const uint16_t v = static_cast<uint16_t>(value);
-    std::memcpy(p, &v, 2);
+template <class F> inline BYTE* PixelAt(const DDSURFACEDESC2& desc, int x, int y) {
+    return F::At(static_cast<BYTE*>(desc.lpSurface), desc.lPitch, x, y);
 }
 
-inline void Store24(BYTE* p, DWORD value) {
-    Store16(p, value);
-    p[2] = static_cast<BYTE>(value >> 16);
+template <class F> void Plot(const DDSURFACEDESC2& desc, const RECT& clip, int x, int y, DWORD c) {
+    if (!desc.lpSurface || !InsideClip(clip, x, y)) return;
+    F::Store(PixelAt<F>(desc, x, y), c);
 }
 
-inline void Store32(BYTE* p, DWORD value) {
-    const uint32_t v = value;
-    std::memcpy(p, &v, 4);
+// Alpha above 256 would push a channel past its field into its neighbour: it counts as 256.
+template <class F>
+void Blend(const DDSURFACEDESC2& desc, const RECT& clip, int x, int y, DWORD c, WORD alpha) {
+    if (!desc.lpSurface || !InsideClip(clip, x, y)) return;
+    BYTE* p = PixelAt<F>(desc, x, y);
+    F::Store(p, F::Blend(F::Load(p), c, alpha > 256 ? 256 : alpha));
 }
 
-inline DWORD Load16(const BYTE* p) {
-    uint16_t v;
-    std::memcpy(&v, p, 2);
-    return v;
+// No clip test: any pixel of the surface may be read, inside the clip area or not.
+template <class F> DWORD Read(const DDSURFACEDESC2& desc, int width, int height, int x, int y) {
+    if (!desc.lpSurface || x < 0 || x >= width || y < 0 || y >= height) return 0;
+    return F::Load(PixelAt<F>(desc, x, y));
 }
 
-inline DWORD Load24(const BYTE* p) {
-    return Load16(p) | static_cast<DWORD>(p[2]) << 16;
-}
-
-inline DWORD Load32(const BYTE* p) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
-
-// Sixteen copies of `word` from `p` on: a fixed-size loop the compiler turns into wide vector
-// stores, where it would not vectorise a loop of unknown length.
-inline void StoreBlock(BYTE* p, uint32_t word) {
-    for (int k = 0; k < 16; ++k) std::memcpy(p + 4 * k, &word, 4);
-}
-
-// Stores `count` copies of the 32-bit word `word` from `p` on. A run of at least sixteen goes in
-// whole blocks, and its last partial block is stored as the run's final sixteen words, covering
-// some words twice with the same value, instead of word by word.
-inline void StoreWords(BYTE* p, uint32_t word, int count) {
-    if (count >= 16) {
-        BYTE* const end = p + 4 * static_cast<std::ptrdiff_t>(count);
-        for (; end - p >= 64; p += 64) StoreBlock(p, word);
-        if (p != end) StoreBlock(end - 64, word);
+// Both ends belong to the line, drawn from the top down.
+template <class F>
+void Vert(const DDSURFACEDESC2& desc, const RECT& clip, int y1, int y2, int x, DWORD c) {
+    int top, bottom;
+    if (!desc.lpSurface || x < clip.left || x >= clip.right ||
+        !ClipSpan(y1, y2, clip.top, clip.bottom, &top, &bottom))
         return;
-    }
-    for (; count > 0; --count, p += 4) std::memcpy(p, &word, 4);
+    BYTE* p = PixelAt<F>(desc, x, top);
+    for (int y = top; y <= bottom; ++y, p += desc.lPitch) F::Store(p, c);
 }
 
-// One channel of a blend: d + floor((s - d) * alpha / 256), the floor taken by an arithmetic
-// shift of the signed product. With alpha at most 256 the result stays between d and s, so it
-// never leaves its field.
-inline int MixChannel(int d, int s, int alpha) {
-    return d + (((s - d) * alpha) >> 8);
+// Both ends belong to the line.
+template <class F>
+void Horz(const DDSURFACEDESC2& desc, const RECT& clip, int x1, int x2, int y, DWORD c) {
+    int left, right;
+    if (!desc.lpSurface || y < clip.top || y >= clip.bottom ||
+        !ClipSpan(x1, x2, clip.left, clip.right, &left, &right))
+        return;
+    F::Fill(PixelAt<F>(desc, left, y), c, right - left + 1);
 }
 
-// Alpha above 256 would push a channel past its field into its neighbour: treat it as 256.
-inline int ClampAlpha(WORD alpha) {
-    return alpha > 256 ? 256 : alpha;
-}
-
-// Blends `colour` into `dest`, both RGB values whose channels sit at the given shifts with the
-// given widths. Bits outside the three channels come out zero.
-inline DWORD BlendRGB(DWORD dest, DWORD colour, int alpha, int redShift, int greenShift,
-                      DWORD redMax, DWORD greenMax, DWORD blueMax) {
-    const int r = MixChannel(static_cast<int>((dest >> redShift) & redMax),
-                             static_cast<int>((colour >> redShift) & redMax), alpha);
-    const int g = MixChannel(static_cast<int>((dest >> greenShift) & greenMax),
-                             static_cast<int>((colour >> greenShift) & greenMax), alpha);
-    const int b =
-        MixChannel(static_cast<int>(dest & blueMax), static_cast<int>(colour & blueMax), alpha);
-    return static_cast<DWORD>(r) << redShift | static_cast<DWORD>(g) << greenShift |
-           static_cast<DWORD>(b);
-}
+using F8 = PixelFormat<8>;
+using F555 = PixelFormat<15>;
+using F565 = PixelFormat<16>;
+using F24 = PixelFormat<24>;
+using F32 = PixelFormat<32>;
 
 } // namespace
 
-// ---- plot ----
+// ---- plot (5-5-5 and 5-6-5 store alike) ----
 
 int TarnSurface::PlotPixel8(int x, int y, DWORD colour) {
-    if (!surfaceDesc.lpSurface || !InsideClip(clipArea, x, y)) return 0;
-    *PixelAt(surfaceDesc, x, y, 1) = static_cast<BYTE>(colour);
+    Plot<F8>(surfaceDesc, clipArea, x, y, colour);
     return 0;
 }
 
 int TarnSurface::PlotPixel16(int x, int y, DWORD colour) {
-    if (!surfaceDesc.lpSurface || !InsideClip(clipArea, x, y)) return 0;
-    Store16(PixelAt(surfaceDesc, x, y, 2), colour);
+    Plot<F565>(surfaceDesc, clipArea, x, y, colour);
     return 0;
 }
 
 int TarnSurface::PlotPixel24(int x, int y, DWORD colour) {
-    if (!surfaceDesc.lpSurface || !InsideClip(clipArea, x, y)) return 0;
-    Store24(PixelAt(surfaceDesc, x, y, 3), colour);
+    Plot<F24>(surfaceDesc, clipArea, x, y, colour);
     return 0;
 }
 
 int TarnSurface::PlotPixel32(int x, int y, DWORD colour) {
-    if (!surfaceDesc.lpSurface || !InsideClip(clipArea, x, y)) return 0;
-    Store32(PixelAt(surfaceDesc, x, y, 4), colour);
+    Plot<F32>(surfaceDesc, clipArea, x, y, colour);
     return 0;
 }
 
 // ---- blend ----
 
 // Palette indices cannot be mixed: the colour index is stored whatever alpha is.
-int TarnSurface::BlendPixel8(int x, int y, DWORD colour, WORD /*alpha*/) {
-    return PlotPixel8(x, y, colour);
+int TarnSurface::BlendPixel8(int x, int y, DWORD colour, WORD alpha) {
+    Blend<F8>(surfaceDesc, clipArea, x, y, colour, alpha);
+    return 0;
 }
 
 // 5-5-5: the stored pixel has bit 15 clear, whatever the destination held there.
 int TarnSurface::BlendPixel555(int x, int y, DWORD colour, WORD alpha) {
-    if (!surfaceDesc.lpSurface || !InsideClip(clipArea, x, y)) return 0;
-    BYTE* p = PixelAt(surfaceDesc, x, y, 2);
-    Store16(p, BlendRGB(Load16(p), colour, ClampAlpha(alpha), 10, 5, 31, 31, 31));
+    Blend<F555>(surfaceDesc, clipArea, x, y, colour, alpha);
     return 0;
 }
 
 int TarnSurface::BlendPixel565(int x, int y, DWORD colour, WORD alpha) {
-    if (!surfaceDesc.lpSurface || !InsideClip(clipArea, x, y)) return 0;
-    BYTE* p = PixelAt(surfaceDesc, x, y, 2);
-    Store16(p, BlendRGB(Load16(p), colour, ClampAlpha(alpha), 11, 5, 31, 63, 31));
+    Blend<F565>(surfaceDesc, clipArea, x, y, colour, alpha);
     return 0;
 }
 
 int TarnSurface::BlendPixel24(int x, int y, DWORD colour, WORD alpha) {
-    if (!surfaceDesc.lpSurface || !InsideClip(clipArea, x, y)) return 0;
-    BYTE* p = PixelAt(surfaceDesc, x, y, 3);
-    Store24(p, BlendRGB(Load24(p), colour, ClampAlpha(alpha), 16, 8, 255, 255, 255));
+    Blend<F24>(surfaceDesc, clipArea, x, y, colour, alpha);
     return 0;
 }
 
 // The stored pixel has its top byte zero, whatever the destination held there.
 int TarnSurface::BlendPixel32(int x, int y, DWORD colour, WORD alpha) {
-    if (!surfaceDesc.lpSurface || !InsideClip(clipArea, x, y)) return 0;
-    BYTE* p = PixelAt(surfaceDesc, x, y, 4);
-    Store32(p, BlendRGB(Load32(p), colour, ClampAlpha(alpha), 16, 8, 255, 255, 255));
+    Blend<F32>(surfaceDesc, clipArea, x, y, colour, alpha);
     return 0;
 }
 
 // ---- read ----
-// No clip test: any pixel of the surface may be read, inside the clip area or not. A position
-// outside the surface reads as 0 rather than touching memory that is not the surface's.
 
 DWORD TarnSurface::ReadPixel8(int x, int y) {
-    if (!surfaceDesc.lpSurface || x < 0 || x >= width || y < 0 || y >= height) return 0;
-    return *PixelAt(surfaceDesc, x, y, 1);
+    return Read<F8>(surfaceDesc, width, height, x, y);
 }
 
 DWORD TarnSurface::ReadPixel16(int x, int y) {
-    if (!surfaceDesc.lpSurface || x < 0 || x >= width || y < 0 || y >= height) return 0;
-    return Load16(PixelAt(surfaceDesc, x, y, 2));
+    return Read<F565>(surfaceDesc, width, height, x, y);
 }
 
 DWORD TarnSurface::ReadPixel24(int x, int y) {
-    if (!surfaceDesc.lpSurface || x < 0 || x >= width || y < 0 || y >= height) return 0;
-    return Load24(PixelAt(surfaceDesc, x, y, 3));
+    return Read<F24>(surfaceDesc, width, height, x, y);
 }
 
 DWORD TarnSurface::ReadPixel32(int x, int y) {
-    if (!surfaceDesc.lpSurface || x < 0 || x >= width || y < 0 || y >= height) return 0;
-    return Load32(PixelAt(surfaceDesc, x, y, 4));
+    return Read<F32>(surfaceDesc, width, height, x, y);
 }
 
-// ---- vertical lines: (y1, y2, x); both ends belong to the line, drawn from the top down ----
+// ---- vertical lines: (y1, y2, x) ----
 
 int TarnSurface::VertLine8(int y1, int y2, int x, DWORD colour) {
-    int top, bottom;
-    if (!surfaceDesc.lpSurface || x < clipArea.left || x >= clipArea.right ||
-        !ClipSpan(y1, y2, clipArea.top, clipArea.bottom, &top, &bottom))
-        return 0;
-    BYTE* p = PixelAt(surfaceDesc, x, top, 1);
-    for (int y = top; y <= bottom; ++y, p += surfaceDesc.lPitch) *p = static_cast<BYTE>(colour);
+    Vert<F8>(surfaceDesc, clipArea, y1, y2, x, colour);
     return 0;
 }
 
 int TarnSurface::VertLine16(int y1, int y2, int x, DWORD colour) {
-    int top, bottom;
-    if (!surfaceDesc.lpSurface || x < clipArea.left || x >= clipArea.right ||
-        !ClipSpan(y1, y2, clipArea.top, clipArea.bottom, &top, &bottom))
-        return 0;
-    BYTE* p = PixelAt(surfaceDesc, x, top, 2);
-    for (int y = top; y <= bottom; ++y, p += surfaceDesc.lPitch) Store16(p, colour);
+    Vert<F565>(surfaceDesc, clipArea, y1, y2, x, colour);
     return 0;
 }
 
 int TarnSurface::VertLine24(int y1, int y2, int x, DWORD colour) {
-    int top, bottom;
-    if (!surfaceDesc.lpSurface || x < clipArea.left || x >= clipArea.right ||
-        !ClipSpan(y1, y2, clipArea.top, clipArea.bottom, &top, &bottom))
-        return 0;
-    BYTE* p = PixelAt(surfaceDesc, x, top, 3);
-    for (int y = top; y <= bottom; ++y, p += surfaceDesc.lPitch) Store24(p, colour);
+    Vert<F24>(surfaceDesc, clipArea, y1, y2, x, colour);
     return 0;
 }
 
 int TarnSurface::VertLine32(int y1, int y2, int x, DWORD colour) {
-    int top, bottom;
-    if (!surfaceDesc.lpSurface || x < clipArea.left || x >= clipArea.right ||
-        !ClipSpan(y1, y2, clipArea.top, clipArea.bottom, &top, &bottom))
-        return 0;
-    BYTE* p = PixelAt(surfaceDesc, x, top, 4);
-    for (int y = top; y <= bottom; ++y, p += surfaceDesc.lPitch) Store32(p, colour);
+    Vert<F32>(surfaceDesc, clipArea, y1, y2, x, colour);
     return 0;
 }
 
-// ---- horizontal lines: (x1, x2, y); both ends belong to the line ----
+// ---- horizontal lines: (x1, x2, y) ----
 
-// The first n mod 4 pixels one byte at a time, then four pixels per 32-bit word.
 int TarnSurface::HorzLine8(int x1, int x2, int y, DWORD colour) {
-    int left, right;
-    if (!surfaceDesc.lpSurface || y < clipArea.top || y >= clipArea.bottom ||
-        !ClipSpan(x1, x2, clipArea.left, clipArea.right, &left, &right))
-        return 0;
-    BYTE* p = PixelAt(surfaceDesc, left, y, 1);
-    const int n = right - left + 1;
-    const BYTE index = static_cast<BYTE>(colour);
-    for (int i = 0; i < n % 4; ++i) *p++ = index;
-    StoreWords(p, index * 0x01010101u, n / 4);
+    Horz<F8>(surfaceDesc, clipArea, x1, x2, y, colour);
     return 0;
 }
 
-// The first n mod 2 pixels as one 16-bit value, then two pixels per 32-bit word.
 int TarnSurface::HorzLine16(int x1, int x2, int y, DWORD colour) {
-    int left, right;
-    if (!surfaceDesc.lpSurface || y < clipArea.top || y >= clipArea.bottom ||
-        !ClipSpan(x1, x2, clipArea.left, clipArea.right, &left, &right))
-        return 0;
-    BYTE* p = PixelAt(surfaceDesc, left, y, 2);
-    const int n = right - left + 1;
-    const uint32_t pixel = colour & 0xFFFFu;
-    if (n % 2) {
-        Store16(p, pixel);
-        p += 2;
-    }
-    StoreWords(p, pixel | pixel << 16, n / 2);
+    Horz<F565>(surfaceDesc, clipArea, x1, x2, y, colour);
     return 0;
 }
 
 int TarnSurface::HorzLine24(int x1, int x2, int y, DWORD colour) {
-    int left, right;
-    if (!surfaceDesc.lpSurface || y < clipArea.top || y >= clipArea.bottom ||
-        !ClipSpan(x1, x2, clipArea.left, clipArea.right, &left, &right))
-        return 0;
-    BYTE* p = PixelAt(surfaceDesc, left, y, 3);
-    for (int x = left; x <= right; ++x, p += 3) Store24(p, colour);
+    Horz<F24>(surfaceDesc, clipArea, x1, x2, y, colour);
     return 0;
 }
 
 int TarnSurface::HorzLine32(int x1, int x2, int y, DWORD colour) {
-    int left, right;
-    if (!surfaceDesc.lpSurface || y < clipArea.top || y >= clipArea.bottom ||
-        !ClipSpan(x1, x2, clipArea.left, clipArea.right, &left, &right))
-        return 0;
-    StoreWords(PixelAt(surfaceDesc, left, y, 4), colour, right - left + 1);
+    Horz<F32>(surfaceDesc, clipArea, x1, x2, y, colour);
     return 0;
 }

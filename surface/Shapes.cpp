@@ -3,6 +3,7 @@
 // writes every pixel without a test; rectangle outlines and discs are runs of the horizontal and
 // vertical line routines (which clip whole runs); a rectangle fill is a DirectDraw colour fill.
 // The software shapes lock the surface themselves, nesting with a caller's lock.
+#include "surface/PixelFormat.h"
 #include "surface/TarnSurface.h"
 
 #include <cstddef>
@@ -10,6 +11,11 @@
 #include <cstring>
 
 namespace {
+
+// The depth code whose trait stores pixels of `bytes` bytes (5-5-5 and 5-6-5 store alike).
+int StorageDepth(int bytes) {
+    return bytes * 8;
+}
 
 // The pixels of a line from (x1, y1) to (x2, y2): along the longer axis ("major") one pixel per
 // step, i = 0 .. n; across it the pixel nearest the ideal line, minor(i) = floor((2 i m + n) /
@@ -53,30 +59,9 @@ bool MinorRange(const LinePlan& p, int64_t low, int64_t high, int64_t* first, in
     return *first <= *last;
 }
 
-inline void StorePixel(BYTE* p, int bytes, DWORD colour) {
-    switch (bytes) {
-    case 1:
-        *p = static_cast<BYTE>(colour);
-        break;
-    case 2: {
-        const uint16_t v = static_cast<uint16_t>(colour);
-        std::memcpy(p, &v, 2);
-        break;
-    }
-    case 3:
-        p[0] = static_cast<BYTE>(colour);
-        p[1] = static_cast<BYTE>(colour >> 8);
-        p[2] = static_cast<BYTE>(colour >> 16);
-        break;
-    default:
-        std::memcpy(p, &colour, 4);
-        break;
-    }
-}
-
 // Steps i = first .. last, keeping the minor coordinate as quotient and remainder of i * m / n so
 // each step is one addition and one comparison.
-template <int Bytes>
+template <class F>
 void StepLine(const LinePlan& p, int64_t first, int64_t last, BYTE* base, long pitch,
               DWORD colour) {
     const uint64_t n = static_cast<uint64_t>(p.n), m = static_cast<uint64_t>(p.m);
@@ -86,16 +71,15 @@ void StepLine(const LinePlan& p, int64_t first, int64_t last, BYTE* base, long p
         q = a / n;
         r = a % n;
     }
-    const std::ptrdiff_t majorStep = p.xMajor ? p.sx * Bytes : p.sy * pitch;
-    const std::ptrdiff_t minorStep = p.xMajor ? p.sy * pitch : p.sx * Bytes;
+    const std::ptrdiff_t majorStep = p.xMajor ? p.sx * F::bytes : p.sy * pitch;
+    const std::ptrdiff_t minorStep = p.xMajor ? p.sy * pitch : p.sx * F::bytes;
     const int64_t minor0 = p.Minor(first);
     const int64_t x = p.xMajor ? p.x1 + p.sx * first : p.x1 + p.sx * minor0;
     const int64_t y = p.xMajor ? p.y1 + p.sy * minor0 : p.y1 + p.sy * first;
-    BYTE* at =
-        base + static_cast<std::ptrdiff_t>(y) * pitch + static_cast<std::ptrdiff_t>(x) * Bytes;
+    BYTE* at = F::At(base, pitch, static_cast<int>(x), static_cast<int>(y));
     int64_t minor = minor0;
     for (int64_t i = first;; ++i) {
-        StorePixel(at, Bytes, colour);
+        F::Store(at, colour);
         if (i == last) break;
         at += majorStep;
         r += m;
@@ -148,20 +132,9 @@ int TarnSurface::DrawLine(int x1, int y1, int x2, int y2, DWORD colour) {
     if (locked < 1) return locked;
     BYTE* base = static_cast<BYTE*>(surfaceDesc.lpSurface);
     const long pitch = surfaceDesc.lPitch;
-    switch (bytes) {
-    case 1:
-        StepLine<1>(p, first, last, base, pitch, colour);
-        break;
-    case 2:
-        StepLine<2>(p, first, last, base, pitch, colour);
-        break;
-    case 3:
-        StepLine<3>(p, first, last, base, pitch, colour);
-        break;
-    default:
-        StepLine<4>(p, first, last, base, pitch, colour);
-        break;
-    }
+    WithPixelFormat(StorageDepth(bytes), [&](auto format) {
+        StepLine<decltype(format)>(p, first, last, base, pitch, colour);
+    });
     Unlock();
     return 0;
 }
@@ -229,33 +202,34 @@ int TarnSurface::DrawCircle(int cx, int cy, int radius, DWORD colour) {
     if (radius < 0 || plotPixel == nullptr || BoxOutside(clipArea, cx, cy, radius)) return 0;
     const int locked = Lock();
     if (locked < 1) return locked;
-    const int bytes = (pixelLayout.depth + 7) / 8;
     BYTE* base = static_cast<BYTE*>(surfaceDesc.lpSurface);
     const long pitch = surfaceDesc.lPitch;
     const RECT c = clipArea;
     const bool inside = BoxInside(c, cx, cy, radius);
-    auto put = [&](int64_t x, int64_t y) {
-        if (!inside && (x < c.left || x >= c.right || y < c.top || y >= c.bottom)) return;
-        StorePixel(base + static_cast<std::ptrdiff_t>(y) * pitch +
-                       static_cast<std::ptrdiff_t>(x) * bytes,
-                   bytes, colour);
-    };
-    CircleOctant(radius, [&](int64_t x, int64_t y) {
-        put(cx + x, cy + y);
-        put(cx - x, cy + y);
-        put(cx + x, cy - y);
-        put(cx - x, cy - y);
-        put(cx + y, cy + x);
-        put(cx - y, cy + x);
-        put(cx + y, cy - x);
-        put(cx - y, cy - x);
+    WithPixelFormat(StorageDepth((pixelLayout.depth + 7) / 8), [&](auto format) {
+        using F = decltype(format);
+        auto put = [&](int64_t x, int64_t y) {
+            if (!inside && (x < c.left || x >= c.right || y < c.top || y >= c.bottom)) return;
+            F::Store(F::At(base, pitch, static_cast<int>(x), static_cast<int>(y)), colour);
+        };
+        CircleOctant(radius, [&](int64_t x, int64_t y) {
+            put(cx + x, cy + y);
+            put(cx - x, cy + y);
+            put(cx + x, cy - y);
+            put(cx - x, cy - y);
+            put(cx + y, cy + x);
+            put(cx - y, cy + x);
+            put(cx + y, cy - x);
+            put(cx - y, cy - x);
+        });
     });
     Unlock();
     return 0;
 }
 
 // Rows from the octant's points: row cy +- y reaches x either side, row cy +- x reaches y (the
-// last, widest, value for each x wins). Rows outside the clip area cost one comparison each.
+// last, widest, value for each x wins). Rows outside the clip area cost one comparison each, and
+// a row whose span lies wholly left or right of the clip area draws nothing.
 int TarnSurface::FillCircle(int cx, int cy, int radius, DWORD colour) {
     if (surface == nullptr) return -1;
     if (radius < 0 || horzLine == nullptr || BoxOutside(clipArea, cx, cy, radius)) return 0;
@@ -268,6 +242,7 @@ int TarnSurface::FillCircle(int cx, int cy, int radius, DWORD colour) {
         const int64_t left = int64_t{cx} - half, right = int64_t{cx} + half;
         const int from = static_cast<int>(left < c.left ? c.left : left);
         const int to = static_cast<int>(right >= c.right ? c.right - 1 : right);
+        if (from > to) return;
         (this->*line)(from, to, static_cast<int>(y), colour);
     };
     CircleOctant(radius, [&](int64_t x, int64_t y) {

@@ -9,7 +9,8 @@
 #include "support/ImageFixtures.h"
 
 #include "image/TarnImage.h"
-#include "samples/JpegWriter.h"
+#include "support/JpegReader.h"
+#include "support/JpegWriter.h"
 
 #include <ddraw.h>
 #include <objbase.h>
@@ -81,28 +82,16 @@ struct Picture {
     uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
 };
 
+// libjpeg's own decode of the file, the reference every comparison here is made with.
 Picture LibjpegDecode(const Bytes& file) {
-    jpeg_decompress_struct cinfo;
-    jpeg_error_mgr errors;
-    cinfo.err = jpeg_std_error(&errors);
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, file.data(), static_cast<unsigned long>(file.size()));
-    jpeg_read_header(&cinfo, TRUE);
-    cinfo.out_color_space = JCS_RGB;
-    jpeg_start_decompress(&cinfo);
+    samples::JpegPixels rgb;
     Picture p;
-    p.width = static_cast<int>(cinfo.output_width);
-    p.height = static_cast<int>(cinfo.output_height);
-    std::vector<unsigned char> row(static_cast<size_t>(p.width) * 3);
-    while (cinfo.output_scanline < cinfo.output_height) {
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_read_scanlines(&cinfo, rows, 1);
-        for (int x = 0; x < p.width; ++x)
-            p.pixels.push_back(uint32_t{row[x * 3]} << 16 | uint32_t{row[x * 3 + 1]} << 8 |
-                               row[x * 3 + 2]);
-    }
-    jpeg_finish_decompress(&cinfo);
-    jpeg_destroy_decompress(&cinfo);
+    if (!samples::ReadJpeg(file, samples::JpegColour::Rgb, &rgb)) return p;
+    p.width = rgb.width;
+    p.height = rgb.height;
+    for (int y = 0; y < p.height; ++y)
+        for (const unsigned char* q = rgb.Row(y); q != rgb.Row(y) + 3 * p.width; q += 3)
+            p.pixels.push_back(uint32_t{q[0]} << 16 | uint32_t{q[1]} << 8 | q[2]);
     return p;
 }
 
@@ -314,28 +303,20 @@ TEST_F(JpegTest, AdobeCmykFileDecodesToRgb) {
     std::free(out);
 
     // libjpeg's own decode of the four channels, as the reference.
-    jpeg_decompress_struct dinfo;
-    dinfo.err = jpeg_std_error(&errors);
-    jpeg_create_decompress(&dinfo);
-    jpeg_mem_src(&dinfo, file.data(), static_cast<unsigned long>(file.size()));
-    jpeg_read_header(&dinfo, TRUE);
-    jpeg_start_decompress(&dinfo);
+    samples::JpegPixels stored;
+    ASSERT_TRUE(samples::ReadJpeg(file, samples::JpegColour::Stored, &stored));
+    ASSERT_EQ(stored.bytesPerPixel, 4);
     Picture noInk, halfInk;
     noInk.width = halfInk.width = width;
     noInk.height = halfInk.height = height;
-    while (dinfo.output_scanline < dinfo.output_height) {
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_read_scanlines(&dinfo, rows, 1);
+    for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
-            const unsigned char* cmyk = &row[x * 4];
+            const unsigned char* cmyk = stored.Row(y) + x * 4;
             noInk.pixels.push_back(uint32_t{cmyk[0]} << 16 | uint32_t{cmyk[1]} << 8 | cmyk[2]);
             uint32_t half = 0;
             for (int c = 0; c < 3; ++c) half = half << 8 | (cmyk[c] * cmyk[3] + 127) / 255;
             halfInk.pixels.push_back(half);
         }
-    }
-    jpeg_finish_decompress(&dinfo);
-    jpeg_destroy_decompress(&dinfo);
 
     IDirectDrawSurface7* surface = Load(file, IMAGE_JPG);
     ASSERT_NE(surface, nullptr);

@@ -2,8 +2,11 @@
 // headless host: colour keys, keyed, scaled, constant-alpha and alpha-plane copies clipped on
 // every side, shapes clipped to the clip area, result codes, lost surfaces and no allocation per
 // call. Every check compares the whole destination with a model, so a stray pixel anywhere fails.
+#include "cpu/ProcessorFeatures.h"
 #include "display/TarnScreen.h"
 #include "surface/BlendRoutines.h"
+#include "surface/BlendVectors.h"
+#include "surface/PixelFormat.h"
 #include "surface/TarnSurface.h"
 
 #include "support/AllocationCounter.h"
@@ -218,6 +221,20 @@ TEST_F(SpriteTest, RgbKeysFollowThePixelLayout) {
         EXPECT_EQ(s->colourKey, c.key) << c.depth;
         EXPECT_TRUE(s->hasColourKey);
     }
+    // On the direct-colour depths MapRGB, which reads the surface's masks, agrees with the
+    // pixel-format trait of the depth for every channel value.
+    auto agrees = [&](auto format, int depth) {
+        TarnSurface* s = Make(depth, 1, 1, 0);
+        for (int v = 0; v < 256; ++v) {
+            const BYTE a = static_cast<BYTE>(v), b = static_cast<BYTE>(255 - v),
+                       c = static_cast<BYTE>(v * 7);
+            ASSERT_EQ(s->MapRGB(a, b, c), decltype(format)::FromRGB(a, b, c)) << depth << " " << v;
+        }
+    };
+    agrees(PixelFormat<15>{}, 15);
+    agrees(PixelFormat<16>{}, 16);
+    agrees(PixelFormat<24>{}, 24);
+    agrees(PixelFormat<32>{}, 32);
     TarnSurface empty;
     EXPECT_EQ(empty.SetColourKeyRGB(1, 2, 3), -1);
     EXPECT_EQ(empty.MapRGB(1, 2, 3), 0u);
@@ -513,6 +530,31 @@ TEST_F(SpriteTest, RectanglesAndCirclesMatchTheirPictures) {
          ".......#######.."
          ".......#######.."
          "................"},
+        // Rows whose span lies wholly past the clip area's edge draw nothing, not a pixel on it.
+        {"disc mostly past the right edge",
+         [](TarnSurface* s, DWORD c) { return s->FillCircle(17, 4, 3, c); },
+         "................"
+         "................"
+         "................"
+         "..............#."
+         "..............#."
+         "..............#."
+         "................"
+         "................"
+         "................"
+         "................"},
+        {"disc mostly past the left edge",
+         [](TarnSurface* s, DWORD c) { return s->FillCircle(-2, 4, 3, c); },
+         "................"
+         "................"
+         "................"
+         ".#.............."
+         ".#.............."
+         ".#.............."
+         "................"
+         "................"
+         "................"
+         "................"},
         {"radius 0", [](TarnSurface* s, DWORD c) { return s->FillCircle(2, 2, 0, c); },
          "................"
          "................"
@@ -685,10 +727,23 @@ TEST_F(SpriteTest, PngFilesWithAlphaKeepAPlane) {
     }
 }
 
-// The vector routines give the reference's bytes at every depth, over row lengths around every
-// vector width, with and without a key, at the alphas that matter and over an alpha plane; nothing
-// past a row's pixels changes. (The fuzzer tries much more; this is the quick guard.)
+// Every vector kernel this processor runs (not only the widest, which BlendRect picks) gives the
+// reference's bytes at every depth, over row lengths around every vector width, with and without
+// a key, at the alphas that matter and over an alpha plane; nothing past a row's pixels changes.
+// Then the entries themselves, alpha above 256 included. (The fuzzer tries much more; this is the
+// quick guard.)
 TEST(BlendRoutines, FastEqualsReference) {
+    const struct {
+        const char* name;
+        BlendKernel run;
+        bool runs;
+    } kernels[] = {
+        {"baseline vectors", BlendRowsBaseline, true},
+#if TARN_BLEND_WIDE_VECTORS
+        {"AVX2", BlendRowsAvx2, tarn::cpu::HasAvx2()},
+        {"AVX-512BW", BlendRowsAvx512, tarn::cpu::HasAvx512Bw()},
+#endif
+    };
     uint32_t state = 7;
     auto next = [&] {
         state ^= state << 13;
@@ -708,19 +763,36 @@ TEST(BlendRoutines, FastEqualsReference) {
             const PixelRect weights = {plane.data(), width, width, 3};
             DWORD key = 0;
             std::memcpy(&key, src.data() + 1, bytes);
-            for (bool keyed : {false, true})
-                for (int alpha : {0, 1, 127, 128, 255, 256}) {
-                    std::vector<BYTE> fast = dst, reference = dst;
-                    BlendRect(depth, {fast.data() + 1, pitch, width, 3}, from, alpha, {keyed, key});
-                    BlendRectReference(depth, {reference.data() + 1, pitch, width, 3}, from, alpha,
-                                       {keyed, key});
-                    ASSERT_EQ(fast, reference) << depth << " bits, " << width << " wide, alpha "
-                                               << alpha << (keyed ? ", keyed" : "");
-                }
+            auto into = [&](std::vector<BYTE>& b) {
+                return PixelRect{b.data() + 1, pitch, width, 3};
+            };
+            for (const auto& kernel : kernels) {
+                if (!kernel.runs) continue;
+                SCOPED_TRACE(kernel.name);
+                for (bool keyed : {false, true})
+                    for (int alpha : {0, 1, 127, 128, 255, 256}) {
+                        std::vector<BYTE> fast = dst, reference = dst;
+                        kernel.run(depth, into(fast), from, nullptr, alpha, {keyed, key});
+                        BlendRectReference(depth, into(reference), from, alpha, {keyed, key});
+                        ASSERT_EQ(fast, reference) << depth << " bits, " << width << " wide, alpha "
+                                                   << alpha << (keyed ? ", keyed" : "");
+                    }
+                std::vector<BYTE> fast = dst, reference = dst;
+                kernel.run(depth, into(fast), from, &weights, 0, {false, 0});
+                AlphaRectReference(depth, into(reference), from, weights);
+                ASSERT_EQ(fast, reference) << depth << " bits, " << width << " wide, alpha plane";
+            }
+            for (int alpha : {-5, 128, 300}) {
+                std::vector<BYTE> fast = dst, reference = dst;
+                BlendRect(depth, into(fast), from, alpha, {true, key});
+                BlendRectReference(depth, into(reference), from, alpha, {true, key});
+                ASSERT_EQ(fast, reference) << depth << " bits, " << width << " wide, alpha "
+                                           << alpha << ", through BlendRect";
+            }
             std::vector<BYTE> fast = dst, reference = dst;
-            AlphaRect(depth, {fast.data() + 1, pitch, width, 3}, from, weights);
-            AlphaRectReference(depth, {reference.data() + 1, pitch, width, 3}, from, weights);
-            ASSERT_EQ(fast, reference) << depth << " bits, " << width << " wide, alpha plane";
+            AlphaRect(depth, into(fast), from, weights);
+            AlphaRectReference(depth, into(reference), from, weights);
+            ASSERT_EQ(fast, reference) << depth << " bits, " << width << " wide, through AlphaRect";
         }
     }
 }

@@ -5,6 +5,7 @@
 #include "ddraw/DirectDrawObjects.h"
 
 #include "host/Host.h"
+#include "cpu/ProcessorFeatures.h"
 #include "internal/StandIn.h"
 
 #include <immintrin.h>
@@ -120,12 +121,6 @@ __attribute__((target("avx512f,avx512bw"))) void KeyedRowMasked16(uint8_t* dst, 
     }
 }
 
-bool HasAvx512bw() {
-    static const bool has = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx512bw") != 0;
-    }();
-    return has;
 }
 
 __attribute__((target_clones("avx2", "default"))) void KeyedRow32(uint8_t* dst, const uint8_t* src,
@@ -144,7 +139,7 @@ void KeyedRowAny(uint8_t* dst, const uint8_t* src, int count, int bytes, uint32_
 void CopyRowsKeyed(uint8_t* out, long outStep, const uint8_t* in, long inStep, int rows, int count,
                    int bytes, uint32_t key) {
     if (bytes == 2 && key <= 0xFFFF) {
-        auto row = HasAvx512bw() ? KeyedRowMasked16 : KeyedRowVector16;
+        auto row = cpu::HasAvx512Bw() ? KeyedRowMasked16 : KeyedRowVector16;
         for (int y = 0; y < rows; ++y, out += outStep, in += inStep)
             row(out, in, count, (uint16_t)key);
     } else if (bytes == 4) {

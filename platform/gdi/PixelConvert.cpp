@@ -4,6 +4,8 @@
 // layouts agree).
 #include "gdi/PixelConvert.h"
 
+#include "cpu/ProcessorFeatures.h"
+
 #include <cstring>
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -211,14 +213,6 @@ void CopyRow32(uint8_t* dst, const uint8_t* src, int x0, int count, ConvertConte
 // ---------------------------------------------------------------------------------------------
 
 #if TARN_PIXEL_X86
-bool HasSsse3() {
-    static const bool has = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("ssse3") != 0;
-    }();
-    return has;
-}
-
 // Blue-green-red bytes to 5-6-5 (or 5-5-5). Eight pixels are 24 bytes, read as two overlapping
 // 16-byte loads; byte shuffles gather each pixel's blue and green into one 16-bit lane and its
 // red into another, and three masks and shifts pack them.
@@ -283,14 +277,6 @@ void Bgrx32To16Sse2(uint8_t* dst, const uint8_t* src, int x0, int count, Convert
 #endif
 
 #if TARN_PIXEL_X86
-bool HasAvx512Bw() {
-    static const bool has = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx512bw") != 0;
-    }();
-    return has;
-}
-
 // 8-bit indices to 16-bit pixels, 32 per step, with the whole 256-entry table in eight
 // registers: four two-register word permutes look each index up by its low six bits in every
 // quarter of the table, and bits 6 and 7 pick the quarter.
@@ -591,7 +577,7 @@ RowConverter FastRowConverter(const ConvertContext& ctx) {
     case SourceKind::Index8:
         if (DestBytes(d) == 2) {
 #if TARN_PIXEL_X86
-            if (HasAvx512Bw()) return Index8To16Avx512;
+            if (cpu::HasAvx512Bw()) return Index8To16Avx512;
 #endif
             return Index8To16Row;
         }
@@ -605,8 +591,8 @@ RowConverter FastRowConverter(const ConvertContext& ctx) {
     case SourceKind::Bgr24:
         if (d == DestKind::Bgr24) return CopyRow24;
 #if TARN_PIXEL_X86
-        if (d == DestKind::Rgb565 && HasSsse3()) return Bgr24To16Ssse3<true>;
-        if (d == DestKind::Rgb555 && HasSsse3()) return Bgr24To16Ssse3<false>;
+        if (d == DestKind::Rgb565 && cpu::HasSsse3()) return Bgr24To16Ssse3<true>;
+        if (d == DestKind::Rgb555 && cpu::HasSsse3()) return Bgr24To16Ssse3<false>;
 #endif
         return DirectFor<SourceKind::Bgr24>(d);
     case SourceKind::Bgrx32:

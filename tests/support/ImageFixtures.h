@@ -6,7 +6,7 @@
 #pragma once
 
 #include "HeadlessTest.h"
-#include "samples/ByteWriter.h"
+#include "support/ByteWriter.h"
 
 #include <windows.h>
 #include <ddraw.h>
@@ -21,7 +21,7 @@ namespace fixtures {
 using Bytes = std::vector<unsigned char>;
 
 // Little- and big-endian appenders, shared with the benchmarks
-// (tests/samples/ByteWriter.h).
+// (tests/support/ByteWriter.h).
 using samples::Put16;
 using samples::Put16BE;
 using samples::Put32;

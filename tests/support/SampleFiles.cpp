@@ -4,7 +4,7 @@
 #include "support/SampleFiles.h"
 
 #include "image/TarnImage.h"
-#include "samples/JpegWriter.h"
+#include "support/JpegWriter.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "samples/JpegWriter.h"
+#include "support/JpegWriter.h"
 
 #include <cstdio>
 #include <cstdlib>
