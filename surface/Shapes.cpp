@@ -5,6 +5,8 @@
 // The software shapes lock the surface themselves, nesting with a caller's lock.
 #include "surface/TarnSurface.h"
 
+#include "surface/LostSurfaces.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -180,7 +182,7 @@ int TarnSurface::DrawRect(const RECT* r, DWORD colour) {
     return 0;
 }
 
-// A lost surface is restored (and reloaded); the fill waits for the next call.
+// A fill that finds the surface lost restores it (a picture reloads its file) and is made again.
 int TarnSurface::FillRect(const RECT* r, DWORD colour) {
     if (surface == nullptr) return -1;
     RECT box = r != nullptr ? *r : clipArea;
@@ -190,9 +192,9 @@ int TarnSurface::FillRect(const RECT* r, DWORD colour) {
     std::memset(&fx, 0, sizeof(fx));
     fx.dwSize = sizeof(fx);
     fx.dwFillColor = colour;
-    const HRESULT hr = surface->Blt(&box, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx);
-    if (hr == DDERR_SURFACELOST) return Restore();
-    return hr;
+    return DrawRestoringLost(this, nullptr, [&] {
+        return surface->Blt(&box, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx);
+    });
 }
 
 namespace {
