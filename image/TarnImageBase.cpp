@@ -91,18 +91,12 @@ bool TarnImageBase::KeepAlphaRows(const BYTE* bgraRows, long pitch) {
     return true;
 }
 
-// A plane that is 0 everywhere would hide the whole picture: writers that leave the alpha byte
-// at 0 mean no alpha, so such a plane is dropped.
+// Decoders make a plane only where the file states alpha (an alpha channel, a tRNS chunk, an
+// alpha mask, alpha bits), so the plane is handed over as it is: one of alpha 0 everywhere is a
+// picture the file says is transparent.
 BYTE* TarnImageBase::TakeAlpha() {
     BYTE* taken = alpha;
     alpha = nullptr;
-    const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
-    size_t i = 0;
-    while (taken && i < count && taken[i] == 0) ++i;
-    if (taken && i == count) {
-        std::free(taken);
-        taken = nullptr;
-    }
     return taken;
 }
 

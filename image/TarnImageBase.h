@@ -77,7 +77,8 @@ public:
     /// picture rows top first, `pitch` bytes apart: for decoders that hold whole rows of alpha.
     bool KeepAlphaRows(const BYTE* bgraRows, long pitch);
     /// Hands the alpha plane (picture rows top first, width x height bytes, free with
-    /// std::free) to the caller; null when the picture carries no alpha, or alpha 0 everywhere.
+    /// std::free) to the caller; null when the picture carries no alpha. Decoders make a plane
+    /// only where the file states alpha, and keep it whatever its values.
     BYTE* TakeAlpha();
     /// The colour table of the bitmap-info block (256 entries), null before BuildBitmapInfo.
     RGBQUAD* ColourTable();

@@ -233,12 +233,14 @@ bool TarnImageTGA::ReadRawRows(TarnByteReader& reader, int inBytes) {
 }
 
 // A 32-bit picture whose descriptor gives its fourth byte as alpha (attribute bits) keeps that
-// byte in the alpha plane; other pictures have none.
+// byte in the alpha plane; other pictures have none. A row stored right to left is mirrored as
+// ConvertRow mirrors its colours, so that each alpha stays with its pixel.
 bool TarnImageTGA::KeepAlpha(int y, const BYTE* in) {
     if (Depth(header) != 32 || (header[17] & 0x0F) == 0) return true;
     BYTE* out = AlphaRow(y);
     if (!out) return false;
-    for (int x = 0; x < width; ++x) out[x] = in[4 * x + 3];
+    const bool rightToLeft = (header[17] & 0x10) != 0;
+    for (int x = 0; x < width; ++x) out[rightToLeft ? width - 1 - x : x] = in[4 * x + 3];
     return true;
 }
 

@@ -114,16 +114,16 @@ void ReleaseEverything(TarnInput& input) {
 
 TarnInput::TarnInput()
     : directInput(nullptr), keyboardDevice(nullptr), mouseDevice(nullptr), joystickDevice(nullptr),
-      mouseAcquired(0), keyboardAcquired(0), joystickAcquired(0), joystickSubtype(0),
-      mouseSensitivity(1.0f), joystickSensitivity(1.0f), mouseMinX(-2147483647 - 1),
-      mouseMinY(-2147483647 - 1), mouseMaxX(2147483647), mouseMaxY(2147483647),
-      joystickMinX(-2147483647 - 1), joystickMinY(-2147483647 - 1), joystickMaxX(2147483647),
-      joystickMaxY(2147483647), mouseX(0), mouseY(0), mouseFreeX(0), mouseFreeY(0), mouseDeltaX(0),
-      mouseDeltaY(0), joystickX(0), joystickY(0), joystickFreeX(0), joystickFreeY(0),
-      joystickDeltaX(0), joystickDeltaY(0), keyState(), keyboardBuffer(), wheelUp(0), wheelDown(0),
-      wheelUpCount(0), wheelDownCount(0), keyPressTime(), keyPressPos(), shiftTable(), dikToKey(),
-      window(nullptr), keyToDik(), keyNames(), mouseAccelThreshold1(2), mouseAccelThreshold2(6),
-      mouseAccelFactor1(1.5), mouseAccelFactor2(2.0) {
+      mouseAcquired(0), keyboardAcquired(0), joystickAcquired(0), keyboardUnacquired(FALSE),
+      joystickSubtype(0), mouseSensitivity(1.0f), joystickSensitivity(1.0f),
+      mouseMinX(-2147483647 - 1), mouseMinY(-2147483647 - 1), mouseMaxX(2147483647),
+      mouseMaxY(2147483647), joystickMinX(-2147483647 - 1), joystickMinY(-2147483647 - 1),
+      joystickMaxX(2147483647), joystickMaxY(2147483647), mouseX(0), mouseY(0), mouseFreeX(0),
+      mouseFreeY(0), mouseDeltaX(0), mouseDeltaY(0), joystickX(0), joystickY(0), joystickFreeX(0),
+      joystickFreeY(0), joystickDeltaX(0), joystickDeltaY(0), keyState(), keyboardBuffer(),
+      wheelUp(0), wheelDown(0), wheelUpCount(0), wheelDownCount(0), keyPressTime(), keyPressPos(),
+      shiftTable(), dikToKey(), window(nullptr), keyToDik(), keyNames(), mouseAccelThreshold1(2),
+      mouseAccelThreshold2(6), mouseAccelFactor1(1.5), mouseAccelFactor2(2.0) {
     FlushKeys();
     // The key tables are constant data: there from the start, whatever the devices do.
     InitDIKToKeyTable();
@@ -239,6 +239,7 @@ HRESULT TarnInput::Create(HINSTANCE hInstance, HWND hWnd) {
 HRESULT TarnInput::AcquireKeyboard() {
     if (keyboardDevice == nullptr) return (HRESULT)0xFFFFFFFF;
     keyboardAcquired = 1;
+    keyboardUnacquired = FALSE;
     HRESULT hr = AcquireWithRetries(keyboardDevice);
     if (SUCCEEDED(hr))
         FlushKeys();
@@ -267,6 +268,7 @@ HRESULT TarnInput::UnacquireKeyboard() {
     if (keyboardDevice == nullptr) return (HRESULT)0xFFFFFFFF;
     FlushKeys();
     keyboardAcquired = 0;
+    keyboardUnacquired = TRUE;
     return keyboardDevice->Unacquire();
 }
 
@@ -318,15 +320,17 @@ void TarnInput::UpdateKeyState(DWORD key, BOOL down) {
     }
 }
 
-// One poll in a fixed order: keyboard, mouse, joystick, each only while it is in use (its flag
-// is 1): a device the program unacquired is left alone until it acquires it again. A failed read
-// asks for the device again and ends the poll with the read's result; the devices after it keep
-// their state until the next.
+// One poll in a fixed order: keyboard, mouse, joystick. The keyboard is read whatever became of
+// its last acquisition, so one that failed, however it failed, is asked for again every poll
+// until it comes; the mouse and the joystick only while they are in use (their flag is 1). A
+// device the program unacquired is left alone until it acquires it again. A failed read asks
+// for the device again and ends the poll with the read's result; the devices after it keep their
+// state until the next.
 HRESULT TarnInput::Update() {
     HRESULT hr;
 
     // Without a keyboard device the keyboard step is skipped and the others are read.
-    if (keyboardAcquired && keyboardDevice != nullptr) {
+    if (keyboardDevice != nullptr && !keyboardUnacquired) {
         hr = keyboardDevice->GetDeviceState(sizeof(keyboardBuffer), keyboardBuffer);
         if (FAILED(hr)) {
             AcquireKeyboard();

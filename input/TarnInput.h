@@ -79,7 +79,8 @@ public:
     HRESULT Create(HINSTANCE hInstance, HWND hWnd);
     /// Reads the keyboard, the mouse and the joystick once and updates the key states,
     /// positions and wheel fields. 0 on success; a failed read asks for the device again and
-    /// returns the read's failure (the devices after it are not read this time).
+    /// returns the read's failure (the devices after it are not read this time). A keyboard whose
+    /// acquisition failed is asked for again by every poll until it comes.
     HRESULT Update();
 
     /// @{
@@ -120,14 +121,19 @@ public:
     IDirectInputDeviceA* mouseDevice;     ///< the mouse, owned; null when none
     IDirectInputDevice2A* joystickDevice; ///< the first joystick, owned; null when none
 
-    /// Per device: in use, so Update reads it (and acquires it again when the system took it away,
-    /// for the foreground or lost input). Set by the acquire operations; cleared by the unacquire
-    /// operations and by an acquisition that fails for any other reason.
+    /// Per device: in use. Set by the acquire operations; kept when only the foreground or the
+    /// input is missing; cleared by the unacquire operations and by an acquisition that fails for
+    /// any other reason. Update reads the mouse and the joystick only while theirs is set (and
+    /// acquires them again when the system took them away); it reads the keyboard whatever its
+    /// flag, asking for it again every poll until it comes, unless keyboardUnacquired is set.
     /// @{
     BOOL mouseAcquired;
     BOOL keyboardAcquired;
     BOOL joystickAcquired;
     /// @}
+    /// TRUE from UnacquireKeyboard until the next AcquireKeyboard: the program gave the keyboard
+    /// up, and Update leaves it alone.
+    BOOL keyboardUnacquired;
     DWORD joystickSubtype; ///< bits 8-15 of the joystick's DirectInput device type
 
     float mouseSensitivity;    ///< factor on the mouse's motion

@@ -6,6 +6,8 @@
 #include "surface/PixelFormat.h"
 #include "surface/TarnSurface.h"
 
+#include "surface/LostSurfaces.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -153,7 +155,7 @@ int TarnSurface::DrawRect(const RECT* r, DWORD colour) {
     return 0;
 }
 
-// A lost surface is restored (and reloaded); the fill waits for the next call.
+// A fill that finds the surface lost restores it (a picture reloads its file) and is made again.
 int TarnSurface::FillRect(const RECT* r, DWORD colour) {
     if (surface == nullptr) return -1;
     RECT box = r != nullptr ? *r : clipArea;
@@ -163,9 +165,9 @@ int TarnSurface::FillRect(const RECT* r, DWORD colour) {
     std::memset(&fx, 0, sizeof(fx));
     fx.dwSize = sizeof(fx);
     fx.dwFillColor = colour;
-    const HRESULT hr = surface->Blt(&box, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx);
-    if (hr == DDERR_SURFACELOST) return Restore();
-    return hr;
+    return DrawRestoringLost(this, nullptr, [&] {
+        return surface->Blt(&box, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx);
+    });
 }
 
 namespace {

@@ -7,11 +7,14 @@
 #include <intrin.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "display/TarnScreen.h"
 #include "image/TarnImage.h"
 #include "surface/BitmapTransfer.h"
+#include "surface/LostSurfaces.h"
 
 namespace {
 
@@ -20,15 +23,25 @@ void ClearDesc(DDSURFACEDESC2* desc) {
     desc->dwSize = sizeof(*desc);
 }
 
-// Loads a picture through a front end that lives for this one call; `alpha` gets the picture's
-// alpha plane (empty when it has none).
+// Puts `plane` (w x h, or null for none) in the place of the surface's alpha plane, which is freed.
+void ReplaceAlphaPlane(TarnSurface* s, BYTE* plane, int w, int h) {
+    std::free(s->alphaPlane);
+    s->alphaPlane = plane;
+    s->alphaWidth = plane ? w : 0;
+    s->alphaHeight = plane ? h : 0;
+}
+
+// Loads a picture through a front end that lives for this one call. A loaded picture's alpha
+// plane (none when it has none) becomes the surface's: the front end's block is taken over, so
+// nothing is allocated or copied here and nothing can fail.
 IDirectDrawSurface7* LoadPicture(IDirectDraw7* dd, const char* name, BYTE placement,
-                                 std::vector<BYTE>* alpha) {
-    TarnImage* image = new TarnImage;
-    IDirectDrawSurface7* result = image->LoadFile(dd, name, placement, 0);
-    const size_t alphaBytes = static_cast<size_t>(image->alphaWidth) * image->alphaHeight;
-    if (result) alpha->assign(image->alpha, image->alpha + (image->alpha ? alphaBytes : 0));
-    delete image;
+                                 TarnSurface* owner) {
+    TarnImage image;
+    IDirectDrawSurface7* result = image.LoadFile(dd, name, placement, 0);
+    if (result) {
+        ReplaceAlphaPlane(owner, image.alpha, image.alphaWidth, image.alphaHeight);
+        image.alpha = nullptr;
+    }
     return result;
 }
 
@@ -57,6 +70,7 @@ TarnSurface::~TarnSurface() {
         surface->Release();
         surface = nullptr;
     }
+    ReplaceAlphaPlane(this, nullptr, 0, 0);
     if (screen != nullptr) screen->RemoveSurface(this);
     // A full-screen back buffer is deleted by its owner before the screen: the screen must not
     // keep the pointer.
@@ -73,7 +87,7 @@ int TarnSurface::Create(TarnScreen* screen, const char* fileName, BYTE placement
     if (screen == nullptr || screen->GetDirectDraw() == nullptr || surface != nullptr) return -1;
     IDirectDraw7* dd = screen->GetDirectDraw();
 
-    surface = LoadPicture(dd, fileName, placement, &alphaPlane);
+    surface = LoadPicture(dd, fileName, placement, this);
     if (surface == nullptr) {
         HRSRC resource = FindResourceA(nullptr, fileName, RT_BITMAP);
         if (resource == nullptr) return -2;
@@ -137,7 +151,7 @@ int TarnSurface::CreateBlank(TarnScreen* screen, int width, int height, BYTE pla
     this->screen = screen;
     this->placement = placement;
     fileName[0] = '\0';
-    alphaPlane.clear();
+    ReplaceAlphaPlane(this, nullptr, 0, 0);
     QueryPixelLayout(surface, &pixelLayout);
     hasMMX = ProcessorHasMMX();
     screen->AddSurface(this);
@@ -154,7 +168,7 @@ HRESULT TarnSurface::ReloadPixels(const char* name) {
     if (name == nullptr) name = fileName;
     if (surface == nullptr || screen == nullptr || screen->GetDirectDraw() == nullptr) return -2;
     RECT rect = {0, 0, width, height};
-    IDirectDrawSurface7* temporary = LoadPicture(screen->GetDirectDraw(), name, 1, &alphaPlane);
+    IDirectDrawSurface7* temporary = LoadPicture(screen->GetDirectDraw(), name, 1, this);
     if (temporary == nullptr) { // a surface made from a bitmap resource reloads it from there
         int w = 0, h = 0;
         temporary = LoadBitmapSurface(screen->GetDirectDraw(), name, &w, &h, 1);
@@ -261,7 +275,9 @@ HRESULT TarnSurface::FillSolid(DWORD colour) {
     std::memset(&fx, 0, sizeof(fx));
     fx.dwSize = sizeof(fx);
     fx.dwFillColor = colour;
-    return surface->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx);
+    return DrawRestoringLost(this, nullptr, [&] {
+        return surface->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx);
+    });
 }
 
 // An opaque copy with the top-left corner at (x, y), clipped against both surfaces' clip areas
@@ -274,13 +290,19 @@ HRESULT TarnSurface::CopyTo(TarnSurface* dest, int x, int y, const RECT* srcRect
     RECT rect = srcRect != nullptr ? *srcRect : RECT{0, 0, width, height};
     if (!ClipCopyRects(dest, &x, &y, &rect)) return 0;
     const DWORD dx = static_cast<DWORD>(x), dy = static_cast<DWORD>(y);
-    HRESULT hr = dest->surface->BltFast(dx, dy, surface, &rect, DDBLTFAST_WAIT);
-    if (hr != DDERR_SURFACELOST) return hr;
-    const bool sourceLost = surface->IsLost() == DDERR_SURFACELOST;
-    const bool destLost = dest != this && dest->surface->IsLost() == DDERR_SURFACELOST;
-    if (sourceLost && FAILED(hr = Restore())) return hr;
-    if (destLost && FAILED(hr = dest->Restore())) return hr;
-    return dest->surface->BltFast(dx, dy, surface, &rect, DDBLTFAST_WAIT);
+    return DrawRestoringLost(
+        this, dest, [&] { return dest->surface->BltFast(dx, dy, surface, &rect, DDBLTFAST_WAIT); });
+}
+
+// The source first, as a copy's recovery has always gone; a surface that is both is restored once.
+HRESULT RestoreLostSurfaces(TarnSurface* a, TarnSurface* b) {
+    for (TarnSurface* s : {a, b}) {
+        if (s == nullptr || s->surface == nullptr || (s == b && b == a)) continue;
+        if (s->surface->IsLost() != DDERR_SURFACELOST) continue;
+        const HRESULT hr = s->Restore();
+        if (FAILED(hr)) return hr;
+    }
+    return DD_OK;
 }
 
 // The clipping of every copy from this surface onto `dest`. The copy maps source pixel

@@ -11,8 +11,6 @@
 
 #include "surface/PixelLayout.h"
 
-#include <vector>
-
 class TarnScreen;
 
 /// StretchTo's flag: skip the source pixels equal to its colour key.
@@ -60,8 +58,11 @@ public:
     HorzLineFn horzLine;     ///< draws a horizontal line; null for a depth without routines
     DWORD colourKey = 0; ///< the source colour key in the surface's own format, when hasColourKey
     BOOL hasColourKey = FALSE; ///< TRUE while a source colour key is set
-    /// One byte of alpha per pixel, width x height, rows packed; empty when the picture has none.
-    std::vector<BYTE> alphaPlane;
+    /// One byte of alpha per pixel, alphaWidth x alphaHeight, rows packed, owned (std::malloc);
+    /// null when the picture has none. Used while it is the surface's size.
+    BYTE* alphaPlane = nullptr;
+    int alphaWidth = 0;  ///< width of the alpha plane, 0 when there is none
+    int alphaHeight = 0; ///< height of the alpha plane, 0 when there is none
 
     TarnSurface();
     virtual ~TarnSurface();
@@ -104,7 +105,8 @@ public:
     /// drawn (or for null text), -1 without a device context or when the output fails.
     int DrawString(int x, int y, COLORREF colour, const char* text);
     /// Fills the whole surface, ignoring the clip area, with a pixel value in the surface's own
-    /// format. -1 without a surface, else the fill's result.
+    /// format. -1 without a surface, else the fill's result; a fill that finds the surface lost
+    /// restores it and is made once more (a restore that fails ends the call with its result).
     HRESULT FillSolid(DWORD colour);
     /// The surface's pixels as they are on screen, written as a picture file: BMP keeps an 8-bit
     /// surface's pixels and palette and writes other depths as 24-bit RGB; PNG is 24-bit RGB,
@@ -137,7 +139,8 @@ public:
     /// Sprites (surface/TarnSurfaceSprites.cpp). Results as CopyTo: the blit's result on the
     /// DirectDraw paths, 0 when nothing is left after clipping (and for a software path done),
     /// -1 without a surface here or at the destination, the lock's failure when a software path
-    /// cannot lock, DDERR_INVALIDPIXELFORMAT for surfaces of different depths.
+    /// cannot lock, DDERR_INVALIDPIXELFORMAT for surfaces of different depths. A copy that finds
+    /// either surface lost restores the lost one(s) and is made once more, as CopyTo is.
     /// Sets the source colour key to a pixel value in the surface's own format; -1 without a
     /// surface, else the result of setting it.
     HRESULT SetColourKey(DWORD colour);
@@ -172,12 +175,13 @@ public:
     /// 1 when the surface has an alpha plane of its size, else 0.
     int HasAlpha();
     /// Fills the alpha plane from rows of blue-green-red-alpha pixels (the alpha of pixel x of row
-    /// y at rows + y * pitch + 4 * x + 3), or drops it (rows null). -1 for a size that is not the
-    /// surface's.
+    /// y at rows + y * pitch + 4 * x + 3), or drops it (rows null). 0, or -1 for a size that is
+    /// not the surface's or a plane that cannot be allocated (the plane held before stays).
     int SetAlphaPlane(const BYTE* rows, long pitch, int w, int h);
 
     /// Shapes (surface/Shapes.cpp), clipped to clipArea; 0 when drawn or nothing is left, -1
-    /// without a surface, else the lock's or the fill's failure. Rectangles are right and bottom
+    /// without a surface, else the lock's or the fill's failure. A fill that finds the surface
+    /// lost restores it and is made once more. Rectangles are right and bottom
     /// exclusive; a null one is the clip area. Lines include both ends.
     /// A line from (x1, y1) to (x2, y2).
     int DrawLine(int x1, int y1, int x2, int y2, DWORD colour);

@@ -1,14 +1,18 @@
 // Saving a surface as a picture file. The locked pixels are read once, through the masks of
 // the surface's pixel format, into rows of blue-green-red bytes (or kept as indices for an
 // 8-bit BMP); channels narrower than 8 bits are widened by repeating their top bits, so that
-// loading the file into a surface of the same format gives the same pixels back. The file is
-// made whole in memory and written under a temporary name, then renamed over the target.
+// loading the file into a surface of the same format gives the same pixels back. A format whose
+// channels cannot be read so (not RGB, a channel without bits, with a gap or outside the pixel) or
+// a picture larger than the file format's sizes can say is refused before anything is read or
+// allocated for it; sizes are computed in 64 bits. The file is made whole in memory and written
+// under a temporary name, then renamed over the target.
 #include "surface/TarnSurface.h"
 
 #include "display/TarnScreen.h"
 #include "image/TarnFile.h"
 #include "image/TarnImaging.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -17,6 +21,10 @@ namespace {
 constexpr DWORD BMP_FILE_HEADER = 14;
 constexpr DWORD BMP_INFO_HEADER = 40;
 
+// What a file's header can say: sizes and offsets are 32-bit, widths and heights 31-bit.
+constexpr uint64_t FILE_MAX_BYTES = 0xFFFFFFFFu;
+constexpr uint64_t FILE_MAX_SIDE = 0x7FFFFFFFu;
+
 // One channel of a pixel format: where it sits and how to widen it to 8 bits.
 struct Channel {
     int shift = 0;
@@ -24,37 +32,42 @@ struct Channel {
     BYTE wide[256]{}; // value -> 8 bits, for channels of at most 8 bits
     bool narrow = false;
 
-    void Describe(DWORD mask) {
+    // False for a mask that is no channel of a `bits`-bit pixel: empty, with a gap, or reaching
+    // past the pixel's bits.
+    bool Describe(DWORD mask, int bits) {
         shift = 0;
         max = 0;
-        if (!mask) return;
+        if (!mask || (bits < 32 && (mask >> bits) != 0)) return false;
         while (!(mask & 1u)) {
             mask >>= 1;
             ++shift;
         }
+        if ((mask & (mask + 1u)) != 0) return false; // not one run of bits
         max = mask;
-        int bits = 0;
+        int width = 0;
         while (mask & 1u) {
             mask >>= 1;
-            ++bits;
+            ++width;
         }
-        narrow = bits <= 8;
-        if (!narrow) return;
+        narrow = width <= 8;
+        if (!narrow) return true;
         for (DWORD v = 0; v <= max; ++v) {
             // Repeat the value's bits from the top down until 8 bits are filled.
             DWORD out = 0;
             int filled = 0;
             while (filled < 8) {
-                out = (out << bits) | v;
-                filled += bits;
+                out = (out << width) | v;
+                filled += width;
             }
             wide[v] = static_cast<BYTE>(out >> (filled - 8));
         }
+        return true;
     }
     BYTE Widen(DWORD pixel) const {
         const DWORD v = (pixel >> shift) & max;
         if (narrow) return wide[v];
-        return static_cast<BYTE>(v * 255u / max); // wider than 8 bits: scale down
+        // Wider than 8 bits: scaled down, in 64 bits so a channel of up to 32 bits cannot wrap.
+        return static_cast<BYTE>(static_cast<uint64_t>(v) * 255u / max);
     }
 };
 
@@ -85,42 +98,48 @@ bool ReadPalette(IDirectDrawSurface7* surface, RGBQUAD* out) {
     return true;
 }
 
-// Reads the surface into `capture`: indices when `keepIndices` and the surface is 8-bit,
-// else blue-green-red rows padded to 4 bytes (rows of `bgrStride` when non-zero).
-HRESULT CaptureSurface(TarnSurface& s, bool keepIndices, Capture* capture) {
+// Reads the surface into `capture`: indices when `keepIndices` and the surface is 8-bit, else
+// blue-green-red rows padded to 4 bytes. `maxImageBytes` is the most the file format can hold
+// of rows: a picture with more (or a side longer than a header can say) is refused with
+// DDERR_TOOBIGSIZE before anything is allocated.
+HRESULT CaptureSurface(TarnSurface& s, bool keepIndices, uint64_t maxImageBytes, Capture* capture) {
     if (!s.surface || s.width <= 0 || s.height <= 0) return E_INVALIDARG;
     const int locked = s.Lock();
     if (locked <= 0) return locked < 0 ? static_cast<HRESULT>(locked) : E_FAIL;
 
     const DDPIXELFORMAT& format = s.surfaceDesc.ddpfPixelFormat;
     const int bits = static_cast<int>(format.dwRGBBitCount);
-    const int width = static_cast<int>(s.surfaceDesc.dwWidth);
-    const int height = static_cast<int>(s.surfaceDesc.dwHeight);
     HRESULT result = S_OK;
     const bool paletted = (format.dwFlags & DDPF_PALETTEINDEXED8) || bits == 8;
-    if (paletted && !ReadPalette(s.surface, capture->palette) &&
+    Channel red, green, blue;
+    if (bits != 8 && bits != 16 && bits != 24 && bits != 32) result = DDERR_INVALIDPIXELFORMAT;
+    if (SUCCEEDED(result) && !paletted &&
+        (!(format.dwFlags & DDPF_RGB) || !red.Describe(format.dwRBitMask, bits) ||
+         !green.Describe(format.dwGBitMask, bits) || !blue.Describe(format.dwBBitMask, bits)))
+        result = DDERR_INVALIDPIXELFORMAT;
+    if (SUCCEEDED(result) && paletted && !ReadPalette(s.surface, capture->palette) &&
         !(s.screen && s.screen->GetFront() &&
           ReadPalette(s.screen->GetFront()->surface, capture->palette)))
         result = DDERR_NOPALETTEATTACHED;
-    if (SUCCEEDED(result) && bits != 8 && bits != 16 && bits != 24 && bits != 32)
-        result = DDERR_INVALIDPIXELFORMAT;
     if (SUCCEEDED(result) && !s.surfaceDesc.lpSurface) result = E_FAIL;
 
-    capture->width = width;
-    capture->height = height;
     capture->indexed = paletted && keepIndices;
-    const int pixelBytes = capture->indexed ? 1 : 3;
-    capture->stride = (static_cast<DWORD>(width) * pixelBytes + 3) & ~3u;
+    const uint64_t pixelBytes = capture->indexed ? 1 : 3;
+    const uint64_t columns = s.surfaceDesc.dwWidth, rowCount = s.surfaceDesc.dwHeight;
+    const uint64_t stride = (columns * pixelBytes + 3) & ~uint64_t{3};
+    // maxImageBytes is at most 2^32 - 1, which size_t holds on 32-bit machines too.
+    if (SUCCEEDED(result) &&
+        (columns > FILE_MAX_SIDE || rowCount > FILE_MAX_SIDE || stride * rowCount > maxImageBytes))
+        result = DDERR_TOOBIGSIZE;
     if (SUCCEEDED(result)) {
-        capture->rows = static_cast<BYTE*>(
-            std::calloc(static_cast<size_t>(capture->stride) * static_cast<size_t>(height), 1));
+        capture->width = static_cast<int>(columns);
+        capture->height = static_cast<int>(rowCount);
+        capture->stride = static_cast<DWORD>(stride);
+        capture->rows = static_cast<BYTE*>(std::calloc(static_cast<size_t>(stride * rowCount), 1));
         if (!capture->rows) result = E_OUTOFMEMORY;
     }
     if (SUCCEEDED(result)) {
-        Channel red, green, blue;
-        red.Describe(format.dwRBitMask);
-        green.Describe(format.dwGBitMask);
-        blue.Describe(format.dwBBitMask);
+        const int width = capture->width, height = capture->height;
         const int sourceBytes = bits / 8;
         for (int y = 0; y < height; ++y) {
             const BYTE* in = static_cast<const BYTE*>(s.surfaceDesc.lpSurface) +
@@ -165,13 +184,16 @@ void PutLE(BYTE* at, DWORD value, int bytes) {
 
 HRESULT TarnSurface::SaveBMP(const char* name) {
     if (!name || !*name) return E_INVALIDARG;
+    // The rows and the headers (with an 8-bit surface's colour table) in one file of 32-bit size.
+    const DWORD largestHeaders = BMP_FILE_HEADER + BMP_INFO_HEADER + 256 * 4;
     Capture capture;
-    HRESULT hr = CaptureSurface(*this, true, &capture);
+    HRESULT hr = CaptureSurface(*this, true, FILE_MAX_BYTES - largestHeaders, &capture);
     if (FAILED(hr)) return hr;
 
     const DWORD colours = capture.indexed ? 256 : 0;
     const DWORD offset = BMP_FILE_HEADER + BMP_INFO_HEADER + colours * 4;
-    const DWORD imageBytes = capture.stride * static_cast<DWORD>(capture.height);
+    const size_t stride = capture.stride;
+    const DWORD imageBytes = static_cast<DWORD>(stride * static_cast<size_t>(capture.height));
     const DWORD fileBytes = offset + imageBytes;
     BYTE* file = static_cast<BYTE*>(std::calloc(fileBytes, 1));
     if (!file) return E_OUTOFMEMORY;
@@ -196,8 +218,8 @@ HRESULT TarnSurface::SaveBMP(const char* name) {
         entry[2] = capture.palette[i].rgbRed;
     }
     for (int y = 0; y < capture.height; ++y)
-        std::memcpy(file + offset + capture.stride * static_cast<DWORD>(capture.height - 1 - y),
-                    capture.rows + static_cast<size_t>(capture.stride) * y, capture.stride);
+        std::memcpy(file + offset + stride * static_cast<size_t>(capture.height - 1 - y),
+                    capture.rows + stride * static_cast<size_t>(y), stride);
     hr = TarnFile::WriteReplacing(name, file, fileBytes);
     std::free(file);
     return hr;
@@ -205,8 +227,9 @@ HRESULT TarnSurface::SaveBMP(const char* name) {
 
 HRESULT TarnSurface::SavePNG(const char* name) {
     if (!name || !*name) return E_INVALIDARG;
+    // The encoder takes the rows in one buffer of a 32-bit size.
     Capture capture;
-    HRESULT hr = CaptureSurface(*this, false, &capture);
+    HRESULT hr = CaptureSurface(*this, false, FILE_MAX_BYTES, &capture);
     if (FAILED(hr)) return hr;
 
     TarnImaging imaging;

@@ -6,25 +6,16 @@
 #include "surface/TarnSurface.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "display/TarnScreen.h"
 #include "surface/BitmapTransfer.h"
 #include "surface/BlendRoutines.h"
+#include "surface/LostSurfaces.h"
 
 namespace {
-
-// After a blit answered DDERR_SURFACELOST: restores (and reloads) whichever of the two surfaces is
-// lost; the copy waits for the next call. The first failing restore's result, else DD_OK.
-HRESULT RestoreLost(TarnSurface* a, TarnSurface* b) {
-    HRESULT result = DD_OK;
-    for (TarnSurface* s : {a, b}) {
-        if (s->surface->IsLost() != DDERR_SURFACELOST) continue;
-        const HRESULT hr = s->Restore();
-        if (FAILED(hr) && SUCCEEDED(result)) result = hr;
-    }
-    return result;
-}
 
 // The locked memory of `s` from pixel (x, y) on, w x h pixels.
 PixelRect LockedRect(const TarnSurface& s, int x, int y, int w, int h, int bytes) {
@@ -158,13 +149,13 @@ HRESULT TarnSurface::CopyKeyedTo(TarnSurface* dest, int x, int y, const RECT* sr
     RECT rect = srcRect != nullptr ? *srcRect : RECT{0, 0, width, height};
     if (!ClipCopyRects(dest, &x, &y, &rect)) return 0;
     const DWORD flags = DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT;
-    HRESULT hr =
-        dest->surface->BltFast(static_cast<DWORD>(x), static_cast<DWORD>(y), surface, &rect, flags);
-    if (hr == DDERR_NOCOLORKEY && SUCCEEDED(SetColourKey(colourKey)))
-        hr = dest->surface->BltFast(static_cast<DWORD>(x), static_cast<DWORD>(y), surface, &rect,
-                                    flags);
-    if (hr == DDERR_SURFACELOST) return RestoreLost(this, dest);
-    return hr;
+    const DWORD dx = static_cast<DWORD>(x), dy = static_cast<DWORD>(y);
+    return DrawRestoringLost(this, dest, [&] {
+        HRESULT hr = dest->surface->BltFast(dx, dy, surface, &rect, flags);
+        if (hr == DDERR_NOCOLORKEY && SUCCEEDED(SetColourKey(colourKey)))
+            hr = dest->surface->BltFast(dx, dy, surface, &rect, flags);
+        return hr;
+    });
 }
 
 BOOL TarnSurface::ClipScaledRects(const RECT& srcArea, const RECT& destArea, RECT* srcRect,
@@ -203,17 +194,19 @@ HRESULT TarnSurface::StretchTo(TarnSurface* dest, const RECT* destRect, const RE
     if (!ClipScaledRects(clipArea, dest->clipArea, &from, &to)) return 0;
     const bool keyed = (flags & TARN_COPY_KEYED) != 0 && hasColourKey;
     const DWORD bltFlags = DDBLT_WAIT | (keyed ? DDBLT_KEYSRC : 0);
-    HRESULT hr = dest->surface->Blt(&to, surface, &from, bltFlags, nullptr);
-    if (hr == DDERR_NOCOLORKEY && keyed && SUCCEEDED(SetColourKey(colourKey)))
-        hr = dest->surface->Blt(&to, surface, &from, bltFlags, nullptr);
-    if (hr == DDERR_SURFACELOST) return RestoreLost(this, dest);
-    return hr;
+    return DrawRestoringLost(this, dest, [&] {
+        HRESULT hr = dest->surface->Blt(&to, surface, &from, bltFlags, nullptr);
+        if (hr == DDERR_NOCOLORKEY && keyed && SUCCEEDED(SetColourKey(colourKey)))
+            hr = dest->surface->Blt(&to, surface, &from, bltFlags, nullptr);
+        return hr;
+    });
 }
 
 namespace {
 
-// What BlendTo and AlphaBlendTo share: the checks, the clipping, the locks; `blend` does the
-// pixels of the clipped rectangles.
+// What BlendTo and AlphaBlendTo share: the checks, the clipping, the locks (which restore a lost
+// surface themselves; one still lost after them is restored and the copy made once more, as for
+// every copy); `blend` does the pixels of the clipped rectangles.
 template <class Blend>
 int SoftwareCopy(TarnSurface* source, TarnSurface* dest, int x, int y, const RECT* srcRect,
                  Blend blend) {
@@ -224,14 +217,16 @@ int SoftwareCopy(TarnSurface* source, TarnSurface* dest, int x, int y, const REC
     if (dest == source) return DDERR_INVALIDPARAMS; // rows would be read after being written
     RECT rect = srcRect != nullptr ? *srcRect : RECT{0, 0, source->width, source->height};
     if (!source->ClipCopyRects(dest, &x, &y, &rect)) return 0;
-    const int failure = LockPair(source, dest);
-    if (failure != 0) return failure;
-    const int w = rect.right - rect.left, h = rect.bottom - rect.top;
-    blend(depth, LockedRect(*dest, x, y, w, h, bytes),
-          LockedRect(*source, rect.left, rect.top, w, h, bytes), rect);
-    dest->Unlock();
-    source->Unlock();
-    return 0;
+    return DrawRestoringLost(source, dest, [&] {
+        const int failure = LockPair(source, dest);
+        if (failure != 0) return static_cast<HRESULT>(failure);
+        const int w = rect.right - rect.left, h = rect.bottom - rect.top;
+        blend(depth, LockedRect(*dest, x, y, w, h, bytes),
+              LockedRect(*source, rect.left, rect.top, w, h, bytes), rect);
+        dest->Unlock();
+        source->Unlock();
+        return static_cast<HRESULT>(0);
+    });
 }
 
 } // namespace
@@ -244,15 +239,20 @@ int TarnSurface::BlendTo(TarnSurface* dest, int x, int y, const RECT* srcRect, W
                         });
 }
 
+// The plane is looked up once both surfaces are locked: a lock that restores a lost picture
+// reloads it, and with it a plane of its own.
 int TarnSurface::AlphaBlendTo(TarnSurface* dest, int x, int y, const RECT* srcRect) {
     if (HasAlpha() == 0) return CopyTo(dest, x, y, srcRect);
-    BYTE* plane = alphaPlane.data();
-    const int planePitch = width;
+    const SourceKey none = {false, 0};
     return SoftwareCopy(this, dest, x, y, srcRect,
                         [&](int depth, const PixelRect& to, const PixelRect& from, const RECT& r) {
+                            if (HasAlpha() == 0) { // the reloaded picture has none: opaque
+                                BlendRect(depth, to, from, 256, none);
+                                return;
+                            }
                             const PixelRect weights = {
-                                plane + static_cast<std::ptrdiff_t>(r.top) * planePitch + r.left,
-                                planePitch, from.width, from.height};
+                                alphaPlane + static_cast<std::ptrdiff_t>(r.top) * width + r.left,
+                                width, from.width, from.height};
                             AlphaRect(depth, to, from, weights);
                         });
 }
@@ -260,22 +260,37 @@ int TarnSurface::AlphaBlendTo(TarnSurface* dest, int x, int y, const RECT* srcRe
 // A plane is only used while it is the surface's size (a picture reloaded under another name
 // may have brought one of its own size).
 int TarnSurface::HasAlpha() {
-    const size_t pixels = width > 0 && height > 0 ? static_cast<size_t>(width) * height : 0;
-    return pixels != 0 && alphaPlane.size() == pixels ? 1 : 0;
+    return alphaPlane != nullptr && width > 0 && height > 0 && alphaWidth == width &&
+                   alphaHeight == height
+               ? 1
+               : 0;
 }
 
+// A plane of the surface's size already held is filled where it is; otherwise a new one is
+// allocated (without throwing) before the old one goes, so a failure loses nothing.
 int TarnSurface::SetAlphaPlane(const BYTE* rows, long pitch, int w, int h) {
     if (rows == nullptr) {
-        alphaPlane.clear();
-        alphaPlane.shrink_to_fit();
+        std::free(alphaPlane);
+        alphaPlane = nullptr;
+        alphaWidth = alphaHeight = 0;
         return 0;
     }
     if (w != width || h != height || w <= 0 || h <= 0) return -1;
-    alphaPlane.resize(static_cast<size_t>(w) * static_cast<size_t>(h));
+    const bool reuse = alphaPlane != nullptr && alphaWidth == w && alphaHeight == h;
+    BYTE* plane =
+        reuse ? alphaPlane
+              : static_cast<BYTE*>(std::malloc(static_cast<size_t>(w) * static_cast<size_t>(h)));
+    if (plane == nullptr) return -1;
     for (int y = 0; y < h; ++y) {
         const BYTE* in = rows + static_cast<std::ptrdiff_t>(y) * pitch + 3;
-        BYTE* out = alphaPlane.data() + static_cast<size_t>(y) * static_cast<size_t>(w);
+        BYTE* out = plane + static_cast<size_t>(y) * static_cast<size_t>(w);
         for (int x = 0; x < w; ++x) out[x] = in[4 * x];
+    }
+    if (!reuse) {
+        std::free(alphaPlane);
+        alphaPlane = plane;
+        alphaWidth = w;
+        alphaHeight = h;
     }
     return 0;
 }

@@ -115,6 +115,42 @@ TEST_F(TgaTest, DecodesEveryTypeAndDepth) {
     }
 }
 
+// Every entry the colour map stores reaches the colour table: from the first entry index on
+// (index 4 and 16 entries fill 4 to 19, not 4 to 15 from the first 12), 32-bit entries read as
+// blue, green, red and a fourth byte that is skipped, and entries past index 255 dropped.
+TEST_F(TgaTest, ColourMapsKeepEveryStoredEntry) {
+    auto map32 = [](int first, int length, Bytes pixels, int width) {
+        TgaFile f = Mapped(1, first, length, std::move(pixels), width, 1);
+        f.mapEntrySize = 32;
+        f.colourMap.clear();
+        for (int i = 0; i < length; ++i) {
+            const uint32_t c = Entry24(i);
+            f.colourMap.insert(f.colourMap.end(),
+                               {static_cast<unsigned char>(c), static_cast<unsigned char>(c >> 8),
+                                static_cast<unsigned char>(c >> 16), 0x80});
+        }
+        return f;
+    };
+    const struct {
+        const char* name;
+        TgaFile file;
+        Decoded expected;
+    } cases[] = {
+        {"24-bit entries from index 4", Mapped(1, 4, 16, {3, 4, 15, 16, 19, 20}, 6, 1),
+         ExpectedPicture(6, 1, {0, Entry24(0), Entry24(11), Entry24(12), Entry24(15), 0})},
+        {"32-bit entries", map32(0, 3, {0, 1, 2, 3}, 4),
+         ExpectedPicture(4, 1, {Entry24(0), Entry24(1), Entry24(2), 0})},
+        {"32-bit entries from index 4", map32(4, 16, {4, 19, 20}, 3),
+         ExpectedPicture(3, 1, {Entry24(0), Entry24(15), 0})},
+        {"entries past index 255 dropped", Mapped(1, 250, 10, {249, 250, 255}, 3, 1),
+         ExpectedPicture(3, 1, {0, Entry24(0), Entry24(5)})},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_TRUE(SamePicture(Load(c.file.Build()), c.expected, 0, "tga_map"));
+    }
+}
+
 // Most writers leave the TGA 2.0 footer out. Such a file is still found, after every other
 // format's test, when each field of its header holds together; one field out of place and the
 // data is no TGA.

@@ -225,6 +225,60 @@ TEST_F(InputTest, ADeviceTheProgramUnacquiredStaysUnacquired) {
     }
 }
 
+// A keyboard whose acquisition failed, for whatever reason and also at Create or when the
+// program itself asked for it, is asked for again by every poll until it comes; only a keyboard
+// the program unacquired is left alone (above). (No mouse here, so the keyboard's acquisitions
+// are the only ones.)
+TEST_F(InputTest, AKeyboardWhoseAcquisitionFailedIsAskedForEveryPoll) {
+    enum Step { AtCreate, AfterAFailedRead, ByTheProgram };
+    const struct {
+        const char* name;
+        Step step;
+    } cases[] = {
+        {"refused at Create", AtCreate},
+        {"refused after a read failed", AfterAFailedRead},
+        {"refused to the program", ByTheProgram},
+    };
+    const unsigned tries = 51;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        delete input;
+        input = new TarnInput;
+        host->SetKey(SCAN_A, false);
+        InjectFault("IDirectInputA::CreateDevice", 1, DIERR_DEVICENOTREG); // no mouse
+        if (c.step == AtCreate) {
+            InjectFault("IDirectInputDeviceA::Acquire", 1, DIERR_GENERIC, tries);
+            ASSERT_EQ(Create(), DIERR_GENERIC);
+        } else {
+            ASSERT_EQ(Create(), 0);
+            ASSERT_NE(input->keyboardDevice, nullptr);
+            if (c.step == AfterAFailedRead) {
+                host->SetFocus(false); // the keyboard is taken away
+                EXPECT_EQ(input->Update(), DIERR_INPUTLOST);
+                host->SetFocus(true);
+                InjectFault("IDirectInputDeviceA::Acquire", 1, DIERR_GENERIC, tries);
+                EXPECT_EQ(input->Update(), DIERR_NOTACQUIRED);
+            } else {
+                EXPECT_EQ(input->UnacquireKeyboard(), DI_OK);
+                InjectFault("IDirectInputDeviceA::Acquire", 1, DIERR_GENERIC, tries);
+                EXPECT_EQ(input->AcquireKeyboard(), DIERR_GENERIC);
+            }
+        }
+        tarn::platform::ClearFaults();
+        host->SetKey(SCAN_A, true);
+        InjectFault("IDirectInputDeviceA::Acquire", 1, DIERR_GENERIC, 2 * tries);
+        for (int poll = 0; poll < 2; ++poll) {
+            tarn::platform::ResetCallCounts();
+            EXPECT_EQ(input->Update(), DIERR_NOTACQUIRED) << "poll " << poll;
+            EXPECT_EQ(CallCount("IDirectInputDeviceA::Acquire"), tries) << "poll " << poll;
+        }
+        EXPECT_EQ(input->Update(), DIERR_NOTACQUIRED); // acquired at last
+        EXPECT_EQ(input->Update(), 0);
+        EXPECT_EQ(input->keyState[97], KEY_PRESSED);
+        tarn::platform::ClearFaults();
+    }
+}
+
 TEST_F(InputTest, AcquireRetriesFiftyOneTimesAndKeepsTheFlagByDevice) {
     host->AttachJoystick(true);
     ASSERT_EQ(Create(), 0);

@@ -108,6 +108,13 @@ protected:
         return out;
     }
 
+    // The surface's alpha plane, rows packed; empty when it has none.
+    static std::vector<BYTE> Plane(TarnSurface* s) {
+        if (s->alphaPlane == nullptr) return {};
+        return std::vector<BYTE>(s->alphaPlane, s->alphaPlane + static_cast<size_t>(s->alphaWidth) *
+                                                                    s->alphaHeight);
+    }
+
     // The first pixel where two pictures of width w differ, for a readable failure.
     static ::testing::AssertionResult Same(const Pixels& got, const Pixels& want, int w) {
         if (got.size() != want.size())
@@ -395,8 +402,133 @@ TEST_F(SpriteTest, AlphaBlendToWeighsByThePlane) {
     }
 }
 
-// Lost video-memory surfaces: a keyed or scaled copy answers with the restore and keeps the key;
-// a blend's lock restores the surface and the blend goes ahead.
+// Every call that draws and finds a surface lost restores the lost one (a picture reloads its
+// file with its alpha plane), draws once more and returns that drawing's result: success means
+// the pixels are there. While the display stays away, the restore's failure is the result.
+TEST_F(SpriteTest, DrawingOntoOrFromALostSurfaceRestoresItAndDrawsAgain) {
+    const int w = 6, h = 4;
+    fixtures::TgaFile tga; // 32-bit, alpha 255 everywhere, no pixel black
+    tga.depth = 32;
+    tga.width = w;
+    tga.height = h;
+    tga.descriptor = 0x28;
+    for (int i = 0; i < w * h; ++i) fixtures::Put32(tga.pixels, 0xFF000000u | 0x0A1420u * (i + 1));
+    const fixtures::Bytes file = tga.Build();
+    const std::string path = testing::TempDir() + "lost_picture.tga";
+    FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(file.data(), 1, file.size(), f);
+    std::fclose(f);
+
+    const RECT whole = {0, 0, w, h};
+    const struct {
+        const char* name;
+        std::function<HRESULT(TarnSurface* picture, TarnSurface* dest, DWORD colour)> draw;
+        bool fills; // the destination ends up `colour` everywhere, else the picture
+    } calls[] = {
+        {"CopyTo",
+         [](TarnSurface* p, TarnSurface* d, DWORD) { return p->CopyTo(d, 0, 0, nullptr); }, false},
+        {"CopyKeyedTo",
+         [](TarnSurface* p, TarnSurface* d, DWORD) { return p->CopyKeyedTo(d, 0, 0, nullptr); },
+         false},
+        {"StretchTo",
+         [&](TarnSurface* p, TarnSurface* d, DWORD) { return p->StretchTo(d, &whole, nullptr, 0); },
+         false},
+        {"StretchTo keyed",
+         [&](TarnSurface* p, TarnSurface* d, DWORD) {
+             return p->StretchTo(d, nullptr, &whole, TARN_COPY_KEYED);
+         },
+         false},
+        {"BlendTo",
+         [](TarnSurface* p, TarnSurface* d, DWORD) {
+             return static_cast<HRESULT>(p->BlendTo(d, 0, 0, nullptr, 256));
+         },
+         false},
+        {"AlphaBlendTo",
+         [](TarnSurface* p, TarnSurface* d, DWORD) {
+             return static_cast<HRESULT>(p->AlphaBlendTo(d, 0, 0, nullptr));
+         },
+         false},
+        {"FillRect",
+         [](TarnSurface*, TarnSurface* d, DWORD c) {
+             return static_cast<HRESULT>(d->FillRect(nullptr, c));
+         },
+         true},
+        {"FillSolid", [](TarnSurface*, TarnSurface* d, DWORD c) { return d->FillSolid(c); }, true},
+    };
+    const struct {
+        const char* name;
+        BYTE picturePlacement; // 0: lost with the display, 1: not
+        DWORD destCaps;
+        bool displayBack;
+    } losses[] = {
+        {"destination lost", 1, DDSCAPS_VIDEOMEMORY, true},
+        {"picture lost", 0, DDSCAPS_SYSTEMMEMORY, true},
+        {"both lost", 0, DDSCAPS_VIDEOMEMORY, true},
+        {"both lost, display still away", 0, DDSCAPS_VIDEOMEMORY, false},
+    };
+    for (const auto& loss : losses)
+        for (const auto& call : calls) {
+            SCOPED_TRACE(std::string(loss.name) + ", " + call.name);
+            TarnSurface* picture = new TarnSurface();
+            made.push_back(picture);
+            ASSERT_EQ(picture->Create(screen, path.c_str(), loss.picturePlacement), 1);
+            ASSERT_EQ(picture->HasAlpha(), 1);
+            ASSERT_EQ(picture->SetColourKeyRGB(0, 0, 0), DD_OK); // a key no pixel has
+            TarnSurface* dest = Make(picture->pixelLayout.depth, w, h, 11, loss.destCaps);
+            const DWORD colour = dest->MapRGB(200, 100, 50);
+
+            tarn::platform::DisplayTakenAway();
+            if (loss.displayBack) tarn::platform::DisplayGivenBack();
+            const HRESULT hr = call.draw(picture, dest, colour);
+            if (!loss.displayBack) {
+                EXPECT_TRUE(FAILED(hr)) << std::hex << hr;
+                tarn::platform::DisplayGivenBack();
+                continue;
+            }
+            EXPECT_EQ(hr, DD_OK);
+            const Pixels want = call.fills ? Pixels(w * h, colour) : Read(picture);
+            EXPECT_TRUE(Same(Read(dest), want, w));
+        }
+}
+
+// A picture whose file was replaced while it was lost comes back with the new file's pixels and
+// plane; AlphaBlendTo takes the plane after its locks have restored it, so a plane that no longer
+// fits the surface is not read (the copy is opaque) and a freed one never is.
+TEST_F(SpriteTest, AlphaBlendToReadsThePlaneItsLocksReloaded) {
+    auto write = [](const std::string& path, int w, int h) {
+        fixtures::TgaFile tga;
+        tga.depth = 32;
+        tga.width = w;
+        tga.height = h;
+        tga.descriptor = 0x28;
+        for (int i = 0; i < w * h; ++i)
+            fixtures::Put32(tga.pixels, 0x40000000u | 0x0A1420u * (i + 1));
+        const fixtures::Bytes file = tga.Build();
+        FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(file.data(), 1, file.size(), f);
+        std::fclose(f);
+    };
+    const std::string path = testing::TempDir() + "replaced_picture.tga";
+    write(path, 6, 4);
+    TarnSurface* picture = new TarnSurface();
+    made.push_back(picture);
+    ASSERT_EQ(picture->Create(screen, path.c_str(), 0), 1);
+    ASSERT_EQ(picture->HasAlpha(), 1);
+    TarnSurface* dest = Make(picture->pixelLayout.depth, 6, 4, 5);
+
+    write(path, 9,
+          7); // a larger picture: its top-left 6 x 4 pixels come back, its plane does not fit
+    tarn::platform::DisplayTakenAway();
+    tarn::platform::DisplayGivenBack();
+    EXPECT_EQ(picture->AlphaBlendTo(dest, 0, 0, nullptr), 0);
+    EXPECT_EQ(picture->HasAlpha(), 0);
+    EXPECT_TRUE(Same(Read(dest), Read(picture), 6));
+}
+
+// Lost video-memory surfaces keep their key: a keyed or scaled copy restores them, and a surface
+// that came back without its key gets it again.
 TEST_F(SpriteTest, LostSurfacesAreRestoredAndKeepTheirKey) {
     TarnSurface* sprite = Make(16, 6, 4, 9, DDSCAPS_VIDEOMEMORY);
     TarnSurface* dest = Make(16, 16, 10, 10, DDSCAPS_VIDEOMEMORY);
@@ -404,7 +536,7 @@ TEST_F(SpriteTest, LostSurfacesAreRestoredAndKeepTheirKey) {
     const RECT whole = {0, 0, 12, 8};
     TakeDisplayAway();
     EXPECT_EQ(sprite->CopyKeyedTo(dest, 0, 0, nullptr), DDERR_WRONGMODE); // still away
-    EXPECT_EQ(sprite->BlendTo(dest, 0, 0, nullptr, 128), DDERR_SURFACELOST);
+    EXPECT_EQ(sprite->BlendTo(dest, 0, 0, nullptr, 128), DDERR_WRONGMODE);
     GiveDisplayBack();
     EXPECT_EQ(sprite->StretchTo(dest, &whole, nullptr, TARN_COPY_KEYED), DD_OK); // restored
     EXPECT_EQ(sprite->surface->IsLost(), DD_OK);
@@ -597,34 +729,42 @@ TEST_F(SpriteTest, RectanglesAndCirclesMatchTheirPictures) {
     EXPECT_EQ(empty.DrawCircle(0, 0, 1, 0), -1);
 }
 
-// Pictures that carry alpha keep it in a plane beside the surface, rows top first, whatever the
-// file's row order; pictures without alpha, or with alpha 0 everywhere (writers that leave the
-// byte unset), get none. A lost picture reloads its plane with its pixels.
+// Pictures that state alpha keep it in a plane beside the surface, rows top first, whatever the
+// file's row and column order, each alpha with its own pixel; pictures that state none get none.
+// A plane of alpha 0 everywhere is kept too: the file says the picture is transparent. A lost
+// picture reloads its plane with its pixels.
 TEST_F(SpriteTest, PicturesWithAlphaKeepAPlane) {
     using namespace fixtures;
     const int w = 3, h = 2;
     const BYTE alphas[w * h] = {0, 64, 128, 200, 255, 17};
+    const std::vector<BYTE> given(alphas, alphas + w * h), transparent(w * h, 0);
     std::vector<uint32_t> argb(w * h);
     for (int i = 0; i < w * h; ++i) argb[i] = uint32_t{alphas[i]} << 24 | (0x102030u * (i + 1));
-    // BGRA bytes of the rows in the given order (top first or bottom first).
-    auto bgra = [&](bool topFirst, bool zeroAlpha) {
+    // The pixels with alpha 0 everywhere.
+    auto cleared = [&] {
+        std::vector<uint32_t> out = argb;
+        for (uint32_t& p : out) p &= 0xFFFFFF;
+        return out;
+    };
+    // BGRA bytes of the rows in the given order (top first or bottom first; each row from the
+    // left or from the right).
+    auto bgra = [&](const std::vector<uint32_t>& pixels, bool topFirst, bool rightFirst) {
         Bytes out;
         for (int r = 0; r < h; ++r) {
             const int y = topFirst ? r : h - 1 - r;
-            for (int x = 0; x < w; ++x)
-                Put32(out, zeroAlpha ? argb[y * w + x] & 0xFFFFFF : argb[y * w + x]);
+            for (int i = 0; i < w; ++i) Put32(out, pixels[y * w + (rightFirst ? w - 1 - i : i)]);
         }
         return out;
     };
-    auto tga = [&](int type, int depth, int descriptor) {
+    auto tga = [&](int type, int depth, int descriptor, bool zeroAlpha = false) {
         TgaFile f;
         f.type = type;
         f.depth = depth;
         f.width = w;
         f.height = h;
         f.descriptor = descriptor;
-        const bool topFirst = (descriptor & 0x20) != 0;
-        const Bytes rows = bgra(topFirst, false);
+        const Bytes rows =
+            bgra(zeroAlpha ? cleared() : argb, (descriptor & 0x20) != 0, (descriptor & 0x10) != 0);
         if (depth == 24) {
             for (size_t i = 0; i < rows.size(); ++i)
                 if (i % 4 != 3) f.pixels.push_back(rows[i]);
@@ -640,7 +780,7 @@ TEST_F(SpriteTest, PicturesWithAlphaKeepAPlane) {
         return f.Build();
     };
     auto bmp = [&](uint32_t compression, uint32_t headerSize, std::vector<uint32_t> masks,
-                   bool zeroAlpha) {
+                   bool zeroAlpha = false) {
         BmpFile f;
         f.width = w;
         f.height = h;
@@ -648,34 +788,40 @@ TEST_F(SpriteTest, PicturesWithAlphaKeepAPlane) {
         f.compression = compression;
         f.headerSize = headerSize;
         f.masks = masks;
-        f.pixels = bgra(false, zeroAlpha);
+        f.pixels = bgra(zeroAlpha ? cleared() : argb, false, false);
         return f.Build();
     };
-    auto psd = [&](int channels) {
+    auto psd = [&](int channels, bool zeroAlpha = false) {
         PsdFile f;
         f.channels = channels;
         f.width = w;
         f.height = h;
-        f.data = PsdRawPlanes(argb, channels);
+        f.data = PsdRawPlanes(zeroAlpha ? cleared() : argb, channels);
         return f.Build();
     };
     const std::vector<uint32_t> rgba = {0xFF0000, 0xFF00, 0xFF, 0xFF000000};
+    const std::vector<BYTE> none;
     const struct {
         const char* name;
         Bytes file;
-        bool plane;
+        const std::vector<BYTE>& plane; // empty: none
     } cases[] = {
-        {"tga 32 raw, top first", tga(2, 32, 0x28), true},
-        {"tga 32 rle, bottom first", tga(10, 32, 0x08), true},
-        {"tga 32 without alpha bits", tga(2, 32, 0x20), false},
-        {"tga 24", tga(2, 24, 0x20), false},
-        {"psd with a fourth channel", psd(4), true},
-        {"psd of three channels", psd(3), false},
-        {"bmp v5 bit fields with an alpha mask", bmp(3, 124, rgba, false), true},
-        {"bmp alpha bit fields", bmp(6, 40, rgba, false), true},
-        {"bmp bit fields without an alpha mask", bmp(3, 40, {0xFF0000, 0xFF00, 0xFF}, false),
-         false},
-        {"bmp alpha 0 everywhere", bmp(3, 124, rgba, true), false},
+        {"tga 32 raw, top first", tga(2, 32, 0x28), given},
+        {"tga 32 rle, bottom first", tga(10, 32, 0x08), given},
+        {"tga 32 raw, right to left, bottom first", tga(2, 32, 0x18), given},
+        {"tga 32 raw, right to left, top first", tga(2, 32, 0x38), given},
+        {"tga 32 rle, right to left, bottom first", tga(10, 32, 0x18), given},
+        {"tga 32 rle, right to left, top first", tga(10, 32, 0x38), given},
+        {"tga 32 without alpha bits", tga(2, 32, 0x20), none},
+        {"tga 24", tga(2, 24, 0x20), none},
+        {"tga alpha 0 everywhere", tga(2, 32, 0x28, true), transparent},
+        {"psd with a fourth channel", psd(4), given},
+        {"psd of three channels", psd(3), none},
+        {"psd alpha 0 everywhere", psd(4, true), transparent},
+        {"bmp v5 bit fields with an alpha mask", bmp(3, 124, rgba), given},
+        {"bmp alpha bit fields", bmp(6, 40, rgba), given},
+        {"bmp bit fields without an alpha mask", bmp(3, 40, {0xFF0000, 0xFF00, 0xFF}), none},
+        {"bmp alpha 0 everywhere", bmp(3, 124, rgba, true), transparent},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -687,42 +833,50 @@ TEST_F(SpriteTest, PicturesWithAlphaKeepAPlane) {
         TarnSurface* s = new TarnSurface();
         made.push_back(s);
         ASSERT_EQ(s->Create(screen, path.c_str(), 0), 1);
-        ASSERT_EQ(s->HasAlpha(), c.plane ? 1 : 0);
-        if (!c.plane) continue;
-        EXPECT_EQ(s->alphaPlane, std::vector<BYTE>(alphas, alphas + w * h));
+        ASSERT_EQ(s->HasAlpha(), c.plane.empty() ? 0 : 1);
+        if (c.plane.empty()) continue;
+        EXPECT_EQ(Plane(s), c.plane);
         // Lost with the display (video memory), restored by the next copy: the plane comes back
         // with the picture.
         s->alphaPlane[0] = 99;
         LoseDisplay();
         TarnSurface* dest = Make(s->pixelLayout.depth, 4, 4, 0);
         EXPECT_EQ(s->AlphaBlendTo(dest, 0, 0, nullptr), 0); // the lock restores and reloads
-        EXPECT_EQ(s->alphaPlane, std::vector<BYTE>(alphas, alphas + w * h));
+        EXPECT_EQ(Plane(s), c.plane);
     }
 }
 
-// PNG files keep a plane when they carry alpha: an alpha channel or a tRNS chunk. An interlaced
-// file gives the same plane as its plain twin.
+// PNG files keep a plane when they carry alpha: an alpha channel or a tRNS chunk, also when it
+// makes every pixel transparent. An interlaced file gives the same plane as its plain twin.
 TEST_F(SpriteTest, PngFilesWithAlphaKeepAPlane) {
+    const std::string suite = std::string(TARN_TEST_DATA) + "/pngsuite/";
+    const std::string ours = std::string(TARN_TEST_DATA) + "/alpha/";
     const struct {
-        const char* file;
+        std::string file;
         bool plane;
     } cases[] = {
-        {"basn6a08", true}, {"basi6a08", true},  {"basn4a16", true},  {"tbrn2c08", true},
-        {"tbbn3p08", true}, {"basn2c08", false}, {"basn3p08", false}, {"basn0g16", false},
+        {suite + "basn6a08.png", true},    {suite + "basi6a08.png", true},
+        {suite + "basn4a16.png", true},    {suite + "tbrn2c08.png", true},
+        {suite + "tbbn3p08.png", true},    {suite + "basn2c08.png", false},
+        {suite + "basn3p08.png", false},   {suite + "basn0g16.png", false},
+        {ours + "rgba-alpha-0.png", true}, {ours + "palette-trns-alpha-0.png", true},
     };
     std::vector<BYTE> plain;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
-        const std::string path = std::string(TARN_TEST_DATA) + "/pngsuite/" + c.file + ".png";
         TarnSurface* s = new TarnSurface();
         made.push_back(s);
-        ASSERT_EQ(s->Create(screen, path.c_str(), 1), 1);
+        ASSERT_EQ(s->Create(screen, c.file.c_str(), 1), 1);
         ASSERT_EQ(s->HasAlpha(), c.plane ? 1 : 0);
         if (!c.plane) continue;
-        ASSERT_EQ(s->alphaPlane.size(), static_cast<size_t>(s->width * s->height));
-        if (std::string(c.file) == "basn6a08") plain = s->alphaPlane;
-        if (std::string(c.file) == "basi6a08") {
-            EXPECT_EQ(s->alphaPlane, plain);
+        const std::vector<BYTE> plane = Plane(s);
+        ASSERT_EQ(plane.size(), static_cast<size_t>(s->width * s->height));
+        if (c.file.find("alpha-0") != std::string::npos) {
+            EXPECT_EQ(plane, std::vector<BYTE>(plane.size(), 0));
+        }
+        if (c.file.find("basn6a08") != std::string::npos) plain = plane;
+        if (c.file.find("basi6a08") != std::string::npos) {
+            EXPECT_EQ(plane, plain);
         }
     }
 }
@@ -822,6 +976,55 @@ TEST_F(SpriteTest, CallsAllocateNothing) {
     const long before = AllocationCount();
     for (int i = 0; i < 10; ++i) frame();
     EXPECT_EQ(AllocationCount() - before, 0);
+}
+
+// Out of memory, the calls that make or replace an alpha plane end by their result, never by an
+// exception: a picture with alpha created, its plane set, the picture lost and then locked,
+// restored and reloaded, while every allocation of the plane's size fails.
+TEST_F(SpriteTest, NoExceptionLeavesTheAlphaPlaneCalls) {
+    const int w = 61, h = 7; // a plane of 427 bytes, a size nothing else here asks for
+    fixtures::TgaFile tga;
+    tga.depth = 32;
+    tga.width = w;
+    tga.height = h;
+    tga.descriptor = 0x28;
+    for (int i = 0; i < w * h; ++i) fixtures::Put32(tga.pixels, 0x80102030u + i);
+    const fixtures::Bytes file = tga.Build();
+    const std::string path = testing::TempDir() + "plane_picture.tga";
+    FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(file.data(), 1, file.size(), f);
+    std::fclose(f);
+    const std::vector<BYTE> rows(static_cast<size_t>(w) * h * 4, 0x40);
+
+    TarnSurface* picture = new TarnSurface();
+    made.push_back(picture);
+    bool escaped = false;
+    int created = 0, set = 0, locked = 0;
+    HRESULT restored = 0, reloaded = 0;
+    FailAllocationsOf(static_cast<size_t>(w) * h);
+    try {
+        created = picture->Create(screen, path.c_str(), 0);
+        set = picture->SetAlphaPlane(rows.data(), w * 4, w, h);
+        tarn::platform::DisplayTakenAway();
+        tarn::platform::DisplayGivenBack();
+        locked = picture->Lock();
+        if (locked > 0) picture->Unlock();
+        tarn::platform::DisplayTakenAway();
+        tarn::platform::DisplayGivenBack();
+        restored = picture->Restore();
+        reloaded = picture->ReloadPixels(nullptr);
+    } catch (...) {
+        escaped = true;
+    }
+    FailAllocationsOf(0);
+    EXPECT_FALSE(escaped);
+    EXPECT_EQ(created, 1);
+    EXPECT_TRUE(set == 0 || set == -1) << set;
+    EXPECT_EQ(locked, 1);
+    EXPECT_EQ(restored, DD_OK);
+    EXPECT_EQ(reloaded, DD_OK);
+    EXPECT_EQ(picture->HasAlpha(), 1);
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -184,6 +185,93 @@ TEST_F(SaveTest, SavedPngLoadsThroughCreateAndIsReplaced) {
     EXPECT_EQ(loaded->height, 10);
     EXPECT_TRUE(SamePicture(ReadBack(loaded->surface), Colours(s), 0, "created"));
     delete loaded;
+}
+
+// Saves `s` while a lock of it reports the description as `change` leaves it: the surface stays
+// locked meanwhile, so the saver's own lock nests and reads that description.
+HRESULT SaveWhileLockedAs(TarnSurface* s, bool png, const std::string& path,
+                          const std::function<void(DDSURFACEDESC2&)>& change) {
+    if (s->Lock() != 1) return E_FAIL;
+    const DDSURFACEDESC2 real = s->surfaceDesc;
+    change(s->surfaceDesc);
+    const HRESULT hr = png ? s->SavePNG(path.c_str()) : s->SaveBMP(path.c_str());
+    s->surfaceDesc = real;
+    s->Unlock();
+    return hr;
+}
+
+// A surface whose format or size the files cannot hold gets a clear failure and no file: a format
+// that is not RGB, a channel without bits, with a gap or outside the pixel, and a picture whose
+// rows or file would pass what the format's sizes can say (4 GiB here), refused before anything
+// is read or allocated for it.
+TEST_F(SaveTest, FormatsAndSizesTheFilesCannotHoldAreRefused) {
+    TarnSurface* s = Make(FORMATS[4], 8, 4);
+    ASSERT_NE(s, nullptr);
+    const struct {
+        const char* name;
+        std::function<void(DDSURFACEDESC2&)> change;
+        HRESULT result;
+    } cases[] = {
+        {"not RGB", [](DDSURFACEDESC2& d) { d.ddpfPixelFormat.dwFlags &= ~DDPF_RGB; },
+         DDERR_INVALIDPIXELFORMAT},
+        {"no red bits", [](DDSURFACEDESC2& d) { d.ddpfPixelFormat.dwRBitMask = 0; },
+         DDERR_INVALIDPIXELFORMAT},
+        {"a gap in green", [](DDSURFACEDESC2& d) { d.ddpfPixelFormat.dwGBitMask = 0x8000FF00; },
+         DDERR_INVALIDPIXELFORMAT},
+        {"blue outside a 16-bit pixel",
+         [](DDSURFACEDESC2& d) {
+             d.ddpfPixelFormat.dwRGBBitCount = 16;
+             d.ddpfPixelFormat.dwRBitMask = 0xF800;
+             d.ddpfPixelFormat.dwGBitMask = 0x07E0;
+             d.ddpfPixelFormat.dwBBitMask = 0x1F0000;
+         },
+         DDERR_INVALIDPIXELFORMAT},
+        {"rows of 4 GiB and more",
+         [](DDSURFACEDESC2& d) {
+             d.dwWidth = 0x10000;
+             d.dwHeight = 0x5556; // 196608 bytes a row: 2^32 + 131072 bytes
+         },
+         DDERR_TOOBIGSIZE},
+        {"wider than a file can say",
+         [](DDSURFACEDESC2& d) {
+             d.dwWidth = 0x80000000u;
+             d.dwHeight = 1;
+         },
+         DDERR_TOOBIGSIZE},
+    };
+    for (const auto& c : cases)
+        for (bool png : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (png ? ", png" : ", bmp"));
+            const std::string path = Path(png ? "refused.png" : "refused.bmp");
+            EXPECT_EQ(SaveWhileLockedAs(s, png, path, c.change), c.result);
+            EXPECT_FALSE(std::filesystem::exists(path));
+            EXPECT_FALSE(std::filesystem::exists(path + ".saving"));
+        }
+}
+
+// A channel wider than 8 bits is scaled down to 8 without overflowing on the way: full scale
+// stays full scale at 30 bits.
+TEST_F(SaveTest, ChannelsWiderThanEightBitsAreScaledDown) {
+    TarnSurface* s = Make(FORMATS[4], 2, 1);
+    ASSERT_NE(s, nullptr);
+    ASSERT_EQ(s->Lock(), 1);
+    DWORD* pixels = static_cast<DWORD*>(s->surfaceDesc.lpSurface);
+    pixels[0] = 0xFFFFFFFF;
+    pixels[1] = 0x80000000; // red at half scale, green and blue 0
+    ASSERT_EQ(s->Unlock(), 0);
+    const std::string bmp = Path("wide.bmp");
+    ASSERT_EQ(SaveWhileLockedAs(s, false, bmp,
+                                [](DDSURFACEDESC2& d) {
+                                    d.ddpfPixelFormat.dwRBitMask = 0xFFFFFFFC;
+                                    d.ddpfPixelFormat.dwGBitMask = 0x2;
+                                    d.ddpfPixelFormat.dwBBitMask = 0x1;
+                                }),
+              S_OK);
+    fixtures::Bytes file;
+    ASSERT_TRUE(ReadWholeFile(bmp, &file));
+    ASSERT_GE(file.size(), 60u);
+    const fixtures::Bytes bgr(file.begin() + 54, file.begin() + 60);
+    EXPECT_EQ(bgr, (fixtures::Bytes{255, 255, 255, 0, 0, 127}));
 }
 
 TEST_F(SaveTest, BadCallsAreRefused) {

@@ -9,10 +9,12 @@
 namespace {
 std::atomic<long> g_allocations{0};
 std::atomic<std::size_t> g_bytes{0};
+std::atomic<std::size_t> g_failing{0};
 
 [[gnu::noinline]] void* CountedAllocate(std::size_t size) {
     ++g_allocations;
     g_bytes += size;
+    if (size != 0 && size == g_failing.load()) throw std::bad_alloc();
     if (void* p = std::malloc(size != 0 ? size : 1)) return p;
     throw std::bad_alloc();
 }
@@ -27,6 +29,9 @@ long AllocationCount() {
 }
 std::size_t AllocatedBytes() {
     return g_bytes.load();
+}
+void FailAllocationsOf(std::size_t bytes) {
+    g_failing = bytes;
 }
 
 void* operator new(std::size_t size) {
