@@ -112,7 +112,7 @@ step "Debian package"
 deb=$(ls "$build"/libtarn-dev_*.deb)
 echo "lintian $(basename "$deb"):"
 lintian_status=0
-lintian --info --fail-on error,warning "$deb" || lintian_status=$?
+lintian --display-info --fail-on error,warning "$deb" || lintian_status=$?
 [ "$lintian_status" = 0 ] || fail "lintian reports errors or warnings"
 if [ "$(id -u)" -ne 0 ]; then
     echo "consumer: installing the Debian package needs root; that step is skipped"
