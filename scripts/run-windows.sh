@@ -10,8 +10,9 @@
 # path it takes and why. Where 32-bit programs run, 32-bit Wine is installed with the 32-bit X
 # extension libraries (display modes) and 32-bit Mesa (without OpenGL beside it, Wine's DirectDraw
 # makes no video-memory surfaces). Where they do not, 32-bit Wine is not installed (it would take
-# the `wine` command over from 64-bit Wine); the 32-bit build is compiled, not run, and the 32-bit
-# package list is checked against the package archive, so that the other path stays right.
+# the `wine` command over from 64-bit Wine); the 32-bit build is compiled, not run, the consumer
+# and the examples are built against its install, and the 32-bit package list is checked
+# against the package archive, so that the other path stays right.
 # One X server (Xvfb, 640 x 480 x 24, so the demo's 640 x 480 x 16 mode exists) and one Wine
 # prefix (a temporary folder) serve the whole run. In CI (CI=true) warnings are errors.
 set -euo pipefail
@@ -150,6 +151,8 @@ if [ "$run32" = 1 ]; then
     run_tests build-win32
     scripts/test-consumer.sh windows build-win32
 else
-    echo "32-bit x86 Windows: compiled only (structure sizes checked); this machine's kernel runs" \
-        "no 32-bit x86 programs, so 32-bit Wine cannot start here"
+    echo "32-bit x86 Windows: compiled only (structure sizes checked), and the consumer and the" \
+        "examples built against its install; this machine's kernel runs no 32-bit x86 programs," \
+        "so 32-bit Wine cannot start here"
+    scripts/test-consumer.sh windows build-win32 build-only
 fi
