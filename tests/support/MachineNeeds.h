@@ -28,10 +28,10 @@ inline std::string LacksVideoMemory(IDirectDraw7* dd) {
     }
     char text[256];
     std::snprintf(text, sizeof text,
-                  "the display driver makes no surfaces in video memory (CreateSurface: 0x%08lX); "
+                  "the display driver makes no surfaces in video memory (CreateSurface: 0x%08X); "
                   "Wine's needs OpenGL beside it (for 32-bit Wine: libgl1:i386, "
                   "libgl1-mesa-dri:i386, libglx-mesa0:i386)",
-                  static_cast<unsigned long>(hr));
+                  static_cast<unsigned>(hr));
     return text;
 }
 
