@@ -1,11 +1,14 @@
-# What `cmake --install` puts under the prefix:
-#   lib/            libtarn.a (on Linux also libtarn_platform.a, the stand-in, and
-#                   libtarn_winmain.a, the process entry of WinMain programs)
-#   lib/cmake/Tarn  the CMake package: find_package(Tarn) gives Tarn::tarn and Tarn::winmain
-#   lib/pkgconfig   tarn.pc and tarn-winmain.pc
-#   include/tarn/   the library's headers in their folders and TarnVersion.h; on Linux the
-#                   stand-in's Windows-named headers in include/tarn/platform/
-#   bin/            the demo and tarnimg; share/tarn/ the demo's picture
+# What `cmake --install` puts under the prefix (LIBDIR is lib/x86_64-linux-gnu on Debian):
+#   LIBDIR/            libtarn.a (on Linux also libtarn_platform.a, the stand-in, and
+#                      libtarn_winmain.a, the process entry of WinMain programs)
+#   LIBDIR/cmake/Tarn  the CMake package: find_package(Tarn) gives Tarn::tarn and Tarn::winmain
+#   LIBDIR/pkgconfig   tarn.pc and tarn-winmain.pc
+#   include/tarn/      what a user includes and nothing else: the library's headers in their
+#                      folders and TarnVersion.h; on Linux the stand-in's Windows-named headers
+#                      (<windows.h>, <ddraw.h> ...) in include/tarn/platform/. The stand-in's
+#                      inside (its hosts, platform/internal/) stays in the source tree.
+#   bin/               the demo and tarnimg, with their manual pages in share/man/man1/;
+#                      share/tarn/ the demo's picture
 include(CMakePackageConfigHelpers)
 
 set(TARN_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Tarn)
@@ -19,20 +22,32 @@ endif()
 install(TARGETS ${targets} EXPORT TarnTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(DIRECTORY display surface image input
-        DESTINATION ${TARN_INCLUDE_DIR} FILES_MATCHING PATTERN "*.h")
+        DESTINATION ${TARN_INCLUDE_DIR} FILES_MATCHING PATTERN "*.h" PATTERN "internal" EXCLUDE)
 install(FILES ${PROJECT_BINARY_DIR}/include/TarnVersion.h DESTINATION ${TARN_INCLUDE_DIR})
 if(NOT WIN32)
     install(DIRECTORY platform/include/ DESTINATION ${TARN_INCLUDE_DIR}/platform
             FILES_MATCHING PATTERN "*.h")
 endif()
 
+# The programs, each with its manual page (docs/man/NAME.1.in, the version written in and
+# compressed as Debian keeps them).
+string(TIMESTAMP TARN_MAN_DATE "%Y-%m-%d" UTC) # SOURCE_DATE_EPOCH, when set, decides
+find_program(TARN_GZIP gzip)
+foreach(program myfirsttarn tarnimg)
+    if(NOT TARGET ${program})
+        continue()
+    endif()
+    install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    if(NOT WIN32 AND TARN_GZIP)
+        set(page ${PROJECT_BINARY_DIR}/man/${program}.1)
+        configure_file(docs/man/${program}.1.in ${page} @ONLY)
+        execute_process(COMMAND ${TARN_GZIP} -9nf ${page} COMMAND_ERROR_IS_FATAL ANY)
+        install(FILES ${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    endif()
+endforeach()
 if(TARGET myfirsttarn)
-    install(TARGETS myfirsttarn RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     install(FILES ${PROJECT_BINARY_DIR}/assets/landskap.bmp
             DESTINATION ${CMAKE_INSTALL_DATADIR}/tarn)
-endif()
-if(TARGET tarnimg)
-    install(TARGETS tarnimg RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 
 # The CMake package.

@@ -5,12 +5,12 @@
 set(TARN_DEB_NAME libtarn-dev)
 set(TARN_DEB_DOC ${PROJECT_BINARY_DIR}/debian-doc)
 
-# Every Debian package carries its copyright and changelog.
+# Every Debian package carries its copyright (the zlib licence, in Debian's machine-readable
+# format) and its changelog (cmake/debian/changelog.in: the newest entry is this version).
 string(TIMESTAMP TARN_DEB_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
 file(MAKE_DIRECTORY ${TARN_DEB_DOC})
 configure_file(cmake/debian/copyright ${TARN_DEB_DOC}/copyright COPYONLY)
 configure_file(cmake/debian/changelog.in ${TARN_DEB_DOC}/changelog @ONLY)
-find_program(TARN_GZIP gzip)
 if(TARN_GZIP)
     execute_process(COMMAND ${TARN_GZIP} -9nf ${TARN_DEB_DOC}/changelog)
     install(FILES ${TARN_DEB_DOC}/copyright ${TARN_DEB_DOC}/changelog.gz

@@ -5,6 +5,7 @@
 // TarnFile are tested in test_image_file.
 #include "image/TarnImage.h"
 #include "support/ImageFixtures.h"
+#include "support/MachineNeeds.h"
 
 #include <memory>
 #include <string>
@@ -167,6 +168,7 @@ TEST_F(FrontTest, ForcedFormatCodesSkipDetection) {
 // Placement 0 asks for video memory, 1 for system memory, any other value lets DirectDraw
 // choose.
 TEST_F(FrontTest, PlacementSelectsTheSurfaceMemory) {
+    if (std::string lacks = LacksVideoMemory(dd); !lacks.empty()) GTEST_SKIP() << lacks;
     const Bytes bmp = SmallBmp();
     struct Case {
         BYTE placement;

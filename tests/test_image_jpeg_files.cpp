@@ -7,6 +7,7 @@
 #include "display/TarnScreen.h"
 #include "image/TarnImage.h"
 #include "support/ImageFixtures.h"
+#include "support/MachineNeeds.h"
 #include "support/TestWindow.h"
 #include "surface/TarnSurface.h"
 
@@ -72,6 +73,7 @@ protected:
 };
 
 TEST_F(JpegFullScreenTest, PictureInASixteenBitChain) {
+    if (std::string lacks = LacksDisplayMode(640, 480, 16); !lacks.empty()) GTEST_SKIP() << lacks;
     TarnScreen* screen = new TarnScreen();
     ASSERT_EQ(screen->CreateFullScreen(window, 640, 480, 16, 0), 0);
     TarnSurface* back = screen->GetBack();

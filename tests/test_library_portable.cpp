@@ -7,6 +7,7 @@
 #include "surface/TarnSurface.h"
 
 #include "support/HeadlessTest.h"
+#include "support/MachineNeeds.h"
 
 #include <windows.h>
 #include <ddraw.h>
@@ -60,6 +61,7 @@ const std::string kPicture = std::string(TARN_TEST_DATA) + "/bmpsuite/g/rgb24.bm
 // The demo's screen: exclusive 640 x 480 x 16 in 5-6-5, drawn into, a picture copied in with
 // clipping at the top left, flipped to the front.
 TEST_F(LibraryPortable, FullScreenChainDrawsCopiesAndFlips) {
+    if (std::string lacks = LacksDisplayMode(640, 480, 16); !lacks.empty()) GTEST_SKIP() << lacks;
     TarnScreen* screen = new TarnScreen();
     ASSERT_EQ(screen->CreateFullScreen(window, 640, 480, 16, 0), 0);
     TarnSurface* back = screen->GetBack();

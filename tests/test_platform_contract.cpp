@@ -4,6 +4,7 @@
 // stand-in cannot drift from the platform it stands in for. Nothing here uses a headless
 // instrument.
 #include "support/HeadlessTest.h"
+#include "support/MachineNeeds.h"
 
 #include <windows.h>
 #include <ddraw.h>
@@ -430,6 +431,7 @@ static HRESULT WINAPI CountMode(LPDDSURFACEDESC2 desc, LPVOID context) {
 // that is refused, in system memory, its back buffer is 5-6-5 with a pitch of at least a row,
 // and it flips.
 TEST_F(PlatformContract, ExclusiveModeAndFlippingChain) {
+    if (std::string lacks = LacksDisplayMode(640, 480, 16); !lacks.empty()) GTEST_SKIP() << lacks;
     WNDCLASSA wc{};
     wc.lpfnWndProc = DefWindowProcA;
     wc.hInstance = GetModuleHandleA(nullptr);

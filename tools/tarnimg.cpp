@@ -7,6 +7,7 @@
 //   tarnimg compare FILE FILE               exit 0 when both decode to the same pixels, else
 //                                           say where they differ and exit 1
 //   tarnimg --version                       the library's version
+//   tarnimg --help                          this usage, on standard output
 //
 // F is bmp, tga, pcx, psd, jpg or png and skips detection. Decoding runs exactly as in a program:
 // TarnImage::LoadFile into a surface of the stand-in's headless host, whose display is set to
@@ -283,12 +284,15 @@ int Compare(const std::string& first, const std::string& second) {
     return 1;
 }
 
-int Usage() {
-    std::fprintf(stderr, "usage: tarnimg info FILE [--format bmp|tga|pcx|psd|jpg|png]\n"
-                         "       tarnimg convert FILE OUT [--format bmp|tga|pcx|psd|jpg|png]\n"
-                         "       tarnimg compare FILE FILE\n"
-                         "       tarnimg --version\n");
-    return 1;
+// The usage: asked for (--help), on standard output with exit 0; after a wrong command line, on
+// standard error with exit 1.
+int Usage(std::FILE* out = stderr) {
+    std::fprintf(out, "usage: tarnimg info FILE [--format bmp|tga|pcx|psd|jpg|png]\n"
+                      "       tarnimg convert FILE OUT [--format bmp|tga|pcx|psd|jpg|png]\n"
+                      "       tarnimg compare FILE FILE\n"
+                      "       tarnimg --version\n"
+                      "       tarnimg --help\n");
+    return out == stderr ? 1 : 0;
 }
 
 } // namespace
@@ -298,6 +302,8 @@ int main(int argc, char** argv) {
         std::printf("tarnimg %s\n", TARN_VERSION_STRING);
         return 0;
     }
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0))
+        return Usage(stdout);
     if (argc < 3) return Usage();
     const std::string command = argv[1];
     int format = IMAGE_UNKNOWN;

@@ -18,6 +18,13 @@ trap 'rm -rf "$WORK"' EXIT
 version=$(sed -n 's/^project(Tarn VERSION \([0-9.]*\).*/\1/p' "$SRC/CMakeLists.txt")
 said=$("$BIN/tarnimg" --version)
 [ -n "$version" ] && [ "$said" = "tarnimg $version" ] || fail "--version said: $said (project: $version)"
+# --help prints the usage on standard output and succeeds; a wrong command line prints it on
+# standard error and fails.
+said=$("$BIN/tarnimg" --help) || fail "--help failed"
+[[ "$said" == "usage: tarnimg info FILE"*"tarnimg --help" ]] || fail "--help said: $said"
+status=0
+said=$("$BIN/tarnimg" frobnicate 2>/dev/null) || status=$?
+[ "$status" = 1 ] && [ -z "$said" ] || fail "a wrong command: exit $status, said: $said"
 
 info=$("$BIN/tarnimg" info "$PICTURE")
 [ "$info" = "$PICTURE: bmp, 640 x 480, 24 bits per pixel" ] || fail "info said: $info"
