@@ -373,15 +373,14 @@ bool TarnGame::DisplayCameBack() {
     return lost && SUCCEEDED(screen->Restore());
 }
 
-// Gives the lost surfaces their memory back, pictures their pixels, and lets the program draw
-// its own again.
+// Gives the lost surfaces their memory back (a picture reloads its file as it is restored) and
+// lets the program draw its own again.
 void TarnGame::Restore() {
     restore = false;
     screen->Restore();
     for (Owned& o : owned) {
         TarnSurface* s = o.surface;
-        if (s->surface == nullptr || s->surface->IsLost() == DD_OK) continue;
-        if (SUCCEEDED(s->Restore()) && o.picture) s->ReloadPixels(nullptr);
+        if (s->surface != nullptr && s->surface->IsLost() != DD_OK) s->Restore();
     }
     if (redraw) redraw(*this);
 }
