@@ -139,9 +139,9 @@ int TarnGame::OpenFrame() {
         r = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     else
         AdjustWindowRect(&r, style, FALSE);
-    window = CreateWindowExA(depth ? WS_EX_TOPMOST : 0, WINDOW_CLASS, title.c_str(), style, 0, 0,
-                             r.right - r.left, r.bottom - r.top, nullptr, nullptr, instance,
-                             nullptr);
+    window =
+        CreateWindowExA(depth ? WS_EX_TOPMOST : 0, WINDOW_CLASS, title.c_str(), style, 0, 0,
+                        r.right - r.left, r.bottom - r.top, nullptr, nullptr, instance, nullptr);
     if (window == nullptr) {
         Say("no window", nullptr, int(GetLastError()));
         return -1;
@@ -318,8 +318,8 @@ LRESULT TarnGame::HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
         if (wParam == VK_MENU) altDown = true;
         if (wParam == VK_ESCAPE) Quit(0);
         // Alt+Enter: Windows marks Alt in the message; the Alt key's own messages tell too.
-        if (!repeat && (wParam == VK_F11 || (wParam == VK_RETURN &&
-                                             (altDown || (lParam & (LPARAM(1) << 29)) != 0)))) {
+        if (!repeat && (wParam == VK_F11 ||
+                        (wParam == VK_RETURN && (altDown || (lParam & (LPARAM(1) << 29)) != 0)))) {
             SwitchTo(depth ? 0 : fullScreenDepth);
             return 0;
         }
@@ -399,7 +399,7 @@ int TarnGame::Loop(const Callback* update, const Callback& draw) {
     if (Open() != 0 || failed) return 1;
     if (redraw) redraw(*this);
     seconds = time = stepFraction = 0;
-    stepCredit = 0;
+    stepCredit = playedMs = stepsRun = 0;
     lastTime = timeGetTime();
     MSG msg = {};
     int exitCode = 0;
@@ -442,14 +442,15 @@ void TarnGame::Advance(const Callback* update, const Callback& draw) {
         while (stepCredit >= 1000) {
             stepCredit -= 1000;
             input->Update();
+            time = double(++stepsRun) / rate;
             (*update)(*this);
-            time += seconds;
         }
         seconds = frameSeconds;
         stepFraction = stepCredit / 1000.0;
     } else {
         input->Update();
-        time += seconds;
+        playedMs += elapsed;
+        time = playedMs / 1000.0;
     }
     if (draw) draw(*this);
     UpdateSound();

@@ -43,8 +43,9 @@ public:
     std::vector<std::string> arguments; ///< the command line's words but `--fullscreen`
 
     // Time, in seconds, from the host's millisecond clock.
-    double seconds = 0;      ///< this frame's length (or, in a fixed-step update, the step's)
-    double time = 0;         ///< the sum of every frame's seconds since Run began
+    double seconds = 0; ///< this frame's length (or, in a fixed-step update, the step's)
+    double time = 0; ///< seconds played since Run began: the frames' seconds, this one's included
+                     ///< (with a fixed step: the steps run, this one included)
     double maxSeconds = 0.1; ///< the longest a frame counts (after a pause, a stall, a switch)
     int stepsPerSecond = 60; ///< the rate of the update in Run(update, draw)
     double stepFraction = 0; ///< in the draw of Run(update, draw): the part of a step not run yet
@@ -137,17 +138,19 @@ private:
     TarnInput* input = nullptr;
     std::vector<Owned> owned;
     Callback redraw;
-    int depth = 0;           // 0 windowed, else the full screen's bits per pixel
-    int wanted = -1;         // a switch asked for: -1 none, 0 window, else a depth
-    bool opened = false;     // Open was called and succeeded
-    bool failed = false;     // the game cannot run: Run returns 1
-    bool active = true;      // the program has the foreground
-    bool paused = false;     // it slept in the background since the last frame
-    bool altDown = false;    // an Alt key is down, for Alt+Enter
-    bool registered = false; // the window class exists
-    bool restore = false;    // the display may have gone while in the background
-    DWORD lastTime = 0;      // the clock at the last frame
+    int depth = 0;            // 0 windowed, else the full screen's bits per pixel
+    int wanted = -1;          // a switch asked for: -1 none, 0 window, else a depth
+    bool opened = false;      // Open was called and succeeded
+    bool failed = false;      // the game cannot run: Run returns 1
+    bool active = true;       // the program has the foreground
+    bool paused = false;      // it slept in the background since the last frame
+    bool altDown = false;     // an Alt key is down, for Alt+Enter
+    bool registered = false;  // the window class exists
+    bool restore = false;     // the display may have gone while in the background
+    DWORD lastTime = 0;       // the clock at the last frame
     long long stepCredit = 0; // unrun update time, in milliseconds x stepsPerSecond
+    long long playedMs = 0;   // every frame's milliseconds (time, without rounding sums)
+    long long stepsRun = 0;   // fixed steps run (time with a fixed step)
 
     friend LRESULT CALLBACK TarnGameWindowProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

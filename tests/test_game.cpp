@@ -275,9 +275,9 @@ TEST_F(GameTest, FixedStepUpdate) {
         int updates; // after `frames` frames: clock (frames - 1) * frameMs
     };
     const Case cases[] = {
-        {16, 60, 31, 28},  // 480 ms: 28.8 steps
-        {50, 60, 5, 12},   // 200 ms: 12 steps, 3 a frame
-        {8, 30, 26, 6},    // 200 ms: 6 steps, one every 4 or 5 frames
+        {16, 60, 31, 28}, // 480 ms: 28.8 steps
+        {50, 60, 5, 12},  // 200 ms: 12 steps, 3 a frame
+        {8, 30, 26, 6},   // 200 ms: 6 steps, one every 4 or 5 frames
         {100, 10, 4, 3},
     };
     for (const Case& c : cases) {
