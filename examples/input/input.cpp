@@ -10,6 +10,7 @@
 //    joystick" when none was plugged in at the start (F11 looks again).
 //
 //   input [--fullscreen]        F11 switches window and full screen, Escape ends
+#include <windows.h>
 #include <mmsystem.h>
 
 #include <algorithm>

@@ -8,6 +8,7 @@
 //
 //   pixels [--fullscreen]        1 / 2 / 3 full screen at 8 / 16 / 32 bits,
 //                                F11 switches window and full screen, Escape ends
+#include <windows.h>
 #include <mmsystem.h>
 
 #include <cmath>

@@ -8,6 +8,7 @@
 //   sprites [PICTURE] [--fullscreen]   PICTURE: the landscape, landskap.bmp by default
 //   Arrow keys, mouse motion or the joystick fly the bird; F11 switches window and full
 //   screen, Escape ends
+#include <windows.h>
 #include <mmsystem.h>
 
 #include <algorithm>

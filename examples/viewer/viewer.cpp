@@ -7,6 +7,7 @@
 //   Left / Right   previous / next picture       Home / End   first / last picture
 //   F12            saves the frame as the first free viewer-NNN.png in the current folder
 //   F11            window / full screen          Escape       ends
+#include <windows.h>
 #include <mmsystem.h>
 
 #include <algorithm>
