@@ -120,14 +120,16 @@ int TarnGame::Open() {
         registered = RegisterClassA(&wc) != 0;
     }
     depth = fullScreen ? fullScreenDepth : 0;
-    if (OpenFrame() != 0 && depth != 0) {
+    bool open = OpenFrame() == 0;
+    if (!open && depth != 0) {
         CloseFrame();
         depth = 0;
-        if (OpenFrame() != 0) CloseFrame();
+        open = OpenFrame() == 0;
     }
-    opened = screen != nullptr;
-    failed = !opened;
-    return opened ? 0 : -1;
+    if (!open) CloseFrame();
+    opened = open;
+    failed = !open;
+    return open ? 0 : -1;
 }
 
 // Window, screen and input, windowed or full screen at `depth`, and the game's surfaces on the
@@ -350,14 +352,17 @@ bool TarnGame::Switch() {
     CloseFrame();
     depth = wanted;
     wanted = -1;
-    if (OpenFrame() != 0 && depth != previous) {
+    bool open = OpenFrame() == 0;
+    if (!open && depth != previous) {
         CloseFrame();
         depth = previous;
-        if (OpenFrame() != 0) return false;
-    } else if (screen == nullptr || window == nullptr) {
-        return false;
-    } else if (depth != 0) {
+        open = OpenFrame() == 0;
+    } else if (open && depth != 0) {
         fullScreenDepth = depth;
+    }
+    if (!open) {
+        CloseFrame();
+        return false;
     }
     if (redraw) redraw(*this);
     return true;

@@ -110,6 +110,32 @@ TEST_F(GameTest, MissingPicture) {
     }
 }
 
+// No window, or no screen on it: Run returns 1 before any frame, and says why.
+TEST_F(GameTest, CannotOpen) {
+    const char* const operations[] = {"CreateWindowExA", "IDirectDraw7::SetCooperativeLevel"};
+    for (const char* operation : operations) {
+        SCOPED_TRACE(operation);
+        host = &tarn::platform::UseHeadlessHost();
+        InjectFault(operation, 1, E_FAIL, 0);
+        TarnGame game("test");
+        int frames = 0;
+        EXPECT_EQ(game.Run([&](TarnGame&) { ++frames; }), 1);
+        EXPECT_EQ(frames, 0);
+        EXPECT_NE(host->DebugText().find("test: no "), std::string::npos) << host->DebugText();
+        tarn::platform::ClearFaults();
+    }
+    // A switch after which neither the new nor the old window can be made ends it with 1 too.
+    host = &tarn::platform::UseHeadlessHost();
+    KeyAfter(2, VK_F11);
+    TarnGame game("test");
+    int frames = 0;
+    EXPECT_EQ(game.Run([&](TarnGame&) {
+        if (++frames == 2) InjectFault("CreateWindowExA", 1, E_FAIL, 0);
+    }),
+              1);
+    EXPECT_EQ(frames, 2);
+}
+
 TEST_F(GameTest, ArgumentsOfMainAndWinMain) {
     char program[] = "game", picture[] = "a b.bmp", full[] = "--fullscreen", more[] = "x";
     char* argv[] = {program, picture, full, more};
