@@ -3,7 +3,8 @@
 # Tarn's source folder, each block marked <!-- run --> is run and each block marked
 # <!-- file: NAME --> is written to NAME in the folder the commands are in at that point, in the
 # order of the guide, in one shell. Then the frame the guide's program drew must be the picture
-# the guide shows (docs/images/guide.png).
+# the guide shows (docs/images/guide.png). The guide's first program (its first game.cpp) stays
+# within twenty lines, includes counted, comments and blank lines not.
 #   scripts/check-guide.sh            (scripts/run-tests.sh runs it)
 #   scripts/check-guide.sh --write    the frame becomes docs/images/guide.png
 set -euo pipefail
@@ -28,6 +29,15 @@ awk '
     inside && mode != "" { print }
 ' docs/guide.md >"$home/guide.sh"
 grep -q TARN_GUIDE_FILE "$home/guide.sh" || { echo "check-guide.sh: nothing to run in the guide" >&2; exit 1; }
+
+lines=$(awk '
+    /^<!-- file: game.cpp -->$/ && !done { want = 1; next }
+    want && /^```/ { if (inside) { done = 1; want = 0 } else inside = 1; next }
+    want && inside && !/^[[:space:]]*(\/\/.*)?$/ { n++ }
+    END { print n + 0 }
+' docs/guide.md)
+[ "$lines" -gt 0 ] && [ "$lines" -le 20 ] ||
+    { echo "check-guide.sh: the guide's first program has $lines lines (at most 20)" >&2; exit 1; }
 
 echo "== following docs/guide.md in $home"
 HOME=$home bash -euo pipefail -x "$home/guide.sh" >"$home/guide.log" 2>&1 ||

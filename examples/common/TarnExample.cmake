@@ -11,11 +11,10 @@ if(NOT TARGET Tarn::tarn)
     endif()
 endif()
 
-# tarn_example(NAME SOURCES...): a Windows GUI program (WinMain) with the examples' shared frame.
+# tarn_example(NAME SOURCES...): a Windows GUI program on TarnGame, with a plain main().
 function(tarn_example name)
     add_executable(${name} WIN32 ${ARGN})
-    target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_FUNCTION_LIST_DIR})
-    target_link_libraries(${name} PRIVATE Tarn::tarn Tarn::winmain)
+    target_link_libraries(${name} PRIVATE Tarn::tarn)
     target_compile_features(${name} PRIVATE cxx_std_17)
     if(TARGET tarn_warnings) # Tarn's own build: its warning flags
         target_link_libraries(${name} PRIVATE tarn_warnings)

@@ -14,10 +14,9 @@
 #include <cmath>
 #include <cstdio>
 
-#include "TarnExample.h"
+#include "game/TarnGame.h"
 
-using tarn_example::HEIGHT;
-using tarn_example::WIDTH;
+const int WIDTH = 640, HEIGHT = 480;
 
 // The plasma's colours: from deep blue through purple and orange to pale yellow (index 128) and
 // back the same way, so that an index may wrap round without a seam.
@@ -49,14 +48,20 @@ static bool HasMode(TarnScreen* screen, int depth) {
     return false;
 }
 
-class Pixels : public tarn_example::Program {
-public:
-    Pixels() {
-        for (int i = 0; i < 256; ++i) wave[i] = BYTE(127.5 + 127.5 * std::sin(i * 6.2831853 / 256));
-    }
+int main(int argc, char** argv) {
+    TarnGame game("Tarn: pixels", argc, argv);
+    BYTE wave[256];                // one turn of a sine, 0 to 255
+    DWORD colours[256];            // the plasma's colours as pixel values of the back buffer
+    BYTE across[WIDTH];            // this frame's wave along a row
+    BYTE down[HEIGHT];             // down a column
+    BYTE diagonal[WIDTH + HEIGHT]; // along x + y
+    int missingDepth = 0;          // the depth last asked for that the display has no mode at
+    for (int i = 0; i < 256; ++i) wave[i] = BYTE(127.5 + 127.5 * std::sin(i * 6.2831853 / 256));
 
-    bool Load(TarnScreen* screen) override {
-        TarnSurface* back = screen->GetBack();
+    // Each new screen: its colours.
+    game.OnRedraw([&](TarnGame& g) {
+        TarnScreen* screen = g.Screen();
+        TarnSurface* back = g.Back();
         // At 8 bits the display shows palette indices: give the palette the plasma's colours
         // (the screen has a palette only then), and black and white in its first and last
         // entries for the text. MapRGB below then finds each colour's nearest entry.
@@ -72,18 +77,19 @@ public:
             const PALETTEENTRY e = PlasmaColour(i);
             colours[i] = back->MapRGB(e.peRed, e.peGreen, e.peBlue);
         }
-        return back->plotPixel != nullptr; // a depth the routines know
-    }
+        if (back->plotPixel == nullptr) g.Quit(1); // a depth the routines do not know
+    });
 
-    void Frame(TarnScreen* screen, TarnInput& input) override {
+    return game.Run([&](TarnGame& g) {
+        TarnScreen* screen = g.Screen();
         // Keys 1, 2 and 3 ask for full screen at 8, 16 and 32 bits from the next frame on, when
         // the display has such a mode; else the help line says so.
         const int depths[3] = {8, 16, 32};
         const DWORD keys[3] = {'1', '2', '3'}; // digit keys: their digit is their key code
         for (int k = 0; k < 3; ++k) {
-            if (input.keyState[keys[k]] != KEY_PRESSED) continue;
+            if (!g.Pressed(keys[k])) continue;
             missingDepth = HasMode(screen, depths[k]) ? 0 : depths[k];
-            if (missingDepth == 0) SwitchTo(depths[k]);
+            if (missingDepth == 0) g.SwitchTo(depths[k]);
         }
 
         // This frame's waves: one along the rows, one down the columns, one on the diagonals,
@@ -97,7 +103,7 @@ public:
         // Every pixel of the back buffer, between Lock and Unlock, through the routine chosen
         // for its depth (PlotPixel8, 16 or 32), taken out of the surface once; the colour table
         // wraps round.
-        TarnSurface* back = screen->GetBack();
+        TarnSurface* back = g.Back();
         const TarnSurface::PlotPixelFn plot = back->plotPixel;
         const TarnSurface::VertLineFn vertLine = back->vertLine;
         if (back->Lock() > 0) {
@@ -121,34 +127,16 @@ public:
         else
             std::snprintf(layout, sizeof(layout), "red-green-blue %d-%d-%d", ChannelBits(p.redMax),
                           ChannelBits(p.greenMax), ChannelBits(p.blueMax));
-        tarn_example::Text(back, 8, 4, RGB(255, 255, 255), "%d bits, %s, %s",
-                           p.depth == 15 ? 16 : p.depth, layout,
-                           screen->IsFullScreen() ? "full screen" : "window");
+        const COLORREF white = RGB(255, 255, 255);
+        g.Print(8, 4, white, "%d bits, %s, %s", p.depth == 15 ? 16 : p.depth, layout,
+                g.IsFullScreen() ? "full screen" : "window");
         if (screen->frameRate > 0) // measured over the first second after a switch
-            tarn_example::Text(back, 470, 4, RGB(255, 255, 255), "%d frames a second",
-                               screen->frameRate);
+            g.Print(470, 4, white, "%d frames a second", screen->frameRate);
         if (missingDepth != 0)
-            tarn_example::Text(back, 8, 22, RGB(255, 255, 255),
-                               "The display has no %d x %d mode at %d bits.", WIDTH, HEIGHT,
-                               missingDepth);
+            g.Print(8, 22, white, "The display has no %d x %d mode at %d bits.", WIDTH, HEIGHT,
+                    missingDepth);
         else
-            tarn_example::Text(
-                back, 8, 22, RGB(255, 255, 255),
-                "1 / 2 / 3: full screen at 8 / 16 / 32 bits    F11: window    Esc: quit");
-    }
-
-private:
-    BYTE wave[256];                // one turn of a sine, 0 to 255
-    DWORD colours[256];            // the plasma's colours as pixel values of the back buffer
-    BYTE across[WIDTH];            // this frame's wave along a row
-    BYTE down[HEIGHT];             // down a column
-    BYTE diagonal[WIDTH + HEIGHT]; // along x + y
-    int missingDepth = 0;          // the depth last asked for that the display has no mode at
-};
-
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
-    bool fullScreen = false;
-    tarn_example::Arguments(commandLine, &fullScreen);
-    Pixels pixels;
-    return tarn_example::Run(instance, "Tarn: pixels", fullScreen, pixels);
+            g.Print(8, 22, white,
+                    "1 / 2 / 3: full screen at 8 / 16 / 32 bits    F11: window    Esc: quit");
+    });
 }

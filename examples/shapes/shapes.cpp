@@ -4,32 +4,19 @@
 // blended copy.
 //
 //   shapes [--fullscreen]        F11 switches window and full screen, Escape ends
-#include <windows.h>
-#include <mmsystem.h>
-
 #include <cmath>
 
-#include "TarnExample.h"
+#include "game/TarnGame.h"
 
-using tarn_example::HEIGHT;
-using tarn_example::WIDTH;
+int main(int argc, char** argv) {
+    TarnGame game("Tarn: shapes", argc, argv);
+    const int WIDTH = game.width, HEIGHT = game.height;
+    TarnSurface* layer = game.CreateSurface(WIDTH, HEIGHT);
+    game.OnRedraw([&](TarnGame&) { layer->SetColourKeyRGB(255, 0, 255); }); // see-through
 
-class Shapes : public tarn_example::Program {
-public:
-    bool Load(TarnScreen* screen) override {
-        layer = new TarnSurface;
-        if (layer->CreateBlank(screen, WIDTH, HEIGHT, 2) != 1) return false;
-        layer->SetColourKeyRGB(255, 0, 255); // magenta: the layer's see-through colour
-        return true;
-    }
-    void Unload() override {
-        delete layer;
-        layer = nullptr;
-    }
-
-    void Frame(TarnScreen* screen, TarnInput&) override {
-        const double t = (timeGetTime() - start) / 1000.0; // seconds since the start
-        TarnSurface* back = screen->GetBack();
+    return game.Run([&](TarnGame& g) {
+        const double t = g.time;
+        TarnSurface* back = g.Back();
         auto rgb = [back](int r, int g, int b) { return back->MapRGB(r, g, b); };
 
         // The sky in bands, and a sun cut by the top edge.
@@ -76,17 +63,6 @@ public:
                         layer->MapRGB(250, 250, 0));
         const WORD alpha = WORD(128 + 128 * std::sin(t * 1.5)); // 0 (gone) to 256 (solid)
         layer->BlendTo(back, 0, 0, nullptr, alpha);
-        tarn_example::Text(back, 8, HEIGHT - 24, RGB(255, 255, 255), "layer alpha %d / 256", alpha);
-    }
-
-private:
-    TarnSurface* layer = nullptr;
-    const DWORD start = timeGetTime();
-};
-
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
-    bool fullScreen = false;
-    tarn_example::Arguments(commandLine, &fullScreen);
-    Shapes shapes;
-    return tarn_example::Run(instance, "Tarn: shapes", fullScreen, shapes);
+        g.Print(8, HEIGHT - 24, RGB(255, 255, 255), "layer alpha %d / 256", alpha);
+    });
 }

@@ -13,13 +13,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <string>
 #include <vector>
 
-#include "TarnExample.h"
+#include "game/TarnGame.h"
 
-using tarn_example::HEIGHT;
-using tarn_example::WIDTH;
+const int WIDTH = 640, HEIGHT = 480;
 
 const int CELL_W = 96, CELL_H = 72; // one frame of the sheet
 const int FRAMES = 4;               // wing beats per direction
@@ -48,24 +46,26 @@ void DrawBird(TarnSurface* sheet, int left, int top, int frame, int dir, bool sh
                           colour(250, 120 + 12 * i, 50));
 }
 
-class Sprites : public tarn_example::Program {
-public:
-    std::string pictureName = "landskap.bmp";
+int main(int argc, char** argv) {
+    TarnGame game("Tarn: sprites", argc, argv);
+    TarnSurface* landscape = game.LoadPicture(game.Argument(0, "landskap.bmp"));
+    // The sheets (a row of frames facing right, a row facing left) and the glow.
+    TarnSurface* sheet = game.CreateSurface(CELL_W * FRAMES, CELL_H * 2);
+    TarnSurface* shadow = game.CreateSurface(CELL_W * FRAMES, CELL_H * 2);
+    TarnSurface* glow = game.CreateSurface(GLOW, GLOW);
 
-    bool Load(TarnScreen* screen) override {
-        landscape = new TarnSurface;
-        const int loaded = landscape->Create(screen, pictureName.c_str(), 2);
-        if (loaded != 1) {
-            std::fprintf(stderr, "sprites: cannot load the landscape %s (%d)\n",
-                         pictureName.c_str(), loaded);
-            return false;
+    // The sprites' pixels, drawn anew whenever the display lost them (blank surfaces keep no
+    // picture to reload), with the sheets' transparent colour and the glow's alpha plane: from
+    // 255 at the centre to 0 at the rim (blue-green-red-alpha rows; only the alpha byte counts).
+    game.OnRedraw([&](TarnGame&) {
+        for (TarnSurface* s : {sheet, shadow}) {
+            s->SetColourKeyRGB(255, 0, 255);
+            s->FillSolid(s->MapRGB(255, 0, 255));
+            for (int frame = 0; frame < FRAMES; ++frame) {
+                DrawBird(s, frame * CELL_W, 0, frame, 1, s == shadow);
+                DrawBird(s, frame * CELL_W, CELL_H, frame, -1, s == shadow);
+            }
         }
-        // The sheets (a row of frames facing right, a row facing left) and the glow, with the
-        // sheets' transparent colour and the glow's alpha plane: from 255 at the centre to 0 at
-        // the rim (blue-green-red-alpha rows; only the alpha byte counts here).
-        sheet = new TarnSurface;
-        shadow = new TarnSurface;
-        glow = new TarnSurface;
         std::vector<BYTE> rows(GLOW * GLOW * 4);
         for (int row = 0; row < GLOW; ++row)
             for (int col = 0; col < GLOW; ++col) {
@@ -73,53 +73,26 @@ public:
                     std::hypot(col + 0.5 - GLOW / 2, row + 0.5 - GLOW / 2) / (GLOW / 2);
                 rows[(row * GLOW + col) * 4 + 3] = BYTE(d < 1 ? 255 * (1 - d) : 0);
             }
-        if (sheet->CreateBlank(screen, CELL_W * FRAMES, CELL_H * 2, 2) != 1 ||
-            shadow->CreateBlank(screen, CELL_W * FRAMES, CELL_H * 2, 2) != 1 ||
-            glow->CreateBlank(screen, GLOW, GLOW, 2) != 1 ||
-            glow->SetAlphaPlane(rows.data(), GLOW * 4, GLOW, GLOW) != 0) {
-            std::fprintf(stderr, "sprites: cannot make the sprite surfaces\n");
-            return false;
-        }
-        sheet->SetColourKeyRGB(255, 0, 255);
-        shadow->SetColourKeyRGB(255, 0, 255);
-        DrawSprites();
-        return true;
-    }
-    // The pixels of the sheets and the glow, drawn at every Load: blank surfaces keep no
-    // picture to reload after a display loss.
-    void DrawSprites() {
-        for (TarnSurface* s : {sheet, shadow}) {
-            s->FillSolid(s->MapRGB(255, 0, 255));
-            for (int frame = 0; frame < FRAMES; ++frame) {
-                DrawBird(s, frame * CELL_W, 0, frame, 1, s == shadow);
-                DrawBird(s, frame * CELL_W, CELL_H, frame, -1, s == shadow);
-            }
-        }
+        glow->SetAlphaPlane(rows.data(), GLOW * 4, GLOW, GLOW);
         for (int r = GLOW / 2; r > 0; r -= 3) // warm colours in rings
             glow->FillCircle(GLOW / 2, GLOW / 2, r,
                              glow->MapRGB(255, BYTE(250 - 3 * r), BYTE(220 - 4 * r)));
-    }
-    void Unload() override {
-        delete landscape;
-        delete sheet;
-        delete shadow;
-        delete glow;
-        landscape = sheet = shadow = glow = nullptr;
-    }
+    });
 
-    void Frame(TarnScreen* screen, TarnInput& input) override {
+    int x = WIDTH / 2, y = HEIGHT / 3, facing = 0;
+    return game.Run([&](TarnGame& g) {
         // Move: arrow keys 4 pixels a frame, the mouse as it moves, the joystick by its tilt
         // (its axes run from -1000 to 1000).
-        auto down = [&input](DWORD key) { return input.keyState[key] >= KEY_PRESSED; };
-        int dx = 4 * (down(KEY_CODE_RIGHT) - down(KEY_CODE_LEFT)) + input.mouseDeltaX +
+        const TarnInput& input = g.Input();
+        int dx = 4 * (g.Held(KEY_CODE_RIGHT) - g.Held(KEY_CODE_LEFT)) + input.mouseDeltaX +
                  input.joystickDeltaX * 6 / 1000;
-        int dy = 4 * (down(KEY_CODE_DOWN) - down(KEY_CODE_UP)) + input.mouseDeltaY +
+        int dy = 4 * (g.Held(KEY_CODE_DOWN) - g.Held(KEY_CODE_UP)) + input.mouseDeltaY +
                  input.joystickDeltaY * 6 / 1000;
         x = std::max(CELL_W / 2, std::min(WIDTH - CELL_W / 2, x + dx));
         y = std::max(CELL_H / 2, std::min(HEIGHT - CELL_H / 2, y + dy));
         if (dx) facing = dx > 0 ? 0 : 1; // the sheet's row: 0 right, 1 left
 
-        TarnSurface* back = screen->GetBack();
+        TarnSurface* back = g.Back();
         landscape->CopyTo(back, 0, 0, nullptr);
         // The frame of the animation, by the clock: a wing beat every 90 ms.
         const DWORD now = timeGetTime();
@@ -132,19 +105,7 @@ public:
         const double a = now / 700.0;
         glow->AlphaBlendTo(back, x - GLOW / 2 + int(70 * std::cos(a)),
                            y - GLOW / 2 + int(40 * std::sin(a)), nullptr);
-        tarn_example::Text(back, 8, HEIGHT - 24, RGB(255, 255, 255),
-                           "arrows, mouse or joystick fly the bird (%d, %d)", x, y);
-    }
-
-private:
-    TarnSurface *landscape = nullptr, *sheet = nullptr, *shadow = nullptr, *glow = nullptr;
-    int x = WIDTH / 2, y = HEIGHT / 3, facing = 0;
-};
-
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
-    bool fullScreen = false;
-    const std::vector<std::string> words = tarn_example::Arguments(commandLine, &fullScreen);
-    Sprites sprites;
-    if (!words.empty()) sprites.pictureName = words[0];
-    return tarn_example::Run(instance, "Tarn: sprites", fullScreen, sprites);
+        g.Print(8, HEIGHT - 24, RGB(255, 255, 255),
+                "arrows, mouse or joystick fly the bird (%d, %d)", x, y);
+    });
 }

@@ -16,10 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "TarnExample.h"
+#include "game/TarnGame.h"
 
-using tarn_example::HEIGHT;
-using tarn_example::WIDTH;
+const int WIDTH = 640, HEIGHT = 480;
 namespace fs = std::filesystem;
 
 const int BAR = 44; // the text bar's height, under the picture
@@ -50,31 +49,21 @@ std::vector<std::string> PicturesFor(const std::string& argument) {
     return found;
 }
 
-class Viewer : public tarn_example::Program {
+class Viewer {
 public:
     std::vector<std::string> files;
     std::string nothing = "no pictures here"; // shown when there is no file at all
 
-    bool Load(TarnScreen* screen) override {
-        if (!files.empty()) Open(screen, current);
-        return true; // a picture that does not load is shown as a message, not an exit
-    }
-    void Unload() override {
-        delete picture;
-        picture = nullptr;
-    }
-
-    void Frame(TarnScreen* screen, TarnInput& input) override {
-        auto pressed = [&input](DWORD key) { return input.keyState[key] == KEY_PRESSED; };
+    void Frame(TarnGame& g) {
         const int last = int(files.size()) - 1;
         int next = current;
-        if (pressed(KEY_CODE_RIGHT)) next = current < last ? current + 1 : 0;
-        if (pressed(KEY_CODE_LEFT)) next = current > 0 ? current - 1 : last;
-        if (pressed(KEY_CODE_HOME)) next = 0;
-        if (pressed(KEY_CODE_END)) next = last;
-        if (next != current && !files.empty()) Open(screen, next);
+        if (g.Pressed(KEY_CODE_RIGHT)) next = current < last ? current + 1 : 0;
+        if (g.Pressed(KEY_CODE_LEFT)) next = current > 0 ? current - 1 : last;
+        if (g.Pressed(KEY_CODE_HOME)) next = 0;
+        if (g.Pressed(KEY_CODE_END)) next = last;
+        if (next != current && !files.empty()) Open(g, next);
 
-        TarnSurface* back = screen->GetBack();
+        TarnSurface* back = g.Back();
         back->FillSolid(back->MapRGB(40, 40, 44)); // the bars around the picture
         RECT bar = {0, HEIGHT - BAR, WIDTH, HEIGHT};
         back->FillRect(&bar, back->MapRGB(16, 24, 48));
@@ -82,46 +71,43 @@ public:
         const int line1 = HEIGHT - BAR + 4, line2 = HEIGHT - BAR + 24;
 
         if (files.empty()) {
-            tarn_example::Text(back, 16, (HEIGHT - BAR) / 2, white, "%s", nothing.c_str());
+            g.Print(16, (HEIGHT - BAR) / 2, white, "%s", nothing.c_str());
         } else {
             const std::string& path = files[current];
             const std::string name = path.substr(path.find_last_of("/\\") + 1);
             if (picture) {
                 RECT fit = Fit(picture->width, picture->height, WIDTH, HEIGHT - BAR);
                 picture->StretchTo(back, &fit, nullptr, 0);
-                tarn_example::Text(back, 8, line1, white, "%s    %d x %d", name.c_str(),
-                                   picture->width, picture->height);
+                g.Print(8, line1, white, "%s    %d x %d", name.c_str(), picture->width,
+                        picture->height);
             } else {
-                tarn_example::Text(
-                    back, 16, (HEIGHT - BAR) / 2, RGB(255, 120, 100), "%s: %s", name.c_str(),
-                    failure == -2 ? "not a picture Tarn reads" : "could not be loaded");
-                tarn_example::Text(back, 8, line1, white, "%s", name.c_str());
+                g.Print(16, (HEIGHT - BAR) / 2, RGB(255, 120, 100), "%s: %s", name.c_str(),
+                        failure == -2 ? "not a picture Tarn reads" : "could not be loaded");
+                g.Print(8, line1, white, "%s", name.c_str());
             }
-            tarn_example::Text(back, WIDTH - 80, line1, grey, "%d / %d", current + 1, last + 1);
+            g.Print(WIDTH - 80, line1, grey, "%d / %d", current + 1, last + 1);
         }
 
         if (!notice.empty() && timeGetTime() - noticeTime < 2000)
-            tarn_example::Text(back, 8, line2, RGB(255, 220, 120), "%s", notice.c_str());
+            g.Print(8, line2, RGB(255, 220, 120), "%s", notice.c_str());
         else
-            tarn_example::Text(
-                back, 8, line2, grey,
-                "Left / Right, Home / End: step    F12: save    F11: full screen    Esc: quit");
-        if (pressed(KEY_CODE_F12)) Save(back); // the frame as it will be shown
+            g.Print(8, line2, grey,
+                    "Left / Right, Home / End: step    F12: save    F11: full screen    Esc: quit");
+        if (g.Pressed(KEY_CODE_F12)) Save(back); // the frame as it will be shown
+    }
+
+    // A picture that does not load is shown as a message, not an end.
+    void Open(TarnGame& g, int index) {
+        g.DeleteSurface(picture);
+        current = index;
+        picture = g.LoadPicture(files[index].c_str(), &failure);
     }
 
 private:
     TarnSurface* picture = nullptr; // the current file's picture; null when it did not load
-    int current = 0, failure = 0;   // its index in files; Create's result when it failed
+    int current = 0, failure = 0;   // its index in files; LoadPicture's result when it failed
     std::string notice;             // said under the picture for two seconds after noticeTime
     DWORD noticeTime = 0;
-
-    void Open(TarnScreen* screen, int index) {
-        Unload();
-        current = index;
-        picture = new TarnSurface;
-        failure = picture->Create(screen, files[index].c_str(), 2);
-        if (failure != 1) Unload();
-    }
 
     // The largest rectangle of the picture's shape inside width x height, centred there.
     static RECT Fit(int pictureWidth, int pictureHeight, int width, int height) {
@@ -151,15 +137,15 @@ private:
     }
 };
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
-    bool fullScreen = false;
-    std::vector<std::string> arguments = tarn_example::Arguments(commandLine, &fullScreen);
-    if (arguments.empty()) arguments.push_back(".");
+int main(int argc, char** argv) {
+    TarnGame game("Tarn: viewer", argc, argv);
+    if (game.arguments.empty()) game.arguments.push_back(".");
     Viewer viewer;
-    for (const std::string& argument : arguments) {
+    for (const std::string& argument : game.arguments) {
         const std::vector<std::string> pictures = PicturesFor(argument);
         viewer.files.insert(viewer.files.end(), pictures.begin(), pictures.end());
         if (pictures.empty()) viewer.nothing = "no pictures in " + argument;
     }
-    return tarn_example::Run(instance, "Tarn: viewer", fullScreen, viewer);
+    if (!viewer.files.empty()) viewer.Open(game, 0);
+    return game.Run([&](TarnGame& g) { viewer.Frame(g); });
 }

@@ -1,0 +1,463 @@
+// TarnGame: the window, the screen, the input and the frame loop of a program, with the surfaces
+// it made through the game. A switch between window and full screen makes a new window, screen
+// and input (a new depth needs surfaces in the new format), so the game's surfaces are taken
+// apart before and made again after, at the same addresses; a display loss only restores them.
+// Either way the program's redraw callback runs once they exist again.
+#include "game/TarnGame.h"
+
+#include <mmsystem.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <new>
+
+namespace {
+
+const char* const WINDOW_CLASS = "TarnGame";
+
+// The game whose window is open; the window procedure hands its messages to it.
+TarnGame* g_game = nullptr;
+
+// The colour key's red, green and blue, read back from the surface's own format; false when the
+// surface has none or it cannot be read (an 8-bit surface without a palette).
+bool KeyRGB(TarnSurface* s, BYTE* r, BYTE* g, BYTE* b) {
+    if (!s->hasColourKey) return false;
+    const PixelLayout& p = s->pixelLayout;
+    if (p.depth == 8) {
+        PALETTEENTRY entries[256];
+        IDirectDrawPalette* palette = s->screen ? s->screen->palette : nullptr;
+        if (palette == nullptr || FAILED(palette->GetEntries(0, 0, 256, entries))) return false;
+        const PALETTEENTRY& e = entries[s->colourKey & 0xFF];
+        *r = e.peRed, *g = e.peGreen, *b = e.peBlue;
+        return true;
+    }
+    if (p.redMax == 0 || p.greenMax == 0 || p.blueMax == 0) return false;
+    auto channel = [&](BYTE max, BYTE shift) {
+        return BYTE(((s->colourKey >> shift) & max) * 255 / max);
+    };
+    *r = channel(p.redMax, p.redShift);
+    *g = channel(p.greenMax, p.greenShift);
+    *b = channel(p.blueMax, p.blueShift);
+    return true;
+}
+
+} // namespace
+
+LRESULT CALLBACK TarnGameWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (g_game != nullptr) return g_game->HandleMessage(window, message, wParam, lParam);
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+TarnGame::TarnGame(const char* title, int argc, char** argv)
+    : title(title ? title : ""), instance(GetModuleHandleA(nullptr)), input(new TarnInput) {
+    for (int i = 1; i < argc && argv != nullptr; ++i) {
+        if (argv[i] == nullptr) continue;
+        if (std::string(argv[i]) == "--fullscreen")
+            fullScreen = true;
+        else
+            arguments.push_back(argv[i]);
+    }
+}
+
+// Splits as the examples always did: blanks between words, double quotes keep a word whole
+// (and "" is an empty word).
+TarnGame::TarnGame(const char* title, const char* commandLine) : TarnGame(title) {
+    std::string word;
+    bool quoted = false, any = false;
+    for (const char* c = commandLine ? commandLine : "";; ++c) {
+        if (*c == '"') {
+            quoted = !quoted;
+            any = true;
+        } else if (*c != '\0' && (quoted || (*c != ' ' && *c != '\t'))) {
+            word += *c;
+            any = true;
+        } else if (any) {
+            if (word == "--fullscreen")
+                fullScreen = true;
+            else
+                arguments.push_back(word);
+            word.clear();
+            any = false;
+        }
+        if (*c == '\0') break;
+    }
+}
+
+TarnGame::~TarnGame() {
+    CloseFrame();
+    for (Owned& o : owned) delete o.surface; // already apart from the screen
+    delete input;
+    if (registered) UnregisterClassA(WINDOW_CLASS, instance);
+    if (g_game == this) g_game = nullptr;
+}
+
+void TarnGame::Say(const char* what, const char* name, int code) {
+    char text[512];
+    if (name != nullptr)
+        std::snprintf(text, sizeof(text), "%s: %s \"%s\" (%d)\n", title.c_str(), what, name, code);
+    else
+        std::snprintf(text, sizeof(text), "%s: %s (%d)\n", title.c_str(), what, code);
+    std::fputs(text, stderr);
+    OutputDebugStringA(text);
+}
+
+// A --fullscreen the display refuses falls back to the window, as a refused switch does.
+int TarnGame::Open() {
+    if (opened) return 0;
+    if (failed) return -1;
+    if (g_game != nullptr && g_game != this) {
+        Say("another game is open", nullptr, -1);
+        failed = true;
+        return -1;
+    }
+    g_game = this;
+    if (!registered) {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = TarnGameWindowProc;
+        wc.hInstance = instance;
+        wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+        wc.lpszClassName = WINDOW_CLASS;
+        registered = RegisterClassA(&wc) != 0;
+    }
+    depth = fullScreen ? fullScreenDepth : 0;
+    bool open = OpenFrame() == 0;
+    if (!open && depth != 0) {
+        CloseFrame();
+        depth = 0;
+        open = OpenFrame() == 0;
+    }
+    if (!open) CloseFrame();
+    opened = open;
+    failed = !open;
+    return open ? 0 : -1;
+}
+
+// Window, screen and input, windowed or full screen at `depth`, and the game's surfaces on the
+// new screen. 0, or -1 with the reason said.
+int TarnGame::OpenFrame() {
+    const DWORD style = depth ? WS_POPUP : WS_OVERLAPPEDWINDOW;
+    RECT r = {0, 0, width, height};
+    if (depth)
+        r = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    else
+        AdjustWindowRect(&r, style, FALSE);
+    window =
+        CreateWindowExA(depth ? WS_EX_TOPMOST : 0, WINDOW_CLASS, title.c_str(), style, 0, 0,
+                        r.right - r.left, r.bottom - r.top, nullptr, nullptr, instance, nullptr);
+    if (window == nullptr) {
+        Say("no window", nullptr, int(GetLastError()));
+        return -1;
+    }
+    ShowWindow(window, SW_SHOW);
+    UpdateWindow(window);
+    screen = new TarnScreen;
+    const int result = depth ? screen->CreateFullScreen(window, width, height, depth, 0)
+                             : screen->CreateWindowed(window, width, height);
+    if (result != 0) {
+        Say(depth ? "no full screen" : "no screen", nullptr, result);
+        return -1;
+    }
+    screen->GetBack()->FillSolid(0);
+    input->Create(instance, window);
+    input->mouseMinX = input->mouseMinY = 0;
+    input->mouseMaxX = width;
+    input->mouseMaxY = height;
+    input->mouseX = width / 2;
+    input->mouseY = height / 2;
+    OpenSound();
+    active = true; // a new window has the foreground
+    restore = false;
+    altDown = false;
+    for (Owned& o : owned)
+        if (!Remake(o)) return -1;
+    return 0;
+}
+
+// Everything of the window, the game's surfaces only taken apart: they are made again by the
+// next OpenFrame or deleted by the destructor.
+void TarnGame::CloseFrame() {
+    CloseSound();
+    for (Owned& o : owned)
+        if (o.surface->surface != nullptr) Detach(o);
+    delete input;
+    input = new TarnInput;
+    if (screen != nullptr && screen->IsFullScreen()) delete screen->GetBack();
+    delete screen;
+    screen = nullptr;
+    if (window != nullptr) DestroyWindow(window);
+    window = nullptr;
+}
+
+// Keeps what makes the surface again elsewhere, then gives back its memory: the object itself
+// is built anew in place, so the program's pointer stays good.
+void TarnGame::Detach(Owned& o) {
+    TarnSurface* s = o.surface;
+    o.file = s->fileName;
+    o.width = s->width;
+    o.height = s->height;
+    o.placement = BYTE(s->placement);
+    o.keyed = KeyRGB(s, &o.keyRed, &o.keyGreen, &o.keyBlue);
+    o.alphaPlane = s->alphaPlane;
+    o.clipArea = s->clipArea;
+    s->~TarnSurface();
+    new (s) TarnSurface;
+}
+
+bool TarnGame::Remake(Owned& o) {
+    TarnSurface* s = o.surface;
+    const int result = o.picture ? s->Create(screen, o.file.c_str(), o.placement)
+                                 : s->CreateBlank(screen, o.width, o.height, o.placement);
+    if (result != 1) {
+        Say(o.picture ? "cannot load the picture" : "cannot make a surface",
+            o.picture ? o.file.c_str() : nullptr, result);
+        return false;
+    }
+    if (o.keyed) s->SetColourKeyRGB(o.keyRed, o.keyGreen, o.keyBlue);
+    if (o.alphaPlane.size() == size_t(s->width) * size_t(s->height)) s->alphaPlane = o.alphaPlane;
+    s->SetClipArea(&o.clipArea);
+    return true;
+}
+
+TarnSurface* TarnGame::LoadPicture(const char* fileName, int* result) {
+    if (result) *result = -1;
+    if (Open() != 0) return nullptr;
+    TarnSurface* s = new TarnSurface;
+    const int loaded = s->Create(screen, fileName, 2);
+    if (result) *result = loaded;
+    if (loaded != 1) {
+        delete s;
+        if (result == nullptr) {
+            Say("cannot load the picture", fileName ? fileName : "", loaded);
+            failed = true;
+        }
+        return nullptr;
+    }
+    Owned o;
+    o.surface = s;
+    o.picture = true;
+    owned.push_back(o);
+    return s;
+}
+
+TarnSurface* TarnGame::CreateSurface(int w, int h, int* result) {
+    if (result) *result = -1;
+    if (Open() != 0) return nullptr;
+    TarnSurface* s = new TarnSurface;
+    const int made = s->CreateBlank(screen, w, h, 2);
+    if (result) *result = made;
+    if (made != 1) {
+        delete s;
+        if (result == nullptr) {
+            Say("cannot make a surface", nullptr, made);
+            failed = true;
+        }
+        return nullptr;
+    }
+    Owned o;
+    o.surface = s;
+    owned.push_back(o);
+    return s;
+}
+
+void TarnGame::DeleteSurface(TarnSurface* surface) {
+    for (size_t i = 0; i < owned.size(); ++i)
+        if (owned[i].surface == surface) {
+            delete surface;
+            owned.erase(owned.begin() + long(i));
+            return;
+        }
+}
+
+void TarnGame::OnRedraw(Callback callback) {
+    redraw = std::move(callback);
+}
+
+void TarnGame::Quit(int exitCode) {
+    PostQuitMessage(exitCode);
+}
+
+void TarnGame::SwitchTo(int bits) {
+    wanted = bits < 0 ? 0 : bits;
+}
+
+bool TarnGame::Pressed(DWORD key) const {
+    return key < KEY_CODE_COUNT && input->keyState[key] == KEY_PRESSED;
+}
+
+bool TarnGame::Held(DWORD key) const {
+    return key < KEY_CODE_COUNT && input->keyState[key] >= KEY_PRESSED;
+}
+
+const char* TarnGame::Argument(size_t index, const char* otherwise) const {
+    return index < arguments.size() ? arguments[index].c_str() : otherwise;
+}
+
+int TarnGame::Print(int x, int y, COLORREF colour, const char* format, ...) {
+    TarnSurface* back = Back();
+    if (back == nullptr || format == nullptr) return -1;
+    char text[256];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof(text), format, args);
+    va_end(args);
+    if (back->GetDC() == nullptr) return -1;
+    back->DrawString(x, y, colour, text);
+    back->ReleaseDC();
+    return 0;
+}
+
+// The frame's own keys, the foreground and the end; the rest goes to the system.
+LRESULT TarnGame::HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    const bool repeat = (lParam & (LPARAM(1) << 30)) != 0;
+    switch (message) {
+    case WM_ACTIVATEAPP:
+        active = wParam != 0;
+        altDown = false;
+        if (!active) restore = true; // the display may go with the foreground
+        break;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+        if (wParam == VK_MENU) altDown = true;
+        if (wParam == VK_ESCAPE) Quit(0);
+        // Alt+Enter: Windows marks Alt in the message; the Alt key's own messages tell too.
+        if (!repeat && (wParam == VK_F11 ||
+                        (wParam == VK_RETURN && (altDown || (lParam & (LPARAM(1) << 29)) != 0)))) {
+            SwitchTo(depth ? 0 : fullScreenDepth);
+            return 0;
+        }
+        break;
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+        if (wParam == VK_MENU) altDown = false;
+        break;
+    case WM_SYSCHAR:
+        if (wParam == '\r') return 0; // Alt+Enter was ours: no beep
+        break;
+    case WM_CLOSE:
+        Quit(0);
+        return 0;
+    case WM_SETCURSOR:
+        if (depth) { // no pointer over a full-screen frame
+            SetCursor(nullptr);
+            return TRUE;
+        }
+        break;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+// A switch the display refuses goes back to where the game was; false when not even that opens.
+bool TarnGame::Switch() {
+    const int previous = depth;
+    CloseFrame();
+    depth = wanted;
+    wanted = -1;
+    bool open = OpenFrame() == 0;
+    if (!open && depth != previous) {
+        CloseFrame();
+        depth = previous;
+        open = OpenFrame() == 0;
+    } else if (open && depth != 0) {
+        fullScreenDepth = depth;
+    }
+    if (!open) {
+        CloseFrame();
+        return false;
+    }
+    if (redraw) redraw(*this);
+    return true;
+}
+
+// True once after the display was taken away and could be given back: the screen's buffers
+// came back, and the surfaces lost their pixels (also without a change of the foreground).
+bool TarnGame::DisplayCameBack() {
+    TarnSurface* buffers[] = {screen->GetFront(), screen->GetBack()};
+    bool lost = false;
+    for (TarnSurface* buffer : buffers)
+        lost = lost || (buffer && buffer->surface && buffer->surface->IsLost() != DD_OK);
+    return lost && SUCCEEDED(screen->Restore());
+}
+
+// Gives the lost surfaces their memory back (a picture reloads its file as it is restored) and
+// lets the program draw its own again.
+void TarnGame::Restore() {
+    restore = false;
+    screen->Restore();
+    for (Owned& o : owned) {
+        TarnSurface* s = o.surface;
+        if (s->surface != nullptr && s->surface->IsLost() != DD_OK) s->Restore();
+    }
+    if (redraw) redraw(*this);
+}
+
+int TarnGame::Run(Callback frame) {
+    return Loop(nullptr, frame);
+}
+
+int TarnGame::Run(Callback update, Callback draw) {
+    return Loop(&update, draw);
+}
+
+// Pending messages always go first; then a switch asked for, sleep in the background, a
+// restore after a display loss, or else one frame.
+int TarnGame::Loop(const Callback* update, const Callback& draw) {
+    if (Open() != 0 || failed) return 1;
+    if (redraw) redraw(*this);
+    seconds = time = stepFraction = 0;
+    stepCredit = playedMs = stepsRun = 0;
+    lastTime = timeGetTime();
+    MSG msg = {};
+    int exitCode = 0;
+    while (!failed) {
+        if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                exitCode = int(msg.wParam);
+                break;
+            }
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        } else if (wanted >= 0) {
+            failed = !Switch();
+        } else if (!active) {
+            WaitMessage();
+        } else if (restore || DisplayCameBack()) {
+            Restore();
+        } else {
+            Advance(update, draw);
+        }
+    }
+    return failed ? 1 : exitCode;
+}
+
+// One frame: the clock, the input, the program's update and drawing, the sound, the flip. A
+// frame counts at most maxSeconds, so a pause or a stall does not make the game jump.
+void TarnGame::Advance(const Callback* update, const Callback& draw) {
+    const DWORD now = timeGetTime();
+    DWORD elapsed = now - lastTime;
+    lastTime = now;
+    const double longest = maxSeconds > 0 ? maxSeconds * 1000 : 0;
+    if (elapsed > longest) elapsed = DWORD(longest);
+    seconds = elapsed / 1000.0;
+    if (update != nullptr && *update) {
+        // Whole steps of the clock's milliseconds x steps per second: exact, no drift.
+        const int rate = stepsPerSecond > 0 ? stepsPerSecond : 1;
+        stepCredit += (long long)elapsed * rate;
+        const double frameSeconds = seconds;
+        seconds = 1.0 / rate;
+        while (stepCredit >= 1000) {
+            stepCredit -= 1000;
+            input->Update();
+            time = double(++stepsRun) / rate;
+            (*update)(*this);
+        }
+        seconds = frameSeconds;
+        stepFraction = stepCredit / 1000.0;
+    } else {
+        input->Update();
+        playedMs += elapsed;
+        time = playedMs / 1000.0;
+    }
+    if (draw) draw(*this);
+    UpdateSound();
+    screen->Flip(1, 1, 0);
+}

@@ -1,0 +1,172 @@
+/// @file
+/// TarnGame: the frame of a Tarn program in one object. It opens the window (or the full screen
+/// with `--fullscreen`), makes the screen and the input on it, runs the message loop and calls
+/// the program once per frame with the input read and the seconds since the last frame. F11 and
+/// Alt+Enter switch between window and full screen; Escape or closing the window ends the
+/// program; Run returns the exit code. While the program is in the background it sleeps in the
+/// message queue and draws nothing.
+///
+/// The surfaces the program makes through the game (LoadPicture, CreateSurface) belong to the
+/// game and keep their addresses for the program's whole life: a switch between window and full
+/// screen makes them again on the new screen, and after a display loss they are restored.
+/// Pictures come back by themselves; what the program drew itself is drawn again by the one
+/// callback it gives to OnRedraw, which also runs once before the first frame.
+///
+/// The Windows-shaped layer stays underneath for programs that want their own message loop:
+/// Screen(), Back(), Input() and Window() are the TarnScreen, back buffer, TarnInput and window
+/// of the moment.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "display/TarnScreen.h"
+#include "input/TarnInput.h"
+#include "surface/TarnSurface.h"
+
+/// A window or full screen with a screen, input and a frame loop, and the program's surfaces.
+/// One per program.
+class TarnGame {
+public:
+    /// What the game calls: once per frame, per fixed step, or to redraw surfaces.
+    using Callback = std::function<void(TarnGame&)>;
+
+    // Settings, read by Open (changing them later has no effect until a switch).
+    std::string title;        ///< the window's title, and the name in error messages
+    int width = 640;          ///< the frame's width in pixels, windowed and full screen
+    int height = 480;         ///< the frame's height in pixels
+    int fullScreenDepth = 16; ///< bits per pixel of the full screen (F11, `--fullscreen`)
+    bool fullScreen = false;  ///< open in full screen; `--fullscreen` on the command line sets it
+    std::vector<std::string> arguments; ///< the command line's words but `--fullscreen`
+
+    // Time, in seconds, from the host's millisecond clock.
+    double seconds = 0; ///< this frame's length (or, in a fixed-step update, the step's)
+    double time = 0; ///< seconds played since Run began: the frames' seconds, this one's included
+                     ///< (with a fixed step: the steps run, this one included)
+    double maxSeconds = 0.1; ///< the longest a frame counts (after a pause, a stall, a switch)
+    int stepsPerSecond = 60; ///< the rate of the update in Run(update, draw)
+    double stepFraction = 0; ///< in the draw of Run(update, draw): the part of a step not run yet
+
+    /// A game titled `title` with the arguments of `main` (`argv[0]` is skipped); `--fullscreen`
+    /// among them sets fullScreen, the others go to arguments. Nothing is opened yet.
+    explicit TarnGame(const char* title = "Tarn", int argc = 0, char** argv = nullptr);
+    /// The same with WinMain's command line: words split at blanks, a quoted word kept whole.
+    TarnGame(const char* title, const char* commandLine);
+    /// Deletes the game's surfaces, the input, the screen and the window.
+    virtual ~TarnGame();
+    TarnGame(const TarnGame&) = delete;
+    TarnGame& operator=(const TarnGame&) = delete;
+
+    /// Opens the window, the screen and the input with the settings. LoadPicture,
+    /// CreateSurface and Run call it when it was not called; a second call does nothing.
+    /// 0 on success; -1 when the window or the screen cannot be made (said on standard error
+    /// and to the debugger; Run then returns 1).
+    int Open();
+
+    /// Loads a picture file (BMP, TGA, PCX, PSD, JPEG, PNG) into a surface the game owns.
+    /// Without `result`, a picture that does not load is an error of the program: it is said on
+    /// standard error and to the debugger, and Run returns 1 at once. With `result`, the
+    /// program handles it: *result is TarnSurface::Create's result (1 loaded) and nothing is
+    /// said. Null when the picture did not load.
+    TarnSurface* LoadPicture(const char* fileName, int* result = nullptr);
+    /// A blank surface of width x height the game owns, for the program to draw into (best in
+    /// the OnRedraw callback, since a display loss takes its pixels). Failure is handled as in
+    /// LoadPicture; null when it could not be made.
+    TarnSurface* CreateSurface(int width, int height, int* result = nullptr);
+    /// Deletes a surface the game made; any other pointer is left alone.
+    void DeleteSurface(TarnSurface* surface);
+    /// The one place where the program draws its own surfaces (and sets what belongs to the
+    /// screen, such as an 8-bit palette): called before the first frame, after every switch
+    /// between window and full screen and after every display loss, once the surfaces exist
+    /// again.
+    void OnRedraw(Callback redraw);
+
+    /// Runs the game: each frame the input is read, `frame` draws into Back(), and the frame is
+    /// shown. Returns the exit code: 0 after Escape or the window's closing, Quit's code, or 1
+    /// when the game could not open or a picture or surface did not load.
+    int Run(Callback frame);
+    /// Runs the game with a fixed-step update: `update` runs stepsPerSecond times a second of
+    /// the clock (seconds is then the step), however fast frames are drawn, each time with the
+    /// input read anew; `draw` draws each frame. Returns as Run(frame).
+    int Run(Callback update, Callback draw);
+    /// Ends the game once the current frame is done; Run returns `exitCode`.
+    void Quit(int exitCode = 0);
+    /// Switches from the next frame on: 0 to the window, else to full screen at `depth` bits.
+    /// A mode the display refuses leaves the game where it was.
+    void SwitchTo(int depth);
+    /// True while the game shows the full screen.
+    bool IsFullScreen() const { return depth != 0; }
+
+    /// The screen of the moment (null before Open); it changes with a switch.
+    TarnScreen* Screen() { return screen; }
+    /// The back buffer of the moment, to draw the frame into (null before Open).
+    TarnSurface* Back() { return screen ? screen->GetBack() : nullptr; }
+    /// The input of the moment, read once per frame (once per step with a fixed step).
+    TarnInput& Input() { return *input; }
+    /// The window of the moment (null before Open).
+    HWND Window() { return window; }
+    /// True when `key` (a TarnInput key code) went down at this frame's read.
+    bool Pressed(DWORD key) const;
+    /// True when `key` is down: pressed at this read or held since an earlier one.
+    bool Held(DWORD key) const;
+    /// The `index`-th of arguments, or `otherwise` when there are fewer.
+    const char* Argument(size_t index, const char* otherwise = nullptr) const;
+    /// Writes printf-style text at (x, y) on the back buffer in `colour`. 0, or -1 without a
+    /// back buffer or its device context.
+    int Print(int x, int y, COLORREF colour, const char* format, ...);
+
+private:
+    // One surface the game owns, with what it takes to make it again on another screen.
+    struct Owned {
+        TarnSurface* surface = nullptr;
+        bool picture = false; // loaded from `file`, else blank
+        std::string file;
+        int width = 0, height = 0;
+        BYTE placement = 2;
+        bool keyed = false; // the colour key, as RGB: it is made anew in the new format
+        BYTE keyRed = 0, keyGreen = 0, keyBlue = 0;
+        std::vector<BYTE> alphaPlane;
+        RECT clipArea = {};
+    };
+
+    HINSTANCE instance = nullptr;
+    HWND window = nullptr;
+    TarnScreen* screen = nullptr;
+    TarnInput* input = nullptr;
+    std::vector<Owned> owned;
+    Callback redraw;
+    int depth = 0;            // 0 windowed, else the full screen's bits per pixel
+    int wanted = -1;          // a switch asked for: -1 none, 0 window, else a depth
+    bool opened = false;      // Open was called and succeeded
+    bool failed = false;      // the game cannot run: Run returns 1
+    bool active = true;       // the program has the foreground
+    bool paused = false;      // it slept in the background since the last frame
+    bool altDown = false;     // an Alt key is down, for Alt+Enter
+    bool registered = false;  // the window class exists
+    bool restore = false;     // the display may have gone while in the background
+    DWORD lastTime = 0;       // the clock at the last frame
+    long long stepCredit = 0; // unrun update time, in milliseconds x stepsPerSecond
+    long long playedMs = 0;   // every frame's milliseconds (time, without rounding sums)
+    long long stepsRun = 0;   // fixed steps run (time with a fixed step)
+
+    friend LRESULT CALLBACK TarnGameWindowProc(HWND, UINT, WPARAM, LPARAM);
+    LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    int OpenFrame();
+    void CloseFrame();
+    bool Switch();
+    bool DisplayCameBack();
+    void Restore();
+    void Detach(Owned& o);
+    bool Remake(Owned& o);
+    void Say(const char* what, const char* name, int code);
+    int Loop(const Callback* update, const Callback& draw);
+    void Advance(const Callback* update, const Callback& draw);
+    // The place for the sound once the library has it: made with the window, told of every
+    // frame, deleted before the window goes.
+    void OpenSound() {}
+    void UpdateSound() {}
+    void CloseSound() {}
+};

@@ -1,0 +1,365 @@
+// TarnGame on the headless host, in process: how a game ends and with what exit code, switching
+// between window and full screen (F11, Alt+Enter, --fullscreen, a mode the display refuses),
+// the game's surfaces across a switch and a display loss, sleeping in the background, the
+// frame's seconds by the host's clock, and the fixed-step update.
+#include "game/TarnGame.h"
+#include "support/HeadlessTest.h"
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using tarn::platform::CallCount;
+using tarn::platform::HostEvent;
+using tarn::platform::InjectFault;
+using tarn::platform::LiveObjects;
+using tarn::platform::ResetCallCounts;
+
+const std::string PICTURE = std::string(TARN_TEST_DATA) + "/bmpsuite/g/rgb24.bmp";
+
+class GameTest : public HeadlessTest {
+protected:
+    void SetUp() override {
+        HeadlessTest::SetUp();
+        host->SetFrameTime(16);
+    }
+    void TearDown() override {
+        EXPECT_EQ(LiveObjects(), 0) << "the game left stand-in objects behind";
+        HeadlessTest::TearDown();
+    }
+    // `event` after `frames` presented frames (counted from now).
+    void After(int frames, HostEvent::Type type, uint32_t vk = 0) {
+        HostEvent e;
+        e.type = type;
+        e.vk = vk;
+        host->ScheduleAfterFrames(frames, e);
+    }
+    void KeyAfter(int frames, uint32_t vk) {
+        After(frames, HostEvent::KeyDown, vk);
+        After(frames, HostEvent::KeyUp, vk);
+    }
+    // The last frame's pixel at (x, y) as 0x00RRGGBB.
+    uint32_t Pixel(int x, int y) {
+        int w = 0, h = 0;
+        const std::vector<uint32_t>& frame = host->LastFrame(&w, &h);
+        return x < w && y < h ? frame[size_t(y) * size_t(w) + size_t(x)] : 0xFFFFFFFFu;
+    }
+};
+
+// Channels within `tolerance` of each other (a 16-bit display rounds them).
+bool Near(uint32_t a, uint32_t b, int tolerance) {
+    for (int shift = 0; shift < 24; shift += 8) {
+        const int d = int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF);
+        if (d > tolerance || d < -tolerance) return false;
+    }
+    return true;
+}
+
+TEST_F(GameTest, EndsWithItsExitCode) {
+    struct Case {
+        const char* name;
+        HostEvent::Type event; // after 3 frames (KeyDown: Escape)
+        int quitWith;          // >= 0: the frame calls Quit(quitWith) at frame 3 instead
+        int exitCode;
+    };
+    const Case cases[] = {
+        {"Escape", HostEvent::KeyDown, -1, 0},
+        {"window closed", HostEvent::Close, -1, 0},
+        {"Quit(7)", HostEvent::KeyDown, 7, 7},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        host = &tarn::platform::UseHeadlessHost();
+        host->SetFrameTime(16);
+        if (c.quitWith < 0) After(3, c.event, VK_ESCAPE);
+        int frames = 0;
+        {
+            TarnGame game("test");
+            EXPECT_EQ(game.Run([&](TarnGame& g) {
+                if (++frames == 3 && c.quitWith >= 0) g.Quit(c.quitWith);
+            }),
+                      c.exitCode);
+            EXPECT_FALSE(host->FullScreen());
+        }
+        EXPECT_EQ(frames, 3);
+        EXPECT_FALSE(host->WindowOpen());
+    }
+}
+
+// A picture that does not load ends the game with 1 before any frame, and says why; one the
+// program asks about itself (`result`) is the program's to handle.
+TEST_F(GameTest, MissingPicture) {
+    {
+        TarnGame game("test");
+        EXPECT_EQ(game.LoadPicture("no such file.bmp"), nullptr);
+        int frames = 0;
+        EXPECT_EQ(game.Run([&](TarnGame&) { ++frames; }), 1);
+        EXPECT_EQ(frames, 0);
+        EXPECT_NE(host->DebugText().find("test: cannot load the picture \"no such file.bmp\""),
+                  std::string::npos)
+            << host->DebugText();
+    }
+    {
+        TarnGame game("test");
+        int result = 0;
+        EXPECT_EQ(game.LoadPicture("no such file.bmp", &result), nullptr);
+        EXPECT_NE(result, 1);
+        KeyAfter(2, VK_ESCAPE);
+        EXPECT_EQ(game.Run([](TarnGame&) {}), 0);
+    }
+}
+
+// No window, or no screen on it: Run returns 1 before any frame, and says why.
+TEST_F(GameTest, CannotOpen) {
+    const char* const operations[] = {"CreateWindowExA", "IDirectDraw7::SetCooperativeLevel"};
+    for (const char* operation : operations) {
+        SCOPED_TRACE(operation);
+        host = &tarn::platform::UseHeadlessHost();
+        InjectFault(operation, 1, E_FAIL, 0);
+        TarnGame game("test");
+        int frames = 0;
+        EXPECT_EQ(game.Run([&](TarnGame&) { ++frames; }), 1);
+        EXPECT_EQ(frames, 0);
+        EXPECT_NE(host->DebugText().find("test: no "), std::string::npos) << host->DebugText();
+        tarn::platform::ClearFaults();
+    }
+    // A switch after which neither the new nor the old window can be made ends it with 1 too.
+    host = &tarn::platform::UseHeadlessHost();
+    KeyAfter(2, VK_F11);
+    TarnGame game("test");
+    int frames = 0;
+    EXPECT_EQ(game.Run([&](TarnGame&) {
+        if (++frames == 2) InjectFault("CreateWindowExA", 1, E_FAIL, 0);
+    }),
+              1);
+    EXPECT_EQ(frames, 2);
+}
+
+TEST_F(GameTest, ArgumentsOfMainAndWinMain) {
+    char program[] = "game", picture[] = "a b.bmp", full[] = "--fullscreen", more[] = "x";
+    char* argv[] = {program, picture, full, more};
+    TarnGame fromMain("test", 4, argv);
+    EXPECT_TRUE(fromMain.fullScreen);
+    EXPECT_EQ(fromMain.arguments, (std::vector<std::string>{"a b.bmp", "x"}));
+    EXPECT_STREQ(fromMain.Argument(2, "none"), "none");
+
+    TarnGame fromWinMain("test", "\"a b.bmp\"  x \"\"");
+    EXPECT_FALSE(fromWinMain.fullScreen);
+    EXPECT_EQ(fromWinMain.arguments, (std::vector<std::string>{"a b.bmp", "x", ""}));
+}
+
+// F11 and Alt+Enter go to full screen and back; --fullscreen starts there. The surfaces keep
+// their addresses, pictures and colour keys; the redraw callback draws the blank one anew.
+TEST_F(GameTest, SwitchesBetweenWindowAndFullScreen) {
+    struct Case {
+        const char* name;
+        bool startFull;
+        std::vector<uint32_t> keys; // pressed together after frame 2 (and again after frame 6)
+    };
+    const Case cases[] = {
+        {"F11", false, {VK_F11}},
+        {"Alt+Enter", false, {VK_MENU, VK_RETURN}},
+        {"--fullscreen, then F11", true, {VK_F11}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        host = &tarn::platform::UseHeadlessHost();
+        host->SetFrameTime(16);
+        for (int at : {2, 6}) {
+            for (uint32_t vk : c.keys) After(at, HostEvent::KeyDown, vk);
+            for (uint32_t vk : c.keys) After(at, HostEvent::KeyUp, vk);
+        }
+        KeyAfter(10, VK_ESCAPE);
+        char program[] = "game", fullScreen[] = "--fullscreen";
+        char* argv[] = {program, fullScreen};
+        TarnGame game("test", c.startFull ? 2 : 1, argv);
+        TarnSurface* picture = game.LoadPicture(PICTURE.c_str());
+        TarnSurface* block = game.CreateSurface(16, 16);
+        ASSERT_TRUE(picture && block);
+        picture->SetColourKeyRGB(0, 0, 255);
+        int redraws = 0;
+        game.OnRedraw([&](TarnGame&) {
+            ++redraws;
+            block->FillSolid(block->MapRGB(255, 0, 0));
+        });
+        std::vector<bool> full;                   // per frame: shown in full screen
+        std::vector<bool> keyed;                  // per frame: the picture's key is blue
+        std::vector<uint32_t> pictureAt, blockAt; // per frame: what the previous one showed
+        EXPECT_EQ(game.Run([&](TarnGame& g) {
+            if (host->FramesPresented() > 0) {
+                pictureAt.push_back(Pixel(30, 20));
+                blockAt.push_back(Pixel(205, 5));
+            }
+            keyed.push_back(picture->hasColourKey &&
+                            picture->colourKey == picture->MapRGB(0, 0, 255));
+            picture->CopyTo(g.Back(), 0, 0, nullptr);
+            block->CopyTo(g.Back(), 200, 0, nullptr);
+            full.push_back(g.IsFullScreen());
+        }),
+                  0);
+        // Frames 1-2 as started, 3-6 switched, 7-10 back.
+        ASSERT_EQ(full.size(), 10u);
+        for (size_t i = 0; i < full.size(); ++i) {
+            EXPECT_EQ(full[i], (i >= 2 && i < 6) != c.startFull) << "frame " << i + 1;
+            EXPECT_TRUE(keyed[i]) << "frame " << i + 1;
+        }
+        for (size_t i = 0; i < pictureAt.size(); ++i) {
+            EXPECT_TRUE(Near(pictureAt[i], pictureAt[0], 8)) << "frame " << i + 1;
+            EXPECT_EQ(blockAt[i], 0xFF0000u) << "frame " << i + 1;
+        }
+        EXPECT_EQ(redraws, 3); // before the first frame and after each switch
+    }
+}
+
+// A loss of the display without a change of focus: the game restores the surfaces, reloads the
+// picture and lets the program draw its own surface again; the frames look as before.
+TEST_F(GameTest, DisplayLossRedrawsThroughTheCallback) {
+    After(3, HostEvent::DisplayLost);
+    KeyAfter(6, VK_ESCAPE);
+    TarnGame game("test");
+    TarnSurface* picture = game.LoadPicture(PICTURE.c_str());
+    TarnSurface* block = game.CreateSurface(16, 16);
+    int redraws = 0;
+    game.OnRedraw([&](TarnGame&) {
+        ++redraws;
+        block->FillSolid(block->MapRGB(0, 255, 0));
+    });
+    std::vector<uint32_t> pictureAt, blockAt;
+    game.Run([&](TarnGame& g) {
+        // What the previous frame showed, read before this one is drawn.
+        if (host->FramesPresented() > 0) {
+            pictureAt.push_back(Pixel(30, 20));
+            blockAt.push_back(Pixel(205, 5));
+        }
+        picture->CopyTo(g.Back(), 0, 0, nullptr);
+        block->CopyTo(g.Back(), 200, 0, nullptr);
+    });
+    EXPECT_EQ(redraws, 2);
+    ASSERT_GE(pictureAt.size(), 5u);
+    for (size_t i = 1; i < pictureAt.size(); ++i) {
+        EXPECT_EQ(pictureAt[i], pictureAt[0]) << "frame " << i + 1;
+        EXPECT_EQ(blockAt[i], 0x00FF00u) << "frame " << i + 1;
+    }
+}
+
+// In the background the game sleeps in the message queue: no frame, no drawing. Back in the
+// foreground it redraws its surfaces, and the first frame counts at most maxSeconds however
+// long the pause was.
+TEST_F(GameTest, PauseSleepsAndTheFrameAfterItIsClamped) {
+    After(3, HostEvent::FocusLost);   // with frame 3's flip
+    After(4, HostEvent::FocusGained); // released by the wait, as no frame comes meanwhile
+    KeyAfter(5, VK_ESCAPE);
+    TarnGame game("test");
+    int redraws = 0;
+    game.OnRedraw([&](TarnGame&) { ++redraws; });
+    std::vector<double> seconds;
+    game.Run([&](TarnGame& g) {
+        seconds.push_back(g.seconds);
+        if (seconds.size() == 3) {
+            host->AdvanceTime(5000); // the time spent away
+            ResetCallCounts();
+        }
+        if (seconds.size() == 4) {
+            EXPECT_GE(CallCount("WaitMessage"), 1u);
+            EXPECT_EQ(host->FramesPresented(), 3);
+        }
+    });
+    ASSERT_EQ(seconds.size(), 5u);
+    EXPECT_EQ(redraws, 2);
+    EXPECT_DOUBLE_EQ(seconds[0], 0.0);
+    EXPECT_DOUBLE_EQ(seconds[1], 0.016);
+    EXPECT_DOUBLE_EQ(seconds[3], 0.1);
+    EXPECT_DOUBLE_EQ(seconds[4], 0.016);
+}
+
+// The frame's seconds follow the host's clock and are clamped to maxSeconds.
+TEST_F(GameTest, SecondsFollowTheClock) {
+    TarnGame game("test");
+    game.maxSeconds = 0.25;
+    std::vector<double> seconds;
+    game.Run([&](TarnGame& g) {
+        seconds.push_back(g.seconds);
+        if (seconds.size() == 2) host->AdvanceTime(84);   // with the flip's 16: 0.1 s
+        if (seconds.size() == 3) host->AdvanceTime(4000); // a stall: 0.25 s
+        if (seconds.size() == 4) g.Quit(0);
+    });
+    ASSERT_EQ(seconds.size(), 4u);
+    EXPECT_DOUBLE_EQ(seconds[1], 0.016);
+    EXPECT_DOUBLE_EQ(seconds[2], 0.1);
+    EXPECT_DOUBLE_EQ(seconds[3], 0.25);
+    EXPECT_NEAR(game.time, 0.366, 1e-9);
+}
+
+// The update runs at stepsPerSecond of the clock whatever the frame time: more than once in a
+// long frame, not at all in some short ones, each step seeing the input read anew.
+TEST_F(GameTest, FixedStepUpdate) {
+    struct Case {
+        uint32_t frameMs;
+        int stepsPerSecond;
+        int frames;
+        int updates; // after `frames` frames: clock (frames - 1) * frameMs
+    };
+    const Case cases[] = {
+        {16, 60, 31, 28}, // 480 ms: 28.8 steps
+        {50, 60, 5, 12},  // 200 ms: 12 steps, 3 a frame
+        {8, 30, 26, 6},   // 200 ms: 6 steps, one every 4 or 5 frames
+        {100, 10, 4, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.frameMs << " ms, " << c.stepsPerSecond << "/s");
+        host = &tarn::platform::UseHeadlessHost();
+        host->SetFrameTime(c.frameMs);
+        TarnGame game("test");
+        game.stepsPerSecond = c.stepsPerSecond;
+        int updates = 0, frames = 0;
+        double stepSeconds = 0;
+        game.Run(
+            [&](TarnGame& g) {
+                ++updates;
+                stepSeconds = g.seconds;
+            },
+            [&](TarnGame& g) {
+                EXPECT_GE(g.stepFraction, 0.0);
+                EXPECT_LT(g.stepFraction, 1.0);
+                if (++frames == c.frames) g.Quit(0);
+            });
+        EXPECT_EQ(updates, c.updates);
+        EXPECT_DOUBLE_EQ(stepSeconds, 1.0 / c.stepsPerSecond);
+    }
+}
+
+// A key press between two steps is seen by exactly one step, also when a frame runs none.
+TEST_F(GameTest, FixedStepSeesEachPressOnce) {
+    host->SetFrameTime(5); // about three frames a step
+    TarnGame game("test");
+    game.stepsPerSecond = 60;
+    int presses = 0, frames = 0;
+    game.Run([&](TarnGame& g) { presses += g.Pressed('a'); },
+             [&](TarnGame& g) {
+                 ++frames;
+                 if (frames == 2) host->SetKey(DIK_A, true);
+                 if (frames == 20) g.Quit(0);
+             });
+    EXPECT_EQ(presses, 1);
+}
+
+// A full screen the display refuses leaves the game in its window, running.
+TEST_F(GameTest, RefusedFullScreenStaysInTheWindow) {
+    InjectFault("IDirectDraw7::SetDisplayMode", 1, DDERR_INVALIDMODE, 0);
+    KeyAfter(2, VK_F11);
+    KeyAfter(5, VK_ESCAPE);
+    TarnGame game("test");
+    TarnSurface* picture = game.LoadPicture(PICTURE.c_str());
+    ASSERT_NE(picture, nullptr);
+    int frames = 0;
+    EXPECT_EQ(game.Run([&](TarnGame& g) {
+        ++frames;
+        EXPECT_FALSE(g.IsFullScreen());
+        EXPECT_EQ(picture->CopyTo(g.Back(), 0, 0, nullptr), DD_OK);
+    }),
+              0);
+    EXPECT_EQ(frames, 5);
+}
+
+} // namespace
