@@ -478,12 +478,12 @@ TEST_F(SpriteTest, DrawingOntoOrFromALostSurfaceRestoresItAndDrawsAgain) {
             TarnSurface* dest = Make(picture->pixelLayout.depth, w, h, 11, loss.destCaps);
             const DWORD colour = dest->MapRGB(200, 100, 50);
 
-            tarn::platform::DisplayTakenAway();
-            if (loss.displayBack) tarn::platform::DisplayGivenBack();
+            TakeDisplayAway();
+            if (loss.displayBack) GiveDisplayBack();
             const HRESULT hr = call.draw(picture, dest, colour);
             if (!loss.displayBack) {
                 EXPECT_TRUE(FAILED(hr)) << std::hex << hr;
-                tarn::platform::DisplayGivenBack();
+                GiveDisplayBack();
                 continue;
             }
             EXPECT_EQ(hr, DD_OK);
@@ -520,8 +520,7 @@ TEST_F(SpriteTest, AlphaBlendToReadsThePlaneItsLocksReloaded) {
 
     write(path, 9,
           7); // a larger picture: its top-left 6 x 4 pixels come back, its plane does not fit
-    tarn::platform::DisplayTakenAway();
-    tarn::platform::DisplayGivenBack();
+    LoseDisplay();
     EXPECT_EQ(picture->AlphaBlendTo(dest, 0, 0, nullptr), 0);
     EXPECT_EQ(picture->HasAlpha(), 0);
     EXPECT_TRUE(Same(Read(dest), Read(picture), 6));
@@ -1006,12 +1005,10 @@ TEST_F(SpriteTest, NoExceptionLeavesTheAlphaPlaneCalls) {
     try {
         created = picture->Create(screen, path.c_str(), 0);
         set = picture->SetAlphaPlane(rows.data(), w * 4, w, h);
-        tarn::platform::DisplayTakenAway();
-        tarn::platform::DisplayGivenBack();
+        LoseDisplay();
         locked = picture->Lock();
         if (locked > 0) picture->Unlock();
-        tarn::platform::DisplayTakenAway();
-        tarn::platform::DisplayGivenBack();
+        LoseDisplay();
         restored = picture->Restore();
         reloaded = picture->ReloadPixels(nullptr);
     } catch (...) {
