@@ -197,7 +197,11 @@ void TarnGame::Detach(Owned& o) {
     o.height = s->height;
     o.placement = BYTE(s->placement);
     o.keyed = KeyRGB(s, &o.keyRed, &o.keyGreen, &o.keyBlue);
-    o.alphaPlane = s->alphaPlane;
+    if (s->alphaPlane)
+        o.alphaPlane.assign(s->alphaPlane,
+                            s->alphaPlane + size_t(s->alphaWidth) * size_t(s->alphaHeight));
+    else
+        o.alphaPlane.clear();
     o.clipArea = s->clipArea;
     s->~TarnSurface();
     new (s) TarnSurface;
@@ -213,7 +217,8 @@ bool TarnGame::Remake(Owned& o) {
         return false;
     }
     if (o.keyed) s->SetColourKeyRGB(o.keyRed, o.keyGreen, o.keyBlue);
-    if (o.alphaPlane.size() == size_t(s->width) * size_t(s->height)) s->alphaPlane = o.alphaPlane;
+    if (!o.alphaPlane.empty() && o.alphaPlane.size() == size_t(s->width) * size_t(s->height))
+        s->SetAlphaPlane(o.alphaPlane.data(), s->width, s->width, s->height);
     s->SetClipArea(&o.clipArea);
     return true;
 }

@@ -121,8 +121,6 @@ __attribute__((target("avx512f,avx512bw"))) void KeyedRowMasked16(uint8_t* dst, 
     }
 }
 
-}
-
 __attribute__((target_clones("avx2", "default"))) void KeyedRow32(uint8_t* dst, const uint8_t* src,
                                                                   int count, uint32_t key) {
     KeyedRow<uint32_t>(dst, src, count, key);
