@@ -51,6 +51,9 @@ struct Slot {
 struct Pads {
     int started = 0; // 0 not tried, 1 running, -1 failed
     Slot slots[kPadSlots];
+    // SDL2 numbers devices in the order they appear, never twice: the ones up to here were
+    // looked at already (and are not controllers, or found every slot taken).
+    SDL_JoystickID lastSeen = -1;
 };
 
 Pads& State() {
@@ -92,16 +95,23 @@ bool InSlot(SDL_JoystickID id) {
 }
 
 // Lets SDL2 update its devices, empties the slots of controllers that went and puts new ones
-// into the lowest free slots.
+// into the lowest free slots. Only devices that appeared since the last look are asked whether
+// they are controllers, unless a slot came free: then every device is asked again.
 void Refresh() {
     Pads& pads = State();
     SDL_GameControllerUpdate();
-    for (Slot& slot : pads.slots)
-        if (slot.controller && !SDL_GameControllerGetAttached(slot.controller)) Drop(slot);
+    for (Slot& slot : pads.slots) {
+        if (slot.controller && !SDL_GameControllerGetAttached(slot.controller)) {
+            Drop(slot);
+            pads.lastSeen = -1;
+        }
+    }
     const int count = SDL_NumJoysticks();
+    SDL_JoystickID newest = pads.lastSeen;
     for (int index = 0; index < count; ++index) {
         SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(index);
-        if (id < 0 || InSlot(id) || !SDL_IsGameController(index)) continue;
+        if (id > newest) newest = id;
+        if (id <= pads.lastSeen || InSlot(id) || !SDL_IsGameController(index)) continue;
         Slot* free = nullptr;
         for (Slot& slot : pads.slots) {
             if (!slot.controller) {
@@ -109,10 +119,11 @@ void Refresh() {
                 break;
             }
         }
-        if (!free) return;
+        if (!free) break;
         free->controller = SDL_GameControllerOpen(index);
         if (free->controller) free->id = id;
     }
+    pads.lastSeen = newest;
     // A motor kept running is asked again before SDL2 ends its request.
     Uint32 now = SDL_GetTicks();
     for (Slot& slot : pads.slots) {
