@@ -1,7 +1,7 @@
 // The PNG decoder. The imaging factory's decoder reads the file where it lies, through the
-// factory's stream over memory; frame 0 is converted to 24bppBGR (32bppBGRA when the file carries
-// alpha) and copied straight into the DIB, whose size is checked against the decoders' limits
-// before anything is allocated for the pixels.
+// factory's stream over memory; frame 0 is copied as 24bppBGR when the file stores 8-bit RGB,
+// else converted to 32bppBGRA, straight into the DIB, whose size is checked against the decoders'
+// limits before anything is allocated for the pixels.
 #include "image/TarnImagePNG.h"
 
 #include "image/TarnImaging.h"
@@ -84,15 +84,19 @@ bool TarnImagePNG::DecodeBitmap(int size, const unsigned char* data) {
         return false;
     topDown = 1;
     sourceBits = StoredBits(size, data);
-    // An opaque picture is decoded to three bytes a pixel, one with alpha to four. CopyPixels
-    // writes every pixel of every row, or fails and the buffer goes.
+    // A picture the file stores as 8-bit RGB without alpha is copied as it is, three bytes a
+    // pixel; every other one is converted to 32bppBGRA, the one target every converter
+    // offers from every format. CopyPixels writes every pixel of every row, or fails and the
+    // buffer goes.
     const bool alpha = CarriesAlpha(size, data) != 0;
-    if (!SetSize(static_cast<int>(frameWidth), static_cast<int>(frameHeight), alpha ? 32 : 24,
-                 false))
+    WICPixelFormatGUID stored = GUID_WICPixelFormatDontCare;
+    const bool bgr = !alpha && SUCCEEDED(frame->GetPixelFormat(&stored)) &&
+                     IsEqualGUID(stored, GUID_WICPixelFormat24bppBGR);
+    if (!SetSize(static_cast<int>(frameWidth), static_cast<int>(frameHeight), bgr ? 24 : 32, false))
         return false;
     if (FAILED(imaging.factory->CreateFormatConverter(&converter)) ||
         FAILED(converter->Initialize(
-            frame.get(), alpha ? GUID_WICPixelFormat32bppBGRA : GUID_WICPixelFormat24bppBGR,
+            frame.get(), bgr ? GUID_WICPixelFormat24bppBGR : GUID_WICPixelFormat32bppBGRA,
             WICBitmapDitherTypeNone, nullptr, 0.0, WICBitmapPaletteTypeCustom)) ||
         FAILED(converter->CopyPixels(nullptr, stride, pixelBytes, pixels))) {
         FreeBuffers();
