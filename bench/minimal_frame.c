@@ -19,16 +19,15 @@ int main(int argc, char** argv) {
     SDL_Surface* loaded = SDL_LoadBMP(argv[1]);
     SDL_Surface* frame =
         loaded ? SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_RGB565, 0) : NULL;
-    SDL_Window* window =
-        frame ? SDL_CreateWindow("MinimalFrame", 0, 0, frame->w, frame->h,
-                                 SDL_WINDOW_FULLSCREEN_DESKTOP)
-              : NULL;
+    SDL_Window* window = frame ? SDL_CreateWindow("MinimalFrame", 0, 0, frame->w, frame->h,
+                                                  SDL_WINDOW_FULLSCREEN_DESKTOP)
+                               : NULL;
     SDL_Renderer* renderer =
         window ? SDL_CreateRenderer(window, -1, SDL_RENDERER_PRESENTVSYNC) : NULL;
-    SDL_Texture* texture = renderer ? SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB565,
-                                                        SDL_TEXTUREACCESS_STREAMING, frame->w,
-                                                        frame->h)
-                                    : NULL;
+    SDL_Texture* texture = renderer
+                               ? SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB565,
+                                                   SDL_TEXTUREACCESS_STREAMING, frame->w, frame->h)
+                               : NULL;
     if (!texture) {
         fprintf(stderr, "cannot show %s: %s\n", argv[1], SDL_GetError());
         return 1;
