@@ -12,7 +12,14 @@ int main(int argc, char** argv) {
         fprintf(stderr, "usage: %s PICTURE.bmp\n", argv[0]);
         return 1;
     }
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+    /* A very busy display server may refuse the first connection: a few tries a moment apart,
+     * as the SDL2 host makes them. */
+    int video = SDL_Init(SDL_INIT_VIDEO);
+    for (int attempt = 1; video != 0 && attempt < 5; ++attempt) {
+        SDL_Delay(200);
+        video = SDL_Init(SDL_INIT_VIDEO);
+    }
+    if (video != 0) {
         fprintf(stderr, "SDL_Init: %s\n", SDL_GetError());
         return 1;
     }
