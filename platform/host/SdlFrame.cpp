@@ -36,8 +36,8 @@ template <bool G6> uint32_t Widen16(uint32_t p) {
 }
 
 // A row of 5-6-5 or 5-5-5 pixels to ARGB8888 by arithmetic, eight at a time where SSE2 is
-// there: a table of every 16-bit pixel is 256 KB, which the frame's pixels would walk all
-// over, pushing the frame itself out of the cache.
+// there: a table of every 16-bit pixel is 256 KB, which the frame's varied pixels read all
+// over, competing with the frame itself for the cache.
 template <bool G6> void WidenRow16(const uint8_t* src, uint32_t* out, int width) {
     int x = 0;
 #if defined(__SSE2__)
