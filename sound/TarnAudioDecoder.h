@@ -65,3 +65,8 @@ public:
 /// The WAV reader and the Ogg Vorbis reader, for Open (and for tests that want one directly).
 TarnAudioDecoder* TarnOpenWave(std::vector<uint8_t>&& bytes, const char** error);
 TarnAudioDecoder* TarnOpenVorbis(std::vector<uint8_t>&& bytes, const char** error);
+
+/// Writes frames x channels 16-bit samples as a PCM WAV file (replacing it in one step, as
+/// TarnFile::WriteReplacing does). S_OK, or the failure as an HRESULT.
+long TarnSaveWave(const char* fileName, const int16_t* samples, uint32_t frames, int channels,
+                  int rate);

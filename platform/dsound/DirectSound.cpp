@@ -208,7 +208,6 @@ HRESULT WINAPI DirectSoundCreate(LPCGUID pcGuidDevice, LPDIRECTSOUND* ppDS, LPUN
         if (!CurrentHost().OpenAudio(s.rate, &PullSound, nullptr)) return DSERR_NODRIVER;
         s.open = true;
         s.deviceLost = false;
-        s.takenAway = !CurrentHost().HasFocus();
     }
     *ppDS = new SoundDevice();
     return DS_OK;
