@@ -10,7 +10,6 @@
 
 #include "support/HeadlessTest.h"
 #include "support/ImageFixtures.h"
-#include "internal/Display.h"
 
 #include <array>
 #include <cstdio>
@@ -643,13 +642,11 @@ TEST_F(BitmapTransferTest, SurfaceFromResourceIsReloadedAfterLoss) {
     RegisterResource("Picture100x50", Picture24(100, 50, PicturePixel));
     TarnSurface* picture = new TarnSurface();
     ASSERT_EQ(picture->Create(screen, "Picture100x50", 0), 1);
-    tarn::platform::DisplayTakenAway();
-    tarn::platform::DisplayGivenBack();
+    LoseDisplay();
     EXPECT_EQ(picture->Restore(), DD_OK);
     EXPECT_EQ(FirstDifference(picture->surface, 100, 50, PicturePixel), "");
 
-    tarn::platform::DisplayTakenAway();
-    tarn::platform::DisplayGivenBack();
+    LoseDisplay();
     InjectFault("IDirectDrawSurface7::GetDC", 1, DDERR_CANTCREATEDC, 0);
     EXPECT_EQ(picture->Restore(), -2);
     tarn::platform::ClearFaults();

@@ -5,6 +5,8 @@
 
 #include "host/HeadlessScript.h"
 
+#include <windows.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -331,6 +333,36 @@ TEST_F(HeadlessHostTest, RandomFaultsAreDeterministicAndSpareWhatIsListed) {
     tarn::platform::InjectRandomFaults(0, 0);
     long code;
     EXPECT_FALSE(tarn::platform::Enter("Hit", &code));
+}
+
+// An entry point names its operation once per call site; it shares the count and the fault
+// windows with the name as tests give it, and a used-up window puts it back on its fast path.
+TEST_F(HeadlessHostTest, CallSitesShareCountsAndFaultsWithTheirName) {
+    using namespace tarn::platform;
+    auto site = [] {
+        HRESULT hr = S_OK;
+        return Enter<"Site::Call">(&hr) ? hr : S_OK;
+    };
+    auto handle = [] {
+        HANDLE result = nullptr;
+        return Enter<"Site::Handle">(&result) ? result : nullptr;
+    };
+    InjectFault("Site::Call", 2, E_OUTOFMEMORY);
+    InjectFault("Site::Handle", 1, -1);
+    EXPECT_EQ(site(), S_OK);
+    EXPECT_EQ(site(), E_OUTOFMEMORY);
+    EXPECT_EQ(site(), S_OK);
+    long code = 0;
+    EXPECT_FALSE(Enter("Site::Call", &code)); // the same operation, by its name
+    EXPECT_EQ(CallCount("Site::Call"), 4u);
+    EXPECT_EQ(handle(), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(handle(), nullptr);
+
+    InjectRandomFaults(1, 7, "Site::Spared");
+    EXPECT_EQ(site(), E_FAIL);
+    EXPECT_FALSE(Enter<"Site::Spared">());
+    InjectRandomFaults(0, 0);
+    EXPECT_EQ(site(), S_OK);
 }
 
 TEST_F(HeadlessHostTest, LiveObjectsAreCountedByKind) {

@@ -4,8 +4,6 @@
 // releasing everything leaves nothing alive.
 #include "support/HeadlessTest.h"
 
-#include "internal/Display.h"
-
 #include <windows.h>
 #include <ddraw.h>
 
@@ -538,7 +536,7 @@ TEST_F(DirectDrawTest, LostSurfacesRefuseUntilRestoredWithJunk) {
     ASSERT_EQ(Fill(video, 0x1234), DD_OK);
     const std::vector<uint8_t> before = Bytes(video);
 
-    DisplayTakenAway();
+    TakeDisplayAway();
     DDSURFACEDESC2 desc{};
     desc.dwSize = sizeof desc;
     HDC dc = nullptr;
@@ -555,7 +553,7 @@ TEST_F(DirectDrawTest, LostSurfacesRefuseUntilRestoredWithJunk) {
     EXPECT_EQ(primary->Restore(), DDERR_WRONGMODE); // not while the display is away
     EXPECT_EQ(video->Restore(), DDERR_WRONGMODE);
 
-    DisplayGivenBack();
+    GiveDisplayBack();
     EXPECT_EQ(back->Restore(), DDERR_IMPLICITLYCREATED); // the chain comes back through its primary
     ASSERT_EQ(primary->Restore(), DD_OK);
     EXPECT_EQ(back->IsLost(), DD_OK);

@@ -9,7 +9,6 @@
 #include "support/HeadlessTest.h"
 #include "support/ScreenFixture.h"
 #include "support/TestWindow.h"
-#include "internal/Display.h"
 
 #include <climits>
 #include <cstring>
@@ -392,12 +391,12 @@ TEST_F(ScreenTest, WindowedFlipStretchesOrCopiesUnscaled) {
 // A lost chain costs one frame and one restore; frames come back once the display does.
 TEST_F(ScreenTest, FlipRestoresALostChain) {
     TarnScreen* screen = MakeFullScreen();
-    tarn::platform::DisplayTakenAway();
+    TakeDisplayAway();
     ResetCallCounts();
     screen->Flip(1, 1, 0);
     screen->Flip(1, 1, 0);
     EXPECT_EQ(CallCount("IDirectDrawSurface7::Restore"), 2u); // once per frame, failing
-    tarn::platform::DisplayGivenBack();
+    GiveDisplayBack();
     int frames = host->FramesPresented();
     screen->Flip(1, 1, 0); // still lost: restored now, not shown
     EXPECT_EQ(screen->GetFront()->surface->IsLost(), DD_OK);
@@ -423,8 +422,7 @@ TEST_F(ScreenTest, WindowedRestoreReportsEitherFailure) {
         SCOPED_TRACE(c.name);
         TarnScreen* screen = new TarnScreen();
         ASSERT_EQ(screen->CreateWindowed(MakeWindow(0, 0, 320, 240), 320, 240), 0);
-        tarn::platform::DisplayTakenAway();
-        tarn::platform::DisplayGivenBack();
+        LoseDisplay();
         ASSERT_EQ(screen->GetFront()->surface->IsLost(), DDERR_SURFACELOST);
         ASSERT_EQ(screen->GetBack()->surface->IsLost(), DDERR_SURFACELOST);
         ResetCallCounts();

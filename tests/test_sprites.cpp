@@ -6,7 +6,6 @@
 #include "surface/BlendRoutines.h"
 #include "surface/TarnSurface.h"
 
-#include "internal/Display.h"
 #include "support/AllocationCounter.h"
 #include "support/HeadlessTest.h"
 #include "support/ImageFixtures.h"
@@ -386,10 +385,10 @@ TEST_F(SpriteTest, LostSurfacesAreRestoredAndKeepTheirKey) {
     TarnSurface* dest = Make(16, 16, 10, 10, DDSCAPS_VIDEOMEMORY);
     ASSERT_EQ(sprite->SetColourKey(0x1234), DD_OK);
     const RECT whole = {0, 0, 12, 8};
-    tarn::platform::DisplayTakenAway();
+    TakeDisplayAway();
     EXPECT_EQ(sprite->CopyKeyedTo(dest, 0, 0, nullptr), DDERR_WRONGMODE); // still away
     EXPECT_EQ(sprite->BlendTo(dest, 0, 0, nullptr, 128), DDERR_SURFACELOST);
-    tarn::platform::DisplayGivenBack();
+    GiveDisplayBack();
     EXPECT_EQ(sprite->StretchTo(dest, &whole, nullptr, TARN_COPY_KEYED), DD_OK); // restored
     EXPECT_EQ(sprite->surface->IsLost(), DD_OK);
     EXPECT_EQ(dest->surface->IsLost(), DD_OK);
@@ -397,8 +396,7 @@ TEST_F(SpriteTest, LostSurfacesAreRestoredAndKeepTheirKey) {
     ASSERT_EQ(sprite->surface->GetColorKey(DDCKEY_SRCBLT, &key), DD_OK);
     EXPECT_EQ(key.dwColorSpaceLowValue, 0x1234u);
     EXPECT_EQ(sprite->CopyKeyedTo(dest, 0, 0, nullptr), DD_OK);
-    tarn::platform::DisplayTakenAway();
-    tarn::platform::DisplayGivenBack();
+    LoseDisplay();
     EXPECT_EQ(sprite->BlendTo(dest, 0, 0, nullptr, 256), 0);
     const Pixels s = Read(sprite), d = Read(dest);
     for (int y = 0; y < 4; ++y)
@@ -653,8 +651,7 @@ TEST_F(SpriteTest, PicturesWithAlphaKeepAPlane) {
         // Lost with the display (video memory), restored by the next copy: the plane comes back
         // with the picture.
         s->alphaPlane[0] = 99;
-        tarn::platform::DisplayTakenAway();
-        tarn::platform::DisplayGivenBack();
+        LoseDisplay();
         TarnSurface* dest = Make(s->pixelLayout.depth, 4, 4, 0);
         EXPECT_EQ(s->AlphaBlendTo(dest, 0, 0, nullptr), 0); // the lock restores and reloads
         EXPECT_EQ(s->alphaPlane, std::vector<BYTE>(alphas, alphas + w * h));

@@ -8,7 +8,6 @@
 #include "support/HeadlessTest.h"
 #include "support/ScreenFixture.h"
 #include "support/TestWindow.h"
-#include "internal/Display.h"
 
 #include <climits>
 #include <cstdio>
@@ -365,8 +364,7 @@ TEST_F(SurfaceTest, CreateBlankMakesAClearedSurfaceToDrawInto) {
 
     TarnSurface* dest = MakeSurface(48, 30);
     dest->FillSolid(0x0000FF);
-    tarn::platform::DisplayTakenAway();
-    tarn::platform::DisplayGivenBack();
+    LoseDisplay();
     ResetCallCounts();
     EXPECT_EQ(blank->CopyTo(dest, 0, 0, nullptr), DD_OK);
     EXPECT_EQ(CallCount("IDirectDrawSurface7::Restore"), 1u);
@@ -390,8 +388,7 @@ TEST_F(SurfaceTest, LostPictureIsRestoredAndReloadedByCopyTo) {
     TarnSurface* dest = MakeSurface(64, 40);
     dest->FillSolid(0);
 
-    tarn::platform::DisplayTakenAway();
-    tarn::platform::DisplayGivenBack();
+    LoseDisplay();
     ResetCallCounts();
     const RECT* none = nullptr;
     EXPECT_EQ(picture->CopyTo(dest, 0, 0, none), DD_OK); // the copy made after the restore
@@ -430,8 +427,8 @@ TEST_F(SurfaceTest, CopyToRestoresWhicheverSurfaceWasLost) {
         TarnSurface* picture = new TarnSurface();
         ASSERT_EQ(picture->Create(full, path.c_str(), c.placement), 1);
 
-        tarn::platform::DisplayTakenAway();
-        if (c.displayBack) tarn::platform::DisplayGivenBack();
+        TakeDisplayAway();
+        if (c.displayBack) GiveDisplayBack();
         ResetCallCounts();
         HRESULT result = picture->CopyTo(back, 0, 0, nullptr);
         EXPECT_EQ(CallCount("CreateFileA"), c.fileReads);
@@ -442,7 +439,7 @@ TEST_F(SurfaceTest, CopyToRestoresWhicheverSurfaceWasLost) {
         } else {
             EXPECT_TRUE(FAILED(result)) << std::hex << result;
             EXPECT_EQ(CallCount("IDirectDrawSurface7::BltFast"), 1u);
-            tarn::platform::DisplayGivenBack();
+            GiveDisplayBack();
         }
         delete picture;
         delete back;
@@ -494,13 +491,13 @@ TEST_F(SurfaceTest, LockAndDeviceContextNestReachTheStandInOnce) {
 // number of tries. Once the display is back, Lock restores and succeeds.
 TEST_F(SurfaceTest, LockOfALostSurfaceRetriesABoundedNumberOfTimes) {
     TarnSurface* s = MakeSurface(16, 16, DDSCAPS_VIDEOMEMORY);
-    tarn::platform::DisplayTakenAway();
+    TakeDisplayAway();
     ResetCallCounts();
     EXPECT_EQ(s->Lock(), DDERR_SURFACELOST);
     EXPECT_EQ(CallCount("IDirectDrawSurface7::Lock"), 1u + TarnSurface::LOST_RETRIES);
     EXPECT_EQ(s->lockCount, 0u);
     EXPECT_EQ(s->surfaceDesc.lpSurface, nullptr);
-    tarn::platform::DisplayGivenBack();
+    GiveDisplayBack();
     EXPECT_EQ(s->Lock(), 1);
     EXPECT_EQ(s->Unlock(), 0);
     delete s;

@@ -15,8 +15,8 @@
 namespace tarn::platform {
 namespace {
 
-constexpr int kMaxSide = 16384;                   // widest and tallest surface made
-constexpr uint64_t kMaxSurfaceBytes = 256u << 20; // one surface's memory at most
+constexpr int MAX_SIDE = 16384;                    // widest and tallest surface made
+constexpr uint64_t MAX_SURFACE_BYTES = 256u << 20; // one surface's memory at most
 
 uint64_t SurfaceBytes(int width, int height, int bits, int padding) {
     uint64_t pitch = (((uint64_t)width * (uint64_t)(bits / 8)) + 3) & ~uint64_t{3};
@@ -109,8 +109,8 @@ HRESULT CreateOffscreen(DirectDrawDevice* device, const DDSURFACEDESC2& desc, DW
         return DDERR_INVALIDCAPS;
     if (!(desc.dwFlags & DDSD_WIDTH) || !(desc.dwFlags & DDSD_HEIGHT)) return DDERR_INVALIDPARAMS;
     if (desc.dwWidth == 0 || desc.dwHeight == 0) return DDERR_INVALIDPARAMS;
-    if (desc.dwWidth > (DWORD)kMaxSide) return DDERR_TOOBIGWIDTH;
-    if (desc.dwHeight > (DWORD)kMaxSide) return DDERR_TOOBIGHEIGHT;
+    if (desc.dwWidth > (DWORD)MAX_SIDE) return DDERR_TOOBIGWIDTH;
+    if (desc.dwHeight > (DWORD)MAX_SIDE) return DDERR_TOOBIGHEIGHT;
     int width = (int)desc.dwWidth, height = (int)desc.dwHeight;
     SurfaceFormat format;
     if (desc.dwFlags & DDSD_PIXELFORMAT) {
@@ -122,7 +122,7 @@ HRESULT CreateOffscreen(DirectDrawDevice* device, const DDSURFACEDESC2& desc, DW
     }
     int padding = CurrentHost().Machine().pitchPadding;
     uint64_t bytes = SurfaceBytes(width, height, format.bits, padding);
-    if (bytes > kMaxSurfaceBytes) return DDERR_OUTOFMEMORY;
+    if (bytes > MAX_SURFACE_BYTES) return DDERR_OUTOFMEMORY;
     DWORD where = 0;
     if (HRESULT hr = Place(caps, bytes, &where); FAILED(hr)) return hr;
     DWORD keep = caps & ~(DWORD)(DDSCAPS_VIDEOMEMORY | DDSCAPS_SYSTEMMEMORY | DDSCAPS_LOCALVIDMEM |
@@ -137,8 +137,7 @@ HRESULT CreateOffscreen(DirectDrawDevice* device, const DDSURFACEDESC2& desc, DW
 
 HRESULT DirectDrawDevice::CreateSurface(LPDDSURFACEDESC2 desc, LPDIRECTDRAWSURFACE7* out,
                                         IUnknown* outer) {
-    long code;
-    if (Enter("IDirectDraw7::CreateSurface", &code)) return (HRESULT)code;
+    if (HRESULT hr; Enter<"IDirectDraw7::CreateSurface">(&hr)) return hr;
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
     if (!desc || desc->dwSize != sizeof(DDSURFACEDESC2)) return DDERR_INVALIDPARAMS;

@@ -12,12 +12,6 @@
 #include <cstring>
 #include <string>
 
-#define TARN_ENTER(name)                                                                           \
-    do {                                                                                           \
-        long enterCode;                                                                            \
-        if (::tarn::platform::Enter(name, &enterCode)) return (HRESULT)enterCode;                  \
-    } while (0)
-
 // Interface identifiers, with their real values (IID_IUnknown, shared by every interface, is
 // defined with the kernel part of the stand-in).
 const IID IID_IDirectDraw = {
@@ -111,7 +105,7 @@ int FindDriver(const GUID* guid) {
 using namespace tarn::platform;
 
 HRESULT WINAPI DirectDrawCreate(GUID* lpGUID, LPDIRECTDRAW* lplpDD, IUnknown* pUnkOuter) {
-    TARN_ENTER("DirectDrawCreate");
+    if (HRESULT hr; Enter<"DirectDrawCreate">(&hr)) return hr;
     if (!lplpDD) return DDERR_INVALIDPARAMS;
     *lplpDD = nullptr;
     if (pUnkOuter) return CLASS_E_NOAGGREGATION;
@@ -127,7 +121,7 @@ HRESULT WINAPI DirectDrawCreate(GUID* lpGUID, LPDIRECTDRAW* lplpDD, IUnknown* pU
 // when secondary or non-display devices are asked for.
 HRESULT WINAPI DirectDrawEnumerateExA(LPDDENUMCALLBACKEXA lpCallback, LPVOID lpContext,
                                       DWORD dwFlags) {
-    TARN_ENTER("DirectDrawEnumerateExA");
+    if (HRESULT hr; Enter<"DirectDrawEnumerateExA">(&hr)) return hr;
     if (!lpCallback) return DDERR_INVALIDPARAMS;
     if (dwFlags & ~(DWORD)(DDENUM_ATTACHEDSECONDARYDEVICES | DDENUM_DETACHEDSECONDARYDEVICES |
                            DDENUM_NONDISPLAYDEVICES))
@@ -149,7 +143,7 @@ HRESULT WINAPI DirectDrawEnumerateExA(LPDDENUMCALLBACKEXA lpCallback, LPVOID lpC
 }
 
 HRESULT WINAPI DirectDrawEnumerateA(LPDDENUMCALLBACKA lpCallback, LPVOID lpContext) {
-    TARN_ENTER("DirectDrawEnumerateA");
+    if (HRESULT hr; Enter<"DirectDrawEnumerateA">(&hr)) return hr;
     if (!lpCallback) return DDERR_INVALIDPARAMS;
     for (const DriverDesc& d : CurrentHost().Machine().drivers) {
         if (!d.primary) continue;
@@ -164,9 +158,9 @@ HRESULT WINAPI DirectDrawEnumerateA(LPDDENUMCALLBACKA lpCallback, LPVOID lpConte
 // ---------------------------------------------------------------------------------------------
 namespace tarn::platform {
 
-DirectDrawDevice::DirectDrawDevice(int driverIndex) : driverIndex(driverIndex) {
+DirectDrawDevice::DirectDrawDevice(int driverIndex)
+    : ComObject("ddraw", {&IID_IDirectDraw7}), driverIndex(driverIndex) {
     ++Display().liveDevices;
-    ObjectCreated("ddraw");
 }
 
 DirectDrawDevice::~DirectDrawDevice() {
@@ -182,53 +176,27 @@ DirectDrawDevice::~DirectDrawDevice() {
         d.width = d.height = d.bits = 0;
         d.modeChanged = false;
     }
-    ObjectDestroyed("ddraw");
 }
 
-HRESULT DirectDrawDevice::QueryInterface(REFIID riid, void** out) {
-    TARN_ENTER("IDirectDraw7::QueryInterface");
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (riid == IID_IDirectDraw7 || riid == IID_IUnknown) {
-        *out = static_cast<IDirectDraw7*>(this);
-    } else if (riid == IID_IDirectDraw) {
-        *out = &face;
-    } else {
-        return E_NOINTERFACE;
-    }
-    ++refs;
-    return S_OK;
-}
-
-ULONG DirectDrawDevice::AddRef() {
-    long ignored;
-    Enter("IDirectDraw7::AddRef", &ignored);
-    return ++refs;
-}
-
-ULONG DirectDrawDevice::Release() {
-    long ignored;
-    Enter("IDirectDraw7::Release", &ignored);
-    if (refs == 0) return 0;
-    ULONG left = --refs;
-    if (left == 0) delete this;
-    return left;
+// IDirectDraw is a second face of the device, sharing its count.
+void* DirectDrawDevice::OtherFace(REFIID riid) {
+    return riid == IID_IDirectDraw ? &face : nullptr;
 }
 
 HRESULT DirectDrawDevice::Compact() {
-    TARN_ENTER("IDirectDraw7::Compact");
+    if (HRESULT hr; Enter<"IDirectDraw7::Compact">(&hr)) return hr;
     return DD_OK;
 }
 
 HRESULT DirectDrawDevice::CreateClipper(DWORD, LPDIRECTDRAWCLIPPER* out, IUnknown*) {
-    TARN_ENTER("IDirectDraw7::CreateClipper");
+    if (HRESULT hr; Enter<"IDirectDraw7::CreateClipper">(&hr)) return hr;
     if (out) *out = nullptr;
     return DDERR_UNSUPPORTED;
 }
 
 HRESULT DirectDrawDevice::CreatePalette(DWORD flags, LPPALETTEENTRY table, LPDIRECTDRAWPALETTE* out,
                                         IUnknown* outer) {
-    TARN_ENTER("IDirectDraw7::CreatePalette");
+    if (HRESULT hr; Enter<"IDirectDraw7::CreatePalette">(&hr)) return hr;
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
     if (!table) return DDERR_INVALIDPARAMS;
@@ -241,7 +209,7 @@ HRESULT DirectDrawDevice::CreatePalette(DWORD flags, LPPALETTEENTRY table, LPDIR
 }
 
 HRESULT DirectDrawDevice::DuplicateSurface(LPDIRECTDRAWSURFACE7, LPDIRECTDRAWSURFACE7* out) {
-    TARN_ENTER("IDirectDraw7::DuplicateSurface");
+    if (HRESULT hr; Enter<"IDirectDraw7::DuplicateSurface">(&hr)) return hr;
     if (out) *out = nullptr;
     return DDERR_UNSUPPORTED;
 }
@@ -249,7 +217,7 @@ HRESULT DirectDrawDevice::DuplicateSurface(LPDIRECTDRAWSURFACE7, LPDIRECTDRAWSUR
 // Each mode of the host machine once, in its order, with the pixel format it has here.
 HRESULT DirectDrawDevice::EnumDisplayModes(DWORD flags, LPDDSURFACEDESC2 filter, LPVOID context,
                                            LPDDENUMMODESCALLBACK2 callback) {
-    TARN_ENTER("IDirectDraw7::EnumDisplayModes");
+    if (HRESULT hr; Enter<"IDirectDraw7::EnumDisplayModes">(&hr)) return hr;
     if (!callback) return DDERR_INVALIDPARAMS;
     if (flags & ~(DWORD)(DDEDM_REFRESHRATES | DDEDM_STANDARDVGAMODES)) return DDERR_INVALIDPARAMS;
     if (filter && filter->dwSize != sizeof(DDSURFACEDESC2)) return DDERR_INVALIDPARAMS;
@@ -283,12 +251,12 @@ HRESULT DirectDrawDevice::EnumDisplayModes(DWORD flags, LPDDSURFACEDESC2 filter,
 }
 
 HRESULT DirectDrawDevice::EnumSurfaces(DWORD, LPDDSURFACEDESC2, LPVOID, LPDDENUMSURFACESCALLBACK7) {
-    TARN_ENTER("IDirectDraw7::EnumSurfaces");
+    if (HRESULT hr; Enter<"IDirectDraw7::EnumSurfaces">(&hr)) return hr;
     return DDERR_UNSUPPORTED;
 }
 
 HRESULT DirectDrawDevice::FlipToGDISurface() {
-    TARN_ENTER("IDirectDraw7::FlipToGDISurface");
+    if (HRESULT hr; Enter<"IDirectDraw7::FlipToGDISurface">(&hr)) return hr;
     return DD_OK;
 }
 
@@ -320,7 +288,7 @@ HRESULT DirectDrawDevice::FillCaps(LPDDCAPS caps, bool hardware) {
 }
 
 HRESULT DirectDrawDevice::GetCaps(LPDDCAPS driverCaps, LPDDCAPS helCaps) {
-    TARN_ENTER("IDirectDraw7::GetCaps");
+    if (HRESULT hr; Enter<"IDirectDraw7::GetCaps">(&hr)) return hr;
     if (!driverCaps && !helCaps) return DDERR_INVALIDPARAMS;
     if ((driverCaps && driverCaps->dwSize != sizeof(DDCAPS)) ||
         (helCaps && helCaps->dwSize != sizeof(DDCAPS)))
@@ -331,7 +299,7 @@ HRESULT DirectDrawDevice::GetCaps(LPDDCAPS driverCaps, LPDDCAPS helCaps) {
 }
 
 HRESULT DirectDrawDevice::GetDisplayMode(LPDDSURFACEDESC2 desc) {
-    TARN_ENTER("IDirectDraw7::GetDisplayMode");
+    if (HRESULT hr; Enter<"IDirectDraw7::GetDisplayMode">(&hr)) return hr;
     if (!desc || desc->dwSize != sizeof(DDSURFACEDESC2)) return DDERR_INVALIDPARAMS;
     int width, height, bits;
     CurrentMode(&width, &height, &bits);
@@ -346,44 +314,44 @@ HRESULT DirectDrawDevice::GetDisplayMode(LPDDSURFACEDESC2 desc) {
 }
 
 HRESULT DirectDrawDevice::GetFourCCCodes(LPDWORD count, LPDWORD) {
-    TARN_ENTER("IDirectDraw7::GetFourCCCodes");
+    if (HRESULT hr; Enter<"IDirectDraw7::GetFourCCCodes">(&hr)) return hr;
     if (!count) return DDERR_INVALIDPARAMS;
     *count = 0;
     return DD_OK;
 }
 
 HRESULT DirectDrawDevice::GetGDISurface(LPDIRECTDRAWSURFACE7* out) {
-    TARN_ENTER("IDirectDraw7::GetGDISurface");
+    if (HRESULT hr; Enter<"IDirectDraw7::GetGDISurface">(&hr)) return hr;
     if (out) *out = nullptr;
     return DDERR_NOTFOUND;
 }
 
 HRESULT DirectDrawDevice::GetMonitorFrequency(LPDWORD frequency) {
-    TARN_ENTER("IDirectDraw7::GetMonitorFrequency");
+    if (HRESULT hr; Enter<"IDirectDraw7::GetMonitorFrequency">(&hr)) return hr;
     if (!frequency) return DDERR_INVALIDPARAMS;
     *frequency = 60;
     return DD_OK;
 }
 
 HRESULT DirectDrawDevice::GetScanLine(LPDWORD) {
-    TARN_ENTER("IDirectDraw7::GetScanLine");
+    if (HRESULT hr; Enter<"IDirectDraw7::GetScanLine">(&hr)) return hr;
     return DDERR_UNSUPPORTED;
 }
 
 HRESULT DirectDrawDevice::GetVerticalBlankStatus(BOOL* inBlank) {
-    TARN_ENTER("IDirectDraw7::GetVerticalBlankStatus");
+    if (HRESULT hr; Enter<"IDirectDraw7::GetVerticalBlankStatus">(&hr)) return hr;
     if (!inBlank) return DDERR_INVALIDPARAMS;
     *inBlank = FALSE;
     return DD_OK;
 }
 
 HRESULT DirectDrawDevice::Initialize(GUID*) {
-    TARN_ENTER("IDirectDraw7::Initialize");
+    if (HRESULT hr; Enter<"IDirectDraw7::Initialize">(&hr)) return hr;
     return DDERR_ALREADYINITIALIZED;
 }
 
 HRESULT DirectDrawDevice::RestoreDisplayMode() {
-    TARN_ENTER("IDirectDraw7::RestoreDisplayMode");
+    if (HRESULT hr; Enter<"IDirectDraw7::RestoreDisplayMode">(&hr)) return hr;
     DisplayState& d = Display();
     if (d.exclusiveOwner && d.exclusiveOwner != this) return DDERR_NOEXCLUSIVEMODE;
     if (!d.modeChanged) return DD_OK;
@@ -396,7 +364,7 @@ HRESULT DirectDrawDevice::RestoreDisplayMode() {
 }
 
 HRESULT DirectDrawDevice::SetCooperativeLevel(HWND window, DWORD flags) {
-    TARN_ENTER("IDirectDraw7::SetCooperativeLevel");
+    if (HRESULT hr; Enter<"IDirectDraw7::SetCooperativeLevel">(&hr)) return hr;
     const DWORD known = DDSCL_FULLSCREEN | DDSCL_ALLOWREBOOT | DDSCL_NOWINDOWCHANGES |
                         DDSCL_NORMAL | DDSCL_EXCLUSIVE | DDSCL_ALLOWMODEX | DDSCL_SETFOCUSWINDOW |
                         DDSCL_SETDEVICEWINDOW | DDSCL_CREATEDEVICEWINDOW | DDSCL_MULTITHREADED |
@@ -424,7 +392,7 @@ HRESULT DirectDrawDevice::SetCooperativeLevel(HWND window, DWORD flags) {
 // loses every displayed surface, and a chain made for another mode cannot be restored.
 HRESULT DirectDrawDevice::SetDisplayMode(DWORD width, DWORD height, DWORD bits, DWORD refreshRate,
                                          DWORD flags) {
-    TARN_ENTER("IDirectDraw7::SetDisplayMode");
+    if (HRESULT hr; Enter<"IDirectDraw7::SetDisplayMode">(&hr)) return hr;
     (void)refreshRate;
     if (flags & ~(DWORD)DDSDM_STANDARDVGAMODE) return DDERR_INVALIDPARAMS;
     if (!cooperativeLevelSet) return DDERR_NOCOOPERATIVELEVELSET;
@@ -450,7 +418,7 @@ HRESULT DirectDrawDevice::SetDisplayMode(DWORD width, DWORD height, DWORD bits, 
 }
 
 HRESULT DirectDrawDevice::WaitForVerticalBlank(DWORD flags, HANDLE event) {
-    TARN_ENTER("IDirectDraw7::WaitForVerticalBlank");
+    if (HRESULT hr; Enter<"IDirectDraw7::WaitForVerticalBlank">(&hr)) return hr;
     (void)event;
     if (flags == DDWAITVB_BLOCKBEGINEVENT) return DDERR_UNSUPPORTED;
     if (flags != DDWAITVB_BLOCKBEGIN && flags != DDWAITVB_BLOCKEND) return DDERR_INVALIDPARAMS;
@@ -459,7 +427,7 @@ HRESULT DirectDrawDevice::WaitForVerticalBlank(DWORD flags, HANDLE event) {
 }
 
 HRESULT DirectDrawDevice::GetAvailableVidMem(LPDDSCAPS2 caps, LPDWORD total, LPDWORD freeBytes) {
-    TARN_ENTER("IDirectDraw7::GetAvailableVidMem");
+    if (HRESULT hr; Enter<"IDirectDraw7::GetAvailableVidMem">(&hr)) return hr;
     if (!caps || (!total && !freeBytes)) return DDERR_INVALIDPARAMS;
     uint64_t budget = CurrentHost().Machine().videoMemoryBytes;
     uint64_t used = std::min<uint64_t>(Display().videoMemoryUsed, budget);
@@ -469,13 +437,13 @@ HRESULT DirectDrawDevice::GetAvailableVidMem(LPDDSCAPS2 caps, LPDWORD total, LPD
 }
 
 HRESULT DirectDrawDevice::GetSurfaceFromDC(HDC, LPDIRECTDRAWSURFACE7* out) {
-    TARN_ENTER("IDirectDraw7::GetSurfaceFromDC");
+    if (HRESULT hr; Enter<"IDirectDraw7::GetSurfaceFromDC">(&hr)) return hr;
     if (out) *out = nullptr;
     return DDERR_UNSUPPORTED;
 }
 
 HRESULT DirectDrawDevice::RestoreAllSurfaces() {
-    TARN_ENTER("IDirectDraw7::RestoreAllSurfaces");
+    if (HRESULT hr; Enter<"IDirectDraw7::RestoreAllSurfaces">(&hr)) return hr;
     if (Display().away) return DDERR_WRONGMODE;
     for (DirectDrawSurface* s : Display().surfaces)
         if (s->IsLost() == DDERR_SURFACELOST && s->IsPrimary()) s->Restore();
@@ -485,23 +453,23 @@ HRESULT DirectDrawDevice::RestoreAllSurfaces() {
 }
 
 HRESULT DirectDrawDevice::TestCooperativeLevel() {
-    TARN_ENTER("IDirectDraw7::TestCooperativeLevel");
+    if (HRESULT hr; Enter<"IDirectDraw7::TestCooperativeLevel">(&hr)) return hr;
     if (Display().away) return Exclusive() ? DDERR_NOEXCLUSIVEMODE : DDERR_EXCLUSIVEMODEALREADYSET;
     return DD_OK;
 }
 
 HRESULT DirectDrawDevice::GetDeviceIdentifier(LPDDDEVICEIDENTIFIER2, DWORD) {
-    TARN_ENTER("IDirectDraw7::GetDeviceIdentifier");
+    if (HRESULT hr; Enter<"IDirectDraw7::GetDeviceIdentifier">(&hr)) return hr;
     return DDERR_UNSUPPORTED;
 }
 
 HRESULT DirectDrawDevice::StartModeTest(LPSIZE, DWORD, DWORD) {
-    TARN_ENTER("IDirectDraw7::StartModeTest");
+    if (HRESULT hr; Enter<"IDirectDraw7::StartModeTest">(&hr)) return hr;
     return DDERR_UNSUPPORTED;
 }
 
 HRESULT DirectDrawDevice::EvaluateMode(DWORD, DWORD*) {
-    TARN_ENTER("IDirectDraw7::EvaluateMode");
+    if (HRESULT hr; Enter<"IDirectDraw7::EvaluateMode">(&hr)) return hr;
     return DDERR_UNSUPPORTED;
 }
 
@@ -511,7 +479,7 @@ HRESULT DirectDrawDevice::EvaluateMode(DWORD, DWORD*) {
 using Face = DirectDrawDevice;
 
 HRESULT Face::FirstFace::QueryInterface(REFIID riid, void** out) {
-    TARN_ENTER("IDirectDraw::QueryInterface");
+    if (HRESULT hr; Enter<"IDirectDraw::QueryInterface">(&hr)) return hr;
     return owner->QueryInterface(riid, out);
 }
 ULONG Face::FirstFace::AddRef() {
@@ -531,39 +499,39 @@ HRESULT Face::FirstFace::CreatePalette(DWORD flags, LPPALETTEENTRY table, LPDIRE
     return owner->CreatePalette(flags, table, out, outer);
 }
 HRESULT Face::FirstFace::CreateSurface(LPDDSURFACEDESC, LPDIRECTDRAWSURFACE* out, IUnknown*) {
-    TARN_ENTER("IDirectDraw::CreateSurface");
+    if (HRESULT hr; Enter<"IDirectDraw::CreateSurface">(&hr)) return hr;
     if (out) *out = nullptr;
     return DDERR_UNSUPPORTED; // surfaces are made through IDirectDraw7
 }
 HRESULT Face::FirstFace::DuplicateSurface(LPDIRECTDRAWSURFACE, LPDIRECTDRAWSURFACE* out) {
-    TARN_ENTER("IDirectDraw::DuplicateSurface");
+    if (HRESULT hr; Enter<"IDirectDraw::DuplicateSurface">(&hr)) return hr;
     if (out) *out = nullptr;
     return DDERR_UNSUPPORTED;
 }
 HRESULT Face::FirstFace::EnumDisplayModes(DWORD, LPDDSURFACEDESC, LPVOID, LPDDENUMMODESCALLBACK) {
-    TARN_ENTER("IDirectDraw::EnumDisplayModes");
+    if (HRESULT hr; Enter<"IDirectDraw::EnumDisplayModes">(&hr)) return hr;
     return DDERR_UNSUPPORTED;
 }
 HRESULT Face::FirstFace::EnumSurfaces(DWORD, LPDDSURFACEDESC, LPVOID, LPDDENUMSURFACESCALLBACK) {
-    TARN_ENTER("IDirectDraw::EnumSurfaces");
+    if (HRESULT hr; Enter<"IDirectDraw::EnumSurfaces">(&hr)) return hr;
     return DDERR_UNSUPPORTED;
 }
 HRESULT Face::FirstFace::FlipToGDISurface() {
     return owner->FlipToGDISurface();
 }
 HRESULT Face::FirstFace::GetCaps(LPDDCAPS driverCaps, LPDDCAPS helCaps) {
-    TARN_ENTER("IDirectDraw::GetCaps");
+    if (HRESULT hr; Enter<"IDirectDraw::GetCaps">(&hr)) return hr;
     return owner->GetCaps(driverCaps, helCaps);
 }
 HRESULT Face::FirstFace::GetDisplayMode(LPDDSURFACEDESC) {
-    TARN_ENTER("IDirectDraw::GetDisplayMode");
+    if (HRESULT hr; Enter<"IDirectDraw::GetDisplayMode">(&hr)) return hr;
     return DDERR_UNSUPPORTED;
 }
 HRESULT Face::FirstFace::GetFourCCCodes(LPDWORD count, LPDWORD codes) {
     return owner->GetFourCCCodes(count, codes);
 }
 HRESULT Face::FirstFace::GetGDISurface(LPDIRECTDRAWSURFACE* out) {
-    TARN_ENTER("IDirectDraw::GetGDISurface");
+    if (HRESULT hr; Enter<"IDirectDraw::GetGDISurface">(&hr)) return hr;
     if (out) *out = nullptr;
     return DDERR_NOTFOUND;
 }

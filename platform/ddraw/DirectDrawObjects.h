@@ -6,6 +6,8 @@
 #include <ddraw.h>
 
 #include "gdi/GdiTarget.h"
+#include "internal/AddressSet.h"
+#include "internal/ComObject.h"
 
 #include <cstdint>
 #include <vector>
@@ -36,19 +38,17 @@ struct DisplayState {
     bool away = false; // the display was taken away (DisplayTakenAway)
     uint64_t videoMemoryUsed = 0;
     std::vector<DirectDrawSurface*> surfaces; // every live surface
+    AddressSet surfaceInterfaces;             // the same, by their interface pointers
     int liveDevices = 0;
 };
 DisplayState& Display();
 // The current mode, the desktop's when none was set.
 void CurrentMode(int* width, int* height, int* bits);
 
-class DirectDrawPalette final : public IDirectDrawPalette {
+class DirectDrawPalette final : public ComObject<IDirectDrawPalette, "IDirectDrawPalette"> {
 public:
     DirectDrawPalette(DirectDrawDevice* device, DWORD caps, const PALETTEENTRY* entries);
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     HRESULT STDMETHODCALLTYPE GetCaps(LPDWORD caps) override;
     HRESULT STDMETHODCALLTYPE GetEntries(DWORD flags, DWORD base, DWORD count,
                                          LPPALETTEENTRY entries) override;
@@ -59,12 +59,10 @@ public:
 
     // 256 colours as 0x00RRGGBB, for GDI and for presenting an 8-bit frame.
     const uint32_t* Colours() const { return colours; }
-    static DirectDrawPalette* From(IDirectDrawPalette* palette);
-    void Hold() { ++refs; }
+    static DirectDrawPalette* From(IDirectDrawPalette* palette); // null for foreign objects
 
 private:
-    ~DirectDrawPalette();
-    ULONG refs = 1;
+    ~DirectDrawPalette() override;
     DirectDrawDevice* device;
     DWORD caps;
     PALETTEENTRY entries[256];
@@ -74,17 +72,14 @@ private:
 // A surface, or one buffer of a flipping chain. The chain's primary owns the chain: its
 // references keep every buffer alive; a back buffer's own references only count the ones handed
 // out by GetAttachedSurface.
-class DirectDrawSurface final : public IDirectDrawSurface7, public DrawTarget {
+class DirectDrawSurface final : public ComObject<IDirectDrawSurface7, "IDirectDrawSurface7">,
+                                public DrawTarget {
 public:
     DirectDrawSurface(DirectDrawDevice* device, int width, int height, const SurfaceFormat& format,
                       DWORD caps, int pitchPadding);
 
     static DirectDrawSurface* From(IDirectDrawSurface7* surface); // null for foreign objects
 
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     // IDirectDrawSurface7
     HRESULT STDMETHODCALLTYPE AddAttachedSurface(LPDIRECTDRAWSURFACE7) override;
     HRESULT STDMETHODCALLTYPE AddOverlayDirtyRect(LPRECT) override;
@@ -150,7 +145,8 @@ public:
     uint64_t Bytes() const { return memory.size(); }
 
 private:
-    ~DirectDrawSurface();
+    ~DirectDrawSurface() override;
+    void LastReleased() override;
     void Destroy();
     bool Busy() const { return locked || dcOut; }
     DirectDrawSurface* ChainPrimary() { return primary ? primary : this; }
@@ -162,7 +158,6 @@ private:
     HRESULT BlitChecks(DirectDrawSurface* src);
 
     DirectDrawDevice* device;
-    ULONG refs = 1;
     int width, height;
     long pitch;
     SurfaceFormat format;
@@ -183,13 +178,10 @@ private:
 };
 
 // The device. IDirectDraw is a second face of the same object, sharing its reference count.
-class DirectDrawDevice final : public IDirectDraw7 {
+class DirectDrawDevice final : public ComObject<IDirectDraw7, "IDirectDraw7"> {
 public:
     explicit DirectDrawDevice(int driverIndex);
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     HRESULT STDMETHODCALLTYPE Compact() override;
     HRESULT STDMETHODCALLTYPE CreateClipper(DWORD, LPDIRECTDRAWCLIPPER*, IUnknown*) override;
     HRESULT STDMETHODCALLTYPE CreatePalette(DWORD flags, LPPALETTEENTRY table,
@@ -226,11 +218,6 @@ public:
     HRESULT STDMETHODCALLTYPE EvaluateMode(DWORD, DWORD*) override;
 
     IDirectDraw* FirstInterface() { return &face; }
-    // References held by the device's own surfaces and palettes (no call counting).
-    void Hold() { ++refs; }
-    void Drop() {
-        if (refs && --refs == 0) delete this;
-    }
     // The primary surface (a chain's front buffer) of this device, if one exists.
     DirectDrawSurface* primarySurface = nullptr;
     bool Exclusive() const { return Display().exclusiveOwner == this; }
@@ -274,10 +261,10 @@ private:
         DirectDrawDevice* owner;
     };
 
-    ~DirectDrawDevice();
+    ~DirectDrawDevice() override;
+    void* OtherFace(REFIID riid) override;
     HRESULT FillCaps(LPDDCAPS caps, bool hardware);
 
-    ULONG refs = 1;
     int driverIndex;
     FirstFace face{this};
 };

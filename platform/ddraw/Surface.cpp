@@ -11,25 +11,20 @@
 #include <algorithm>
 #include <cstring>
 
-#define TARN_ENTER(name)                                                                           \
-    do {                                                                                           \
-        long enterCode;                                                                            \
-        if (::tarn::platform::Enter(name, &enterCode)) return (HRESULT)enterCode;                  \
-    } while (0)
-
 namespace tarn::platform {
 
 DirectDrawSurface::DirectDrawSurface(DirectDrawDevice* device, int width, int height,
                                      const SurfaceFormat& format, DWORD caps, int pitchPadding)
-    : device(device), width(width), height(height), format(format), caps(caps) {
+    : ComObject("surface", {&IID_IDirectDrawSurface7}), device(device), width(width),
+      height(height), format(format), caps(caps) {
     pitch = (long)((((int64_t)width * (format.bits / 8)) + 3) & ~int64_t{3}) + pitchPadding;
     memory.assign((size_t)pitch * (size_t)height, 0);
     modeGeneration = Display().modeGeneration;
     device->Hold();
     DisplayState& d = Display();
     d.surfaces.push_back(this);
+    d.surfaceInterfaces.Insert(static_cast<IDirectDrawSurface7*>(this));
     if (InVideoMemory()) d.videoMemoryUsed += memory.size();
-    ObjectCreated("surface");
 }
 
 DirectDrawSurface::~DirectDrawSurface() {
@@ -38,16 +33,16 @@ DirectDrawSurface::~DirectDrawSurface() {
     DisplayState& d = Display();
     if (InVideoMemory()) d.videoMemoryUsed -= std::min<uint64_t>(d.videoMemoryUsed, memory.size());
     d.surfaces.erase(std::remove(d.surfaces.begin(), d.surfaces.end(), this), d.surfaces.end());
+    d.surfaceInterfaces.Erase(static_cast<IDirectDrawSurface7*>(this));
     if (device->primarySurface == this) device->primarySurface = nullptr;
-    ObjectDestroyed("surface");
     device->Drop();
 }
 
+// The object behind an interface pointer: a blit's source is checked against the live surfaces
+// by its address, without a search, whatever the number of surfaces.
 DirectDrawSurface* DirectDrawSurface::From(IDirectDrawSurface7* surface) {
-    if (!surface) return nullptr;
-    for (DirectDrawSurface* s : Display().surfaces)
-        if (static_cast<IDirectDrawSurface7*>(s) == surface) return s;
-    return nullptr;
+    if (!Display().surfaceInterfaces.Contains(surface)) return nullptr;
+    return static_cast<DirectDrawSurface*>(surface);
 }
 
 void DirectDrawSurface::JoinChain(DirectDrawSurface* chainPrimary, int index) {
@@ -72,29 +67,9 @@ void DirectDrawSurface::Destroy() {
     delete this;
 }
 
-HRESULT DirectDrawSurface::QueryInterface(REFIID riid, void** out) {
-    TARN_ENTER("IDirectDrawSurface7::QueryInterface");
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (riid != IID_IDirectDrawSurface7 && riid != IID_IUnknown) return E_NOINTERFACE;
-    *out = static_cast<IDirectDrawSurface7*>(this);
-    ++refs;
-    return S_OK;
-}
-
-ULONG DirectDrawSurface::AddRef() {
-    long ignored;
-    Enter("IDirectDrawSurface7::AddRef", &ignored);
-    return ++refs;
-}
-
-ULONG DirectDrawSurface::Release() {
-    long ignored;
-    Enter("IDirectDrawSurface7::Release", &ignored);
-    if (refs == 0) return 0;
-    ULONG left = --refs;
-    if (left == 0 && !primary) Destroy();
-    return left;
+// The last reference of a buffer of a living chain goes back to the chain, which keeps it.
+void DirectDrawSurface::LastReleased() {
+    if (!primary) Destroy();
 }
 
 bool DirectDrawSurface::RectInside(const RECT& r) const {
@@ -193,21 +168,21 @@ void DirectDrawSurface::Present() {
 // ---------------------------------------------------------------------------------------------
 
 HRESULT DirectDrawSurface::GetSurfaceDesc(LPDDSURFACEDESC2 desc) {
-    TARN_ENTER("IDirectDrawSurface7::GetSurfaceDesc");
+    if (HRESULT hr; Enter<"IDirectDrawSurface7::GetSurfaceDesc">(&hr)) return hr;
     if (!desc || desc->dwSize != sizeof(DDSURFACEDESC2)) return DDERR_INVALIDPARAMS;
     FillDesc(desc);
     return DD_OK;
 }
 
 HRESULT DirectDrawSurface::GetPixelFormat(LPDDPIXELFORMAT out) {
-    TARN_ENTER("IDirectDrawSurface7::GetPixelFormat");
+    if (HRESULT hr; Enter<"IDirectDrawSurface7::GetPixelFormat">(&hr)) return hr;
     if (!out || out->dwSize != sizeof(DDPIXELFORMAT)) return DDERR_INVALIDPARAMS;
     FillPixelFormat(format, out);
     return DD_OK;
 }
 
 HRESULT DirectDrawSurface::GetCaps(LPDDSCAPS2 out) {
-    TARN_ENTER("IDirectDrawSurface7::GetCaps");
+    if (HRESULT hr; Enter<"IDirectDrawSurface7::GetCaps">(&hr)) return hr;
     if (!out) return DDERR_INVALIDPARAMS;
     std::memset(out, 0, sizeof *out);
     out->dwCaps = caps;
@@ -215,7 +190,7 @@ HRESULT DirectDrawSurface::GetCaps(LPDDSCAPS2 out) {
 }
 
 HRESULT DirectDrawSurface::Lock(LPRECT rect, LPDDSURFACEDESC2 desc, DWORD flags, HANDLE event) {
-    TARN_ENTER("IDirectDrawSurface7::Lock");
+    if (HRESULT hr; Enter<"IDirectDrawSurface7::Lock">(&hr)) return hr;
     (void)flags;
     (void)event;
     if (!desc || desc->dwSize != sizeof(DDSURFACEDESC2)) return DDERR_INVALIDPARAMS;
@@ -233,7 +208,7 @@ HRESULT DirectDrawSurface::Lock(LPRECT rect, LPDDSURFACEDESC2 desc, DWORD flags,
 
 // A surface lost while locked keeps its lock (and its memory) until it is restored.
 HRESULT DirectDrawSurface::Unlock(LPRECT) {
-    TARN_ENTER("IDirectDrawSurface7::Unlock");
+    if (HRESULT hr; Enter<"IDirectDrawSurface7::Unlock">(&hr)) return hr;
     if (!locked) return DDERR_NOTLOCKED;
     if (lost) return DDERR_SURFACELOST;
     locked = false;
@@ -241,13 +216,13 @@ HRESULT DirectDrawSurface::Unlock(LPRECT) {
 }
 
 HRESULT DirectDrawSurface::IsLost() {
-    TARN_ENTER("IDirectDrawSurface7::IsLost");
+    if (HRESULT hr; Enter<"IDirectDrawSurface7::IsLost">(&hr)) return hr;
     return lost ? DDERR_SURFACELOST : DD_OK;
 }
 
 // Restoring the primary restores its whole chain; a back buffer cannot be restored alone.
 HRESULT DirectDrawSurface::Restore() {
-    TARN_ENTER("IDirectDrawSurface7::Restore");
+    if (HRESULT hr; Enter<"IDirectDrawSurface7::Restore">(&hr)) return hr;
     if (!lost) return DD_OK;
     if (primary) return DDERR_IMPLICITLYCREATED;
     if (Display().away) return DDERR_WRONGMODE;
@@ -268,7 +243,7 @@ HRESULT DirectDrawSurface::Restore() {
 // ---------------------------------------------------------------------------------------------
 
 HRESULT DirectDrawSurface::GetDC(HDC* out) {
-    TARN_ENTER("IDirectDrawSurface7::GetDC");
+    if (HRESULT hr; Enter<"IDirectDrawSurface7::GetDC">(&hr)) return hr;
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
     if (lost) return DDERR_SURFACELOST;
@@ -284,7 +259,7 @@ HRESULT DirectDrawSurface::GetDC(HDC* out) {
 
 // Releasing always ends the context, even on a lost surface: nothing is left half-held.
 HRESULT DirectDrawSurface::ReleaseDC(HDC hdc) {
-    TARN_ENTER("IDirectDrawSurface7::ReleaseDC");
+    if (HRESULT hr; Enter<"IDirectDrawSurface7::ReleaseDC">(&hr)) return hr;
     if (!dcOut) return DDERR_NODC;
     if (hdc != dc) return DDERR_INVALIDPARAMS;
     CloseSurfaceDC(dc);
@@ -298,7 +273,7 @@ HRESULT DirectDrawSurface::ReleaseDC(HDC hdc) {
 // ---------------------------------------------------------------------------------------------
 
 HRESULT DirectDrawSurface::SetPalette(LPDIRECTDRAWPALETTE newPalette) {
-    TARN_ENTER("IDirectDrawSurface7::SetPalette");
+    if (HRESULT hr; Enter<"IDirectDrawSurface7::SetPalette">(&hr)) return hr;
     if (lost) return DDERR_SURFACELOST;
     if (!newPalette) {
         if (palette) palette->Release();
@@ -315,7 +290,7 @@ HRESULT DirectDrawSurface::SetPalette(LPDIRECTDRAWPALETTE newPalette) {
 }
 
 HRESULT DirectDrawSurface::GetPalette(LPDIRECTDRAWPALETTE* out) {
-    TARN_ENTER("IDirectDrawSurface7::GetPalette");
+    if (HRESULT hr; Enter<"IDirectDrawSurface7::GetPalette">(&hr)) return hr;
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
     DirectDrawPalette* p = palette ? palette : (primary ? primary->palette : nullptr);
@@ -326,7 +301,7 @@ HRESULT DirectDrawSurface::GetPalette(LPDIRECTDRAWPALETTE* out) {
 }
 
 HRESULT DirectDrawSurface::SetColorKey(DWORD flags, LPDDCOLORKEY key) {
-    TARN_ENTER("IDirectDrawSurface7::SetColorKey");
+    if (HRESULT hr; Enter<"IDirectDrawSurface7::SetColorKey">(&hr)) return hr;
     if ((flags & ~(DWORD)DDCKEY_COLORSPACE) != DDCKEY_SRCBLT) return DDERR_UNSUPPORTED;
     // The device offers single-colour keys only (its caps list no colour-space keys), so a
     // range is refused as a driver without the hardware refuses it.
@@ -341,7 +316,7 @@ HRESULT DirectDrawSurface::SetColorKey(DWORD flags, LPDDCOLORKEY key) {
 }
 
 HRESULT DirectDrawSurface::GetColorKey(DWORD flags, LPDDCOLORKEY key) {
-    TARN_ENTER("IDirectDrawSurface7::GetColorKey");
+    if (HRESULT hr; Enter<"IDirectDrawSurface7::GetColorKey">(&hr)) return hr;
     if (!key) return DDERR_INVALIDPARAMS;
     if (flags != DDCKEY_SRCBLT) return DDERR_UNSUPPORTED;
     if (!hasSrcKey) return DDERR_NOCOLORKEY;
@@ -351,7 +326,7 @@ HRESULT DirectDrawSurface::GetColorKey(DWORD flags, LPDDCOLORKEY key) {
 
 // The next buffer of the chain whose capabilities include all of `wanted`.
 HRESULT DirectDrawSurface::GetAttachedSurface(LPDDSCAPS2 wanted, LPDIRECTDRAWSURFACE7* out) {
-    TARN_ENTER("IDirectDrawSurface7::GetAttachedSurface");
+    if (HRESULT hr; Enter<"IDirectDrawSurface7::GetAttachedSurface">(&hr)) return hr;
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
     if (!wanted) return DDERR_INVALIDPARAMS;
@@ -368,7 +343,7 @@ HRESULT DirectDrawSurface::GetAttachedSurface(LPDDSCAPS2 wanted, LPDIRECTDRAWSUR
 }
 
 HRESULT DirectDrawSurface::GetDDInterface(LPVOID* out) {
-    TARN_ENTER("IDirectDrawSurface7::GetDDInterface");
+    if (HRESULT hr; Enter<"IDirectDrawSurface7::GetDDInterface">(&hr)) return hr;
     if (!out) return DDERR_INVALIDPARAMS;
     device->Hold();
     *out = static_cast<IDirectDraw7*>(device);
@@ -380,8 +355,7 @@ HRESULT DirectDrawSurface::GetDDInterface(LPVOID* out) {
 // ---------------------------------------------------------------------------------------------
 #define TARN_UNSUPPORTED(signature, name)                                                          \
     HRESULT DirectDrawSurface::signature {                                                         \
-        TARN_ENTER("IDirectDrawSurface7::" name);                                                  \
-        return DDERR_UNSUPPORTED;                                                                  \
+        return Answer<name>(DDERR_UNSUPPORTED);                                                    \
     }
 
 TARN_UNSUPPORTED(AddAttachedSurface(LPDIRECTDRAWSURFACE7), "AddAttachedSurface")
@@ -408,33 +382,33 @@ TARN_UNSUPPORTED(SetLOD(DWORD), "SetLOD")
 TARN_UNSUPPORTED(GetLOD(LPDWORD), "GetLOD")
 
 HRESULT DirectDrawSurface::GetBltStatus(DWORD) {
-    TARN_ENTER("IDirectDrawSurface7::GetBltStatus");
+    if (HRESULT hr; Enter<"IDirectDrawSurface7::GetBltStatus">(&hr)) return hr;
     return lost ? DDERR_SURFACELOST : DD_OK;
 }
 HRESULT DirectDrawSurface::GetFlipStatus(DWORD) {
-    TARN_ENTER("IDirectDrawSurface7::GetFlipStatus");
+    if (HRESULT hr; Enter<"IDirectDrawSurface7::GetFlipStatus">(&hr)) return hr;
     return lost ? DDERR_SURFACELOST : DD_OK;
 }
 HRESULT DirectDrawSurface::Initialize(LPDIRECTDRAW, LPDDSURFACEDESC2) {
-    TARN_ENTER("IDirectDrawSurface7::Initialize");
+    if (HRESULT hr; Enter<"IDirectDrawSurface7::Initialize">(&hr)) return hr;
     return DDERR_ALREADYINITIALIZED;
 }
 HRESULT DirectDrawSurface::PageLock(DWORD) {
-    TARN_ENTER("IDirectDrawSurface7::PageLock");
+    if (HRESULT hr; Enter<"IDirectDrawSurface7::PageLock">(&hr)) return hr;
     return DD_OK;
 }
 HRESULT DirectDrawSurface::PageUnlock(DWORD) {
-    TARN_ENTER("IDirectDrawSurface7::PageUnlock");
+    if (HRESULT hr; Enter<"IDirectDrawSurface7::PageUnlock">(&hr)) return hr;
     return DD_OK;
 }
 HRESULT DirectDrawSurface::GetUniquenessValue(LPDWORD value) {
-    TARN_ENTER("IDirectDrawSurface7::GetUniquenessValue");
+    if (HRESULT hr; Enter<"IDirectDrawSurface7::GetUniquenessValue">(&hr)) return hr;
     if (!value) return DDERR_INVALIDPARAMS;
     *value = 0;
     return DD_OK;
 }
 HRESULT DirectDrawSurface::ChangeUniquenessValue() {
-    TARN_ENTER("IDirectDrawSurface7::ChangeUniquenessValue");
+    if (HRESULT hr; Enter<"IDirectDrawSurface7::ChangeUniquenessValue">(&hr)) return hr;
     return DD_OK;
 }
 

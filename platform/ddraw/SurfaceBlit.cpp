@@ -12,12 +12,6 @@
 #include <cstring>
 #include <utility>
 
-#define TARN_ENTER(name)                                                                           \
-    do {                                                                                           \
-        long enterCode;                                                                            \
-        if (::tarn::platform::Enter(name, &enterCode)) return (HRESULT)enterCode;                  \
-    } while (0)
-
 namespace tarn::platform {
 namespace {
 
@@ -134,26 +128,34 @@ bool HasAvx512bw() {
     return has;
 }
 
-void KeyedRow16(uint8_t* dst, const uint8_t* src, int count, uint16_t key) {
-    if (HasAvx512bw())
-        KeyedRowMasked16(dst, src, count, key);
-    else
-        KeyedRowVector16(dst, src, count, key);
-}
-
 __attribute__((target_clones("avx2", "default"))) void KeyedRow32(uint8_t* dst, const uint8_t* src,
                                                                   int count, uint32_t key) {
     KeyedRow<uint32_t>(dst, src, count, key);
 }
 
-void CopyRowKeyed(uint8_t* dst, const uint8_t* src, int count, int bytes, const DDCOLORKEY& key) {
-    const uint32_t k = key.dwColorSpaceLowValue;
-    if (bytes == 2 && k <= 0xFFFF) return KeyedRow16(dst, src, count, (uint16_t)k);
-    if (bytes == 4) return KeyedRow32(dst, src, count, k);
-    if (bytes == 1 && k <= 0xFF) return KeyedRow<uint8_t>(dst, src, count, (uint8_t)k);
+void KeyedRowAny(uint8_t* dst, const uint8_t* src, int count, int bytes, uint32_t key) {
     for (int i = 0; i < count; ++i) {
         uint32_t v = LoadPixel(src + i * bytes, bytes);
-        if (v != k) std::memcpy(dst + i * bytes, src + i * bytes, (size_t)bytes);
+        if (v != key) std::memcpy(dst + i * bytes, src + i * bytes, (size_t)bytes);
+    }
+}
+
+// Copies the keyed rows of a blit, the row routine chosen once for all its rows.
+void CopyRowsKeyed(uint8_t* out, long outStep, const uint8_t* in, long inStep, int rows, int count,
+                   int bytes, uint32_t key) {
+    if (bytes == 2 && key <= 0xFFFF) {
+        auto row = HasAvx512bw() ? KeyedRowMasked16 : KeyedRowVector16;
+        for (int y = 0; y < rows; ++y, out += outStep, in += inStep)
+            row(out, in, count, (uint16_t)key);
+    } else if (bytes == 4) {
+        for (int y = 0; y < rows; ++y, out += outStep, in += inStep)
+            KeyedRow32(out, in, count, key);
+    } else if (bytes == 1 && key <= 0xFF) {
+        for (int y = 0; y < rows; ++y, out += outStep, in += inStep)
+            KeyedRow<uint8_t>(out, in, count, (uint8_t)key);
+    } else {
+        for (int y = 0; y < rows; ++y, out += outStep, in += inStep)
+            KeyedRowAny(out, in, count, bytes, key);
     }
 }
 
@@ -199,17 +201,19 @@ static void CopyRect(uint8_t* dstBase, long dstPitch, const RECT& d, const uint8
                         (size_t)dstPitch * dh);
             return;
         }
-        // Rows in the order that is safe when source and destination overlap.
-        bool upward = dstBase == srcBase && d.top > s.top;
-        for (int i = 0; i < dh; ++i) {
-            int row = upward ? dh - 1 - i : i;
-            uint8_t* out = dstBase + (long)(d.top + row) * dstPitch + (long)d.left * bytes;
-            const uint8_t* in = srcBase + (long)(s.top + row) * srcPitch + (long)s.left * bytes;
-            if (key)
-                CopyRowKeyed(out, in, dw, bytes, *key);
-            else
-                std::memmove(out, in, (size_t)dw * bytes);
+        // Rows in the order that is safe when source and destination overlap; the addresses
+        // are stepped, not computed per row.
+        const bool upward = dstBase == srcBase && d.top > s.top;
+        const int first = upward ? dh - 1 : 0;
+        uint8_t* out = dstBase + (long)(d.top + first) * dstPitch + (long)d.left * bytes;
+        const uint8_t* in = srcBase + (long)(s.top + first) * srcPitch + (long)s.left * bytes;
+        const long outStep = upward ? -dstPitch : dstPitch, inStep = upward ? -srcPitch : srcPitch;
+        if (key) {
+            CopyRowsKeyed(out, outStep, in, inStep, dh, dw, bytes, key->dwColorSpaceLowValue);
+            return;
         }
+        for (int y = 0; y < dh; ++y, out += outStep, in += inStep)
+            std::memmove(out, in, (size_t)dw * bytes);
         return;
     }
     // A row that shows the same source row as the one before is a copy of it (unless keyed, or
@@ -243,7 +247,7 @@ static void CopyRect(uint8_t* dstBase, long dstPitch, const RECT& d, const uint8
 
 HRESULT DirectDrawSurface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE7 srcSurface, LPRECT srcRect,
                                DWORD flags, LPDDBLTFX fx) {
-    TARN_ENTER("IDirectDrawSurface7::Blt");
+    if (HRESULT hr; Enter<"IDirectDrawSurface7::Blt">(&hr)) return hr;
     const DWORD supported =
         DDBLT_WAIT | DDBLT_DONOTWAIT | DDBLT_ASYNC | DDBLT_COLORFILL | DDBLT_KEYSRC;
     if (flags & ~supported) return DDERR_UNSUPPORTED;
@@ -274,7 +278,7 @@ HRESULT DirectDrawSurface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE7 srcSurface,
 
 HRESULT DirectDrawSurface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE7 srcSurface,
                                    LPRECT srcRect, DWORD trans) {
-    TARN_ENTER("IDirectDrawSurface7::BltFast");
+    if (HRESULT hr; Enter<"IDirectDrawSurface7::BltFast">(&hr)) return hr;
     if (trans & ~(DWORD)(DDBLTFAST_SRCCOLORKEY | DDBLTFAST_DESTCOLORKEY | DDBLTFAST_WAIT |
                          DDBLTFAST_DONOTWAIT))
         return DDERR_INVALIDPARAMS;
@@ -299,7 +303,7 @@ HRESULT DirectDrawSurface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE7 srcSur
 // The buffers of the chain pass their memory on: the first back buffer's becomes visible, the
 // old front buffer's goes to the last back buffer. The surface objects stay in their places.
 HRESULT DirectDrawSurface::Flip(LPDIRECTDRAWSURFACE7 target, DWORD flags) {
-    TARN_ENTER("IDirectDrawSurface7::Flip");
+    if (HRESULT hr; Enter<"IDirectDrawSurface7::Flip">(&hr)) return hr;
     if (!IsPrimary() || chain.size() < 2) return DDERR_NOTFLIPPABLE;
     for (DirectDrawSurface* s : chain)
         if (s->lost) return DDERR_SURFACELOST;

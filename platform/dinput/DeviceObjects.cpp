@@ -111,8 +111,7 @@ HRESULT CheckPropertyHeader(const DIPROPHEADER* header, uintptr_t id) {
 } // namespace
 
 HRESULT STDMETHODCALLTYPE InputDevice::GetCapabilities(LPDIDEVCAPS caps) {
-    long code;
-    if (Enter("IDirectInputDeviceA::GetCapabilities", &code)) return (HRESULT)code;
+    if (HRESULT hr; Enter<"IDirectInputDeviceA::GetCapabilities">(&hr)) return hr;
     if (caps == nullptr ||
         (caps->dwSize != sizeof(DIDEVCAPS) && caps->dwSize != sizeof(DIDEVCAPS_DX3)))
         return DIERR_INVALIDPARAM;
@@ -138,8 +137,7 @@ HRESULT STDMETHODCALLTYPE InputDevice::GetCapabilities(LPDIDEVCAPS caps) {
 
 HRESULT STDMETHODCALLTYPE InputDevice::EnumObjects(LPDIENUMDEVICEOBJECTSCALLBACKA callback,
                                                    LPVOID ref, DWORD flags) {
-    long code;
-    if (Enter("IDirectInputDeviceA::EnumObjects", &code)) return (HRESULT)code;
+    if (HRESULT hr; Enter<"IDirectInputDeviceA::EnumObjects">(&hr)) return hr;
     if (callback == nullptr) return DIERR_INVALIDPARAM;
     DWORD types = DIDFT_GETTYPE(flags);
     for (DWORD i = 0; i < ObjectCount(kind); ++i) {
@@ -186,8 +184,7 @@ int InputDevice::AxisIndex(DWORD object, DWORD how) const {
 }
 
 HRESULT STDMETHODCALLTYPE InputDevice::GetProperty(REFGUID property, LPDIPROPHEADER header) {
-    long code;
-    if (Enter("IDirectInputDeviceA::GetProperty", &code)) return (HRESULT)code;
+    if (HRESULT hr; Enter<"IDirectInputDeviceA::GetProperty">(&hr)) return hr;
     uintptr_t id = PropertyNumber(property);
     if (HRESULT bad = CheckPropertyHeader(header, id); bad != DI_OK) return bad;
     switch (id) {
@@ -231,8 +228,7 @@ HRESULT STDMETHODCALLTYPE InputDevice::GetProperty(REFGUID property, LPDIPROPHEA
 }
 
 HRESULT STDMETHODCALLTYPE InputDevice::SetProperty(REFGUID property, LPCDIPROPHEADER header) {
-    long code;
-    if (Enter("IDirectInputDeviceA::SetProperty", &code)) return (HRESULT)code;
+    if (HRESULT hr; Enter<"IDirectInputDeviceA::SetProperty">(&hr)) return hr;
     uintptr_t id = PropertyNumber(property);
     if (HRESULT bad = CheckPropertyHeader(header, id); bad != DI_OK) return bad;
     switch (id) {
@@ -289,8 +285,7 @@ HRESULT STDMETHODCALLTYPE InputDevice::SetProperty(REFGUID property, LPCDIPROPHE
 
 HRESULT STDMETHODCALLTYPE InputDevice::GetObjectInfo(LPDIDEVICEOBJECTINSTANCEA info, DWORD object,
                                                      DWORD how) {
-    long code;
-    if (Enter("IDirectInputDeviceA::GetObjectInfo", &code)) return (HRESULT)code;
+    if (HRESULT hr; Enter<"IDirectInputDeviceA::GetObjectInfo">(&hr)) return hr;
     if (info == nullptr || (info->dwSize != sizeof(DIDEVICEOBJECTINSTANCEA) &&
                             info->dwSize != sizeof(DIDEVICEOBJECTINSTANCE_DX3A)))
         return DIERR_INVALIDPARAM;
@@ -308,8 +303,7 @@ HRESULT STDMETHODCALLTYPE InputDevice::GetObjectInfo(LPDIDEVICEOBJECTINSTANCEA i
 }
 
 HRESULT STDMETHODCALLTYPE InputDevice::GetDeviceInfo(LPDIDEVICEINSTANCEA info) {
-    long code;
-    if (Enter("IDirectInputDeviceA::GetDeviceInfo", &code)) return (HRESULT)code;
+    if (HRESULT hr; Enter<"IDirectInputDeviceA::GetDeviceInfo">(&hr)) return hr;
     if (info == nullptr || (info->dwSize != sizeof(DIDEVICEINSTANCEA) &&
                             info->dwSize != sizeof(DIDEVICEINSTANCE_DX3A)))
         return DIERR_INVALIDPARAM;

@@ -4,7 +4,7 @@
 #include "dinput/InputDevice.h"
 
 #include "host/Host.h"
-#include "internal/StandIn.h"
+#include "internal/ComObject.h"
 
 #include <cstdio>
 #include <cstring>
@@ -49,42 +49,13 @@ DWORD DeviceTypeOf(DeviceKind kind) {
     return DIDEVTYPE_JOYSTICK | (DIDEVTYPEJOYSTICK_GAMEPAD << 8) | DIDEVTYPE_HID;
 }
 
-class DirectInputObject : public IDirectInputA {
+class DirectInputObject final : public ComObject<IDirectInputA, "IDirectInputA"> {
 public:
-    DirectInputObject() { ObjectCreated("dinput"); }
-    virtual ~DirectInputObject() { ObjectDestroyed("dinput"); }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        long code;
-        if (Enter("IDirectInputA::QueryInterface", &code)) return (HRESULT)code;
-        if (out == nullptr) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDirectInputA) {
-            AddRef();
-            *out = static_cast<IDirectInputA*>(this);
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-
-    ULONG STDMETHODCALLTYPE AddRef() override {
-        long code;
-        if (Enter("IDirectInputA::AddRef", &code)) return (ULONG)code;
-        return ++refs;
-    }
-
-    ULONG STDMETHODCALLTYPE Release() override {
-        long code;
-        if (Enter("IDirectInputA::Release", &code)) return (ULONG)code;
-        ULONG left = --refs;
-        if (left == 0) delete this;
-        return left;
-    }
+    DirectInputObject() : ComObject("dinput", {&IID_IDirectInputA}) {}
 
     HRESULT STDMETHODCALLTYPE CreateDevice(REFGUID guid, LPDIRECTINPUTDEVICEA* out,
                                            LPUNKNOWN outer) override {
-        long code;
-        if (Enter("IDirectInputA::CreateDevice", &code)) return (HRESULT)code;
+        if (HRESULT hr; Enter<"IDirectInputA::CreateDevice">(&hr)) return hr;
         if (out == nullptr) return DIERR_INVALIDPARAM;
         *out = nullptr;
         if (outer != nullptr) return DIERR_NOAGGREGATION;
@@ -106,8 +77,7 @@ public:
     // type asked for; the callback may stop the enumeration. None of them has force feedback.
     HRESULT STDMETHODCALLTYPE EnumDevices(DWORD type, LPDIENUMDEVICESCALLBACKA callback, LPVOID ref,
                                           DWORD flags) override {
-        long code;
-        if (Enter("IDirectInputA::EnumDevices", &code)) return (HRESULT)code;
+        if (HRESULT hr; Enter<"IDirectInputA::EnumDevices">(&hr)) return hr;
         if (callback == nullptr || type > DIDEVTYPE_JOYSTICK || (flags & ~ENUM_FLAGS) != 0)
             return DIERR_INVALIDPARAM;
         if (flags & DIEDFL_FORCEFEEDBACK) return DI_OK;
@@ -125,8 +95,7 @@ public:
     }
 
     HRESULT STDMETHODCALLTYPE GetDeviceStatus(REFGUID guid) override {
-        long code;
-        if (Enter("IDirectInputA::GetDeviceStatus", &code)) return (HRESULT)code;
+        if (HRESULT hr; Enter<"IDirectInputA::GetDeviceStatus">(&hr)) return hr;
         if (guid == GUID_SysKeyboard || guid == GUID_SysMouse) return DI_OK;
         if (guid == joystickInstanceGuid)
             return CurrentHost().JoystickAttached() ? DI_OK : DI_NOTATTACHED;
@@ -134,22 +103,17 @@ public:
     }
 
     HRESULT STDMETHODCALLTYPE RunControlPanel(HWND owner, DWORD flags) override {
-        long code;
-        if (Enter("IDirectInputA::RunControlPanel", &code)) return (HRESULT)code;
+        if (HRESULT hr; Enter<"IDirectInputA::RunControlPanel">(&hr)) return hr;
         if (flags != 0) return DIERR_INVALIDPARAM;
         (void)owner;
         return DI_OK;
     }
 
     HRESULT STDMETHODCALLTYPE Initialize(HINSTANCE hinst, DWORD version) override {
-        long code;
-        if (Enter("IDirectInputA::Initialize", &code)) return (HRESULT)code;
+        if (HRESULT hr; Enter<"IDirectInputA::Initialize">(&hr)) return hr;
         (void)hinst;
         return VersionSupported(version) ? DI_OK : VersionError(version);
     }
-
-private:
-    ULONG refs = 1;
 };
 
 } // namespace
@@ -197,7 +161,7 @@ void DescribeDevice(DeviceKind kind, DIDEVICEINSTANCEA* info, DWORD size) {
 HRESULT WINAPI DirectInputCreateA(HINSTANCE hinst, DWORD version, LPDIRECTINPUTA* out,
                                   LPUNKNOWN outer) {
     long code;
-    if (tarn::platform::Enter("DirectInputCreateA", &code)) {
+    if (tarn::platform::Enter<"DirectInputCreateA">(&code)) {
         if (out != nullptr) *out = nullptr;
         return (HRESULT)code;
     }

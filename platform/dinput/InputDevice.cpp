@@ -62,49 +62,20 @@ unsigned ForegroundEpoch() {
 
 } // namespace
 
-InputDevice::InputDevice(DeviceKind kind, IDirectInputA* parent) : kind(kind), parent(parent) {
+InputDevice::InputDevice(DeviceKind kind, IDirectInputA* parent)
+    : ComObject("dinputdevice", {&IID_IDirectInputDeviceA, &IID_IDirectInputDevice2A}), kind(kind),
+      parent(parent) {
     if (kind == DeviceKind::Joystick) axisMode = DIPROPAXISMODE_ABS;
     if (parent != nullptr) parent->AddRef();
-    ObjectCreated("dinputdevice");
 }
 
 InputDevice::~InputDevice() {
     acquired = false;
     if (parent != nullptr) parent->Release();
-    ObjectDestroyed("dinputdevice");
-}
-
-HRESULT STDMETHODCALLTYPE InputDevice::QueryInterface(REFIID riid, void** out) {
-    long code;
-    if (Enter("IDirectInputDeviceA::QueryInterface", &code)) return (HRESULT)code;
-    if (out == nullptr) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDirectInputDeviceA ||
-        riid == IID_IDirectInputDevice2A) {
-        ++refs;
-        *out = static_cast<IDirectInputDevice2A*>(this);
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG STDMETHODCALLTYPE InputDevice::AddRef() {
-    long code;
-    if (Enter("IDirectInputDeviceA::AddRef", &code)) return (ULONG)code;
-    return ++refs;
-}
-
-ULONG STDMETHODCALLTYPE InputDevice::Release() {
-    long code;
-    if (Enter("IDirectInputDeviceA::Release", &code)) return (ULONG)code;
-    ULONG left = --refs;
-    if (left == 0) delete this;
-    return left;
 }
 
 HRESULT STDMETHODCALLTYPE InputDevice::Acquire() {
-    long code;
-    if (Enter("IDirectInputDeviceA::Acquire", &code)) return (HRESULT)code;
+    if (HRESULT hr; Enter<"IDirectInputDeviceA::Acquire">(&hr)) return hr;
     if (format == nullptr) return DIERR_INVALIDPARAM;
     Host& host = CurrentHost();
     bool foreground = (cooperativeLevel & DISCL_FOREGROUND) != 0;
@@ -127,8 +98,7 @@ HRESULT STDMETHODCALLTYPE InputDevice::Acquire() {
 }
 
 HRESULT STDMETHODCALLTYPE InputDevice::Unacquire() {
-    long code;
-    if (Enter("IDirectInputDeviceA::Unacquire", &code)) return (HRESULT)code;
+    if (HRESULT hr; Enter<"IDirectInputDeviceA::Unacquire">(&hr)) return hr;
     if (!acquired) return DI_NOEFFECT;
     acquired = false;
     return DI_OK;
@@ -147,8 +117,7 @@ HRESULT InputDevice::CheckReadable() {
 }
 
 HRESULT STDMETHODCALLTYPE InputDevice::GetDeviceState(DWORD size, LPVOID data) {
-    long code;
-    if (Enter("IDirectInputDeviceA::GetDeviceState", &code)) return (HRESULT)code;
+    if (HRESULT hr; Enter<"IDirectInputDeviceA::GetDeviceState">(&hr)) return hr;
     if (data == nullptr) return DIERR_INVALIDPARAM;
     if (format == nullptr) return DIERR_NOTACQUIRED;
     if (size != format->dwDataSize) return DIERR_INVALIDPARAM;
@@ -240,8 +209,7 @@ LONG InputDevice::ScaleAxis(int raw, const AxisSettings& axis) const {
 
 HRESULT STDMETHODCALLTYPE InputDevice::GetDeviceData(DWORD objectSize, LPDIDEVICEOBJECTDATA data,
                                                      LPDWORD inOut, DWORD flags) {
-    long code;
-    if (Enter("IDirectInputDeviceA::GetDeviceData", &code)) return (HRESULT)code;
+    if (HRESULT hr; Enter<"IDirectInputDeviceA::GetDeviceData">(&hr)) return hr;
     if (objectSize != sizeof(DIDEVICEOBJECTDATA) || inOut == nullptr ||
         (flags & ~(DWORD)DIGDD_PEEK) != 0)
         return DIERR_INVALIDPARAM;
@@ -254,8 +222,7 @@ HRESULT STDMETHODCALLTYPE InputDevice::GetDeviceData(DWORD objectSize, LPDIDEVIC
 }
 
 HRESULT STDMETHODCALLTYPE InputDevice::SetDataFormat(LPCDIDATAFORMAT newFormat) {
-    long code;
-    if (Enter("IDirectInputDeviceA::SetDataFormat", &code)) return (HRESULT)code;
+    if (HRESULT hr; Enter<"IDirectInputDeviceA::SetDataFormat">(&hr)) return hr;
     if (newFormat == nullptr) return DIERR_INVALIDPARAM;
     if (acquired) return DIERR_ACQUIRED;
     if (!FormatFits(kind, newFormat)) return DIERR_INVALIDPARAM;
@@ -264,16 +231,14 @@ HRESULT STDMETHODCALLTYPE InputDevice::SetDataFormat(LPCDIDATAFORMAT newFormat) 
 }
 
 HRESULT STDMETHODCALLTYPE InputDevice::SetEventNotification(HANDLE newEvent) {
-    long code;
-    if (Enter("IDirectInputDeviceA::SetEventNotification", &code)) return (HRESULT)code;
+    if (HRESULT hr; Enter<"IDirectInputDeviceA::SetEventNotification">(&hr)) return hr;
     if (acquired) return DIERR_ACQUIRED;
     event = newEvent;
     return DI_OK;
 }
 
 HRESULT STDMETHODCALLTYPE InputDevice::SetCooperativeLevel(HWND hwnd, DWORD flags) {
-    long code;
-    if (Enter("IDirectInputDeviceA::SetCooperativeLevel", &code)) return (HRESULT)code;
+    if (HRESULT hr; Enter<"IDirectInputDeviceA::SetCooperativeLevel">(&hr)) return hr;
     bool exclusive = (flags & DISCL_EXCLUSIVE) != 0;
     bool nonExclusive = (flags & DISCL_NONEXCLUSIVE) != 0;
     bool foreground = (flags & DISCL_FOREGROUND) != 0;
@@ -291,15 +256,13 @@ HRESULT STDMETHODCALLTYPE InputDevice::SetCooperativeLevel(HWND hwnd, DWORD flag
 }
 
 HRESULT STDMETHODCALLTYPE InputDevice::RunControlPanel(HWND owner, DWORD flags) {
-    long code;
-    if (Enter("IDirectInputDeviceA::RunControlPanel", &code)) return (HRESULT)code;
+    if (HRESULT hr; Enter<"IDirectInputDeviceA::RunControlPanel">(&hr)) return hr;
     (void)owner;
     return flags == 0 ? DI_OK : DIERR_INVALIDPARAM;
 }
 
 HRESULT STDMETHODCALLTYPE InputDevice::Initialize(HINSTANCE hinst, DWORD version, REFGUID guid) {
-    long code;
-    if (Enter("IDirectInputDeviceA::Initialize", &code)) return (HRESULT)code;
+    if (HRESULT hr; Enter<"IDirectInputDeviceA::Initialize">(&hr)) return hr;
     (void)hinst;
     if (version < 0x0300 || version > 0x0700)
         return version > 0x0700 ? DIERR_OLDDIRECTINPUTVERSION : DIERR_BETADIRECTINPUTVERSION;
@@ -310,8 +273,7 @@ HRESULT STDMETHODCALLTYPE InputDevice::Initialize(HINSTANCE hinst, DWORD version
 
 HRESULT STDMETHODCALLTYPE InputDevice::CreateEffect(REFGUID guid, LPCDIEFFECT effect,
                                                     LPDIRECTINPUTEFFECT* out, LPUNKNOWN outer) {
-    long code;
-    if (Enter("IDirectInputDevice2A::CreateEffect", &code)) return (HRESULT)code;
+    if (HRESULT hr; Enter<"IDirectInputDevice2A::CreateEffect">(&hr)) return hr;
     (void)guid;
     (void)effect;
     if (out == nullptr) return DIERR_INVALIDPARAM;
@@ -322,55 +284,48 @@ HRESULT STDMETHODCALLTYPE InputDevice::CreateEffect(REFGUID guid, LPCDIEFFECT ef
 
 HRESULT STDMETHODCALLTYPE InputDevice::EnumEffects(LPDIENUMEFFECTSCALLBACKA callback, LPVOID ref,
                                                    DWORD type) {
-    long code;
-    if (Enter("IDirectInputDevice2A::EnumEffects", &code)) return (HRESULT)code;
+    if (HRESULT hr; Enter<"IDirectInputDevice2A::EnumEffects">(&hr)) return hr;
     (void)ref;
     (void)type;
     return callback == nullptr ? DIERR_INVALIDPARAM : DI_OK;
 }
 
 HRESULT STDMETHODCALLTYPE InputDevice::GetEffectInfo(LPDIEFFECTINFOA info, REFGUID guid) {
-    long code;
-    if (Enter("IDirectInputDevice2A::GetEffectInfo", &code)) return (HRESULT)code;
+    if (HRESULT hr; Enter<"IDirectInputDevice2A::GetEffectInfo">(&hr)) return hr;
     (void)guid;
     if (info == nullptr || info->dwSize != sizeof(DIEFFECTINFOA)) return DIERR_INVALIDPARAM;
     return DIERR_DEVICENOTREG;
 }
 
 HRESULT STDMETHODCALLTYPE InputDevice::GetForceFeedbackState(LPDWORD out) {
-    long code;
-    if (Enter("IDirectInputDevice2A::GetForceFeedbackState", &code)) return (HRESULT)code;
+    if (HRESULT hr; Enter<"IDirectInputDevice2A::GetForceFeedbackState">(&hr)) return hr;
     if (out == nullptr) return DIERR_INVALIDPARAM;
     return DIERR_UNSUPPORTED;
 }
 
 HRESULT STDMETHODCALLTYPE InputDevice::SendForceFeedbackCommand(DWORD flags) {
-    long code;
-    if (Enter("IDirectInputDevice2A::SendForceFeedbackCommand", &code)) return (HRESULT)code;
+    if (HRESULT hr; Enter<"IDirectInputDevice2A::SendForceFeedbackCommand">(&hr)) return hr;
     (void)flags;
     return DIERR_UNSUPPORTED;
 }
 
 HRESULT STDMETHODCALLTYPE InputDevice::EnumCreatedEffectObjects(
     LPDIENUMCREATEDEFFECTOBJECTSCALLBACK callback, LPVOID ref, DWORD flags) {
-    long code;
-    if (Enter("IDirectInputDevice2A::EnumCreatedEffectObjects", &code)) return (HRESULT)code;
+    if (HRESULT hr; Enter<"IDirectInputDevice2A::EnumCreatedEffectObjects">(&hr)) return hr;
     (void)ref;
     if (callback == nullptr || flags != 0) return DIERR_INVALIDPARAM;
     return DI_OK;
 }
 
 HRESULT STDMETHODCALLTYPE InputDevice::Escape(LPDIEFFESCAPE escape) {
-    long code;
-    if (Enter("IDirectInputDevice2A::Escape", &code)) return (HRESULT)code;
+    if (HRESULT hr; Enter<"IDirectInputDevice2A::Escape">(&hr)) return hr;
     if (escape == nullptr || escape->dwSize != sizeof(DIEFFESCAPE)) return DIERR_INVALIDPARAM;
     return DIERR_UNSUPPORTED;
 }
 
 // Only the joystick is a polled device; for the others Poll has nothing to do.
 HRESULT STDMETHODCALLTYPE InputDevice::Poll() {
-    long code;
-    if (Enter("IDirectInputDevice2A::Poll", &code)) return (HRESULT)code;
+    if (HRESULT hr; Enter<"IDirectInputDevice2A::Poll">(&hr)) return hr;
     HRESULT hr = CheckReadable();
     if (FAILED(hr)) return hr;
     if (kind != DeviceKind::Joystick) return DI_NOEFFECT;
@@ -383,8 +338,7 @@ HRESULT STDMETHODCALLTYPE InputDevice::Poll() {
 
 HRESULT STDMETHODCALLTYPE InputDevice::SendDeviceData(DWORD objectSize, LPCDIDEVICEOBJECTDATA data,
                                                       LPDWORD inOut, DWORD flags) {
-    long code;
-    if (Enter("IDirectInputDevice2A::SendDeviceData", &code)) return (HRESULT)code;
+    if (HRESULT hr; Enter<"IDirectInputDevice2A::SendDeviceData">(&hr)) return hr;
     if (objectSize != sizeof(DIDEVICEOBJECTDATA) || inOut == nullptr || flags != 0 ||
         (*inOut != 0 && data == nullptr))
         return DIERR_INVALIDPARAM;

@@ -5,6 +5,8 @@
 
 #include <dinput.h>
 
+#include "internal/ComObject.h"
+
 namespace tarn::platform {
 
 enum class DeviceKind { Keyboard, Mouse, Joystick };
@@ -39,14 +41,10 @@ struct DeviceObject {
     char name[32];
 };
 
-class InputDevice : public IDirectInputDevice2A {
+class InputDevice final : public ComObject<IDirectInputDevice2A, "IDirectInputDeviceA"> {
 public:
     InputDevice(DeviceKind kind, IDirectInputA* parent);
-    virtual ~InputDevice();
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
+    ~InputDevice() override;
 
     HRESULT STDMETHODCALLTYPE GetCapabilities(LPDIDEVCAPS caps) override;
     HRESULT STDMETHODCALLTYPE EnumObjects(LPDIENUMDEVICEOBJECTSCALLBACKA callback, LPVOID ref,
@@ -90,7 +88,6 @@ private:
     void ReadMouse(void* data);
     HRESULT ReadJoystick(void* data);
 
-    ULONG refs = 1;
     DeviceKind kind;
     IDirectInputA* parent; // holds a reference, as a real device keeps DirectInput alive
     const DIDATAFORMAT* format = nullptr;

@@ -13,8 +13,8 @@ bool ReadDibHeader(const BITMAPINFO* info, size_t available, DibInfo* out) {
     // The header versions with BITMAPINFOHEADER's first 40 bytes: 40, 52, 56, 108 and 124.
     if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biSize > 124) return false;
     if (h.biSize > available) return false;
-    if (h.biWidth <= 0 || h.biWidth > kMaxDibSide) return false;
-    if (h.biHeight == 0 || h.biHeight > kMaxDibSide || h.biHeight < -kMaxDibSide) return false;
+    if (h.biWidth <= 0 || h.biWidth > MAX_DIB_SIDE) return false;
+    if (h.biHeight == 0 || h.biHeight > MAX_DIB_SIDE || h.biHeight < -MAX_DIB_SIDE) return false;
     if (h.biPlanes != 1) return false;
     DibInfo d;
     d.width = h.biWidth;
@@ -69,11 +69,11 @@ bool ReadDibHeader(const BITMAPINFO* info, size_t available, DibInfo* out) {
 
     uint64_t stride = (((uint64_t)d.width * (uint64_t)d.bits + 31) / 32) * 4;
     uint64_t bytes = stride * (uint64_t)d.height;
-    if (bytes > kMaxDibBytes) return false;
+    if (bytes > MAX_DIB_BYTES) return false;
     d.stride = (size_t)stride;
     d.imageBytes =
         (d.compression == BI_RLE8 || d.compression == BI_RLE4) ? h.biSizeImage : (size_t)bytes;
-    if (d.imageBytes > kMaxDibBytes) return false;
+    if (d.imageBytes > MAX_DIB_BYTES) return false;
     *out = d;
     return true;
 }

@@ -11,8 +11,8 @@
 
 namespace tarn::platform {
 
-constexpr int kMaxDibSide = 32768;                   // widest and tallest bitmap taken
-constexpr uint64_t kMaxDibBytes = uint64_t{1} << 30; // largest pixel block taken
+constexpr int MAX_DIB_SIDE = 32768;                   // widest and tallest bitmap taken
+constexpr uint64_t MAX_DIB_BYTES = uint64_t{1} << 30; // largest pixel block taken
 
 struct DibInfo {
     int width = 0, height = 0; // height positive; see topDown

@@ -218,12 +218,6 @@ void DestroySurfaceDC(HDC handle) {
 
 using namespace tarn::platform;
 
-#define TARN_GDI_ENTER(name, type)                                                                 \
-    do {                                                                                           \
-        long enterCode;                                                                            \
-        if (Enter(name, &enterCode)) return (type)(intptr_t)enterCode;                             \
-    } while (0)
-
 static HDC HandleOf(DeviceContext* dc) {
     return reinterpret_cast<HDC>(static_cast<GdiObject*>(dc));
 }
@@ -232,7 +226,7 @@ static HBITMAP HandleOf(BitmapObject* b) {
 }
 
 HDC WINAPI CreateCompatibleDC(HDC hdc) {
-    TARN_GDI_ENTER("CreateCompatibleDC", HDC);
+    if (HDC result; Enter<"CreateCompatibleDC">(&result)) return result;
     if (hdc && !FindDC(hdc)) return nullptr;
     auto* dc = new DeviceContext(GdiType::MemoryDC);
     dc->bitmap = StockBitmap();
@@ -241,7 +235,7 @@ HDC WINAPI CreateCompatibleDC(HDC hdc) {
 }
 
 HDC WINAPI CreateICA(LPCSTR pszDriver, LPCSTR, LPCSTR, const DEVMODEA*) {
-    TARN_GDI_ENTER("CreateICA", HDC);
+    if (HDC result; Enter<"CreateICA">(&result)) return result;
     if (!pszDriver || strcasecmp(pszDriver, "DISPLAY") != 0) return nullptr;
     auto* dc = new DeviceContext(GdiType::InfoDC);
     RegisterObject(dc, "dc");
@@ -249,7 +243,7 @@ HDC WINAPI CreateICA(LPCSTR pszDriver, LPCSTR, LPCSTR, const DEVMODEA*) {
 }
 
 BOOL WINAPI DeleteDC(HDC hdc) {
-    TARN_GDI_ENTER("DeleteDC", BOOL);
+    if (BOOL result; Enter<"DeleteDC">(&result)) return result;
     DeviceContext* dc = FindDC(hdc);
     if (!dc || dc->type == GdiType::SurfaceDC) return FALSE; // a surface's DC goes by ReleaseDC
     if (dc->bitmap) dc->bitmap->selectedInto = nullptr;
@@ -260,7 +254,7 @@ BOOL WINAPI DeleteDC(HDC hdc) {
 
 // Surface DCs answer for their surface, the others for the display in its current mode.
 int WINAPI GetDeviceCaps(HDC hdc, int index) {
-    TARN_GDI_ENTER("GetDeviceCaps", int);
+    if (int result; Enter<"GetDeviceCaps">(&result)) return result;
     DeviceContext* dc = FindDC(hdc);
     if (!dc) return 0;
     const MachineConfig& m = CurrentHost().Machine();
@@ -302,7 +296,7 @@ int WINAPI GetDeviceCaps(HDC hdc, int index) {
 
 // Only bitmaps are selected here (into memory DCs); a bitmap sits in one DC at a time.
 HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h) {
-    TARN_GDI_ENTER("SelectObject", HGDIOBJ);
+    if (HGDIOBJ result; Enter<"SelectObject">(&result)) return result;
     DeviceContext* dc = FindDC(hdc);
     BitmapObject* bitmap = FindBitmap(h);
     if (!dc || !bitmap || dc->type != GdiType::MemoryDC) return nullptr;
@@ -316,7 +310,7 @@ HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h) {
 
 // A bitmap still selected into a DC is not deleted (FALSE); stock objects are never deleted.
 BOOL WINAPI DeleteObject(HGDIOBJ ho) {
-    TARN_GDI_ENTER("DeleteObject", BOOL);
+    if (BOOL result; Enter<"DeleteObject">(&result)) return result;
     BitmapObject* bitmap = FindBitmap(ho);
     if (!bitmap) return FALSE;
     if (bitmap->stock) return TRUE;
@@ -327,7 +321,7 @@ BOOL WINAPI DeleteObject(HGDIOBJ ho) {
 }
 
 DWORD WINAPI GetObjectType(HGDIOBJ h) {
-    TARN_GDI_ENTER("GetObjectType", DWORD);
+    if (DWORD result; Enter<"GetObjectType">(&result)) return result;
     if (FindBitmap(h)) return OBJ_BITMAP;
     DeviceContext* dc = FindDC(h);
     if (!dc) return 0;
@@ -335,7 +329,7 @@ DWORD WINAPI GetObjectType(HGDIOBJ h) {
 }
 
 int WINAPI GetObjectA(HANDLE h, int c, LPVOID pv) {
-    TARN_GDI_ENTER("GetObjectA", int);
+    if (int result; Enter<"GetObjectA">(&result)) return result;
     BitmapObject* b = FindBitmap(h);
     if (!b) return 0;
     if (!pv) return (int)sizeof(BITMAP);
@@ -362,7 +356,7 @@ int WINAPI GetObjectA(HANDLE h, int c, LPVOID pv) {
 
 HBITMAP WINAPI CreateDIBSection(HDC hdc, const BITMAPINFO* pbmi, UINT usage, VOID** ppvBits,
                                 HANDLE hSection, DWORD) {
-    TARN_GDI_ENTER("CreateDIBSection", HBITMAP);
+    if (HBITMAP result; Enter<"CreateDIBSection">(&result)) return result;
     if (ppvBits) *ppvBits = nullptr;
     if ((hdc && !FindDC(hdc)) || usage != DIB_RGB_COLORS || hSection) return nullptr;
     DibInfo dib;
@@ -376,7 +370,7 @@ HBITMAP WINAPI CreateDIBSection(HDC hdc, const BITMAPINFO* pbmi, UINT usage, VOI
 }
 
 int WINAPI SetBkMode(HDC hdc, int mode) {
-    TARN_GDI_ENTER("SetBkMode", int);
+    if (int result; Enter<"SetBkMode">(&result)) return result;
     DeviceContext* dc = FindDC(hdc);
     if (!dc || (mode != TRANSPARENT && mode != OPAQUE)) return 0;
     int previous = dc->bkMode;
@@ -385,7 +379,7 @@ int WINAPI SetBkMode(HDC hdc, int mode) {
 }
 
 COLORREF WINAPI SetBkColor(HDC hdc, COLORREF color) {
-    TARN_GDI_ENTER("SetBkColor", COLORREF);
+    if (COLORREF result; Enter<"SetBkColor">(&result)) return result;
     DeviceContext* dc = FindDC(hdc);
     if (!dc) return CLR_INVALID;
     COLORREF previous = dc->bkColour;
@@ -394,7 +388,7 @@ COLORREF WINAPI SetBkColor(HDC hdc, COLORREF color) {
 }
 
 COLORREF WINAPI SetTextColor(HDC hdc, COLORREF color) {
-    TARN_GDI_ENTER("SetTextColor", COLORREF);
+    if (COLORREF result; Enter<"SetTextColor">(&result)) return result;
     DeviceContext* dc = FindDC(hdc);
     if (!dc) return CLR_INVALID;
     COLORREF previous = dc->textColour;
@@ -403,7 +397,7 @@ COLORREF WINAPI SetTextColor(HDC hdc, COLORREF color) {
 }
 
 COLORREF WINAPI GetPixel(HDC hdc, int x, int y) {
-    TARN_GDI_ENTER("GetPixel", COLORREF);
+    if (COLORREF result; Enter<"GetPixel">(&result)) return result;
     DeviceContext* dc = FindDC(hdc);
     SourceImage src;
     if (!dc || !SourceOf(dc, &src)) return CLR_INVALID;

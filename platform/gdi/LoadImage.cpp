@@ -17,14 +17,14 @@
 namespace tarn::platform {
 namespace {
 
-constexpr long kMaxFileBytes = 256L << 20;
+constexpr long MAX_FILE_BYTES = 256L << 20;
 
 bool ReadWholeFile(const char* path, std::vector<uint8_t>* out) {
     std::FILE* f = std::fopen(path, "rb");
     if (!f) return false;
     bool ok = std::fseek(f, 0, SEEK_END) == 0;
     long size = ok ? std::ftell(f) : -1;
-    ok = ok && size >= 0 && size <= kMaxFileBytes && std::fseek(f, 0, SEEK_SET) == 0;
+    ok = ok && size >= 0 && size <= MAX_FILE_BYTES && std::fseek(f, 0, SEEK_SET) == 0;
     if (ok) {
         out->resize((size_t)size);
         ok = size == 0 || std::fread(out->data(), 1, (size_t)size, f) == (size_t)size;
@@ -95,8 +95,7 @@ using namespace tarn::platform;
 // Only bitmaps, at their own size (cx and cy 0 or equal to it). A module handle of NULL without
 // LR_LOADFROMFILE would name the system's own bitmaps, which the stand-in does not have.
 HANDLE WINAPI LoadImageA(HINSTANCE hInst, LPCSTR name, UINT type, int cx, int cy, UINT fuLoad) {
-    long code;
-    if (Enter("LoadImageA", &code)) return (HANDLE)(intptr_t)code;
+    if (HANDLE result; Enter<"LoadImageA">(&result)) return result;
     if (!name || type != IMAGE_BITMAP) return nullptr;
     BitmapObject* bitmap = nullptr;
     if (fuLoad & LR_LOADFROMFILE) {

@@ -60,8 +60,8 @@ void DrawImage(const PixelTarget& dst, const SourceImage& src, int xD, int yD, i
     if (hd < 0) yd += hd, hd = -hd, flipY = !flipY;
     if (ws < 0) xs += ws, ws = -ws, flipX = !flipX;
     if (hs < 0) ys += hs, hs = -hs, flipY = !flipY;
-    if (wd > kMaxDibSide * 4 || hd > kMaxDibSide * 4 || ws > kMaxDibSide * 4 ||
-        hs > kMaxDibSide * 4)
+    if (wd > MAX_DIB_SIDE * 4 || hd > MAX_DIB_SIDE * 4 || ws > MAX_DIB_SIDE * 4 ||
+        hs > MAX_DIB_SIDE * 4)
         return;
 
     DestFormat dstFormat;
@@ -126,8 +126,7 @@ using namespace tarn::platform;
 int WINAPI StretchDIBits(HDC hdc, int xDest, int yDest, int DestWidth, int DestHeight, int xSrc,
                          int ySrc, int SrcWidth, int SrcHeight, const VOID* lpBits,
                          const BITMAPINFO* lpbmi, UINT iUsage, DWORD rop) {
-    long code;
-    if (Enter("StretchDIBits", &code)) return (int)code;
+    if (int result; Enter<"StretchDIBits">(&result)) return result;
     DeviceContext* dc = FindDC(hdc);
     if (!dc || !lpBits || !lpbmi || iUsage != DIB_RGB_COLORS || rop != SRCCOPY)
         return (int)GDI_ERROR;
@@ -164,8 +163,7 @@ int WINAPI StretchDIBits(HDC hdc, int xDest, int yDest, int DestWidth, int DestH
 
 BOOL WINAPI StretchBlt(HDC hdcDest, int xDest, int yDest, int wDest, int hDest, HDC hdcSrc,
                        int xSrc, int ySrc, int wSrc, int hSrc, DWORD rop) {
-    long code;
-    if (Enter("StretchBlt", &code)) return (BOOL)code;
+    if (BOOL result; Enter<"StretchBlt">(&result)) return result;
     DeviceContext* dstDC = FindDC(hdcDest);
     PixelTarget target;
     if (!dstDC || !TargetOf(dstDC, &target)) return FALSE;
@@ -188,7 +186,6 @@ BOOL WINAPI StretchBlt(HDC hdcDest, int xDest, int yDest, int wDest, int hDest, 
 }
 
 BOOL WINAPI BitBlt(HDC hdc, int x, int y, int cx, int cy, HDC hdcSrc, int x1, int y1, DWORD rop) {
-    long code;
-    if (Enter("BitBlt", &code)) return (BOOL)code;
+    if (BOOL result; Enter<"BitBlt">(&result)) return result;
     return StretchBlt(hdc, x, y, cx, cy, hdcSrc, x1, y1, cx, cy, rop);
 }

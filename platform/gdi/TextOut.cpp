@@ -24,7 +24,7 @@
 namespace tarn::platform {
 namespace {
 
-constexpr int kFontPixels = 16;
+constexpr int FONT_PIXELS = 16;
 
 struct Glyph {
     bool ready = false;
@@ -42,7 +42,7 @@ struct Font {
 
 bool OpenFace(Font& f, const FontFile& file) {
     if (FT_New_Face(f.library, file.path.c_str(), file.index, &f.face) != 0) return false;
-    if (FT_Set_Pixel_Sizes(f.face, 0, kFontPixels) == 0) return true;
+    if (FT_Set_Pixel_Sizes(f.face, 0, FONT_PIXELS) == 0) return true;
     FT_Done_Face(f.face);
     f.face = nullptr;
     return false;
@@ -130,8 +130,7 @@ FontFile FindFontFile() {
 using namespace tarn::platform;
 
 BOOL WINAPI TextOutA(HDC hdc, int x, int y, LPCSTR lpString, int c) {
-    long code;
-    if (Enter("TextOutA", &code)) return (BOOL)code;
+    if (BOOL result; Enter<"TextOutA">(&result)) return result;
     DeviceContext* dc = FindDC(hdc);
     if (!dc || c < 0 || (c > 0 && !lpString)) return FALSE;
     PixelTarget target;

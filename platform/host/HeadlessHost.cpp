@@ -7,7 +7,6 @@
 #include "host/HeadlessHost.h"
 #include "host/HeadlessScript.h"
 #include "internal/StandIn.h"
-#include "user/WindowManager.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -248,7 +247,7 @@ void HeadlessMachine::Reset() {
     HeadlessAudioDevice().Reset();
     ClearFaults();
     ResetCallCounts();
-    ResetWindowManager();
+    MachineReset();
 }
 
 void HeadlessMachine::MoveMouse(int dx, int dy) {
@@ -513,12 +512,12 @@ void HeadlessMachine::WriteReport() const {
     std::fclose(f);
 }
 
-HeadlessMachine* g_machine = nullptr;
+HeadlessMachine* headlessMachine = nullptr;
 
 // The report is written after the program's static objects are destroyed, so the live count
 // includes what their destructors released.
 __attribute__((destructor)) void WriteReportAtExit() {
-    if (g_machine) g_machine->WriteReport();
+    if (headlessMachine) headlessMachine->WriteReport();
 }
 
 } // namespace
@@ -526,20 +525,20 @@ __attribute__((destructor)) void WriteReportAtExit() {
 // The one headless machine, created on first use and never destroyed (stand-in objects may
 // still be released during process exit). A program run under a script starts it at once.
 Host* CreateHeadlessHost() {
-    if (g_machine) return g_machine;
-    g_machine = new HeadlessMachine;
+    if (headlessMachine) return headlessMachine;
+    headlessMachine = new HeadlessMachine;
     if (const char* script = std::getenv("TARN_HEADLESS_SCRIPT")) {
-        g_machine->SetFrameTime(16);
-        g_machine->RunScript(script);
+        headlessMachine->SetFrameTime(16);
+        headlessMachine->RunScript(script);
     }
-    return g_machine;
+    return headlessMachine;
 }
 
 HeadlessHost& UseHeadlessHost() {
     CreateHeadlessHost();
     SelectHost("headless");
-    g_machine->Reset();
-    return *g_machine;
+    headlessMachine->Reset();
+    return *headlessMachine;
 }
 
 } // namespace tarn::platform

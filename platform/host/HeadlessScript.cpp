@@ -16,7 +16,7 @@ struct Named {
 };
 
 // Virtual-key codes by name (letters and F-keys are computed).
-const Named kVirtualKeys[] = {
+const Named VIRTUAL_KEYS[] = {
     {"BACK", 0x08},   {"BACKSPACE", 0x08}, {"TAB", 0x09},   {"RETURN", 0x0D}, {"ENTER", 0x0D},
     {"SHIFT", 0x10},  {"CONTROL", 0x11},   {"CTRL", 0x11},  {"MENU", 0x12},   {"ALT", 0x12},
     {"PAUSE", 0x13},  {"ESCAPE", 0x1B},    {"ESC", 0x1B},   {"SPACE", 0x20},  {"PRIOR", 0x21},
@@ -26,13 +26,13 @@ const Named kVirtualKeys[] = {
 };
 
 // DirectInput scan codes by name (letters by keyboard row).
-const Named kScanCodes[] = {
+const Named SCAN_CODES[] = {
     {"ESCAPE", 0x01}, {"ESC", 0x01},  {"RETURN", 0x1C}, {"ENTER", 0x1C},  {"SPACE", 0x39},
     {"TAB", 0x0F},    {"BACK", 0x0E}, {"LSHIFT", 0x2A}, {"RSHIFT", 0x36}, {"LCONTROL", 0x1D},
     {"LMENU", 0x38},  {"UP", 0xC8},   {"DOWN", 0xD0},   {"LEFT", 0xCB},   {"RIGHT", 0xCD},
 };
-const char* const kLetterRows[] = {"QWERTYUIOP", "ASDFGHJKL", "ZXCVBNM"};
-const int kLetterRowStart[] = {0x10, 0x1E, 0x2C};
+const char* const LETTER_ROWS[] = {"QWERTYUIOP", "ASDFGHJKL", "ZXCVBNM"};
+const int LETTER_ROW_START[] = {0x10, 0x1E, 0x2C};
 
 std::string Upper(const std::string& s) {
     std::string u = s;
@@ -61,7 +61,7 @@ int VirtualKeyByName(const std::string& name) {
         long f = 0;
         if (ParseNumber(u.substr(1), &f) && f >= 1 && f <= 24) return 0x70 + (int)f - 1;
     }
-    for (const Named& k : kVirtualKeys)
+    for (const Named& k : VIRTUAL_KEYS)
         if (u == k.name) return k.code;
     return -1;
 }
@@ -72,9 +72,9 @@ int ScanCodeByName(const std::string& name) {
     std::string u = Upper(name);
     if (u.size() == 1)
         for (int row = 0; row < 3; ++row)
-            for (int i = 0; kLetterRows[row][i]; ++i)
-                if (kLetterRows[row][i] == u[0]) return kLetterRowStart[row] + i;
-    for (const Named& k : kScanCodes)
+            for (int i = 0; LETTER_ROWS[row][i]; ++i)
+                if (LETTER_ROWS[row][i] == u[0]) return LETTER_ROW_START[row] + i;
+    for (const Named& k : SCAN_CODES)
         if (u == k.name) return k.code;
     return -1;
 }

@@ -139,4 +139,10 @@ Host& CurrentHost();
 // Chooses a registered host by name before or instead of the first use; false when unknown.
 bool SelectHost(const char* name);
 
+// The parts of the stand-in above the host that keep state about the machine (the window
+// manager's windows and queue ...) register how to start afresh; the headless host's Reset
+// calls them, without knowing what they are.
+void WhenMachineResets(void (*startAfresh)());
+void MachineReset();
+
 } // namespace tarn::platform

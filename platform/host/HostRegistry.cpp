@@ -1,5 +1,5 @@
 // The table of host backends and the choice of the current one. A backend is one line in
-// kHosts; the current host is chosen on first use from TARN_HOST, or the default below. The
+// HOSTS; the current host is chosen on first use from TARN_HOST, or the default below. The
 // headless host is a test instrument and is only ever chosen by name.
 #include "host/Host.h"
 
@@ -20,17 +20,17 @@ struct HostEntry {
     Host* (*create)();
 };
 
-const HostEntry kHosts[] = {
+const HostEntry HOSTS[] = {
     {"headless", &CreateHeadlessHost},
     {"sdl2", &CreateSdlHost},
 };
 
-constexpr const char* kDefaultHost = "sdl2";
+constexpr const char* DEFAULT_HOST = "sdl2";
 
-Host* g_current = nullptr;
+Host* currentHost = nullptr;
 
 const HostEntry* FindEntry(const char* name) {
-    for (const HostEntry& entry : kHosts)
+    for (const HostEntry& entry : HOSTS)
         if (std::strcmp(entry.name, name) == 0) return &entry;
     return nullptr;
 }
@@ -38,26 +38,50 @@ const HostEntry* FindEntry(const char* name) {
 } // namespace
 
 Host& CurrentHost() {
-    if (g_current) return *g_current;
+    if (currentHost) return *currentHost;
     const char* wanted = std::getenv("TARN_HOST");
     const HostEntry* entry = nullptr;
     if (wanted && *wanted) {
         entry = FindEntry(wanted);
         if (!entry)
             std::fprintf(stderr, "tarn: unknown host \"%s\" in TARN_HOST, using \"%s\"\n", wanted,
-                         kDefaultHost);
+                         DEFAULT_HOST);
     }
-    if (!entry) entry = FindEntry(kDefaultHost);
-    g_current = entry->create();
-    return *g_current;
+    if (!entry) entry = FindEntry(DEFAULT_HOST);
+    currentHost = entry->create();
+    return *currentHost;
 }
 
 bool SelectHost(const char* name) {
     if (!name) return false;
     const HostEntry* entry = FindEntry(name);
     if (!entry) return false;
-    g_current = entry->create();
+    currentHost = entry->create();
     return true;
+}
+
+namespace {
+struct ResetHooks {
+    void (*hooks[8])() = {};
+    int count = 0;
+};
+ResetHooks& Hooks() {
+    static ResetHooks hooks; // filled during static initialisation, before any reset
+    return hooks;
+}
+} // namespace
+
+void WhenMachineResets(void (*startAfresh)()) {
+    ResetHooks& h = Hooks();
+    if (!startAfresh || h.count == (int)(sizeof h.hooks / sizeof h.hooks[0])) return;
+    for (int i = 0; i < h.count; ++i)
+        if (h.hooks[i] == startAfresh) return;
+    h.hooks[h.count++] = startAfresh;
+}
+
+void MachineReset() {
+    ResetHooks& h = Hooks();
+    for (int i = 0; i < h.count; ++i) h.hooks[i]();
 }
 
 } // namespace tarn::platform

@@ -68,26 +68,26 @@ bool FrameConverter::Prepare(const FrameView& frame, bool rgb565Native, const ch
         return false;
     }
 
-    bits_ = frame.bits;
-    red_ = MakeChannel(frame.redMask);
-    green_ = MakeChannel(frame.greenMask);
-    blue_ = MakeChannel(frame.blueMask);
-    direct_ = false;
-    textureFormat_ = SDL_PIXELFORMAT_ARGB8888;
-    if (bits_ == 16 && Is565(frame) && rgb565Native) {
-        direct_ = true;
-        textureFormat_ = SDL_PIXELFORMAT_RGB565;
-    } else if (bits_ == 32 && IsX888(frame)) {
-        direct_ = true; // drawn without blending, so the unused top byte does not matter
-    } else if (bits_ == 16) {
+    bits = frame.bits;
+    red = MakeChannel(frame.redMask);
+    green = MakeChannel(frame.greenMask);
+    blue = MakeChannel(frame.blueMask);
+    direct = false;
+    textureFormat = SDL_PIXELFORMAT_ARGB8888;
+    if (bits == 16 && Is565(frame) && rgb565Native) {
+        direct = true;
+        textureFormat = SDL_PIXELFORMAT_RGB565;
+    } else if (bits == 32 && IsX888(frame)) {
+        direct = true; // drawn without blending, so the unused top byte does not matter
+    } else if (bits == 16) {
         uint32_t masks[3] = {frame.redMask, frame.greenMask, frame.blueMask};
-        if (table16_.empty() || std::memcmp(masks, table16Masks_, sizeof masks) != 0) {
-            table16_.resize(65536);
+        if (table16.empty() || std::memcmp(masks, table16Masks, sizeof masks) != 0) {
+            table16.resize(65536);
             for (uint32_t p = 0; p < 65536; ++p) {
-                table16_[p] =
-                    kOpaque | Expand(p, red_) << 16 | Expand(p, green_) << 8 | Expand(p, blue_);
+                table16[p] =
+                    kOpaque | Expand(p, red) << 16 | Expand(p, green) << 8 | Expand(p, blue);
             }
-            std::memcpy(table16Masks_, masks, sizeof masks);
+            std::memcpy(table16Masks, masks, sizeof masks);
         }
     }
     return true;
@@ -98,7 +98,7 @@ void FrameConverter::Convert(const FrameView& frame, void* dst, int dstPitch) co
     auto* dstRow = static_cast<uint8_t*>(dst);
     for (int y = 0; y < frame.height; ++y, srcRow += frame.pitch, dstRow += dstPitch) {
         auto* out = reinterpret_cast<uint32_t*>(dstRow);
-        switch (bits_) {
+        switch (bits) {
         case 8:
             for (int x = 0; x < frame.width; ++x) out[x] = kOpaque | frame.palette[srcRow[x]];
             break;
@@ -106,19 +106,18 @@ void FrameConverter::Convert(const FrameView& frame, void* dst, int dstPitch) co
             for (int x = 0; x < frame.width; ++x) {
                 uint16_t p;
                 std::memcpy(&p, srcRow + 2 * x, 2);
-                out[x] = table16_[p];
+                out[x] = table16[p];
             }
             break;
         }
         case 24:
         case 32: {
-            int bytes = bits_ / 8;
+            int bytes = bits / 8;
             for (int x = 0; x < frame.width; ++x) {
                 const uint8_t* s = srcRow + bytes * x;
                 uint32_t p = uint32_t(s[0]) | uint32_t(s[1]) << 8 | uint32_t(s[2]) << 16;
                 if (bytes == 4) p |= uint32_t(s[3]) << 24;
-                out[x] =
-                    kOpaque | Expand(p, red_) << 16 | Expand(p, green_) << 8 | Expand(p, blue_);
+                out[x] = kOpaque | Expand(p, red) << 16 | Expand(p, green) << 8 | Expand(p, blue);
             }
             break;
         }

@@ -19,9 +19,9 @@ public:
     bool Prepare(const FrameView& frame, bool rgb565Native, const char** why);
 
     // The SDL pixel format the texture must have for the prepared frame.
-    uint32_t TextureFormat() const { return textureFormat_; }
+    uint32_t TextureFormat() const { return textureFormat; }
     // True when the frame's memory can be uploaded as it is (no conversion).
-    bool Direct() const { return direct_; }
+    bool Direct() const { return direct; }
 
     // Writes the prepared frame as ARGB8888 (alpha 0xFF) into dst, rows `dstPitch` bytes apart.
     void Convert(const FrameView& frame, void* dst, int dstPitch) const;
@@ -35,12 +35,12 @@ private:
     static Channel MakeChannel(uint32_t mask);
     static uint32_t Expand(uint32_t pixel, const Channel& c); // to 8 bits, top bits repeated
 
-    int bits_ = 0;
-    uint32_t textureFormat_ = 0;
-    bool direct_ = false;
-    Channel red_, green_, blue_;
-    uint32_t table16Masks_[3] = {};
-    std::vector<uint32_t> table16_; // 16-bit pixel -> ARGB8888
+    int bits = 0;
+    uint32_t textureFormat = 0;
+    bool direct = false;
+    Channel red, green, blue;
+    uint32_t table16Masks[3] = {};
+    std::vector<uint32_t> table16; // 16-bit pixel -> ARGB8888
 };
 
 } // namespace tarn::platform

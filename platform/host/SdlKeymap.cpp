@@ -14,14 +14,14 @@ namespace tarn::platform {
 namespace {
 
 // Virtual-key codes the stand-in's winuser.h does not name.
-constexpr uint8_t kVkF13 = 0x7C, kVkF14 = 0x7D, kVkF15 = 0x7E;
-constexpr uint8_t kVkSleep = 0x5F;
-constexpr uint8_t kVkKana = 0x15, kVkConvert = 0x1C, kVkNonConvert = 0x1D;
-constexpr uint8_t kVkVolumeMute = 0xAD, kVkVolumeDown = 0xAE, kVkVolumeUp = 0xAF;
-constexpr uint8_t kVkMediaNext = 0xB0, kVkMediaPrev = 0xB1, kVkMediaStop = 0xB2,
-                  kVkMediaPlayPause = 0xB3;
+constexpr uint8_t VK_F13 = 0x7C, VK_F14 = 0x7D, VK_F15 = 0x7E;
+constexpr uint8_t VK_SLEEP = 0x5F;
+constexpr uint8_t VK_KANA = 0x15, VK_CONVERT = 0x1C, VK_NONCONVERT = 0x1D;
+constexpr uint8_t VK_VOLUME_MUTE = 0xAD, VK_VOLUME_DOWN = 0xAE, VK_VOLUME_UP = 0xAF;
+constexpr uint8_t VK_MEDIA_NEXT_TRACK = 0xB0, VK_MEDIA_PREV_TRACK = 0xB1, VK_MEDIA_STOP = 0xB2,
+                  VK_MEDIA_PLAY_PAUSE = 0xB3;
 
-constexpr SdlKey kKeys[] = {
+constexpr SdlKey KEYS[] = {
     // Letters: DirectInput numbers them by their place on the keyboard, Windows by the letter.
     {SDL_SCANCODE_A, DIK_A, 'A'},
     {SDL_SCANCODE_B, DIK_B, 'B'},
@@ -93,9 +93,9 @@ constexpr SdlKey kKeys[] = {
     {SDL_SCANCODE_F10, DIK_F10, VK_F10},
     {SDL_SCANCODE_F11, DIK_F11, VK_F11},
     {SDL_SCANCODE_F12, DIK_F12, VK_F12},
-    {SDL_SCANCODE_F13, DIK_F13, kVkF13},
-    {SDL_SCANCODE_F14, DIK_F14, kVkF14},
-    {SDL_SCANCODE_F15, DIK_F15, kVkF15},
+    {SDL_SCANCODE_F13, DIK_F13, VK_F13},
+    {SDL_SCANCODE_F14, DIK_F14, VK_F14},
+    {SDL_SCANCODE_F15, DIK_F15, VK_F15},
     // Modifiers and lock keys: Windows reports either Shift as VK_SHIFT and so on.
     {SDL_SCANCODE_LSHIFT, DIK_LSHIFT, VK_SHIFT},
     {SDL_SCANCODE_RSHIFT, DIK_RSHIFT, VK_SHIFT},
@@ -143,24 +143,24 @@ constexpr SdlKey kKeys[] = {
     {SDL_SCANCODE_KP_COMMA, DIK_NUMPADCOMMA, VK_SEPARATOR},
     // Keys of Japanese and Brazilian keyboards.
     {SDL_SCANCODE_INTERNATIONAL1, DIK_ABNT_C1, 0}, // Ro
-    {SDL_SCANCODE_INTERNATIONAL2, DIK_KANA, kVkKana},
+    {SDL_SCANCODE_INTERNATIONAL2, DIK_KANA, VK_KANA},
     {SDL_SCANCODE_INTERNATIONAL3, DIK_YEN, 0},
-    {SDL_SCANCODE_INTERNATIONAL4, DIK_CONVERT, kVkConvert},
-    {SDL_SCANCODE_INTERNATIONAL5, DIK_NOCONVERT, kVkNonConvert},
+    {SDL_SCANCODE_INTERNATIONAL4, DIK_CONVERT, VK_CONVERT},
+    {SDL_SCANCODE_INTERNATIONAL5, DIK_NOCONVERT, VK_NONCONVERT},
     // Media, power and browser keys.
-    {SDL_SCANCODE_MUTE, DIK_MUTE, kVkVolumeMute},
-    {SDL_SCANCODE_VOLUMEDOWN, DIK_VOLUMEDOWN, kVkVolumeDown},
-    {SDL_SCANCODE_VOLUMEUP, DIK_VOLUMEUP, kVkVolumeUp},
-    {SDL_SCANCODE_AUDIONEXT, DIK_NEXTTRACK, kVkMediaNext},
-    {SDL_SCANCODE_AUDIOPREV, DIK_PREVTRACK, kVkMediaPrev},
-    {SDL_SCANCODE_AUDIOSTOP, DIK_MEDIASTOP, kVkMediaStop},
-    {SDL_SCANCODE_AUDIOPLAY, DIK_PLAYPAUSE, kVkMediaPlayPause},
+    {SDL_SCANCODE_MUTE, DIK_MUTE, VK_VOLUME_MUTE},
+    {SDL_SCANCODE_VOLUMEDOWN, DIK_VOLUMEDOWN, VK_VOLUME_DOWN},
+    {SDL_SCANCODE_VOLUMEUP, DIK_VOLUMEUP, VK_VOLUME_UP},
+    {SDL_SCANCODE_AUDIONEXT, DIK_NEXTTRACK, VK_MEDIA_NEXT_TRACK},
+    {SDL_SCANCODE_AUDIOPREV, DIK_PREVTRACK, VK_MEDIA_PREV_TRACK},
+    {SDL_SCANCODE_AUDIOSTOP, DIK_MEDIASTOP, VK_MEDIA_STOP},
+    {SDL_SCANCODE_AUDIOPLAY, DIK_PLAYPAUSE, VK_MEDIA_PLAY_PAUSE},
     {SDL_SCANCODE_MEDIASELECT, DIK_MEDIASELECT, 0},
     {SDL_SCANCODE_CALCULATOR, DIK_CALCULATOR, 0},
     {SDL_SCANCODE_COMPUTER, DIK_MYCOMPUTER, 0},
     {SDL_SCANCODE_MAIL, DIK_MAIL, 0},
     {SDL_SCANCODE_POWER, DIK_POWER, 0},
-    {SDL_SCANCODE_SLEEP, DIK_SLEEP, kVkSleep},
+    {SDL_SCANCODE_SLEEP, DIK_SLEEP, VK_SLEEP},
     {SDL_SCANCODE_AC_SEARCH, DIK_WEBSEARCH, 0},
     {SDL_SCANCODE_AC_BOOKMARKS, DIK_WEBFAVORITES, 0},
     {SDL_SCANCODE_AC_REFRESH, DIK_WEBREFRESH, 0},
@@ -173,22 +173,22 @@ constexpr SdlKey kKeys[] = {
 // Row index + 1 by scancode, 0 for keys outside the table.
 constexpr std::array<uint8_t, SDL_NUM_SCANCODES> BuildIndex() {
     std::array<uint8_t, SDL_NUM_SCANCODES> index{};
-    for (size_t i = 0; i < std::size(kKeys); ++i) index[kKeys[i].scancode] = uint8_t(i + 1);
+    for (size_t i = 0; i < std::size(KEYS); ++i) index[KEYS[i].scancode] = uint8_t(i + 1);
     return index;
 }
-static_assert(std::size(kKeys) < 255, "the index holds row numbers in a byte");
-constexpr std::array<uint8_t, SDL_NUM_SCANCODES> kIndex = BuildIndex();
+static_assert(std::size(KEYS) < 255, "the index holds row numbers in a byte");
+constexpr std::array<uint8_t, SDL_NUM_SCANCODES> ROW_OF_SCANCODE = BuildIndex();
 
 const SdlKey* Find(SDL_Scancode scancode) {
     if (scancode < 0 || scancode >= SDL_NUM_SCANCODES) return nullptr;
-    uint8_t row = kIndex[scancode];
-    return row ? &kKeys[row - 1] : nullptr;
+    uint8_t row = ROW_OF_SCANCODE[scancode];
+    return row ? &KEYS[row - 1] : nullptr;
 }
 
 } // namespace
 
 std::span<const SdlKey> SdlKeyTable() {
-    return kKeys;
+    return KEYS;
 }
 
 uint8_t DikForScancode(SDL_Scancode scancode) {
@@ -206,7 +206,7 @@ uint32_t VirtualKeyFor(const SDL_Keysym& key) {
 void KeyboardStateToDik(const uint8_t* sdlState, int count, uint8_t dikState[256]) {
     std::memset(dikState, 0, 256);
     if (!sdlState) return;
-    for (const SdlKey& key : kKeys) {
+    for (const SdlKey& key : KEYS) {
         if (key.dik != 0 && key.scancode < count && sdlState[key.scancode]) {
             dikState[key.dik] = 0x80;
         }

@@ -1,5 +1,7 @@
 // Between the window manager and DirectDraw parts of the stand-in: what happens to the display
 // when the program loses or regains the foreground, as the window manager learns it from the host.
+// Only the window manager calls these; tests take the display away through the headless host
+// (its focus and display-lost events).
 #pragma once
 
 #include <windef.h>

@@ -148,7 +148,7 @@ using namespace tarn::platform;
 
 HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                           LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition, DWORD, HANDLE) {
-    if (EnterFailed("CreateFileA")) return INVALID_HANDLE_VALUE;
+    if (EnterFailed<"CreateFileA">()) return INVALID_HANDLE_VALUE;
     if (!lpFileName) return Fail(ERROR_INVALID_PARAMETER);
     if (!*lpFileName) return Fail(ERROR_PATH_NOT_FOUND);
     if (dwCreationDisposition < CREATE_NEW || dwCreationDisposition > TRUNCATE_EXISTING)
@@ -219,7 +219,7 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
 BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
                      LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped) {
     if (lpNumberOfBytesRead) *lpNumberOfBytesRead = 0;
-    if (EnterFailed("ReadFile")) return FALSE;
+    if (EnterFailed<"ReadFile">()) return FALSE;
     FileObject* file = TransferTarget(hFile, lpBuffer, nNumberOfBytesToRead, lpNumberOfBytesRead,
                                       lpOverlapped, false);
     if (!file) return FALSE;
@@ -244,7 +244,7 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
 BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
                       LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped) {
     if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = 0;
-    if (EnterFailed("WriteFile")) return FALSE;
+    if (EnterFailed<"WriteFile">()) return FALSE;
     FileObject* file = TransferTarget(hFile, lpBuffer, nNumberOfBytesToWrite,
                                       lpNumberOfBytesWritten, lpOverlapped, true);
     if (!file) return FALSE;
@@ -268,7 +268,7 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
 
 // The low 32 bits of the size; the high part only when asked for.
 DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
-    if (EnterFailed("GetFileSize")) return INVALID_FILE_SIZE;
+    if (EnterFailed<"GetFileSize">()) return INVALID_FILE_SIZE;
     FileObject* file = FindFile(hFile);
     struct stat st;
     if (!file || fstat(file->fd, &st) != 0) return Failure(ERROR_INVALID_HANDLE, INVALID_FILE_SIZE);
@@ -280,7 +280,7 @@ DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
 
 DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveHigh,
                             DWORD dwMoveMethod) {
-    if (EnterFailed("SetFilePointer")) return INVALID_SET_FILE_POINTER;
+    if (EnterFailed<"SetFilePointer">()) return INVALID_SET_FILE_POINTER;
     FileObject* file = FindFile(hFile);
     if (!file) return Failure(ERROR_INVALID_HANDLE, INVALID_SET_FILE_POINTER);
     int whence = dwMoveMethod == FILE_BEGIN     ? SEEK_SET
@@ -306,7 +306,7 @@ DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistance
 }
 
 BOOL WINAPI CloseHandle(HANDLE hObject) {
-    if (EnterFailed("CloseHandle")) return FALSE;
+    if (EnterFailed<"CloseHandle">()) return FALSE;
     FileObject* file = FindFile(hObject);
     if (!file) return Failure(ERROR_INVALID_HANDLE, FALSE);
     std::vector<FileObject*>& files = OpenFiles();
@@ -323,7 +323,7 @@ BOOL WINAPI CloseHandle(HANDLE hObject) {
 }
 
 BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags) {
-    if (EnterFailed("MoveFileExA")) return FALSE;
+    if (EnterFailed<"MoveFileExA">()) return FALSE;
     if (!lpExistingFileName || !lpNewFileName) return Failure(ERROR_INVALID_PARAMETER, FALSE);
     if (!*lpExistingFileName || !*lpNewFileName) return Failure(ERROR_PATH_NOT_FOUND, FALSE);
     std::string from = PosixPath(lpExistingFileName), to = PosixPath(lpNewFileName);
@@ -345,7 +345,7 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
 }
 
 BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
-    if (EnterFailed("DeleteFileA")) return FALSE;
+    if (EnterFailed<"DeleteFileA">()) return FALSE;
     if (!lpFileName) return Failure(ERROR_INVALID_PARAMETER, FALSE);
     if (!*lpFileName) return Failure(ERROR_PATH_NOT_FOUND, FALSE);
     std::string path = PosixPath(lpFileName);

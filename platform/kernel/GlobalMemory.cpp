@@ -16,7 +16,7 @@ namespace tarn::platform {
 namespace {
 
 // The largest block handed out; a 32-bit program could not have more.
-constexpr SIZE_T kMaxBlock = (SIZE_T)1 << 30;
+constexpr SIZE_T MAX_BLOCK = (SIZE_T)1 << 30;
 
 // What a movable block's handle points at: nothing but an address of its own.
 struct MovableHandle {
@@ -59,13 +59,13 @@ void* Allocate(SIZE_T bytes, bool zero) {
 using namespace tarn::platform;
 
 HGLOBAL WINAPI GlobalAlloc(UINT uFlags, SIZE_T dwBytes) {
-    if (EnterFailed("GlobalAlloc")) return nullptr;
+    if (EnterFailed<"GlobalAlloc">()) return nullptr;
     if (uFlags & ~(UINT)(GMEM_MOVEABLE | GMEM_NOCOMPACT | GMEM_NODISCARD | GMEM_ZEROINIT |
                          GMEM_DISCARDABLE | GMEM_NOT_BANKED | GMEM_SHARE)) {
         SetLastErrorNow(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    if (dwBytes > kMaxBlock) return Failure(ERROR_NOT_ENOUGH_MEMORY, nullptr);
+    if (dwBytes > MAX_BLOCK) return Failure(ERROR_NOT_ENOUGH_MEMORY, nullptr);
     auto* block = new Block;
     block->movable = (uFlags & GMEM_MOVEABLE) != 0;
     block->size = dwBytes;
@@ -86,10 +86,10 @@ HGLOBAL WINAPI GlobalAlloc(UINT uFlags, SIZE_T dwBytes) {
 // A movable block may move; a fixed one only when GMEM_MOVEABLE allows it, and a locked
 // movable block stays where it is unless it can grow in place.
 HGLOBAL WINAPI GlobalReAlloc(HGLOBAL hMem, SIZE_T dwBytes, UINT uFlags) {
-    if (EnterFailed("GlobalReAlloc")) return nullptr;
+    if (EnterFailed<"GlobalReAlloc">()) return nullptr;
     Block* b = FindBlock(hMem);
     if (!b) return Failure(ERROR_INVALID_HANDLE, nullptr);
-    if (dwBytes > kMaxBlock) return Failure(ERROR_NOT_ENOUGH_MEMORY, nullptr);
+    if (dwBytes > MAX_BLOCK) return Failure(ERROR_NOT_ENOUGH_MEMORY, nullptr);
     bool mayMove = b->movable ? b->locks == 0 : (uFlags & GMEM_MOVEABLE) != 0;
     if (!mayMove && dwBytes > b->size) return Failure(ERROR_NOT_ENOUGH_MEMORY, nullptr);
     if (dwBytes > b->size || !b->memory) {
@@ -104,7 +104,7 @@ HGLOBAL WINAPI GlobalReAlloc(HGLOBAL hMem, SIZE_T dwBytes, UINT uFlags) {
 }
 
 LPVOID WINAPI GlobalLock(HGLOBAL hMem) {
-    if (EnterFailed("GlobalLock")) return nullptr;
+    if (EnterFailed<"GlobalLock">()) return nullptr;
     Block* b = FindBlock(hMem);
     if (!b) return Failure(ERROR_INVALID_HANDLE, nullptr);
     if (!b->movable) return b->memory;
@@ -115,7 +115,7 @@ LPVOID WINAPI GlobalLock(HGLOBAL hMem) {
 
 // TRUE while the block stays locked; FALSE with NO_ERROR when this was the last lock.
 BOOL WINAPI GlobalUnlock(HGLOBAL hMem) {
-    if (EnterFailed("GlobalUnlock")) return FALSE;
+    if (EnterFailed<"GlobalUnlock">()) return FALSE;
     Block* b = FindBlock(hMem);
     if (!b) return Failure(ERROR_INVALID_HANDLE, FALSE);
     if (!b->movable) {
@@ -129,7 +129,7 @@ BOOL WINAPI GlobalUnlock(HGLOBAL hMem) {
 }
 
 SIZE_T WINAPI GlobalSize(HGLOBAL hMem) {
-    if (EnterFailed("GlobalSize")) return 0;
+    if (EnterFailed<"GlobalSize">()) return 0;
     Block* b = FindBlock(hMem);
     if (!b) return Failure(ERROR_INVALID_HANDLE, 0);
     return b->size;
@@ -137,7 +137,7 @@ SIZE_T WINAPI GlobalSize(HGLOBAL hMem) {
 
 // Null on success; the handle itself when it is not a block.
 HGLOBAL WINAPI GlobalFree(HGLOBAL hMem) {
-    if (EnterFailed("GlobalFree")) return hMem;
+    if (EnterFailed<"GlobalFree">()) return hMem;
     if (!hMem) return nullptr;
     Block* b = FindBlock(hMem);
     if (!b) return Failure(ERROR_INVALID_HANDLE, hMem);

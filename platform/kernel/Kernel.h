@@ -14,10 +14,10 @@ namespace tarn::platform {
 void SetLastErrorNow(DWORD error);
 
 // Enter() for an entry point that reports its failures through the last error: true, with the
-// injected code made the last error, when a fault was injected for `operation`.
-inline bool EnterFailed(const char* operation) {
+// injected code made the last error, when a fault was injected for `Operation`.
+template <OperationName Operation> bool EnterFailed() {
     long code;
-    if (!Enter(operation, &code)) return false;
+    if (!Enter<Operation>(&code)) return false;
     SetLastErrorNow((DWORD)code);
     return true;
 }

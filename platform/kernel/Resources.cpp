@@ -15,7 +15,7 @@
 namespace tarn::platform {
 namespace {
 
-constexpr size_t kFileHeaderSize = 14;
+constexpr size_t FILE_HEADER_SIZE = 14;
 
 struct Resource {
     std::string name; // empty for a numbered resource
@@ -70,8 +70,8 @@ Resource* FindByInfo(HRSRC info) {
 } // namespace
 
 bool RegisterBitmapResource(const char* name, const unsigned char* file, std::size_t size) {
-    if (!name || !*name || !file || size < kFileHeaderSize || file[0] != 'B' || file[1] != 'M' ||
-        size - kFileHeaderSize > 0xFFFFFFFFu)
+    if (!name || !*name || !file || size < FILE_HEADER_SIZE || file[0] != 'B' || file[1] != 'M' ||
+        size - FILE_HEADER_SIZE > 0xFFFFFFFFu)
         return false;
     for (Resource* r : Table())
         if (NameMatches(*r, name)) return false;
@@ -81,8 +81,8 @@ bool RegisterBitmapResource(const char* name, const unsigned char* file, std::si
         r->number = number;
     else
         r->name = name;
-    r->data = file + kFileHeaderSize;
-    r->size = (DWORD)(size - kFileHeaderSize);
+    r->data = file + FILE_HEADER_SIZE;
+    r->size = (DWORD)(size - FILE_HEADER_SIZE);
     Table().push_back(r);
     return true;
 }
@@ -93,7 +93,7 @@ using namespace tarn::platform;
 
 // Looks in the program's own module (null or its handle); other modules have no resources.
 HRSRC WINAPI FindResourceA(HMODULE hModule, LPCSTR lpName, LPCSTR lpType) {
-    if (EnterFailed("FindResourceA")) return nullptr;
+    if (EnterFailed<"FindResourceA">()) return nullptr;
     if (hModule && hModule != ProgramModule())
         return Failure(ERROR_RESOURCE_DATA_NOT_FOUND, nullptr);
     if (!lpName || !lpType)
@@ -114,7 +114,7 @@ HRSRC WINAPI FindResourceA(HMODULE hModule, LPCSTR lpName, LPCSTR lpType) {
 
 // The resource's data stays where it is for the life of the program; its handle is its address.
 HGLOBAL WINAPI LoadResource(HMODULE hModule, HRSRC hResInfo) {
-    if (EnterFailed("LoadResource")) return nullptr;
+    if (EnterFailed<"LoadResource">()) return nullptr;
     Resource* r = FindByInfo(hResInfo);
     if (!r || (hModule && hModule != ProgramModule()))
         return Failure(ERROR_INVALID_HANDLE, nullptr);
@@ -123,7 +123,7 @@ HGLOBAL WINAPI LoadResource(HMODULE hModule, HRSRC hResInfo) {
 
 // Gives the data of a loaded resource; anything else is refused rather than followed.
 LPVOID WINAPI LockResource(HGLOBAL hResData) {
-    if (EnterFailed("LockResource")) return nullptr;
+    if (EnterFailed<"LockResource">()) return nullptr;
     for (Resource* r : Table())
         if ((HGLOBAL)r->data == hResData) return hResData;
     SetLastErrorNow(ERROR_INVALID_HANDLE);
@@ -131,7 +131,7 @@ LPVOID WINAPI LockResource(HGLOBAL hResData) {
 }
 
 DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo) {
-    if (EnterFailed("SizeofResource")) return 0;
+    if (EnterFailed<"SizeofResource">()) return 0;
     Resource* r = FindByInfo(hResInfo);
     if (!r || (hModule && hModule != ProgramModule())) return Failure(ERROR_INVALID_HANDLE, 0);
     return r->size;
@@ -139,7 +139,6 @@ DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo) {
 
 // Resources are never freed in a 32-bit program; the call does nothing and returns FALSE.
 BOOL WINAPI FreeResource(HGLOBAL) {
-    long code;
-    Enter("FreeResource", &code);
+    Enter<"FreeResource">();
     return FALSE;
 }

@@ -16,7 +16,7 @@
 
 namespace {
 
-thread_local DWORD g_lastError = 0;
+thread_local DWORD lastError = 0;
 
 // The program's own module: a fixed address, as a Windows program's image base is.
 HMODULE ProgramModule() {
@@ -40,28 +40,25 @@ bool IsProgramName(const char* name) {
 } // namespace
 
 void tarn::platform::SetLastErrorNow(DWORD error) {
-    g_lastError = error;
+    lastError = error;
 }
 
 using namespace tarn::platform;
 
 DWORD WINAPI GetLastError(void) {
-    long code;
-    if (Enter("GetLastError", &code)) return (DWORD)code;
-    return g_lastError;
+    if (DWORD result; Enter<"GetLastError">(&result)) return result;
+    return lastError;
 }
 
 void WINAPI SetLastError(DWORD dwErrCode) {
-    long code;
-    if (Enter("SetLastError", &code)) return;
-    g_lastError = dwErrCode;
+    if (Enter<"SetLastError">()) return;
+    lastError = dwErrCode;
 }
 
 // number * numerator / denominator with a 64-bit product, rounded half away from zero;
 // -1 when the denominator is 0 or the result does not fit in an int.
 int WINAPI MulDiv(int nNumber, int nNumerator, int nDenominator) {
-    long code;
-    if (Enter("MulDiv", &code)) return (int)code;
+    if (int result; Enter<"MulDiv">(&result)) return result;
     if (nDenominator == 0) return -1;
     int64_t product = (int64_t)nNumber * (int64_t)nNumerator;
     int64_t denominator = nDenominator;
@@ -77,7 +74,7 @@ int WINAPI MulDiv(int nNumber, int nNumerator, int nDenominator) {
 // as its processor type (e.g. 486), so a test can show the library an old processor.
 void WINAPI GetSystemInfo(LPSYSTEM_INFO lpSystemInfo) {
     long code;
-    bool faulted = Enter("GetSystemInfo", &code);
+    bool faulted = Enter<"GetSystemInfo">(&code);
     if (!lpSystemInfo) return;
     SYSTEM_INFO info;
     std::memset(&info, 0, sizeof info);
@@ -116,38 +113,33 @@ void WINAPI GetSystemInfo(LPSYSTEM_INFO lpSystemInfo) {
 }
 
 void WINAPI OutputDebugStringA(LPCSTR lpOutputString) {
-    long code;
-    if (Enter("OutputDebugStringA", &code) || !lpOutputString) return;
+    if (Enter<"OutputDebugStringA">() || !lpOutputString) return;
     CurrentHost().DebugOutput(lpOutputString);
 }
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
-    if (EnterFailed("GetModuleHandleA")) return nullptr;
+    if (EnterFailed<"GetModuleHandleA">()) return nullptr;
     if (!lpModuleName || IsProgramName(lpModuleName)) return ProgramModule();
     SetLastErrorNow(ERROR_MOD_NOT_FOUND);
     return nullptr;
 }
 
 DWORD WINAPI GetTickCount(void) {
-    long code;
-    if (Enter("GetTickCount", &code)) return (DWORD)code;
+    if (DWORD result; Enter<"GetTickCount">(&result)) return result;
     return CurrentHost().Milliseconds();
 }
 
 DWORD WINAPI timeGetTime(void) {
-    long code;
-    if (Enter("timeGetTime", &code)) return (DWORD)code;
+    if (DWORD result; Enter<"timeGetTime">(&result)) return result;
     return CurrentHost().Milliseconds();
 }
 
 MMRESULT WINAPI timeBeginPeriod(UINT uPeriod) {
-    long code;
-    if (Enter("timeBeginPeriod", &code)) return (MMRESULT)code;
+    if (MMRESULT result; Enter<"timeBeginPeriod">(&result)) return result;
     return uPeriod == 0 ? TIMERR_NOCANDO : TIMERR_NOERROR;
 }
 
 MMRESULT WINAPI timeEndPeriod(UINT uPeriod) {
-    long code;
-    if (Enter("timeEndPeriod", &code)) return (MMRESULT)code;
+    if (MMRESULT result; Enter<"timeEndPeriod">(&result)) return result;
     return uPeriod == 0 ? TIMERR_NOCANDO : TIMERR_NOERROR;
 }

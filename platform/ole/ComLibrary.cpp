@@ -15,8 +15,7 @@ thread_local DWORD t_model = 0;
 } // namespace
 
 WINOLEAPI CoInitializeEx(LPVOID, DWORD dwCoInit) {
-    long code;
-    if (tarn::platform::Enter("CoInitializeEx", &code)) return (HRESULT)code;
+    if (HRESULT hr; tarn::platform::Enter<"CoInitializeEx">(&hr)) return hr;
     const DWORD model = dwCoInit & COINIT_APARTMENTTHREADED;
     if (t_initialised == 0) {
         t_model = model;
@@ -33,15 +32,13 @@ WINOLEAPI CoInitialize(LPVOID pvReserved) {
 }
 
 void CoUninitialize(void) {
-    long code;
-    if (tarn::platform::Enter("CoUninitialize", &code)) return;
+    if (tarn::platform::Enter<"CoUninitialize">()) return;
     if (t_initialised > 0) --t_initialised;
 }
 
 WINOLEAPI CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext, REFIID riid,
                            LPVOID* ppv) {
-    long code;
-    if (tarn::platform::Enter("CoCreateInstance", &code)) return (HRESULT)code;
+    if (HRESULT hr; tarn::platform::Enter<"CoCreateInstance">(&hr)) return hr;
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (t_initialised == 0) return CO_E_NOTINITIALIZED;

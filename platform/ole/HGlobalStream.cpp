@@ -6,7 +6,7 @@
 #include <objbase.h>
 #include <windows.h>
 
-#include "internal/StandIn.h"
+#include "internal/ComObject.h"
 
 #include <algorithm>
 #include <cstring>
@@ -21,7 +21,7 @@ namespace tarn::platform {
 namespace {
 
 // Streams never grow beyond this; a 32-bit program could not hold more in one block either.
-constexpr ULONGLONG kMaxStreamSize = 0x7fffffffULL;
+constexpr ULONGLONG MAX_STREAM_SIZE = 0x7fffffffULL;
 
 // The block and the logical size, shared by a stream and its clones.
 struct SharedBlock {
@@ -39,45 +39,16 @@ struct SharedBlock {
     }
 };
 
-class HGlobalStream final : public IStream {
+class HGlobalStream final : public ComObject<IStream, "IStream"> {
 public:
-    explicit HGlobalStream(SharedBlock* shared) : shared(shared) { ObjectCreated("stream"); }
-    ~HGlobalStream() {
-        shared->Release();
-        ObjectDestroyed("stream");
-    }
-    HGlobalStream(const HGlobalStream&) = delete;
-    HGlobalStream& operator=(const HGlobalStream&) = delete;
+    explicit HGlobalStream(SharedBlock* shared)
+        : ComObject("stream", {&IID_ISequentialStream, &IID_IStream}), shared(shared) {}
+    ~HGlobalStream() override { shared->Release(); }
 
     SharedBlock* Shared() const { return shared; }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        long code;
-        if (Enter("IStream::QueryInterface", &code)) return (HRESULT)code;
-        if (!ppv) return E_POINTER;
-        *ppv = nullptr;
-        if (riid != IID_IUnknown && riid != IID_ISequentialStream && riid != IID_IStream)
-            return E_NOINTERFACE;
-        *ppv = static_cast<IStream*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override {
-        long code;
-        Enter("IStream::AddRef", &code);
-        return ++refs;
-    }
-    ULONG STDMETHODCALLTYPE Release() override {
-        long code;
-        Enter("IStream::Release", &code);
-        ULONG left = --refs;
-        if (left == 0) delete this;
-        return left;
-    }
-
     HRESULT STDMETHODCALLTYPE Read(void* pv, ULONG cb, ULONG* pcbRead) override {
-        long code;
-        if (Enter("IStream::Read", &code)) return (HRESULT)code;
+        if (HRESULT hr; Entered<"Read">(&hr)) return hr;
         if (pcbRead) *pcbRead = 0;
         if (!pv) return STG_E_INVALIDPOINTER;
         ULONG count = 0;
@@ -95,8 +66,7 @@ public:
     }
 
     HRESULT STDMETHODCALLTYPE Write(const void* pv, ULONG cb, ULONG* pcbWritten) override {
-        long code;
-        if (Enter("IStream::Write", &code)) return (HRESULT)code;
+        if (HRESULT hr; Entered<"Write">(&hr)) return hr;
         if (pcbWritten) *pcbWritten = 0;
         if (!pv) return STG_E_INVALIDPOINTER;
         if (cb == 0) return S_OK;
@@ -116,8 +86,7 @@ public:
 
     HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER dlibMove, DWORD dwOrigin,
                                    ULARGE_INTEGER* plibNewPosition) override {
-        long code;
-        if (Enter("IStream::Seek", &code)) return (HRESULT)code;
+        if (HRESULT hr; Entered<"Seek">(&hr)) return hr;
         LONGLONG origin;
         switch (dwOrigin) {
         case STREAM_SEEK_SET:
@@ -135,7 +104,7 @@ public:
         // Positions past the end are allowed (a later write grows the stream); before the
         // start and beyond the largest stream are not. The move is checked before it is added,
         // so no distance can overflow the sum (the origin is never beyond the largest stream).
-        if (dlibMove.QuadPart > (LONGLONG)kMaxStreamSize - origin) return STG_E_SEEKERROR;
+        if (dlibMove.QuadPart > (LONGLONG)MAX_STREAM_SIZE - origin) return STG_E_SEEKERROR;
         LONGLONG target = origin + dlibMove.QuadPart;
         if (target < 0) return STG_E_SEEKERROR;
         position = (ULONGLONG)target;
@@ -144,16 +113,14 @@ public:
     }
 
     HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER libNewSize) override {
-        long code;
-        if (Enter("IStream::SetSize", &code)) return (HRESULT)code;
+        if (HRESULT hr; Entered<"SetSize">(&hr)) return hr;
         return Resize(libNewSize.QuadPart);
     }
 
     // Copies through a bounded buffer so any destination stream works, ours or another's.
     HRESULT STDMETHODCALLTYPE CopyTo(IStream* pstm, ULARGE_INTEGER cb, ULARGE_INTEGER* pcbRead,
                                      ULARGE_INTEGER* pcbWritten) override {
-        long code;
-        if (Enter("IStream::CopyTo", &code)) return (HRESULT)code;
+        if (HRESULT hr; Entered<"CopyTo">(&hr)) return hr;
         if (pcbRead) pcbRead->QuadPart = 0;
         if (pcbWritten) pcbWritten->QuadPart = 0;
         if (!pstm) return STG_E_INVALIDPOINTER;
@@ -176,29 +143,24 @@ public:
     }
 
     HRESULT STDMETHODCALLTYPE Commit(DWORD) override {
-        long code;
-        if (Enter("IStream::Commit", &code)) return (HRESULT)code;
+        if (HRESULT hr; Entered<"Commit">(&hr)) return hr;
         return S_OK; // memory streams are always committed
     }
     HRESULT STDMETHODCALLTYPE Revert() override {
-        long code;
-        if (Enter("IStream::Revert", &code)) return (HRESULT)code;
+        if (HRESULT hr; Entered<"Revert">(&hr)) return hr;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override {
-        long code;
-        if (Enter("IStream::LockRegion", &code)) return (HRESULT)code;
+        if (HRESULT hr; Entered<"LockRegion">(&hr)) return hr;
         return STG_E_INVALIDFUNCTION;
     }
     HRESULT STDMETHODCALLTYPE UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override {
-        long code;
-        if (Enter("IStream::UnlockRegion", &code)) return (HRESULT)code;
+        if (HRESULT hr; Entered<"UnlockRegion">(&hr)) return hr;
         return STG_E_INVALIDFUNCTION;
     }
 
     HRESULT STDMETHODCALLTYPE Stat(STATSTG* pstatstg, DWORD grfStatFlag) override {
-        long code;
-        if (Enter("IStream::Stat", &code)) return (HRESULT)code;
+        if (HRESULT hr; Entered<"Stat">(&hr)) return hr;
         if (!pstatstg) return STG_E_INVALIDPOINTER;
         if (grfStatFlag > (STATFLAG_NONAME | STATFLAG_NOOPEN)) return STG_E_INVALIDFLAG;
         std::memset(pstatstg, 0, sizeof *pstatstg);
@@ -210,8 +172,7 @@ public:
     }
 
     HRESULT STDMETHODCALLTYPE Clone(IStream** ppstm) override {
-        long code;
-        if (Enter("IStream::Clone", &code)) return (HRESULT)code;
+        if (HRESULT hr; Entered<"Clone">(&hr)) return hr;
         if (!ppstm) return STG_E_INVALIDPOINTER;
         *ppstm = nullptr;
         HGlobalStream* clone = new (std::nothrow) HGlobalStream(shared);
@@ -225,7 +186,7 @@ public:
 private:
     // Sets the logical size, growing the block when it is too small. Shrinking keeps the block.
     HRESULT Resize(ULONGLONG newSize) {
-        if (newSize > kMaxStreamSize) return STG_E_MEDIUMFULL;
+        if (newSize > MAX_STREAM_SIZE) return STG_E_MEDIUMFULL;
         SIZE_T capacity = GlobalSize(shared->block);
         if (newSize > capacity) {
             HGLOBAL grown = GlobalReAlloc(shared->block, (SIZE_T)newSize, GMEM_MOVEABLE);
@@ -236,7 +197,6 @@ private:
         return S_OK;
     }
 
-    ULONG refs = 1;
     SharedBlock* shared;
     ULONGLONG position = 0;
 };
@@ -246,8 +206,7 @@ private:
 
 HRESULT CreateStreamOnHGlobal(HGLOBAL hGlobal, BOOL fDeleteOnRelease, LPSTREAM* ppstm) {
     using namespace tarn::platform;
-    long code;
-    if (Enter("CreateStreamOnHGlobal", &code)) return (HRESULT)code;
+    if (HRESULT hr; Enter<"CreateStreamOnHGlobal">(&hr)) return hr;
     if (!ppstm) return E_INVALIDARG;
     *ppstm = nullptr;
     bool ownBlock = false;
@@ -276,8 +235,7 @@ HRESULT CreateStreamOnHGlobal(HGLOBAL hGlobal, BOOL fDeleteOnRelease, LPSTREAM* 
 
 HRESULT GetHGlobalFromStream(LPSTREAM pstm, HGLOBAL* phglobal) {
     using namespace tarn::platform;
-    long code;
-    if (Enter("GetHGlobalFromStream", &code)) return (HRESULT)code;
+    if (HRESULT hr; Enter<"GetHGlobalFromStream">(&hr)) return hr;
     if (!pstm || !phglobal) return E_INVALIDARG;
     // Only streams made by CreateStreamOnHGlobal have a block; the stand-in makes no others.
     HGlobalStream* stream = dynamic_cast<HGlobalStream*>(pstm);

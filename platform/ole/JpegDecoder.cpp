@@ -19,7 +19,7 @@ namespace {
 
 // Progressive files may hold any number of scans; a file with thousands of tiny scans costs
 // minutes of work. Real encoders write a dozen at most.
-constexpr int kMaxScans = 1000;
+constexpr int MAX_SCANS = 1000;
 
 struct ErrorManager {
     jpeg_error_mgr base;
@@ -36,7 +36,7 @@ void OutputMessage(j_common_ptr) {}
 
 void ProgressMonitor(j_common_ptr cinfo) {
     j_decompress_ptr dinfo = reinterpret_cast<j_decompress_ptr>(cinfo);
-    if (dinfo->is_decompressor && dinfo->input_scan_number > kMaxScans) ErrorExit(cinfo);
+    if (dinfo->is_decompressor && dinfo->input_scan_number > MAX_SCANS) ErrorExit(cinfo);
 }
 
 // Adobe's CMYK files store the channels inverted (255 = no ink); plain CMYK stores ink amounts.
@@ -92,8 +92,8 @@ HRESULT Run(DecodeState* s, const uint8_t* data, size_t size, JpegLayout layout,
     if (jpeg_read_header(cinfo, TRUE) != JPEG_HEADER_OK) return CTL_E_INVALIDPICTURE;
 
     uint32_t width = cinfo->image_width, height = cinfo->image_height;
-    if (width == 0 || height == 0 || width > kMaxJpegSide || height > kMaxJpegSide ||
-        (uint64_t)width * height > kMaxJpegPixels)
+    if (width == 0 || height == 0 || width > MAX_JPEG_SIDE || height > MAX_JPEG_SIDE ||
+        (uint64_t)width * height > MAX_JPEG_PIXELS)
         return CTL_E_INVALIDPICTURE;
     bool cmyk = cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK;
     info->width = (int)width;

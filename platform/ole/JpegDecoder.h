@@ -12,9 +12,9 @@
 namespace tarn::platform {
 
 // Largest picture the loader accepts, checked against the file's header before any pixel
-// memory is allocated: each side at most kMaxJpegSide, at most kMaxJpegPixels in all.
-constexpr uint32_t kMaxJpegSide = 32768;
-constexpr uint64_t kMaxJpegPixels = 1ull << 26;
+// memory is allocated: each side at most MAX_JPEG_SIDE, at most MAX_JPEG_PIXELS in all.
+constexpr uint32_t MAX_JPEG_SIDE = 32768;
+constexpr uint64_t MAX_JPEG_PIXELS = 1ull << 26;
 
 enum class JpegLayout {
     Bgrx32, // 32 bits: blue, green, red, unused bytes

@@ -9,7 +9,7 @@
 #include <windows.h>
 
 #include "host/Host.h"
-#include "internal/StandIn.h"
+#include "internal/ComObject.h"
 #include "ole/JpegDecoder.h"
 #include "ole/ReadStream.h"
 
@@ -24,7 +24,7 @@ const IID IID_IPicture = {
 namespace tarn::platform {
 namespace {
 
-constexpr LONG kHimetricPerInch = 2540;
+constexpr LONG HIMETRIC_PER_INCH = 2540;
 
 // value * numerator / denominator rounded to the nearest, halves away from zero (MulDiv's rule).
 LONG ScaleRounded(LONGLONG value, LONGLONG numerator, LONGLONG denominator) {
@@ -40,7 +40,7 @@ int LogicalDpi(int configured) {
 }
 
 // Rows decoded by a band at a time, drawn into a device context as they come.
-constexpr int kBandRows = 32;
+constexpr int BAND_ROWS = 32;
 
 // The header StretchDIBits takes for decoded rows.
 struct DibHeader {
@@ -79,68 +79,40 @@ HRESULT DrawBand(void* context, const DecodedPicture& band, int firstRow) {
     return lines == 0 || lines == (int)GDI_ERROR ? E_FAIL : S_OK;
 }
 
-class Picture final : public IPicture {
+class Picture final : public ComObject<IPicture, "IPicture"> {
 public:
     // Takes the file's bytes (std::malloc) as they were checked by ReadJpegInfo.
     Picture(uint8_t* fileData, size_t fileSize, const JpegInfo& header)
-        : file(fileData), fileSize(fileSize), info(header) {
+        : ComObject("picture", {&IID_IPicture}), file(fileData), fileSize(fileSize), info(header) {
         const MachineConfig& machine = CurrentHost().Machine();
-        hmWidth = ScaleRounded(info.width, kHimetricPerInch, LogicalDpi(machine.logPixelsX));
-        hmHeight = ScaleRounded(info.height, kHimetricPerInch, LogicalDpi(machine.logPixelsY));
-        ObjectCreated("picture");
+        hmWidth = ScaleRounded(info.width, HIMETRIC_PER_INCH, LogicalDpi(machine.logPixelsX));
+        hmHeight = ScaleRounded(info.height, HIMETRIC_PER_INCH, LogicalDpi(machine.logPixelsY));
     }
     ~Picture() {
         FreeDecodedPicture(&image);
         std::free(file);
-        ObjectDestroyed("picture");
-    }
-    Picture(const Picture&) = delete;
-    Picture& operator=(const Picture&) = delete;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        long code;
-        if (Enter("IPicture::QueryInterface", &code)) return (HRESULT)code;
-        if (!ppv) return E_POINTER;
-        *ppv = nullptr;
-        if (riid != IID_IUnknown && riid != IID_IPicture) return E_NOINTERFACE;
-        *ppv = static_cast<IPicture*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override {
-        long code;
-        Enter("IPicture::AddRef", &code);
-        return ++refs;
-    }
-    ULONG STDMETHODCALLTYPE Release() override {
-        long code;
-        Enter("IPicture::Release", &code);
-        ULONG left = --refs;
-        if (left == 0) delete this;
-        return left;
     }
 
     HRESULT STDMETHODCALLTYPE get_Handle(OLE_HANDLE*) override {
-        return NotImplemented("get_Handle");
+        return NotImplemented<"get_Handle">();
     }
-    HRESULT STDMETHODCALLTYPE get_hPal(OLE_HANDLE*) override { return NotImplemented("get_hPal"); }
+    HRESULT STDMETHODCALLTYPE get_hPal(OLE_HANDLE*) override {
+        return NotImplemented<"get_hPal">();
+    }
     HRESULT STDMETHODCALLTYPE get_Type(SHORT* pType) override {
-        long code;
-        if (Enter("IPicture::get_Type", &code)) return (HRESULT)code;
+        if (HRESULT hr; Entered<"get_Type">(&hr)) return hr;
         if (!pType) return E_POINTER;
         *pType = PICTYPE_BITMAP;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_Width(OLE_XSIZE_HIMETRIC* pWidth) override {
-        long code;
-        if (Enter("IPicture::get_Width", &code)) return (HRESULT)code;
+        if (HRESULT hr; Entered<"get_Width">(&hr)) return hr;
         if (!pWidth) return E_POINTER;
         *pWidth = hmWidth;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_Height(OLE_YSIZE_HIMETRIC* pHeight) override {
-        long code;
-        if (Enter("IPicture::get_Height", &code)) return (HRESULT)code;
+        if (HRESULT hr; Entered<"get_Height">(&hr)) return hr;
         if (!pHeight) return E_POINTER;
         *pHeight = hmHeight;
         return S_OK;
@@ -149,35 +121,28 @@ public:
                                      OLE_XPOS_HIMETRIC xSrc, OLE_YPOS_HIMETRIC ySrc,
                                      OLE_XSIZE_HIMETRIC cxSrc, OLE_YSIZE_HIMETRIC cySrc,
                                      LPCRECT pRcWBounds) override;
-    HRESULT STDMETHODCALLTYPE set_hPal(OLE_HANDLE) override { return NotImplemented("set_hPal"); }
-    HRESULT STDMETHODCALLTYPE get_CurDC(HDC*) override { return NotImplemented("get_CurDC"); }
+    HRESULT STDMETHODCALLTYPE set_hPal(OLE_HANDLE) override { return NotImplemented<"set_hPal">(); }
+    HRESULT STDMETHODCALLTYPE get_CurDC(HDC*) override { return NotImplemented<"get_CurDC">(); }
     HRESULT STDMETHODCALLTYPE SelectPicture(HDC, HDC*, OLE_HANDLE*) override {
-        return NotImplemented("SelectPicture");
+        return NotImplemented<"SelectPicture">();
     }
     HRESULT STDMETHODCALLTYPE get_KeepOriginalFormat(BOOL*) override {
-        return NotImplemented("get_KeepOriginalFormat");
+        return NotImplemented<"get_KeepOriginalFormat">();
     }
     HRESULT STDMETHODCALLTYPE put_KeepOriginalFormat(BOOL) override {
-        return NotImplemented("put_KeepOriginalFormat");
+        return NotImplemented<"put_KeepOriginalFormat">();
     }
-    HRESULT STDMETHODCALLTYPE PictureChanged() override { return NotImplemented("PictureChanged"); }
+    HRESULT STDMETHODCALLTYPE PictureChanged() override {
+        return NotImplemented<"PictureChanged">();
+    }
     HRESULT STDMETHODCALLTYPE SaveAsFile(LPSTREAM, BOOL, LONG*) override {
-        return NotImplemented("SaveAsFile");
+        return NotImplemented<"SaveAsFile">();
     }
     HRESULT STDMETHODCALLTYPE get_Attributes(DWORD*) override {
-        return NotImplemented("get_Attributes");
+        return NotImplemented<"get_Attributes">();
     }
 
 private:
-    static HRESULT NotImplemented(const char* method) {
-        char operation[64] = "IPicture::";
-        std::strncat(operation, method, sizeof operation - std::strlen(operation) - 1);
-        long code;
-        if (Enter(operation, &code)) return (HRESULT)code;
-        return E_NOTIMPL;
-    }
-
-    ULONG refs = 1;
     uint8_t* file;
     size_t fileSize;
     JpegInfo info;
@@ -195,8 +160,7 @@ private:
 HRESULT Picture::Render(HDC hDC, LONG x, LONG y, LONG cx, LONG cy, OLE_XPOS_HIMETRIC xSrc,
                         OLE_YPOS_HIMETRIC ySrc, OLE_XSIZE_HIMETRIC cxSrc, OLE_YSIZE_HIMETRIC cySrc,
                         LPCRECT) {
-    long code;
-    if (Enter("IPicture::Render", &code)) return (HRESULT)code;
+    if (HRESULT hr; Entered<"Render">(&hr)) return hr;
     if (!hDC || cx == 0 || cy == 0 || cxSrc == 0 || cySrc == 0) return E_INVALIDARG;
 
     LONGLONG hmLeft = xSrc, hmRight = (LONGLONG)xSrc + cxSrc;
@@ -226,7 +190,7 @@ HRESULT Picture::Render(HDC hDC, LONG x, LONG y, LONG cx, LONG cy, OLE_XPOS_HIME
         (!image.pixels || image.layout != layout)) {
         FreeDecodedPicture(&image);
         BandTarget target{hDC, x, y};
-        return DecodeJpegInBands(file, fileSize, layout, kBandRows, DrawBand, &target);
+        return DecodeJpegInBands(file, fileSize, layout, BAND_ROWS, DrawBand, &target);
     }
     if (!image.pixels || image.layout != layout) {
         FreeDecodedPicture(&image);
@@ -257,8 +221,7 @@ HRESULT Picture::Render(HDC hDC, LONG x, LONG y, LONG cx, LONG cy, OLE_XPOS_HIME
 
 HRESULT OleLoadPicture(LPSTREAM lpstream, LONG lSize, BOOL, REFIID riid, LPVOID* lplpvObj) {
     using namespace tarn::platform;
-    long code;
-    if (Enter("OleLoadPicture", &code)) return (HRESULT)code;
+    if (HRESULT hr; Enter<"OleLoadPicture">(&hr)) return hr;
     if (!lplpvObj) return E_POINTER;
     *lplpvObj = nullptr;
     if (!lpstream) return E_POINTER;

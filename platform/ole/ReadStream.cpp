@@ -7,16 +7,16 @@
 namespace tarn::platform {
 namespace {
 
-constexpr ULONG kReadChunk = 64 * 1024;
-constexpr size_t kMaxFileBytes = 0x7fffffff;
+constexpr ULONG READ_CHUNK = 64 * 1024;
+constexpr size_t MAX_FILE_BYTES = 0x7fffffff;
 
 } // namespace
 
 HRESULT ReadStream(IStream* stream, LONG wanted, uint8_t** data, size_t* size) {
     *data = nullptr;
     *size = 0;
-    size_t limit = wanted > 0 ? (size_t)wanted : kMaxFileBytes;
-    size_t capacity = kReadChunk;
+    size_t limit = wanted > 0 ? (size_t)wanted : MAX_FILE_BYTES;
+    size_t capacity = READ_CHUNK;
     STATSTG stat;
     ULARGE_INTEGER here;
     LARGE_INTEGER zero;
@@ -44,7 +44,7 @@ HRESULT ReadStream(IStream* stream, LONG wanted, uint8_t** data, size_t* size) {
             capacity = grown;
         }
         size_t room = capacity - filled;
-        ULONG ask = room > kReadChunk * 16 ? kReadChunk * 16 : (ULONG)room, got = 0;
+        ULONG ask = room > READ_CHUNK * 16 ? READ_CHUNK * 16 : (ULONG)room, got = 0;
         HRESULT hr = stream->Read(buffer + filled, ask, &got);
         if (FAILED(hr)) {
             std::free(buffer);

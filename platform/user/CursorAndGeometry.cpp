@@ -19,13 +19,13 @@ struct StockImage {
     WORD id;
     HICON__ object;
 };
-StockImage g_cursors[] = {{32512, {}}, {32513, {}}, {32514, {}}, {32515, {}}, {32516, {}}};
-StockImage g_icons[] = {{32512, {}}, {32513, {}}, {32514, {}},
-                        {32515, {}}, {32516, {}}, {32517, {}}};
+StockImage stockCursors[] = {{32512, {}}, {32513, {}}, {32514, {}}, {32515, {}}, {32516, {}}};
+StockImage stockIcons[] = {{32512, {}}, {32513, {}}, {32514, {}},
+                           {32515, {}}, {32516, {}}, {32517, {}}};
 
-HCURSOR g_cursor = nullptr;
-bool g_cursorSet = false; // no SetCursor yet: the system's arrow shows
-int g_showCount = 0;
+HCURSOR currentCursor = nullptr;
+bool cursorSet = false; // no SetCursor yet: the system's arrow shows
+int cursorShowCount = 0;
 
 template <size_t N> HICON FindStock(StockImage (&table)[N], LPCSTR name) {
     if (!IS_INTRESOURCE(name)) return nullptr;
@@ -41,7 +41,7 @@ template <size_t N> bool IsStock(StockImage (&table)[N], HICON handle) {
 }
 
 void UpdateHostCursor() {
-    bool shown = g_showCount >= 0 && (!g_cursorSet || g_cursor != nullptr);
+    bool shown = cursorShowCount >= 0 && (!cursorSet || currentCursor != nullptr);
     CurrentHost().ShowCursor(shown);
 }
 
@@ -114,17 +114,17 @@ bool ClientArea(HWND hwnd, POINT* origin, SIZE* size) {
 }
 
 HCURSOR SetCursorNow(HCURSOR cursor) {
-    HCURSOR previous = g_cursor;
-    g_cursor = cursor;
-    g_cursorSet = true;
+    HCURSOR previous = currentCursor;
+    currentCursor = cursor;
+    cursorSet = true;
     UpdateHostCursor();
     return previous;
 }
 
 void ResetCursor() {
-    g_cursor = nullptr;
-    g_cursorSet = false;
-    g_showCount = 0;
+    currentCursor = nullptr;
+    cursorSet = false;
+    cursorShowCount = 0;
 }
 
 } // namespace tarn::platform
@@ -132,8 +132,8 @@ void ResetCursor() {
 using namespace tarn::platform;
 
 HCURSOR WINAPI SetCursor(HCURSOR hCursor) {
-    if (EnterFailed("SetCursor")) return nullptr;
-    if (hCursor && !IsStock(g_cursors, hCursor) && !IsStock(g_icons, hCursor)) {
+    if (EnterFailed<"SetCursor">()) return nullptr;
+    if (hCursor && !IsStock(stockCursors, hCursor) && !IsStock(stockIcons, hCursor)) {
         SetLastErrorNow(1402L); // ERROR_INVALID_CURSOR_HANDLE
         return nullptr;
     }
@@ -141,34 +141,32 @@ HCURSOR WINAPI SetCursor(HCURSOR hCursor) {
 }
 
 int WINAPI ShowCursor(BOOL bShow) {
-    long code;
-    if (Enter("ShowCursor", &code)) return (int)code;
-    g_showCount += bShow ? 1 : -1;
+    if (int result; Enter<"ShowCursor">(&result)) return result;
+    cursorShowCount += bShow ? 1 : -1;
     UpdateHostCursor();
-    return g_showCount;
+    return cursorShowCount;
 }
 
 // Only the system's stock cursors exist: the program carries no cursor resources.
 HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName) {
-    if (EnterFailed("LoadCursorA")) return nullptr;
+    if (EnterFailed<"LoadCursorA">()) return nullptr;
     if (!hInstance && lpCursorName)
-        if (HCURSOR stock = FindStock(g_cursors, lpCursorName)) return stock;
+        if (HCURSOR stock = FindStock(stockCursors, lpCursorName)) return stock;
     SetLastErrorNow(hInstance ? ERROR_RESOURCE_TYPE_NOT_FOUND : ERROR_RESOURCE_NAME_NOT_FOUND);
     return nullptr;
 }
 
 // Only the system's stock icons exist: the program carries no icon resources.
 HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
-    if (EnterFailed("LoadIconA")) return nullptr;
+    if (EnterFailed<"LoadIconA">()) return nullptr;
     if (!hInstance && lpIconName)
-        if (HICON stock = FindStock(g_icons, lpIconName)) return stock;
+        if (HICON stock = FindStock(stockIcons, lpIconName)) return stock;
     SetLastErrorNow(hInstance ? ERROR_RESOURCE_TYPE_NOT_FOUND : ERROR_RESOURCE_NAME_NOT_FOUND);
     return nullptr;
 }
 
 int WINAPI GetSystemMetrics(int nIndex) {
-    long code;
-    if (Enter("GetSystemMetrics", &code)) return (int)code;
+    if (int result; Enter<"GetSystemMetrics">(&result)) return result;
     const MachineConfig& m = CurrentHost().Machine();
     switch (nIndex) {
     case SM_CXSCREEN:
@@ -214,7 +212,7 @@ int WINAPI GetSystemMetrics(int nIndex) {
 }
 
 BOOL WINAPI GetCursorPos(LPPOINT lpPoint) {
-    if (EnterFailed("GetCursorPos")) return FALSE;
+    if (EnterFailed<"GetCursorPos">()) return FALSE;
     if (!lpPoint) return FailNullPointer();
     int x = 0, y = 0;
     CurrentHost().CursorPos(&x, &y);
@@ -224,7 +222,7 @@ BOOL WINAPI GetCursorPos(LPPOINT lpPoint) {
 }
 
 BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect) {
-    if (EnterFailed("GetClientRect")) return FALSE;
+    if (EnterFailed<"GetClientRect">()) return FALSE;
     POINT origin;
     SIZE size;
     if (!ClientArea(hWnd, &origin, &size)) return Failure(ERROR_INVALID_WINDOW_HANDLE, FALSE);
@@ -236,7 +234,7 @@ BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect) {
 }
 
 BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect) {
-    if (EnterFailed("GetWindowRect")) return FALSE;
+    if (EnterFailed<"GetWindowRect">()) return FALSE;
     POINT origin;
     if (!WindowOrigin(hWnd, &origin)) return Failure(ERROR_INVALID_WINDOW_HANDLE, FALSE);
     if (!lpRect) return FailNullPointer();
@@ -251,7 +249,7 @@ BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect) {
 // The window rectangle whose client area is *lpRect, by the same metrics as the windows' own
 // (no menu bars on this platform: bMenu is ignored).
 BOOL WINAPI AdjustWindowRect(LPRECT lpRect, DWORD dwStyle, BOOL) {
-    if (EnterFailed("AdjustWindowRect")) return FALSE;
+    if (EnterFailed<"AdjustWindowRect">()) return FALSE;
     if (!lpRect) return FailNullPointer();
     const Frame f = FrameOf(dwStyle);
     lpRect->left -= f.side;
@@ -262,19 +260,18 @@ BOOL WINAPI AdjustWindowRect(LPRECT lpRect, DWORD dwStyle, BOOL) {
 }
 
 BOOL WINAPI ClientToScreen(HWND hWnd, LPPOINT lpPoint) {
-    if (EnterFailed("ClientToScreen")) return FALSE;
+    if (EnterFailed<"ClientToScreen">()) return FALSE;
     return MoveByClientOrigin(hWnd, lpPoint, +1);
 }
 
 BOOL WINAPI ScreenToClient(HWND hWnd, LPPOINT lpPoint) {
-    if (EnterFailed("ScreenToClient")) return FALSE;
+    if (EnterFailed<"ScreenToClient">()) return FALSE;
     return MoveByClientOrigin(hWnd, lpPoint, -1);
 }
 
 // No dialog on this platform: the text goes to the debugger output and the answer is OK.
 int WINAPI MessageBoxA(HWND, LPCSTR lpText, LPCSTR lpCaption, UINT) {
-    long code;
-    if (Enter("MessageBoxA", &code)) return (int)code;
+    if (int result; Enter<"MessageBoxA">(&result)) return result;
     Host& host = CurrentHost();
     host.DebugOutput(lpCaption ? lpCaption : "Error");
     host.DebugOutput(": ");
@@ -284,8 +281,7 @@ int WINAPI MessageBoxA(HWND, LPCSTR lpText, LPCSTR lpCaption, UINT) {
 }
 
 BOOL WINAPI SetRect(LPRECT lprc, int xLeft, int yTop, int xRight, int yBottom) {
-    long code;
-    if (Enter("SetRect", &code) || !lprc) return FALSE;
+    if (Enter<"SetRect">() || !lprc) return FALSE;
     lprc->left = xLeft;
     lprc->top = yTop;
     lprc->right = xRight;
@@ -294,22 +290,19 @@ BOOL WINAPI SetRect(LPRECT lprc, int xLeft, int yTop, int xRight, int yBottom) {
 }
 
 BOOL WINAPI SetRectEmpty(LPRECT lprc) {
-    long code;
-    if (Enter("SetRectEmpty", &code) || !lprc) return FALSE;
+    if (Enter<"SetRectEmpty">() || !lprc) return FALSE;
     *lprc = RECT{0, 0, 0, 0};
     return TRUE;
 }
 
 BOOL WINAPI CopyRect(LPRECT lprcDst, const RECT* lprcSrc) {
-    long code;
-    if (Enter("CopyRect", &code) || !lprcDst || !lprcSrc) return FALSE;
+    if (Enter<"CopyRect">() || !lprcDst || !lprcSrc) return FALSE;
     *lprcDst = *lprcSrc;
     return TRUE;
 }
 
 BOOL WINAPI OffsetRect(LPRECT lprc, int dx, int dy) {
-    long code;
-    if (Enter("OffsetRect", &code) || !lprc) return FALSE;
+    if (Enter<"OffsetRect">() || !lprc) return FALSE;
     lprc->left += dx;
     lprc->right += dx;
     lprc->top += dy;
@@ -318,8 +311,7 @@ BOOL WINAPI OffsetRect(LPRECT lprc, int dx, int dy) {
 }
 
 BOOL WINAPI InflateRect(LPRECT lprc, int dx, int dy) {
-    long code;
-    if (Enter("InflateRect", &code) || !lprc) return FALSE;
+    if (Enter<"InflateRect">() || !lprc) return FALSE;
     lprc->left -= dx;
     lprc->right += dx;
     lprc->top -= dy;
@@ -328,28 +320,24 @@ BOOL WINAPI InflateRect(LPRECT lprc, int dx, int dy) {
 }
 
 BOOL WINAPI IsRectEmpty(const RECT* lprc) {
-    long code;
-    if (Enter("IsRectEmpty", &code)) return (BOOL)code;
+    if (BOOL result; Enter<"IsRectEmpty">(&result)) return result;
     return !lprc || lprc->right <= lprc->left || lprc->bottom <= lprc->top;
 }
 
 BOOL WINAPI PtInRect(const RECT* lprc, POINT pt) {
-    long code;
-    if (Enter("PtInRect", &code) || !lprc) return FALSE;
+    if (Enter<"PtInRect">() || !lprc) return FALSE;
     return pt.x >= lprc->left && pt.x < lprc->right && pt.y >= lprc->top && pt.y < lprc->bottom;
 }
 
 BOOL WINAPI EqualRect(const RECT* lprc1, const RECT* lprc2) {
-    long code;
-    if (Enter("EqualRect", &code) || !lprc1 || !lprc2) return FALSE;
+    if (Enter<"EqualRect">() || !lprc1 || !lprc2) return FALSE;
     return lprc1->left == lprc2->left && lprc1->top == lprc2->top && lprc1->right == lprc2->right &&
            lprc1->bottom == lprc2->bottom;
 }
 
 // The overlap of two rectangles; an empty result is (0,0,0,0) and FALSE.
 BOOL WINAPI IntersectRect(LPRECT lprcDst, const RECT* lprcSrc1, const RECT* lprcSrc2) {
-    long code;
-    if (Enter("IntersectRect", &code) || !lprcDst) return FALSE;
+    if (Enter<"IntersectRect">() || !lprcDst) return FALSE;
     if (!lprcSrc1 || !lprcSrc2) {
         *lprcDst = RECT{0, 0, 0, 0};
         return FALSE;
@@ -369,8 +357,7 @@ BOOL WINAPI IntersectRect(LPRECT lprcDst, const RECT* lprcSrc1, const RECT* lprc
 
 // The smallest rectangle holding both; empty inputs are ignored.
 BOOL WINAPI UnionRect(LPRECT lprcDst, const RECT* lprcSrc1, const RECT* lprcSrc2) {
-    long code;
-    if (Enter("UnionRect", &code) || !lprcDst) return FALSE;
+    if (Enter<"UnionRect">() || !lprcDst) return FALSE;
     auto empty = [](const RECT* r) { return !r || r->right <= r->left || r->bottom <= r->top; };
     bool e1 = empty(lprcSrc1), e2 = empty(lprcSrc2);
     if (e1 && e2) {

@@ -19,10 +19,10 @@
 namespace tarn::platform {
 namespace {
 
-constexpr int kQueueLimit = 10000;
+constexpr int QUEUE_LIMIT = 10000;
 
 struct Queue {
-    MSG ring[kQueueLimit];
+    MSG ring[QUEUE_LIMIT];
     int head = 0;
     int count = 0;
     bool quitPending = false;
@@ -37,13 +37,13 @@ Queue& Q() {
 }
 
 MSG& At(int index) {
-    return Q().ring[(Q().head + index) % kQueueLimit];
+    return Q().ring[(Q().head + index) % QUEUE_LIMIT];
 }
 
 void RemoveAt(int index) {
     Queue& q = Q();
     for (int i = index; i > 0; --i) At(i) = At(i - 1);
-    q.head = (q.head + 1) % kQueueLimit;
+    q.head = (q.head + 1) % QUEUE_LIMIT;
     --q.count;
 }
 
@@ -158,8 +158,8 @@ int CharacterOf(WPARAM vk) {
 
 bool PostToQueue(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     Queue& q = Q();
-    if (q.count >= kQueueLimit) return false;
-    MSG& m = q.ring[(q.head + q.count) % kQueueLimit];
+    if (q.count >= QUEUE_LIMIT) return false;
+    MSG& m = q.ring[(q.head + q.count) % QUEUE_LIMIT];
     m.hwnd = hwnd;
     m.message = message;
     m.wParam = wParam;
@@ -196,7 +196,7 @@ using namespace tarn::platform;
 
 BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax,
                          UINT wRemoveMsg) {
-    if (EnterFailed("PeekMessageA")) return FALSE;
+    if (EnterFailed<"PeekMessageA">()) return FALSE;
     if (!lpMsg) return Failure(ERROR_NOACCESS, FALSE);
     if (!ValidFilter(hWnd)) return Failure(ERROR_INVALID_WINDOW_HANDLE, FALSE);
     return Look(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, (wRemoveMsg & PM_REMOVE) != 0);
@@ -204,7 +204,7 @@ BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
 
 // Blocks in the host until a message comes; 0 for WM_QUIT, -1 for a bad argument.
 BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax) {
-    if (EnterFailed("GetMessageA")) return -1;
+    if (EnterFailed<"GetMessageA">()) return -1;
     if (!lpMsg) return Failure(ERROR_NOACCESS, -1);
     if (!ValidFilter(hWnd)) return Failure(ERROR_INVALID_WINDOW_HANDLE, -1);
     while (!Look(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, true)) CurrentHost().WaitEvent();
@@ -213,8 +213,7 @@ BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
 
 // Posts WM_CHAR for a key that gives a character; TRUE for every key message.
 BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
-    long code;
-    if (Enter("TranslateMessage", &code)) return FALSE;
+    if (Enter<"TranslateMessage">()) return FALSE;
     if (!lpMsg) return FALSE;
     switch (lpMsg->message) {
     case WM_KEYDOWN:
@@ -232,7 +231,7 @@ BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
 }
 
 LRESULT WINAPI DispatchMessageA(const MSG* lpMsg) {
-    if (EnterFailed("DispatchMessageA")) return 0;
+    if (EnterFailed<"DispatchMessageA">()) return 0;
     if (!lpMsg) return Failure(ERROR_INVALID_PARAMETER, 0);
     if (!lpMsg->hwnd) return 0; // a thread message has no window procedure
     if (!FindWindowRecord(lpMsg->hwnd)) return Failure(ERROR_INVALID_WINDOW_HANDLE, 0);
@@ -241,7 +240,7 @@ LRESULT WINAPI DispatchMessageA(const MSG* lpMsg) {
 
 // Sleeps in the host until a message is queued or one was sent to a window procedure.
 BOOL WINAPI WaitMessage(void) {
-    if (EnterFailed("WaitMessage")) return FALSE;
+    if (EnterFailed<"WaitMessage">()) return FALSE;
     Queue& q = Q();
     for (;;) {
         if (PumpHost() || q.count > 0 || q.quitPending) return TRUE;
@@ -250,15 +249,14 @@ BOOL WINAPI WaitMessage(void) {
 }
 
 BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
-    if (EnterFailed("PostMessageA")) return FALSE;
+    if (EnterFailed<"PostMessageA">()) return FALSE;
     if (hWnd && !FindWindowRecord(hWnd)) return Failure(ERROR_INVALID_WINDOW_HANDLE, FALSE);
     if (!PostToQueue(hWnd, Msg, wParam, lParam)) return Failure(ERROR_NOT_ENOUGH_QUOTA, FALSE);
     return TRUE;
 }
 
 void WINAPI PostQuitMessage(int nExitCode) {
-    long code;
-    if (Enter("PostQuitMessage", &code)) return;
+    if (Enter<"PostQuitMessage">()) return;
     Queue& q = Q();
     q.quitPending = true;
     q.quitCode = nExitCode;

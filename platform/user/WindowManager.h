@@ -56,8 +56,8 @@ void ResetCursor();
 // Client-area origin of `hwnd` in screen coordinates and client size; false for an unknown one.
 bool ClientArea(HWND hwnd, POINT* origin, SIZE* size);
 
-// Back to a fresh window manager (used by the headless host's Reset): no classes, no windows
-// (forgotten without calling their procedures), an empty queue, the cursor shown.
+// Back to a fresh window manager (when the headless host gives a fresh machine): no classes, no
+// windows (forgotten without calling their procedures), an empty queue, the cursor shown.
 void ResetWindowManager();
 
 } // namespace tarn::platform

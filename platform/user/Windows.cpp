@@ -207,6 +207,9 @@ void ResetWindowManager() {
     ResetCursor();
 }
 
+// A fresh machine from the test host means a fresh window manager.
+[[maybe_unused]] const bool resetsWithMachine = (WhenMachineResets(&ResetWindowManager), true);
+
 } // namespace tarn::platform
 
 using namespace tarn::platform;
@@ -214,7 +217,7 @@ using namespace tarn::platform;
 // Fails, as the real call does, for a null class, a null or empty name, a missing window
 // procedure, or a name already registered.
 ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass) {
-    if (EnterFailed("RegisterClassA")) return 0;
+    if (EnterFailed<"RegisterClassA">()) return 0;
     // A class is registered by name here; an atom in place of the name is refused too.
     if (!lpWndClass || !lpWndClass->lpszClassName || !lpWndClass->lpfnWndProc ||
         IS_INTRESOURCE(lpWndClass->lpszClassName) || !*lpWndClass->lpszClassName ||
@@ -233,7 +236,7 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass) {
 }
 
 BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE) {
-    if (EnterFailed("UnregisterClassA")) return FALSE;
+    if (EnterFailed<"UnregisterClassA">()) return FALSE;
     ClassRecord* c = lpClassName ? FindClass(lpClassName) : nullptr;
     if (!c) return Failure(ERROR_CLASS_DOES_NOT_EXIST, FALSE);
     Registry& r = Reg();
@@ -247,7 +250,7 @@ BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE) {
 HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle,
                             int X, int Y, int nWidth, int nHeight, HWND hWndParent, HMENU hMenu,
                             HINSTANCE hInstance, LPVOID lpParam) {
-    if (EnterFailed("CreateWindowExA")) return nullptr;
+    if (EnterFailed<"CreateWindowExA">()) return nullptr;
     ClassRecord* c = lpClassName ? FindClass(lpClassName) : nullptr;
     if (!c) return Failure(ERROR_CANNOT_FIND_WND_CLASS, nullptr);
     if (hWndParent && !FindWindowRecord(hWndParent))
@@ -305,7 +308,7 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
 }
 
 BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {
-    if (EnterFailed("ShowWindow")) return FALSE;
+    if (EnterFailed<"ShowWindow">()) return FALSE;
     WindowRecord* w = FindWindowRecord(hWnd);
     if (!w) return Failure(ERROR_INVALID_WINDOW_HANDLE, FALSE);
     BOOL wasVisible = w->visible ? TRUE : FALSE;
@@ -314,7 +317,7 @@ BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {
 }
 
 BOOL WINAPI UpdateWindow(HWND hWnd) {
-    if (EnterFailed("UpdateWindow")) return FALSE;
+    if (EnterFailed<"UpdateWindow">()) return FALSE;
     WindowRecord* w = FindWindowRecord(hWnd);
     if (!w) return Failure(ERROR_INVALID_WINDOW_HANDLE, FALSE);
     if (w->visible && w->needsPaint) {
@@ -325,40 +328,36 @@ BOOL WINAPI UpdateWindow(HWND hWnd) {
 }
 
 BOOL WINAPI DestroyWindow(HWND hWnd) {
-    if (EnterFailed("DestroyWindow")) return FALSE;
+    if (EnterFailed<"DestroyWindow">()) return FALSE;
     return DestroyWindowNow(hWnd) ? TRUE : FALSE;
 }
 
 BOOL WINAPI IsWindow(HWND hWnd) {
-    long code;
-    if (Enter("IsWindow", &code)) return FALSE;
+    if (Enter<"IsWindow">()) return FALSE;
     WindowRecord* w = FindWindowRecord(hWnd);
     return w ? TRUE : FALSE;
 }
 
 BOOL WINAPI IsWindowVisible(HWND hWnd) {
-    long code;
-    if (Enter("IsWindowVisible", &code)) return FALSE;
+    if (Enter<"IsWindowVisible">()) return FALSE;
     WindowRecord* w = FindWindowRecord(hWnd);
     return w && w->visible ? TRUE : FALSE;
 }
 
 HWND WINAPI GetActiveWindow(void) {
-    long code;
-    if (Enter("GetActiveWindow", &code)) return nullptr;
+    if (Enter<"GetActiveWindow">()) return nullptr;
     Registry& r = Reg();
     return r.appActive ? r.activeWindow : nullptr;
 }
 
 HWND WINAPI GetForegroundWindow(void) {
-    long code;
-    if (Enter("GetForegroundWindow", &code)) return nullptr;
+    if (Enter<"GetForegroundWindow">()) return nullptr;
     Registry& r = Reg();
     return r.appActive && CurrentHost().HasFocus() ? r.activeWindow : nullptr;
 }
 
 LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
-    if (EnterFailed("SendMessageA")) return 0;
+    if (EnterFailed<"SendMessageA">()) return 0;
     if (!FindWindowRecord(hWnd)) return Failure(ERROR_INVALID_WINDOW_HANDLE, 0);
     return SendToWindow(hWnd, Msg, wParam, lParam);
 }
@@ -366,8 +365,7 @@ LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
 // What a window gets for the messages its procedure leaves alone: WM_CLOSE destroys the
 // window, WM_SETCURSOR over the client area shows the class cursor, WM_PAINT validates.
 LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
-    long code;
-    if (Enter("DefWindowProcA", &code)) return (LRESULT)code;
+    if (LRESULT result; Enter<"DefWindowProcA">(&result)) return result;
     WindowRecord* w = FindWindowRecord(hWnd);
     if (!w) return 0;
     switch (Msg) {

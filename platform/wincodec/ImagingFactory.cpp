@@ -1,7 +1,7 @@
 // The imaging factory and the imaging component's GUIDs. The factory makes the PNG decoder
 // (from a stream), the PNG encoder and format converters; its other makers are not provided.
 #include "wincodec/Codecs.h"
-#include "wincodec/WicObject.h"
+#include "internal/ComObject.h"
 
 #include <new>
 
@@ -53,111 +53,108 @@ const IID IID_IWICBitmapFrameEncode = {
 namespace tarn::platform {
 namespace {
 
-class ImagingFactory final : public WicObject<IWICImagingFactory> {
+class ImagingFactory final : public ComObject<IWICImagingFactory, "IWICImagingFactory"> {
 public:
-    ImagingFactory() : WicObject("IWICImagingFactory", {&IID_IWICImagingFactory}) {}
+    ImagingFactory() : ComObject("imaging", {&IID_IWICImagingFactory}) {}
 
     HRESULT STDMETHODCALLTYPE CreateDecoderFromFilename(LPCWSTR, const GUID*, DWORD,
                                                         WICDecodeOptions,
                                                         IWICBitmapDecoder**) override {
-        return NotImplemented("CreateDecoderFromFilename");
+        return NotImplemented<"CreateDecoderFromFilename">();
     }
     HRESULT STDMETHODCALLTYPE CreateDecoderFromStream(IStream* stream, const GUID*,
                                                       WICDecodeOptions,
                                                       IWICBitmapDecoder** decoder) override {
-        HRESULT hr;
-        if (Entered("CreateDecoderFromStream", &hr)) return hr;
+        if (HRESULT hr; Entered<"CreateDecoderFromStream">(&hr)) return hr;
         if (!stream || !decoder) return E_INVALIDARG;
         return CreatePngDecoder(stream, decoder);
     }
     HRESULT STDMETHODCALLTYPE CreateDecoderFromFileHandle(ULONG_PTR, const GUID*, WICDecodeOptions,
                                                           IWICBitmapDecoder**) override {
-        return NotImplemented("CreateDecoderFromFileHandle");
+        return NotImplemented<"CreateDecoderFromFileHandle">();
     }
     HRESULT STDMETHODCALLTYPE CreateComponentInfo(REFCLSID, IWICComponentInfo**) override {
-        return NotImplemented("CreateComponentInfo");
+        return NotImplemented<"CreateComponentInfo">();
     }
     HRESULT STDMETHODCALLTYPE CreateDecoder(REFGUID, const GUID*, IWICBitmapDecoder**) override {
-        return NotImplemented("CreateDecoder");
+        return NotImplemented<"CreateDecoder">();
     }
     HRESULT STDMETHODCALLTYPE CreateEncoder(REFGUID container, const GUID*,
                                             IWICBitmapEncoder** encoder) override {
-        HRESULT hr;
-        if (Entered("CreateEncoder", &hr)) return hr;
+        if (HRESULT hr; Entered<"CreateEncoder">(&hr)) return hr;
         if (!encoder) return E_INVALIDARG;
         *encoder = nullptr;
         if (container != GUID_ContainerFormatPng) return WINCODEC_ERR_COMPONENTNOTFOUND;
         return CreatePngEncoder(encoder);
     }
     HRESULT STDMETHODCALLTYPE CreatePalette(IWICPalette**) override {
-        return NotImplemented("CreatePalette");
+        return NotImplemented<"CreatePalette">();
     }
     HRESULT STDMETHODCALLTYPE CreateFormatConverter(IWICFormatConverter** converter) override {
-        HRESULT hr;
-        if (Entered("CreateFormatConverter", &hr)) return hr;
+        if (HRESULT hr; Entered<"CreateFormatConverter">(&hr)) return hr;
         if (!converter) return E_INVALIDARG;
         return tarn::platform::CreateFormatConverter(converter);
     }
     HRESULT STDMETHODCALLTYPE CreateBitmapScaler(IWICBitmapScaler**) override {
-        return NotImplemented("CreateBitmapScaler");
+        return NotImplemented<"CreateBitmapScaler">();
     }
     HRESULT STDMETHODCALLTYPE CreateBitmapClipper(IWICBitmapClipper**) override {
-        return NotImplemented("CreateBitmapClipper");
+        return NotImplemented<"CreateBitmapClipper">();
     }
     HRESULT STDMETHODCALLTYPE CreateBitmapFlipRotator(IWICBitmapFlipRotator**) override {
-        return NotImplemented("CreateBitmapFlipRotator");
+        return NotImplemented<"CreateBitmapFlipRotator">();
     }
     HRESULT STDMETHODCALLTYPE CreateStream(IWICStream**) override {
-        return NotImplemented("CreateStream");
+        return NotImplemented<"CreateStream">();
     }
     HRESULT STDMETHODCALLTYPE CreateColorContext(IWICColorContext**) override {
-        return NotImplemented("CreateColorContext");
+        return NotImplemented<"CreateColorContext">();
     }
     HRESULT STDMETHODCALLTYPE CreateColorTransformer(IWICColorTransform**) override {
-        return NotImplemented("CreateColorTransformer");
+        return NotImplemented<"CreateColorTransformer">();
     }
     HRESULT STDMETHODCALLTYPE CreateBitmap(UINT, UINT, REFWICPixelFormatGUID,
                                            WICBitmapCreateCacheOption, IWICBitmap**) override {
-        return NotImplemented("CreateBitmap");
+        return NotImplemented<"CreateBitmap">();
     }
     HRESULT STDMETHODCALLTYPE CreateBitmapFromSource(IWICBitmapSource*, WICBitmapCreateCacheOption,
                                                      IWICBitmap**) override {
-        return NotImplemented("CreateBitmapFromSource");
+        return NotImplemented<"CreateBitmapFromSource">();
     }
     HRESULT STDMETHODCALLTYPE CreateBitmapFromSourceRect(IWICBitmapSource*, UINT, UINT, UINT, UINT,
                                                          IWICBitmap**) override {
-        return NotImplemented("CreateBitmapFromSourceRect");
+        return NotImplemented<"CreateBitmapFromSourceRect">();
     }
     HRESULT STDMETHODCALLTYPE CreateBitmapFromMemory(UINT, UINT, REFWICPixelFormatGUID, UINT, UINT,
                                                      BYTE*, IWICBitmap**) override {
-        return NotImplemented("CreateBitmapFromMemory");
+        return NotImplemented<"CreateBitmapFromMemory">();
     }
     HRESULT STDMETHODCALLTYPE CreateBitmapFromHBITMAP(HBITMAP, HPALETTE,
                                                       WICBitmapAlphaChannelOption,
                                                       IWICBitmap**) override {
-        return NotImplemented("CreateBitmapFromHBITMAP");
+        return NotImplemented<"CreateBitmapFromHBITMAP">();
     }
     HRESULT STDMETHODCALLTYPE CreateBitmapFromHICON(HICON, IWICBitmap**) override {
-        return NotImplemented("CreateBitmapFromHICON");
+        return NotImplemented<"CreateBitmapFromHICON">();
     }
     HRESULT STDMETHODCALLTYPE CreateComponentEnumerator(DWORD, DWORD, IEnumUnknown**) override {
-        return NotImplemented("CreateComponentEnumerator");
+        return NotImplemented<"CreateComponentEnumerator">();
     }
     HRESULT STDMETHODCALLTYPE
     CreateFastMetadataEncoderFromDecoder(IWICBitmapDecoder*, IWICFastMetadataEncoder**) override {
-        return NotImplemented("CreateFastMetadataEncoderFromDecoder");
+        return NotImplemented<"CreateFastMetadataEncoderFromDecoder">();
     }
     HRESULT STDMETHODCALLTYPE CreateFastMetadataEncoderFromFrameDecode(
         IWICBitmapFrameDecode*, IWICFastMetadataEncoder**) override {
-        return NotImplemented("CreateFastMetadataEncoderFromFrameDecode");
+        return NotImplemented<"CreateFastMetadataEncoderFromFrameDecode">();
     }
     HRESULT STDMETHODCALLTYPE CreateQueryWriter(REFGUID, const GUID*,
                                                 IWICMetadataQueryWriter**) override {
-        return NotImplemented("CreateQueryWriter");
+        return NotImplemented<"CreateQueryWriter">();
     }
     HRESULT STDMETHODCALLTYPE CreateQueryWriterFromReader(IWICMetadataQueryReader*, const GUID*,
                                                           IWICMetadataQueryWriter**) override {
-        return NotImplemented("CreateQueryWriterFromReader");
+        return NotImplemented<"CreateQueryWriterFromReader">();
     }
 };
 

@@ -11,9 +11,9 @@
 namespace tarn::platform {
 namespace {
 
-constexpr uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+constexpr uint8_t SIGNATURE[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 // libpng refuses pictures beyond these before it allocates for them.
-constexpr uint32_t kMaxSide = 65535;
+constexpr uint32_t MAX_SIDE = 65535;
 
 struct MemorySource {
     const uint8_t* data;
@@ -60,7 +60,7 @@ void FlushNothing(png_structp) {}
 // Every chunk up to IEND must lie inside the data: libpng allocates what a chunk claims (up to
 // 2 GiB for an ancillary one) before it finds the data cut short.
 bool ChunksFitTheData(const uint8_t* data, size_t size) {
-    size_t at = sizeof kSignature;
+    size_t at = sizeof SIGNATURE;
     while (size - at >= 8) {
         const uint32_t length = uint32_t{data[at]} << 24 | uint32_t{data[at + 1]} << 16 |
                                 uint32_t{data[at + 2]} << 8 | data[at + 3];
@@ -72,8 +72,7 @@ bool ChunksFitTheData(const uint8_t* data, size_t size) {
 }
 
 bool HasPngSignature(const uint8_t* data, size_t size) {
-    return data && size >= sizeof kSignature &&
-           std::memcmp(data, kSignature, sizeof kSignature) == 0;
+    return data && size >= sizeof SIGNATURE && std::memcmp(data, SIGNATURE, sizeof SIGNATURE) == 0;
 }
 
 namespace {
@@ -99,7 +98,7 @@ struct Reader {
         if (!ChunksFitTheData(data, size)) return damaged;
         png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, Abort, Quiet);
         if (!png) return E_OUTOFMEMORY;
-        png_set_user_limits(png, kMaxSide, kMaxSide);
+        png_set_user_limits(png, MAX_SIDE, MAX_SIDE);
         info = png_create_info_struct(png);
         if (!info) return E_OUTOFMEMORY;
         source = MemorySource{data, size, 0};

@@ -6,7 +6,7 @@
 // as 24bppBGR, 32bppBGR or 32bppBGRA.
 #include "ole/ReadStream.h"
 #include "wincodec/Codecs.h"
-#include "wincodec/WicObject.h"
+#include "internal/ComObject.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -63,49 +63,46 @@ bool RowsFor(REFGUID format, PngRows* layout) {
     return false;
 }
 
-class PngDecoder final : public WicObject<IWICBitmapDecoder> {
+class PngDecoder final : public ComObject<IWICBitmapDecoder, "IWICBitmapDecoder"> {
 public:
     PngDecoder(uint8_t* fileData, size_t fileSize, const PngHeader& fileHeader)
-        : WicObject("IWICBitmapDecoder", {&IID_IWICBitmapDecoder}), data(fileData), size(fileSize),
+        : ComObject("imaging", {&IID_IWICBitmapDecoder}), data(fileData), size(fileSize),
           header(fileHeader) {}
     ~PngDecoder() override { std::free(data); }
 
     HRESULT STDMETHODCALLTYPE QueryCapability(IStream*, DWORD*) override {
-        return NotImplemented("QueryCapability");
+        return NotImplemented<"QueryCapability">();
     }
     HRESULT STDMETHODCALLTYPE Initialize(IStream*, WICDecodeOptions) override {
-        HRESULT hr;
-        if (Entered("Initialize", &hr)) return hr;
+        if (HRESULT hr; Entered<"Initialize">(&hr)) return hr;
         return WINCODEC_ERR_WRONGSTATE; // made by the factory over its stream already
     }
     HRESULT STDMETHODCALLTYPE GetContainerFormat(GUID* format) override {
-        HRESULT hr;
-        if (Entered("GetContainerFormat", &hr)) return hr;
+        if (HRESULT hr; Entered<"GetContainerFormat">(&hr)) return hr;
         if (!format) return E_INVALIDARG;
         *format = GUID_ContainerFormatPng;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetDecoderInfo(IWICBitmapDecoderInfo**) override {
-        return NotImplemented("GetDecoderInfo");
+        return NotImplemented<"GetDecoderInfo">();
     }
     HRESULT STDMETHODCALLTYPE CopyPalette(IWICPalette*) override {
-        return Answer("CopyPalette", WINCODEC_ERR_PALETTEUNAVAILABLE);
+        return Answer<"CopyPalette">(WINCODEC_ERR_PALETTEUNAVAILABLE);
     }
     HRESULT STDMETHODCALLTYPE GetMetadataQueryReader(IWICMetadataQueryReader**) override {
-        return NotImplemented("GetMetadataQueryReader");
+        return NotImplemented<"GetMetadataQueryReader">();
     }
     HRESULT STDMETHODCALLTYPE GetPreview(IWICBitmapSource**) override {
-        return NotImplemented("GetPreview");
+        return NotImplemented<"GetPreview">();
     }
     HRESULT STDMETHODCALLTYPE GetColorContexts(UINT, IWICColorContext**, UINT*) override {
-        return NotImplemented("GetColorContexts");
+        return NotImplemented<"GetColorContexts">();
     }
     HRESULT STDMETHODCALLTYPE GetThumbnail(IWICBitmapSource**) override {
-        return Answer("GetThumbnail", WINCODEC_ERR_CODECNOTHUMBNAIL);
+        return Answer<"GetThumbnail">(WINCODEC_ERR_CODECNOTHUMBNAIL);
     }
     HRESULT STDMETHODCALLTYPE GetFrameCount(UINT* count) override {
-        HRESULT hr;
-        if (Entered("GetFrameCount", &hr)) return hr;
+        if (HRESULT hr; Entered<"GetFrameCount">(&hr)) return hr;
         if (!count) return E_INVALIDARG;
         *count = 1;
         return S_OK;
@@ -123,57 +120,53 @@ private:
     PngHeader header;
 };
 
-class PngFrame final : public WicObject<IWICBitmapFrameDecode> {
+class PngFrame final : public ComObject<IWICBitmapFrameDecode, "IWICBitmapFrameDecode"> {
 public:
     explicit PngFrame(PngDecoder* owner)
-        : WicObject("IWICBitmapFrameDecode", {&IID_IWICBitmapFrameDecode, &IID_IWICBitmapSource}),
+        : ComObject("imaging", {&IID_IWICBitmapFrameDecode, &IID_IWICBitmapSource}),
           decoder(owner) {
         decoder->AddRef();
     }
     ~PngFrame() override { decoder->Release(); }
 
     HRESULT STDMETHODCALLTYPE GetSize(UINT* width, UINT* height) override {
-        HRESULT hr;
-        if (Entered("GetSize", &hr)) return hr;
+        if (HRESULT hr; Entered<"GetSize">(&hr)) return hr;
         if (!width || !height) return E_INVALIDARG;
         *width = decoder->Header().width;
         *height = decoder->Header().height;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetPixelFormat(WICPixelFormatGUID* format) override {
-        HRESULT hr;
-        if (Entered("GetPixelFormat", &hr)) return hr;
+        if (HRESULT hr; Entered<"GetPixelFormat">(&hr)) return hr;
         if (!format) return E_INVALIDARG;
         *format = NativeFormat(decoder->Header());
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetResolution(double* dpiX, double* dpiY) override {
-        HRESULT hr;
-        if (Entered("GetResolution", &hr)) return hr;
+        if (HRESULT hr; Entered<"GetResolution">(&hr)) return hr;
         if (!dpiX || !dpiY) return E_INVALIDARG;
         *dpiX = *dpiY = 96.0;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE CopyPalette(IWICPalette*) override {
-        return Answer("CopyPalette", WINCODEC_ERR_PALETTEUNAVAILABLE);
+        return Answer<"CopyPalette">(WINCODEC_ERR_PALETTEUNAVAILABLE);
     }
     HRESULT STDMETHODCALLTYPE CopyPixels(const WICRect* rect, UINT stride, UINT bufferSize,
                                          BYTE* buffer) override {
-        HRESULT hr;
-        if (Entered("CopyPixels", &hr)) return hr;
+        if (HRESULT hr; Entered<"CopyPixels">(&hr)) return hr;
         PngRows layout;
         if (!RowsFor(NativeFormat(decoder->Header()), &layout))
             return WINCODEC_ERR_UNSUPPORTEDOPERATION;
         return decoder->Copy(layout, rect, stride, bufferSize, buffer);
     }
     HRESULT STDMETHODCALLTYPE GetMetadataQueryReader(IWICMetadataQueryReader**) override {
-        return NotImplemented("GetMetadataQueryReader");
+        return NotImplemented<"GetMetadataQueryReader">();
     }
     HRESULT STDMETHODCALLTYPE GetColorContexts(UINT, IWICColorContext**, UINT*) override {
-        return NotImplemented("GetColorContexts");
+        return NotImplemented<"GetColorContexts">();
     }
     HRESULT STDMETHODCALLTYPE GetThumbnail(IWICBitmapSource**) override {
-        return Answer("GetThumbnail", WINCODEC_ERR_CODECNOTHUMBNAIL);
+        return Answer<"GetThumbnail">(WINCODEC_ERR_CODECNOTHUMBNAIL);
     }
 
     PngDecoder* Decoder() const { return decoder; }
@@ -183,8 +176,7 @@ private:
 };
 
 HRESULT PngDecoder::GetFrame(UINT index, IWICBitmapFrameDecode** frame) {
-    HRESULT hr;
-    if (Entered("GetFrame", &hr)) return hr;
+    if (HRESULT hr; Entered<"GetFrame">(&hr)) return hr;
     if (!frame) return E_INVALIDARG;
     *frame = nullptr;
     if (index != 0) return WINCODEC_ERR_FRAMEMISSING;
@@ -236,43 +228,37 @@ HRESULT PngDecoder::Copy(PngRows layout, const WICRect* rect, UINT stride, UINT 
     return hr;
 }
 
-class FormatConverter final : public WicObject<IWICFormatConverter> {
+class FormatConverter final : public ComObject<IWICFormatConverter, "IWICFormatConverter"> {
 public:
-    FormatConverter()
-        : WicObject("IWICFormatConverter", {&IID_IWICFormatConverter, &IID_IWICBitmapSource}) {}
+    FormatConverter() : ComObject("imaging", {&IID_IWICFormatConverter, &IID_IWICBitmapSource}) {}
     ~FormatConverter() override {
         if (source) source->Release();
     }
 
     HRESULT STDMETHODCALLTYPE GetSize(UINT* width, UINT* height) override {
-        HRESULT hr;
-        if (Entered("GetSize", &hr)) return hr;
+        if (HRESULT hr; Entered<"GetSize">(&hr)) return hr;
         if (!source) return WINCODEC_ERR_NOTINITIALIZED;
         return source->GetSize(width, height);
     }
     HRESULT STDMETHODCALLTYPE GetPixelFormat(WICPixelFormatGUID* format) override {
-        HRESULT hr;
-        if (Entered("GetPixelFormat", &hr)) return hr;
+        if (HRESULT hr; Entered<"GetPixelFormat">(&hr)) return hr;
         if (!format) return E_INVALIDARG;
         if (!source) return WINCODEC_ERR_NOTINITIALIZED;
         *format = target;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetResolution(double* dpiX, double* dpiY) override {
-        HRESULT hr;
-        if (Entered("GetResolution", &hr)) return hr;
+        if (HRESULT hr; Entered<"GetResolution">(&hr)) return hr;
         if (!source) return WINCODEC_ERR_NOTINITIALIZED;
         return source->GetResolution(dpiX, dpiY);
     }
     HRESULT STDMETHODCALLTYPE CopyPalette(IWICPalette*) override {
-        HRESULT hr;
-        if (Entered("CopyPalette", &hr)) return hr;
+        if (HRESULT hr; Entered<"CopyPalette">(&hr)) return hr;
         return source ? WINCODEC_ERR_PALETTEUNAVAILABLE : WINCODEC_ERR_NOTINITIALIZED;
     }
     HRESULT STDMETHODCALLTYPE CopyPixels(const WICRect* rect, UINT stride, UINT bufferSize,
                                          BYTE* buffer) override {
-        HRESULT hr;
-        if (Entered("CopyPixels", &hr)) return hr;
+        if (HRESULT hr; Entered<"CopyPixels">(&hr)) return hr;
         if (!source) return WINCODEC_ERR_NOTINITIALIZED;
         PngRows layout;
         RowsFor(target, &layout);
@@ -281,8 +267,7 @@ public:
     HRESULT STDMETHODCALLTYPE Initialize(IWICBitmapSource* from, REFWICPixelFormatGUID format,
                                          WICBitmapDitherType, IWICPalette*, double,
                                          WICBitmapPaletteType) override {
-        HRESULT hr;
-        if (Entered("Initialize", &hr)) return hr;
+        if (HRESULT hr; Entered<"Initialize">(&hr)) return hr;
         if (!from) return E_INVALIDARG;
         if (source) return WINCODEC_ERR_WRONGSTATE;
         PngRows layout;
@@ -297,8 +282,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE CanConvert(REFWICPixelFormatGUID, REFWICPixelFormatGUID to,
                                          BOOL* can) override {
-        HRESULT hr;
-        if (Entered("CanConvert", &hr)) return hr;
+        if (HRESULT hr; Entered<"CanConvert">(&hr)) return hr;
         if (!can) return E_INVALIDARG;
         PngRows layout;
         *can = RowsFor(to, &layout) ? TRUE : FALSE;

@@ -2,7 +2,7 @@
 // the file through the encoder's stream when it is committed; the encoder's Commit then
 // finishes the job. Steps out of order get WINCODEC_ERR_WRONGSTATE, as on the platform.
 #include "wincodec/Codecs.h"
-#include "wincodec/WicObject.h"
+#include "internal/ComObject.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -12,18 +12,17 @@ namespace tarn::platform {
 namespace {
 
 // Largest picture the encoder takes: its rows are held in memory until the frame is committed.
-constexpr uint64_t kMaxEncodeBytes = 1ull << 30;
+constexpr uint64_t MAX_ENCODE_BYTES = 1ull << 30;
 
-class PngEncoder final : public WicObject<IWICBitmapEncoder> {
+class PngEncoder final : public ComObject<IWICBitmapEncoder, "IWICBitmapEncoder"> {
 public:
-    PngEncoder() : WicObject("IWICBitmapEncoder", {&IID_IWICBitmapEncoder}) {}
+    PngEncoder() : ComObject("imaging", {&IID_IWICBitmapEncoder}) {}
     ~PngEncoder() override {
         if (stream) stream->Release();
     }
 
     HRESULT STDMETHODCALLTYPE Initialize(IStream* to, WICBitmapEncoderCacheOption) override {
-        HRESULT hr;
-        if (Entered("Initialize", &hr)) return hr;
+        if (HRESULT hr; Entered<"Initialize">(&hr)) return hr;
         if (!to) return E_INVALIDARG;
         if (stream) return WINCODEC_ERR_WRONGSTATE;
         to->AddRef();
@@ -31,38 +30,36 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetContainerFormat(GUID* format) override {
-        HRESULT hr;
-        if (Entered("GetContainerFormat", &hr)) return hr;
+        if (HRESULT hr; Entered<"GetContainerFormat">(&hr)) return hr;
         if (!format) return E_INVALIDARG;
         *format = GUID_ContainerFormatPng;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetEncoderInfo(IWICBitmapEncoderInfo**) override {
-        return NotImplemented("GetEncoderInfo");
+        return NotImplemented<"GetEncoderInfo">();
     }
     HRESULT STDMETHODCALLTYPE SetColorContexts(UINT, IWICColorContext**) override {
-        return NotImplemented("SetColorContexts");
+        return NotImplemented<"SetColorContexts">();
     }
     HRESULT STDMETHODCALLTYPE SetPalette(IWICPalette*) override {
-        return Unsupported("SetPalette");
+        return Answer<"SetPalette">(WINCODEC_ERR_UNSUPPORTEDOPERATION);
     }
     HRESULT STDMETHODCALLTYPE SetThumbnail(IWICBitmapSource*) override {
-        return Unsupported("SetThumbnail");
+        return Answer<"SetThumbnail">(WINCODEC_ERR_UNSUPPORTEDOPERATION);
     }
     HRESULT STDMETHODCALLTYPE SetPreview(IWICBitmapSource*) override {
-        return Unsupported("SetPreview");
+        return Answer<"SetPreview">(WINCODEC_ERR_UNSUPPORTEDOPERATION);
     }
     HRESULT STDMETHODCALLTYPE CreateNewFrame(IWICBitmapFrameEncode** frame,
                                              IPropertyBag2** options) override;
     HRESULT STDMETHODCALLTYPE Commit() override {
-        HRESULT hr;
-        if (Entered("Commit", &hr)) return hr;
+        if (HRESULT hr; Entered<"Commit">(&hr)) return hr;
         if (!frameCommitted || committed) return WINCODEC_ERR_WRONGSTATE;
         committed = true;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetMetadataQueryWriter(IWICMetadataQueryWriter**) override {
-        return NotImplemented("GetMetadataQueryWriter");
+        return NotImplemented<"GetMetadataQueryWriter">();
     }
 
     IStream* Stream() const { return stream; }
@@ -75,10 +72,10 @@ private:
     bool committed = false;
 };
 
-class PngFrameEncode final : public WicObject<IWICBitmapFrameEncode> {
+class PngFrameEncode final : public ComObject<IWICBitmapFrameEncode, "IWICBitmapFrameEncode"> {
 public:
     explicit PngFrameEncode(PngEncoder* owner)
-        : WicObject("IWICBitmapFrameEncode", {&IID_IWICBitmapFrameEncode}), encoder(owner) {
+        : ComObject("imaging", {&IID_IWICBitmapFrameEncode}), encoder(owner) {
         encoder->AddRef();
     }
     ~PngFrameEncode() override {
@@ -87,15 +84,13 @@ public:
     }
 
     HRESULT STDMETHODCALLTYPE Initialize(IPropertyBag2*) override {
-        HRESULT hr;
-        if (Entered("Initialize", &hr)) return hr;
+        if (HRESULT hr; Entered<"Initialize">(&hr)) return hr;
         if (initialised) return WINCODEC_ERR_WRONGSTATE;
         initialised = true;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE SetSize(UINT newWidth, UINT newHeight) override {
-        HRESULT hr;
-        if (Entered("SetSize", &hr)) return hr;
+        if (HRESULT hr; Entered<"SetSize">(&hr)) return hr;
         if (!initialised || pixels) return WINCODEC_ERR_WRONGSTATE;
         if (newWidth == 0 || newHeight == 0) return E_INVALIDARG;
         if (newWidth > 65535 || newHeight > 65535) return WINCODEC_ERR_IMAGESIZEOUTOFRANGE;
@@ -104,14 +99,12 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE SetResolution(double, double) override {
-        HRESULT hr;
-        if (Entered("SetResolution", &hr)) return hr;
+        if (HRESULT hr; Entered<"SetResolution">(&hr)) return hr;
         return initialised && !pixels ? S_OK : WINCODEC_ERR_WRONGSTATE;
     }
     // 32bppBGRA is written as it is; every other format becomes 24bppBGR.
     HRESULT STDMETHODCALLTYPE SetPixelFormat(WICPixelFormatGUID* format) override {
-        HRESULT hr;
-        if (Entered("SetPixelFormat", &hr)) return hr;
+        if (HRESULT hr; Entered<"SetPixelFormat">(&hr)) return hr;
         if (!format) return E_INVALIDARG;
         if (!initialised || pixels) return WINCODEC_ERR_WRONGSTATE;
         if (*format != GUID_WICPixelFormat32bppBGRA) *format = GUID_WICPixelFormat24bppBGR;
@@ -120,22 +113,22 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE SetColorContexts(UINT, IWICColorContext**) override {
-        return NotImplemented("SetColorContexts");
+        return NotImplemented<"SetColorContexts">();
     }
     HRESULT STDMETHODCALLTYPE SetPalette(IWICPalette*) override {
-        return Unsupported("SetPalette");
+        return Answer<"SetPalette">(WINCODEC_ERR_UNSUPPORTEDOPERATION);
     }
     HRESULT STDMETHODCALLTYPE SetThumbnail(IWICBitmapSource*) override {
-        return Unsupported("SetThumbnail");
+        return Answer<"SetThumbnail">(WINCODEC_ERR_UNSUPPORTEDOPERATION);
     }
     HRESULT STDMETHODCALLTYPE WritePixels(UINT lineCount, UINT stride, UINT bufferSize,
                                           BYTE* source) override;
     HRESULT STDMETHODCALLTYPE WriteSource(IWICBitmapSource*, WICRect*) override {
-        return NotImplemented("WriteSource");
+        return NotImplemented<"WriteSource">();
     }
     HRESULT STDMETHODCALLTYPE Commit() override;
     HRESULT STDMETHODCALLTYPE GetMetadataQueryWriter(IWICMetadataQueryWriter**) override {
-        return NotImplemented("GetMetadataQueryWriter");
+        return NotImplemented<"GetMetadataQueryWriter">();
     }
 
 private:
@@ -153,8 +146,7 @@ private:
 };
 
 HRESULT PngEncoder::CreateNewFrame(IWICBitmapFrameEncode** frame, IPropertyBag2** options) {
-    HRESULT hr;
-    if (Entered("CreateNewFrame", &hr)) return hr;
+    if (HRESULT hr; Entered<"CreateNewFrame">(&hr)) return hr;
     if (!frame) return E_INVALIDARG;
     *frame = nullptr;
     if (options) *options = nullptr;
@@ -167,8 +159,7 @@ HRESULT PngEncoder::CreateNewFrame(IWICBitmapFrameEncode** frame, IPropertyBag2*
 }
 
 HRESULT PngFrameEncode::WritePixels(UINT lineCount, UINT stride, UINT bufferSize, BYTE* source) {
-    HRESULT hr;
-    if (Entered("WritePixels", &hr)) return hr;
+    if (HRESULT hr; Entered<"WritePixels">(&hr)) return hr;
     if (!initialised || width == 0 || committed) return WINCODEC_ERR_WRONGSTATE;
     if (!formatSet) {
         formatSet = true; // the platform's default: the encoder's first format
@@ -180,7 +171,7 @@ HRESULT PngFrameEncode::WritePixels(UINT lineCount, UINT stride, UINT bufferSize
         return E_INVALIDARG;
     if (lineCount > height - rowsWritten) return WINCODEC_ERR_WRONGSTATE;
     if (!pixels) {
-        if ((uint64_t)RowBytes() * height > kMaxEncodeBytes)
+        if ((uint64_t)RowBytes() * height > MAX_ENCODE_BYTES)
             return WINCODEC_ERR_IMAGESIZEOUTOFRANGE;
         pixels = static_cast<uint8_t*>(std::malloc(RowBytes() * height));
         if (!pixels) return E_OUTOFMEMORY;
@@ -193,13 +184,12 @@ HRESULT PngFrameEncode::WritePixels(UINT lineCount, UINT stride, UINT bufferSize
 }
 
 HRESULT PngFrameEncode::Commit() {
-    HRESULT hr;
-    if (Entered("Commit", &hr)) return hr;
+    if (HRESULT hr; Entered<"Commit">(&hr)) return hr;
     if (committed || !pixels || rowsWritten != height) return WINCODEC_ERR_WRONGSTATE;
     const uint8_t** rows = static_cast<const uint8_t**>(std::malloc(sizeof(uint8_t*) * height));
     if (!rows) return E_OUTOFMEMORY;
     for (UINT y = 0; y < height; ++y) rows[y] = pixels + RowBytes() * y;
-    hr = EncodePng(encoder->Stream(), width, height, layout, rows);
+    HRESULT hr = EncodePng(encoder->Stream(), width, height, layout, rows);
     std::free(rows);
     if (FAILED(hr)) return hr;
     committed = true;

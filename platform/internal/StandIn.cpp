@@ -8,9 +8,10 @@
 // -1 from GetMessageA) returns that value and leaves the code as the thread's last error.
 // GetSystemInfo, which has no result, reports the code as the processor type.
 //
-// Enter() runs on every stand-in call, frame paths included, so the tables are fixed-size and
-// open-addressed by the operation's name: nothing is allocated after start-up. Everything runs
-// on the program's one thread.
+// Enter() runs on every stand-in call, frame paths included. Each call site finds its operation's
+// counter once (by the name, in a fixed-size table open-addressed by it); a call then only counts
+// and comes here when a fault is pending for it or random faults are on. Nothing is allocated
+// after start-up. Everything runs on the program's one thread.
 #include "internal/StandIn.h"
 
 #include <cstdio>
@@ -19,9 +20,9 @@
 namespace tarn::platform {
 namespace {
 
-constexpr int kMaxNameLength = 63;
-constexpr unsigned kTableSize = 1024; // a power of two, far above the number of operations
-constexpr int kMaxFaults = 8;         // pending fault windows per operation
+constexpr int MAX_NAME_LENGTH = 63;
+constexpr unsigned TABLE_SIZE = 1024; // a power of two, far above the number of operations
+constexpr int MAX_FAULTS = 8;         // pending fault windows per operation
 
 struct FaultWindow {
     bool used = false;
@@ -31,19 +32,19 @@ struct FaultWindow {
 };
 
 struct Operation {
-    char name[kMaxNameLength + 1] = {};
-    unsigned calls = 0; // since the last ResetCallCounts
-    uint64_t total = 0; // never reset: fault windows are counted on it
-    FaultWindow faults[kMaxFaults];
+    OperationCounter counter;
+    char name[MAX_NAME_LENGTH + 1] = {};
+    FaultWindow faults[MAX_FAULTS];
 };
 
 struct ObjectKind {
-    char name[kMaxNameLength + 1] = {};
+    char name[MAX_NAME_LENGTH + 1] = {};
     int live = 0;
 };
 
 struct State {
-    Operation operations[kTableSize];
+    Operation operations[TABLE_SIZE];
+    Operation overflow; // counts what the full table cannot; never faulted
     ObjectKind kinds[64];
     int liveTotal = 0;
     unsigned randomOneIn = 0;
@@ -54,8 +55,18 @@ struct State {
 
 // Never destroyed, so stand-in objects released during process exit still find it.
 State& Get() {
-    static State* state = new State;
+    static State* state = [] {
+        State* made = new State;
+        for (unsigned i = 0; i < TABLE_SIZE; ++i) made->operations[i].counter.index = i;
+        made->overflow.counter.index = TABLE_SIZE;
+        return made;
+    }();
     return *state;
+}
+
+Operation& OperationAt(unsigned index) {
+    State& s = Get();
+    return index < TABLE_SIZE ? s.operations[index] : s.overflow;
 }
 
 uint32_t HashName(const char* name) {
@@ -68,13 +79,13 @@ uint32_t HashName(const char* name) {
 Operation* Find(const char* name) {
     State& s = Get();
     uint32_t h = HashName(name);
-    for (unsigned i = 0; i < kTableSize; ++i) {
-        Operation& op = s.operations[(h + i) & (kTableSize - 1)];
+    for (unsigned i = 0; i < TABLE_SIZE; ++i) {
+        Operation& op = s.operations[(h + i) & (TABLE_SIZE - 1)];
         if (op.name[0] == 0) {
             std::snprintf(op.name, sizeof op.name, "%s", name);
             return &op;
         }
-        if (std::strncmp(op.name, name, kMaxNameLength) == 0) return &op;
+        if (std::strncmp(op.name, name, MAX_NAME_LENGTH) == 0) return &op;
     }
     if (!s.tableFullReported) {
         s.tableFullReported = true;
@@ -90,7 +101,7 @@ ObjectKind* FindKind(const char* kind) {
             std::snprintf(k.name, sizeof k.name, "%s", kind);
             return &k;
         }
-        if (std::strncmp(k.name, kind, kMaxNameLength) == 0) return &k;
+        if (std::strncmp(k.name, kind, MAX_NAME_LENGTH) == 0) return &k;
     }
     return nullptr;
 }
@@ -122,28 +133,41 @@ bool IsSpared(const char* name) {
 
 } // namespace
 
-bool Enter(const char* operation, long* code) {
-    if (!operation) return false;
-    Operation* op = Find(operation);
-    if (!op) return false;
-    ++op->calls;
-    uint64_t call = ++op->total;
+bool randomFaultsOn = false;
+
+OperationCounter& CounterOf(const char* operation) {
+    Operation* op = operation ? Find(operation) : nullptr;
+    return op ? op->counter : Get().overflow.counter;
+}
+
+bool AnswerFault(OperationCounter& counter, uint64_t call, long* code) {
+    Operation& op = OperationAt(counter.index);
+    if (&op == &Get().overflow) return false;
     // Windows may overlap; the first one that covers the call answers it, and every window
     // whose last call has gone by is freed, whichever answered.
     bool failed = false;
-    for (FaultWindow& f : op->faults) {
+    for (FaultWindow& f : op.faults) {
         if (!f.used || call < f.first) continue;
         if (!failed && code) *code = f.code;
         failed = true;
-        if (call >= f.last) f.used = false;
+        if (call >= f.last) {
+            f.used = false;
+            --counter.pendingFaults;
+        }
     }
     if (failed) return true;
     State& s = Get();
-    if (s.randomOneIn != 0 && NextRandom() % s.randomOneIn == 0 && !IsSpared(operation)) {
+    if (s.randomOneIn != 0 && NextRandom() % s.randomOneIn == 0 && !IsSpared(op.name)) {
         if (code) *code = (long)0x80004005L; // E_FAIL
         return true;
     }
     return false;
+}
+
+bool Enter(const char* operation, long* code) {
+    if (!operation) return false;
+    Operation* op = Find(operation);
+    return op ? Enter(op->counter, code) : false;
 }
 
 void InjectFault(const char* operation, unsigned nth, long code, unsigned count) {
@@ -154,7 +178,8 @@ void InjectFault(const char* operation, unsigned nth, long code, unsigned count)
     for (FaultWindow& f : op->faults) {
         if (f.used) continue;
         f.used = true;
-        f.first = op->total + nth;
+        ++op->counter.pendingFaults;
+        f.first = op->counter.total + nth;
         f.last = count == 0 ? UINT64_MAX : f.first + count - 1;
         f.code = code;
         return;
@@ -165,26 +190,31 @@ void InjectFault(const char* operation, unsigned nth, long code, unsigned count)
 void InjectRandomFaults(unsigned oneIn, uint32_t seed, const char* spare) {
     State& s = Get();
     s.randomOneIn = oneIn;
+    randomFaultsOn = oneIn != 0;
     s.randomState = seed ? seed : 0x9E3779B9u;
     std::snprintf(s.spare, sizeof s.spare, "%s", spare ? spare : "");
 }
 
 void ClearFaults() {
     State& s = Get();
-    for (Operation& op : s.operations)
+    for (Operation& op : s.operations) {
         for (FaultWindow& f : op.faults) f.used = false;
+        op.counter.pendingFaults = 0;
+    }
     s.randomOneIn = 0;
+    randomFaultsOn = false;
     s.spare[0] = 0;
 }
 
 unsigned CallCount(const char* operation) {
     if (!operation) return 0;
     Operation* op = Find(operation);
-    return op ? op->calls : 0;
+    return op ? op->counter.calls : 0;
 }
 
 void ResetCallCounts() {
-    for (Operation& op : Get().operations) op.calls = 0;
+    for (Operation& op : Get().operations) op.counter.calls = 0;
+    Get().overflow.counter.calls = 0;
 }
 
 void ObjectCreated(const char* kind) {
