@@ -23,9 +23,19 @@ struct MachineConfig {
     int desktopBits = 32;
 };
 
+// The host event the fixture's display helpers raise. Declared only, with SetFocus and
+// PushEvent below, so that the fixture compiles: a test that takes the display away does not
+// link for Windows and stays off the portable list.
+struct HostEvent {
+    enum Type { DisplayLost };
+    Type type = DisplayLost;
+};
+
 class HeadlessHost {
 public:
     MachineConfig& Config() { return config; }
+    void SetFocus(bool focused);
+    void PushEvent(const HostEvent& event);
     // The OutputDebugStringA text since the host was selected, in order.
     const std::string& DebugText() const { return Captured(); }
     void ClearDebugText() { Captured().clear(); }
