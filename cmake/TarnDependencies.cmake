@@ -11,6 +11,12 @@ set(TARN_DEPENDENCIES
     "PNG|libpng|libpng-dev"
     "Fontconfig|fontconfig|libfontconfig-dev")
 
+# A build for the browser (Emscripten) links none of them: the web host, stb_image and
+# stb_truetype (Debian's libstb-dev, header-only) take their places (platform/CMakeLists.txt).
+if(EMSCRIPTEN)
+    set(TARN_DEPENDENCIES "")
+endif()
+
 set(TARN_FIND_DEPENDENCIES "")   # lines of find_dependency() for the package's config file
 set(TARN_PC_DEPENDENCIES "")     # pkg-config modules
 set(TARN_DEBIAN_DEPENDENCIES "") # Debian packages

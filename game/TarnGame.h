@@ -143,7 +143,6 @@ private:
     bool opened = false;      // Open was called and succeeded
     bool failed = false;      // the game cannot run: Run returns 1
     bool active = true;       // the program has the foreground
-    bool paused = false;      // it slept in the background since the last frame
     bool altDown = false;     // an Alt key is down, for Alt+Enter
     bool registered = false;  // the window class exists
     bool restore = false;     // the display may have gone while in the background

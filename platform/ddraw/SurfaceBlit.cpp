@@ -8,7 +8,15 @@
 #include "cpu/ProcessorFeatures.h"
 #include "internal/StandIn.h"
 
+// The vector rows are built for x86 (chosen at run time); elsewhere (WebAssembly) the portable
+// vector row serves alone.
+#if defined(__x86_64__) || defined(__i386__)
+#define TARN_BLIT_X86 1
 #include <immintrin.h>
+#define TARN_CLONES_AVX2 __attribute__((target_clones("avx2", "default")))
+#else
+#define TARN_CLONES_AVX2
+#endif
 
 #include <cstring>
 #include <utility>
@@ -99,11 +107,11 @@ inline __attribute__((always_inline)) void KeyedRow(uint8_t* dst, const uint8_t*
 }
 #pragma GCC diagnostic pop
 
-__attribute__((target_clones("avx2", "default"))) void
-KeyedRowVector16(uint8_t* dst, const uint8_t* src, int count, uint16_t key) {
+TARN_CLONES_AVX2 void KeyedRowVector16(uint8_t* dst, const uint8_t* src, int count, uint16_t key) {
     KeyedRow<uint16_t>(dst, src, count, key);
 }
 
+#if TARN_BLIT_X86
 // With AVX-512BW the pixels that are not the key are stored under a mask, 32 at a time, and the
 // destination is never read.
 __attribute__((target("avx512f,avx512bw"))) void KeyedRowMasked16(uint8_t* dst, const uint8_t* src,
@@ -121,8 +129,9 @@ __attribute__((target("avx512f,avx512bw"))) void KeyedRowMasked16(uint8_t* dst, 
     }
 }
 
-__attribute__((target_clones("avx2", "default"))) void KeyedRow32(uint8_t* dst, const uint8_t* src,
-                                                                  int count, uint32_t key) {
+#endif
+
+TARN_CLONES_AVX2 void KeyedRow32(uint8_t* dst, const uint8_t* src, int count, uint32_t key) {
     KeyedRow<uint32_t>(dst, src, count, key);
 }
 
@@ -137,7 +146,11 @@ void KeyedRowAny(uint8_t* dst, const uint8_t* src, int count, int bytes, uint32_
 void CopyRowsKeyed(uint8_t* out, long outStep, const uint8_t* in, long inStep, int rows, int count,
                    int bytes, uint32_t key) {
     if (bytes == 2 && key <= 0xFFFF) {
+#if TARN_BLIT_X86
         auto row = cpu::HasAvx512Bw() ? KeyedRowMasked16 : KeyedRowVector16;
+#else
+        auto row = KeyedRowVector16;
+#endif
         for (int y = 0; y < rows; ++y, out += outStep, in += inStep)
             row(out, in, count, (uint16_t)key);
     } else if (bytes == 4) {

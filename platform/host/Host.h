@@ -1,8 +1,9 @@
 // The Host: everything of the stand-in that touches the machine, behind one narrow interface.
 // The Windows-shaped facade (kernel, user, gdi, ddraw, dinput, ole) is written once over it; a
-// backend (the headless host for tests, the SDL2 host for a real window) only reports raw state
-// and shows frames. Backends are registered in one table and chosen at run time (TARN_HOST, or
-// the SDL2 host by default); the headless one only when asked for by name.
+// backend (the headless host for tests, the SDL2 host for a real window, the web host in a
+// browser) only reports raw state and shows frames. Backends are registered in one table and
+// chosen at run time (TARN_HOST, or the SDL2 host by default, the web host in a browser build);
+// the headless one only when asked for by name.
 #pragma once
 
 #include <cstdint>
@@ -116,7 +117,8 @@ public:
     virtual void DebugOutput(const char* text) = 0;
 };
 
-// The current host, chosen on first use from TARN_HOST ("headless" or "sdl2", default "sdl2").
+// The current host, chosen on first use from TARN_HOST ("headless" or "sdl2", default "sdl2";
+// in a browser build "headless" or "web", default "web").
 Host& CurrentHost();
 // Chooses a registered host by name before or instead of the first use; false when unknown.
 bool SelectHost(const char* name);

@@ -1,6 +1,8 @@
 // The table of host backends and the choice of the current one. A backend is one line in
 // HOSTS; the current host is chosen on first use from TARN_HOST, or the default below. The
-// headless host is a test instrument and is only ever chosen by name.
+// headless host is a test instrument and is only ever chosen by name. A build for the browser
+// (Emscripten) has the web host in place of the SDL2 one: which machine exists is known when
+// the stand-in is compiled.
 #include "host/Host.h"
 
 #include <cstdio>
@@ -11,7 +13,11 @@ namespace tarn::platform {
 
 // Each backend's one instance; created on first use and kept for the life of the process.
 Host* CreateHeadlessHost();
+#ifdef __EMSCRIPTEN__
+Host* CreateWebHost();
+#else
 Host* CreateSdlHost();
+#endif
 
 namespace {
 
@@ -22,10 +28,18 @@ struct HostEntry {
 
 const HostEntry HOSTS[] = {
     {"headless", &CreateHeadlessHost},
+#ifdef __EMSCRIPTEN__
+    {"web", &CreateWebHost},
+#else
     {"sdl2", &CreateSdlHost},
+#endif
 };
 
+#ifdef __EMSCRIPTEN__
+constexpr const char* DEFAULT_HOST = "web";
+#else
 constexpr const char* DEFAULT_HOST = "sdl2";
+#endif
 
 Host* currentHost = nullptr;
 

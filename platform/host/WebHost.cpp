@@ -1,0 +1,502 @@
+// The web host: the stand-in's machine when the program runs in a browser (built with
+// Emscripten). Frames go into the page's <canvas> at the display mode's size, which the page
+// scales by whole pixels to fit and letterboxes; keys, mouse (relative motion through pointer
+// lock after a click), wheel and the first gamepad come from the browser's events; the page
+// hidden or left is the focus lost, so the program pauses and its display is taken away as when
+// another program takes the foreground. The program's own loop runs as written: waiting for the
+// vertical blank or for a message gives the browser its turn (Asyncify), and the vertical blank
+// is the browser's next animation frame.
+//
+// A page may run the program on a script (the headless host's language, TARN_HEADLESS_SCRIPT in
+// the environment the page gives): then clock, input and events come from the headless machine,
+// and every frame still goes to the canvas at the browser's pace, so a scripted run shows in the
+// page exactly what the headless host would dump.
+#include "host/HeadlessHost.h"
+#include "host/Host.h"
+#include "host/WebKeymap.h"
+
+#include <emscripten.h>
+#include <emscripten/html5.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <vector>
+
+namespace tarn::platform {
+
+Host* CreateHeadlessHost();
+
+namespace {
+
+constexpr int WHEEL_DELTA = 120; // Windows' unit for one notch of the wheel
+constexpr const char* CANVAS = "#canvas";
+
+// The page's side: the canvas sized and filled, the waits that give the browser its turn.
+EM_JS(void, WebShowFrame, (const void* rgba, int width, int height), {
+    const canvas = Module['canvas'];
+    if (!canvas) return;
+    const web = Module['tarnWeb'] || (Module['tarnWeb'] = {frames : 0});
+    if (canvas.width != width || canvas.height != height || !web.context) {
+        canvas.width = width;
+        canvas.height = height;
+        web.context = canvas.getContext('2d', {alpha : false});
+        web.image = null;
+        if (Module['tarnFit']) Module['tarnFit']();
+    }
+    // The image's pixels are a view of the program's memory; made anew only when the frame's
+    // place or size changes, or the memory grows (which replaces its buffer).
+    const bytes = width * height * 4;
+    if (!web.image || web.imagePtr != rgba || web.image.width != width ||
+        web.image.height != height || web.image.data.buffer != HEAPU8.buffer) {
+        web.image = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, rgba, bytes), width, height);
+        web.imagePtr = rgba;
+    }
+    web.context.putImageData(web.image, 0, 0);
+    web.frames++;
+    if (Module['onTarnFrame']) Module['onTarnFrame'](web.frames);
+});
+
+EM_ASYNC_JS(void, WebNextAnimationFrame, (), {
+    await new Promise(function(resolve) { requestAnimationFrame(function() { resolve(); }); });
+});
+
+// Ends when WebWake is called (an event arrived) or after `ms` milliseconds.
+EM_ASYNC_JS(void, WebSleepUntilWoken, (int ms), {
+    await new Promise(function(resolve) {
+        const web = Module['tarnWeb'] || (Module['tarnWeb'] = {frames : 0});
+        const timer = setTimeout(
+            function() {
+                web.wake = null;
+                resolve();
+            },
+            ms);
+        web.wake = function() {
+            clearTimeout(timer);
+            web.wake = null;
+            resolve();
+        };
+    });
+});
+
+EM_JS(void, WebWake, (), {
+    const web = Module['tarnWeb'];
+    if (web && web.wake) web.wake();
+});
+
+EM_JS(void, WebSetTitle, (const char* title), { document.title = UTF8ToString(title); });
+
+EM_JS(int, WebPageWidth, (), { return window.innerWidth | 0; });
+EM_JS(int, WebPageHeight, (), { return window.innerHeight | 0; });
+EM_JS(int, WebPageVisible, (), { return document.visibilityState == 'hidden' ? 0 : 1; });
+EM_JS(void, WebShowCursor, (int show), {
+    if (Module['canvas']) Module['canvas'].style.cursor = show ? 'default' : 'none';
+});
+
+// Widens an n-bit channel value to 8 bits by repeating its top bits, as the headless host does
+// for its frame dumps, so a frame in the page and a dumped frame have the same pixels.
+uint32_t Widen(uint32_t value, int bits) {
+    if (bits <= 0) return 0;
+    if (bits >= 8) return (value >> (bits - 8)) & 0xFF;
+    uint32_t wide = 0;
+    int filled = 0;
+    while (filled < 8) {
+        wide = (wide << bits) | value;
+        filled += bits;
+    }
+    return (wide >> (filled - 8)) & 0xFF;
+}
+
+// A channel of a masked pixel format: where it sits and how wide it is.
+struct Channel {
+    int shift = 0, bits = 0;
+};
+Channel Describe(uint32_t mask) {
+    Channel c;
+    if (!mask) return c;
+    while (!((mask >> c.shift) & 1)) ++c.shift;
+    while (c.shift + c.bits < 32 && ((mask >> (c.shift + c.bits)) & 1)) ++c.bits;
+    return c;
+}
+// Red, green, blue and an opaque alpha in the canvas's byte order.
+uint32_t Rgba(uint32_t r, uint32_t g, uint32_t b) {
+    return r | g << 8 | b << 16 | 0xFF000000u;
+}
+
+class WebHost final : public Host {
+public:
+    WebHost();
+
+    const char* Name() const override { return "web"; }
+    const MachineConfig& Machine() const override;
+
+    bool OpenWindow(const char* title, int width, int height) override;
+    void CloseWindow() override { windowOpen = false; }
+    void SetFullScreen(bool, int, int, int) override {} // the page is the whole screen
+    void ShowCursor(bool show) override { WebShowCursor(show ? 1 : 0); }
+    void Present(const FrameView& frame) override;
+    void WaitVerticalBlank() override;
+
+    bool PollEvent(HostEvent* event) override;
+    void WaitEvent() override;
+
+    bool HasFocus() const override { return script ? script->HasFocus() : focus; }
+    void ReadKeyboard(uint8_t state[256]) override;
+    void ReadMouse(MouseState* mouse) override;
+    bool JoystickAttached() const override;
+    std::string JoystickName() const override;
+    bool ReadJoystick(JoystickState* out) override;
+
+    uint32_t Milliseconds() override;
+    void CursorPos(int* x, int* y) override;
+    void DebugOutput(const char* text) override;
+
+private:
+    void Push(HostEvent::Type type, uint32_t vk = 0);
+    void FocusChanged(bool on);
+    void YieldIfBusy();
+    bool Convert(const FrameView& frame);
+    const EmscriptenGamepadEvent* Gamepad() const;
+
+    static EM_BOOL OnKey(int type, const EmscriptenKeyboardEvent* e, void* self);
+    static EM_BOOL OnMouseButton(int type, const EmscriptenMouseEvent* e, void* self);
+    static EM_BOOL OnMouseMove(int type, const EmscriptenMouseEvent* e, void* self);
+    static EM_BOOL OnWheel(int type, const EmscriptenWheelEvent* e, void* self);
+    static EM_BOOL OnFocus(int type, const EmscriptenFocusEvent* e, void* self);
+    static EM_BOOL OnVisibility(int type, const EmscriptenVisibilityChangeEvent* e, void* self);
+
+    Host* script = nullptr; // the headless machine when the page runs a script
+    mutable MachineConfig machine;
+    mutable bool machineKnown = false;
+    bool windowOpen = false;
+
+    std::deque<HostEvent> events;
+    bool focus = true;
+    bool visible = true, pageFocused = true;
+    uint8_t keys[256] = {};
+    MouseState mouse;
+    int cursorX = 0, cursorY = 0;
+    double start = 0, lastYield = 0;
+
+    // The frame in the canvas's layout (red, green, blue, alpha bytes), and the table that
+    // turns a 16-bit pixel into it, built when the masks change.
+    std::vector<uint32_t> rgba;
+    std::vector<uint32_t> table16;
+    uint32_t tableMasks[3] = {};
+    int frameWidth = 0, frameHeight = 0;
+    mutable EmscriptenGamepadEvent pad{};
+};
+
+WebHost::WebHost() {
+    start = lastYield = emscripten_get_now();
+    // A script from the page: the headless machine runs it and this host shows its frames.
+    if (const char* steps = std::getenv("TARN_HEADLESS_SCRIPT"); steps && *steps)
+        script = CreateHeadlessHost();
+    visible = WebPageVisible() != 0;
+    focus = visible;
+    // Keys on the window, so the game has them wherever the page's focus is; the pointer on the
+    // canvas. Handlers run while the program waits for the browser.
+    emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, 1, &WebHost::OnKey);
+    emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, 1, &WebHost::OnKey);
+    emscripten_set_mousedown_callback(CANVAS, this, 1, &WebHost::OnMouseButton);
+    emscripten_set_mouseup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, 1,
+                                    &WebHost::OnMouseButton);
+    emscripten_set_mousemove_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, 1,
+                                      &WebHost::OnMouseMove);
+    emscripten_set_wheel_callback(CANVAS, this, 1, &WebHost::OnWheel);
+    emscripten_set_blur_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, 1, &WebHost::OnFocus);
+    emscripten_set_focus_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, 1, &WebHost::OnFocus);
+    emscripten_set_visibilitychange_callback(this, 1, &WebHost::OnVisibility);
+}
+
+const MachineConfig& WebHost::Machine() const {
+    if (script) return script->Machine();
+    if (machineKnown) return machine;
+    machineKnown = true;
+    machine.desktopWidth = WebPageWidth() > 0 ? WebPageWidth() : 1024;
+    machine.desktopHeight = WebPageHeight() > 0 ? WebPageHeight() : 768;
+    machine.desktopBits = 32;
+    // Every mode "exists": a mode is the canvas's size, scaled by the page.
+    machine.modes.clear();
+    const int sizes[][2] = {{320, 200},  {320, 240},  {640, 400},   {640, 480},   {800, 600},
+                            {1024, 768}, {1280, 720}, {1280, 1024}, {1600, 1200}, {1920, 1080}};
+    for (const auto& size : sizes)
+        for (int bits : {8, 16, 24, 32}) machine.modes.push_back({size[0], size[1], bits});
+    machine.videoMemoryBytes = 32u << 20;
+    machine.systemFont = false;
+    return machine;
+}
+
+bool WebHost::OpenWindow(const char* title, int width, int height) {
+    if (script) script->OpenWindow(title, width, height);
+    windowOpen = true;
+    if (title && *title) WebSetTitle(title);
+    return true;
+}
+
+void WebHost::Push(HostEvent::Type type, uint32_t vk) {
+    HostEvent e;
+    e.type = type;
+    e.vk = vk;
+    events.push_back(e);
+    WebWake();
+}
+
+// The page hidden, or another window or tab in front: the display is taken away, as when
+// another program takes the foreground; keys held then are let go.
+void WebHost::FocusChanged(bool on) {
+    if (on == focus) return;
+    focus = on;
+    if (!on) {
+        std::memset(keys, 0, sizeof keys);
+        for (bool& b : mouse.buttons) b = false;
+        emscripten_exit_pointerlock();
+    }
+    Push(on ? HostEvent::FocusGained : HostEvent::FocusLost);
+}
+
+EM_BOOL WebHost::OnKey(int type, const EmscriptenKeyboardEvent* e, void* self) {
+    WebHost& host = *static_cast<WebHost*>(self);
+    const WebKey* key = FindWebKey(e->code);
+    if (!key) return EM_FALSE;
+    const bool down = type == EMSCRIPTEN_EVENT_KEYDOWN;
+    if (key->dik) host.keys[key->dik] = down ? 0x80 : 0;
+    const uint32_t vk = VirtualKeyForWebKey(*key, e->keyCode);
+    if (vk && !host.script) host.Push(down ? HostEvent::KeyDown : HostEvent::KeyUp, vk);
+    // The browser keeps its reload, developer and with-Control/Command shortcuts; every other
+    // key the table knows is the game's (arrows and Space do not scroll, Tab does not move on).
+    if (std::strcmp(e->code, "F5") == 0 || std::strcmp(e->code, "F12") == 0) return EM_FALSE;
+    if ((e->ctrlKey || e->metaKey) && vk >= 'A' && vk <= 'Z') return EM_FALSE;
+    return EM_TRUE;
+}
+
+EM_BOOL WebHost::OnMouseButton(int type, const EmscriptenMouseEvent* e, void* self) {
+    WebHost& host = *static_cast<WebHost*>(self);
+    // The page's buttons are left, middle, right, back; the platform's left, right, middle, X1.
+    static constexpr int BUTTON[] = {0, 2, 1, 3};
+    if (e->button >= 0 && e->button < 4)
+        host.mouse.buttons[BUTTON[e->button]] = type == EMSCRIPTEN_EVENT_MOUSEDOWN;
+    // Relative motion without the pointer's edge: the browser grants the lock only while it
+    // handles a click.
+    if (type == EMSCRIPTEN_EVENT_MOUSEDOWN) emscripten_request_pointerlock(CANVAS, 0);
+    return type == EMSCRIPTEN_EVENT_MOUSEDOWN;
+}
+
+EM_BOOL WebHost::OnMouseMove(int, const EmscriptenMouseEvent* e, void* self) {
+    WebHost& host = *static_cast<WebHost*>(self);
+    host.mouse.dx += e->movementX;
+    host.mouse.dy += e->movementY;
+    // The cursor in the frame's pixels: the canvas is scaled by the page.
+    double cssWidth = 0, cssHeight = 0;
+    if (host.frameWidth > 0 &&
+        emscripten_get_element_css_size(CANVAS, &cssWidth, &cssHeight) ==
+            EMSCRIPTEN_RESULT_SUCCESS &&
+        cssWidth > 0 && cssHeight > 0) {
+        host.cursorX = (int)(e->targetX * host.frameWidth / cssWidth);
+        host.cursorY = (int)(e->targetY * host.frameHeight / cssHeight);
+    }
+    return EM_FALSE;
+}
+
+// The page's wheel counts pixels, lines or pages, down positive; the platform counts 120 a
+// notch, away from the user positive. A notch is 100 pixels or 3 lines in the browsers.
+EM_BOOL WebHost::OnWheel(int, const EmscriptenWheelEvent* e, void* self) {
+    WebHost& host = *static_cast<WebHost*>(self);
+    double notches = e->deltaY / 100.0;
+    if (e->deltaMode == DOM_DELTA_LINE) notches = e->deltaY / 3.0;
+    if (e->deltaMode == DOM_DELTA_PAGE) notches = e->deltaY;
+    host.mouse.wheel -= (int)(notches * WHEEL_DELTA);
+    return EM_TRUE;
+}
+
+EM_BOOL WebHost::OnFocus(int type, const EmscriptenFocusEvent*, void* self) {
+    WebHost& host = *static_cast<WebHost*>(self);
+    host.pageFocused = type != EMSCRIPTEN_EVENT_BLUR;
+    host.FocusChanged(host.visible && host.pageFocused);
+    return EM_FALSE;
+}
+
+EM_BOOL WebHost::OnVisibility(int, const EmscriptenVisibilityChangeEvent* e, void* self) {
+    WebHost& host = *static_cast<WebHost*>(self);
+    host.visible = !e->hidden;
+    // Shown again: the page has the focus back with it (a tab switched back to).
+    if (host.visible) host.pageFocused = true;
+    host.FocusChanged(host.visible && host.pageFocused);
+    return EM_FALSE;
+}
+
+// The frame in the canvas's layout. 16-bit pixels go through a table of every value, so each
+// channel is widened exactly as the headless host's dump widens it.
+bool WebHost::Convert(const FrameView& f) {
+    if (!f.pixels || f.width <= 0 || f.height <= 0 || f.width > 16384 || f.height > 16384)
+        return false;
+    const size_t count = (size_t)f.width * (size_t)f.height;
+    if (rgba.size() != count) rgba.assign(count, 0xFF000000u);
+    const Channel r = Describe(f.redMask), g = Describe(f.greenMask), b = Describe(f.blueMask);
+    if (f.bits == 16 && (table16.empty() || tableMasks[0] != f.redMask ||
+                         tableMasks[1] != f.greenMask || tableMasks[2] != f.blueMask)) {
+        table16.resize(65536);
+        for (uint32_t p = 0; p < 65536; ++p)
+            table16[p] = Rgba(Widen((p >> r.shift) & ((1u << r.bits) - 1), r.bits),
+                              Widen((p >> g.shift) & ((1u << g.bits) - 1), g.bits),
+                              Widen((p >> b.shift) & ((1u << b.bits) - 1), b.bits));
+        tableMasks[0] = f.redMask;
+        tableMasks[1] = f.greenMask;
+        tableMasks[2] = f.blueMask;
+    }
+    uint32_t* out = rgba.data();
+    for (int y = 0; y < f.height; ++y) {
+        const uint8_t* row = static_cast<const uint8_t*>(f.pixels) + (size_t)y * f.pitch;
+        uint32_t* dst = out + (size_t)y * f.width;
+        switch (f.bits) {
+        case 8:
+            if (!f.palette) return false;
+            for (int x = 0; x < f.width; ++x) {
+                const uint32_t c = f.palette[row[x]];
+                dst[x] = Rgba((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF);
+            }
+            break;
+        case 16: {
+            const uint16_t* src = reinterpret_cast<const uint16_t*>(row);
+            for (int x = 0; x < f.width; ++x) dst[x] = table16[src[x]];
+            break;
+        }
+        case 24:
+        case 32: {
+            const int step = f.bits / 8;
+            for (int x = 0; x < f.width; ++x) {
+                const uint8_t* s = row + (size_t)x * step;
+                const uint32_t p =
+                    s[0] | s[1] << 8 | s[2] << 16 | (step == 4 ? (uint32_t)s[3] << 24 : 0);
+                dst[x] = Rgba(Widen((p >> r.shift) & ((1u << r.bits) - 1), r.bits),
+                              Widen((p >> g.shift) & ((1u << g.bits) - 1), g.bits),
+                              Widen((p >> b.shift) & ((1u << b.bits) - 1), b.bits));
+            }
+            break;
+        }
+        default:
+            return false;
+        }
+    }
+    return true;
+}
+
+void WebHost::Present(const FrameView& frame) {
+    if (script) script->Present(frame);
+    if (!Convert(frame)) return;
+    frameWidth = frame.width;
+    frameHeight = frame.height;
+    WebShowFrame(rgba.data(), frame.width, frame.height);
+}
+
+// The next animation frame: the browser paints, runs its handlers, and paces the program to
+// the display. A hidden page has none, so the program waits there until it is shown again.
+void WebHost::WaitVerticalBlank() {
+    if (script) script->WaitVerticalBlank();
+    WebNextAnimationFrame();
+    lastYield = emscripten_get_now();
+}
+
+// A program that only polls (no frame wait, no message wait) still lets the browser run now
+// and then, or the page would hang.
+void WebHost::YieldIfBusy() {
+    if (emscripten_get_now() - lastYield < 100) return;
+    WebNextAnimationFrame();
+    lastYield = emscripten_get_now();
+}
+
+bool WebHost::PollEvent(HostEvent* event) {
+    if (script) {
+        YieldIfBusy();
+        return script->PollEvent(event);
+    }
+    YieldIfBusy();
+    if (events.empty()) return false;
+    if (event) *event = events.front();
+    events.pop_front();
+    return true;
+}
+
+void WebHost::WaitEvent() {
+    if (script) {
+        script->WaitEvent();
+        return;
+    }
+    while (events.empty()) {
+        WebSleepUntilWoken(1000);
+        lastYield = emscripten_get_now();
+    }
+}
+
+void WebHost::ReadKeyboard(uint8_t state[256]) {
+    if (script) return script->ReadKeyboard(state);
+    if (state) std::memcpy(state, keys, sizeof keys);
+}
+
+void WebHost::ReadMouse(MouseState* out) {
+    if (script) return script->ReadMouse(out);
+    if (out) *out = mouse;
+    mouse.dx = mouse.dy = mouse.wheel = 0;
+}
+
+// The first connected gamepad's latest state, sampled when asked; null when there is none.
+const EmscriptenGamepadEvent* WebHost::Gamepad() const {
+    if (emscripten_sample_gamepad_data() != EMSCRIPTEN_RESULT_SUCCESS) return nullptr;
+    const int count = emscripten_get_num_gamepads();
+    for (int i = 0; i < count; ++i)
+        if (emscripten_get_gamepad_status(i, &pad) == EMSCRIPTEN_RESULT_SUCCESS && pad.connected)
+            return &pad;
+    return nullptr;
+}
+
+bool WebHost::JoystickAttached() const {
+    return script ? script->JoystickAttached() : Gamepad() != nullptr;
+}
+
+std::string WebHost::JoystickName() const {
+    if (script) return script->JoystickName();
+    const EmscriptenGamepadEvent* p = Gamepad();
+    return p ? std::string(p->id) : std::string();
+}
+
+// The pad's first two axes (-1 .. 1) and its buttons as the joystick's.
+bool WebHost::ReadJoystick(JoystickState* out) {
+    if (script) return script->ReadJoystick(out);
+    const EmscriptenGamepadEvent* p = Gamepad();
+    if (!p) return false;
+    if (!out) return true;
+    auto axis = [&](int i) {
+        if (i >= p->numAxes) return 0;
+        double v = p->axis[i] < -1 ? -1 : p->axis[i] > 1 ? 1 : p->axis[i];
+        return v < 0 ? (int)(v * 32768) : (int)(v * 32767);
+    };
+    out->x = axis(0);
+    out->y = axis(1);
+    for (int i = 0; i < 32; ++i) out->buttons[i] = i < p->numButtons && p->digitalButton[i];
+    return true;
+}
+
+uint32_t WebHost::Milliseconds() {
+    if (script) return script->Milliseconds();
+    return (uint32_t)(uint64_t)(emscripten_get_now() - start);
+}
+
+void WebHost::CursorPos(int* x, int* y) {
+    if (script) return script->CursorPos(x, y);
+    if (x) *x = cursorX;
+    if (y) *y = cursorY;
+}
+
+void WebHost::DebugOutput(const char* text) {
+    if (text) std::fputs(text, stderr);
+}
+
+} // namespace
+
+Host* CreateWebHost() {
+    static WebHost* host = new WebHost; // lives for the page
+    return host;
+}
+
+} // namespace tarn::platform

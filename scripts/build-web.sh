@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Builds the web pages with Emscripten from Debian's packages into build-web/: index.html, the
+# demo's myfirsttarn.html and one page per example, each with its .js, .wasm and .data beside it.
+# Emscripten's cache (its lock and anything it builds) is build-web/emcache; its system libraries
+# are Debian's prebuilt ones, linked there, so nothing is downloaded or rebuilt.
+#   scripts/build-web.sh
+set -euo pipefail
+SRC=$(cd "$(dirname "$0")/.." && pwd)
+OUT=$SRC/build-web
+
+# Debian's packages: the compiler, the header-only stb (pictures, text), the font the pages draw
+# with. Installed when run as root; otherwise named.
+packages=(emscripten libstb-dev fonts-dejavu-core cmake ninja-build)
+missing=()
+for p in "${packages[@]}"; do dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p"); done
+if [ ${#missing[@]} -gt 0 ]; then
+    if [ "$(id -u)" = 0 ]; then
+        apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+    else
+        echo "build-web.sh: missing packages: ${missing[*]}" >&2
+        echo "  sudo apt-get install ${missing[*]}" >&2
+        exit 1
+    fi
+fi
+
+# The cache in the build: Debian's system libraries and headers linked in, read-only (frozen),
+# so a build never writes outside build-web/ and never fetches a port.
+EMROOT=/usr/share/emscripten
+mkdir -p "$OUT/emcache"
+ln -sfn "$EMROOT/cache/sysroot" "$OUT/emcache/sysroot"
+cp -f "$EMROOT/cache/sysroot_install.stamp" "$OUT/emcache/"
+cat >"$OUT/emscripten.config" <<CONFIG
+EMSCRIPTEN_ROOT = '$EMROOT'
+LLVM_ROOT = '/usr/bin'
+BINARYEN_ROOT = '/usr'
+NODE_JS = '$(command -v node || echo /usr/bin/node)'
+FROZEN_CACHE = True
+LLVM_ADD_VERSION = '14'
+CLANG_ADD_VERSION = '14'
+CACHE = '$OUT/emcache'
+CONFIG
+export EM_CONFIG=$OUT/emscripten.config
+export NODE_PATH=/usr/share/nodejs # Emscripten's tools take acorn from Debian's node modules
+
+launcher=()
+if command -v ccache >/dev/null; then
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+emcmake cmake -S "$SRC" -B "$OUT/cmake" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DCMAKE_C_FLAGS_RELEASE="-O2 -DNDEBUG" \
+    -DTARN_WERROR=ON -DTARN_WEB_OUTPUT_DIR="$OUT" "${launcher[@]}" >/dev/null
+cmake --build "$OUT/cmake" -j "$(nproc)"
+echo "build-web.sh: the pages are in $OUT (index.html, myfirsttarn.html ...)"
