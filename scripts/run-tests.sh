@@ -3,6 +3,7 @@
 # The API reference is built (make-docs.sh); an undocumented public call fails.
 # Then examples/consumer and the examples are built against the install
 # (scripts/test-consumer.sh), and docs/guide.md is followed as written (scripts/check-guide.sh).
+# The web pages are built with Emscripten and tested in headless chromium (scripts/test-web.sh).
 # In CI (CI=true) warnings are errors. Then the whole suite runs a second time built with
 # AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer (build-asan/), and each
 # picture-decoder fuzzer runs for a short while (fuzz/run.sh); any report fails the run.
@@ -26,6 +27,9 @@ scripts/test-consumer.sh linux build
 
 # The guide, followed step by step in a fresh home directory.
 scripts/check-guide.sh
+
+# The demo and the examples as web pages, in a real browser.
+scripts/test-web.sh build
 
 # The sanitizer run: any report (memory error, undefined behaviour, leak) ends the test
 # program with a failure.

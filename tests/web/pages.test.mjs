@@ -1,0 +1,156 @@
+// Tarn's pages in a real browser (Debian's chromium, headless, driven by playwright-core): the
+// demo shows the landscape exactly as the desktop demo's frame, Escape ends it with exit code 0,
+// hiding the page pauses it and showing it again brings the frame back; each example runs its
+// screenshot script in its page and shows its picture in docs/images; a saved file is there
+// again after a reload.
+//   TARN_WEB_DIR   the pages (build-web)       TARN_BUILD   the desktop build (myfirsttarn, tarnimg)
+import { test, before, after } from 'node:test';
+import assert from 'node:assert/strict';
+import { execFileSync } from 'node:child_process';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { fileURLToPath } from 'node:url';
+import { serve, launch, openPage, framesAtLeast, frames, ended, canvasPixels, readBmp,
+         difference, writeBmp } from './support.mjs';
+
+const SOURCE = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
+const WEB = path.resolve(process.env.TARN_WEB_DIR || path.join(SOURCE, 'build-web'));
+const BUILD = path.resolve(process.env.TARN_BUILD || path.join(SOURCE, 'build'));
+const work = fs.mkdtempSync(path.join(os.tmpdir(), 'tarn-web-'));
+let server, browser;
+
+before(async () => {
+  server = await serve(WEB);
+  browser = await launch();
+});
+after(async () => {
+  await browser?.close();
+  await server?.close();
+});
+
+// A picture that must match: on a mismatch both are left in the work folder for a look.
+function expectClose(name, actual, expected, allowed) {
+  const d = difference(actual, expected);
+  if (d.count > allowed) {
+    writeBmp(path.join(work, name + '-page.bmp'), actual);
+    writeBmp(path.join(work, name + '-expected.bmp'), expected);
+  }
+  assert.ok(d.count <= allowed, `${name}: ${d.count} pixels differ (at most ${allowed}), within ` +
+            `${JSON.stringify(d.box)}; the pictures are in ${work}`);
+  return d;
+}
+
+// The desktop demo's frame on the headless host: the reference for the page.
+function desktopDemoFrame() {
+  const file = path.join(work, 'demo.bmp');
+  execFileSync(path.join(BUILD, 'bin/myfirsttarn'), [], {
+    cwd: path.join(BUILD, 'assets'),
+    env: { ...process.env, TARN_HOST: 'headless', TARN_HEADLESS_SCRIPT: `frames 3; dump ${file}; key ESCAPE` },
+  });
+  return readBmp(file);
+}
+
+test('the demo shows the landscape at 5-6-5 as the desktop demo does, and Escape ends it with 0', async () => {
+  const expected = desktopDemoFrame();
+  const { page, log, close } = await openPage(browser, server.url + 'myfirsttarn.html');
+  await framesAtLeast(page, 3);
+  expectClose('demo', await canvasPixels(page), expected, 0);
+  await page.keyboard.press('Escape');
+  assert.equal(await ended(page), 'ended with exit code 0');
+  assert.ok(log.includes('ended with exit code 0'), 'the line is logged too');
+  assert.ok(!log.some((l) => l.startsWith('pageerror')), log.join('\n'));
+  await close();
+});
+
+test('hiding the page pauses the demo; showing it again restores the frame', async () => {
+  const expected = desktopDemoFrame();
+  const { page, context, close } = await openPage(browser, server.url + 'myfirsttarn.html');
+  await framesAtLeast(page, 3);
+  // Headless chromium has no window to cover: the page is told it is hidden as a browser tells
+  // it (visibilityState, visibilitychange), and its window is minimised (no animation frames).
+  const cdp = await context.newCDPSession(page);
+  const { windowId } = await cdp.send('Browser.getWindowForTarget');
+  const setHidden = (hidden) => page.evaluate((h) => {
+    Object.defineProperty(document, 'visibilityState', { configurable: true, get: () => (h ? 'hidden' : 'visible') });
+    Object.defineProperty(document, 'hidden', { configurable: true, get: () => h });
+    document.dispatchEvent(new Event('visibilitychange'));
+  }, hidden);
+  await setHidden(true);
+  await cdp.send('Browser.setWindowBounds', { windowId, bounds: { windowState: 'minimized' } });
+  await page.waitForTimeout(300);
+  const paused = await frames(page);
+  await page.waitForTimeout(1000);
+  assert.equal(await frames(page), paused, 'no frame is drawn while the page is hidden');
+  // While hidden the frame on the canvas is wiped, so what comes back is drawn anew.
+  await page.evaluate(() => document.getElementById('canvas').getContext('2d').clearRect(0, 0, 640, 480));
+  await cdp.send('Browser.setWindowBounds', { windowId, bounds: { windowState: 'normal' } });
+  await setHidden(false);
+  await framesAtLeast(page, paused + 3);
+  expectClose('demo-shown-again', await canvasPixels(page), expected, 0);
+  await page.keyboard.press('Escape');
+  assert.equal(await ended(page), 'ended with exit code 0');
+  await close();
+});
+
+// Each example's screenshot script, run in its page; the picture in docs/images compared with the
+// canvas. Outside its text the page must be exact. Inside the text the browser build's rasteriser
+// (stb_truetype, which does not hint) and FreeType put an edge pixel of a glyph either side of
+// the one-half coverage threshold now and then: there the pixels may differ, at most `allowed`
+// of them, all within the rows of text (`text`: top and bottom, inclusive).
+const EXAMPLES = [
+  { name: 'shapes', text: [455, 479], allowed: 300 },
+  { name: 'sprites', text: [455, 479], allowed: 300 },
+  { name: 'pixels', text: [0, 40], allowed: 800 },
+  { name: 'viewer', text: [440, 479], allowed: 600 },
+  { name: 'input', text: [0, 479], allowed: 3000 },
+];
+
+function scriptUrl(name) {
+  const text = fs.readFileSync(path.join(SOURCE, 'examples', name, 'screenshot.script'), 'utf8');
+  const args = (text.match(/^# args:(.*)$/m)?.[1] || '').trim().split(/\s+/).filter(Boolean)
+    .map((a) => a.replaceAll('@ASSETS@', '/game'));
+  const steps = text.split('\n').filter((l) => l.trim() && !l.trim().startsWith('#'))
+    .map((l) => l.replaceAll('@OUT@', '/tmp/frame.bmp')).join(';');
+  const query = new URLSearchParams();
+  for (const a of args) query.append('arg', a);
+  query.set('script', steps);
+  return `${server.url}${name}.html?${query}`;
+}
+
+for (const { name, text, allowed } of EXAMPLES) {
+  test(`the ${name} page runs its screenshot script and shows docs/images/${name}.png`, async () => {
+    const reference = path.join(work, name + '.bmp');
+    execFileSync(path.join(BUILD, 'bin/tarnimg'), ['convert', path.join(SOURCE, 'docs/images', name + '.png'), reference]);
+    const { page, log, close } = await openPage(browser, scriptUrl(name));
+    assert.equal(await ended(page), 'ended with exit code 0', log.join('\n'));
+    const d = expectClose(name, await canvasPixels(page), readBmp(reference), allowed);
+    assert.ok(!d.box || (d.box.top >= text[0] && d.box.bottom <= text[1]),
+              `${name}: pixels differ outside the text, within ${JSON.stringify(d.box)}`);
+    console.log(`${name}: ${d.count} pixels of the text differ from the picture` +
+                (d.box ? ` (within ${JSON.stringify(d.box)})` : ''));
+    await close();
+  });
+}
+
+test('a file the program saves is there again after a reload', async () => {
+  const context = await browser.newContext({ viewport: { width: 800, height: 600 } });
+  // F12 in the viewer saves the frame as viewer-001.png in its folder.
+  const first = await openPage(browser, server.url + 'viewer.html', context);
+  await framesAtLeast(first.page, 3);
+  // Held for a while, as a hand does: the program reads the keyboard's state once a frame.
+  await first.page.keyboard.down('F12');
+  await first.page.waitForTimeout(100);
+  await first.page.keyboard.up('F12');
+  await first.page.waitForFunction(() => { try { return FS.stat('/game/viewer-001.png').size > 0; } catch (e) { return false; } });
+  await first.page.keyboard.press('Escape');
+  await ended(first.page);
+  await first.page.waitForTimeout(300); // the store's write
+  await first.close();
+  const second = await openPage(browser, server.url + 'viewer.html', context);
+  await framesAtLeast(second.page, 1);
+  const size = await second.page.evaluate(() => FS.stat('/game/viewer-001.png').size);
+  assert.ok(size > 1000, `the saved picture came back (${size} bytes)`);
+  await second.close();
+  await context.close();
+});
