@@ -345,6 +345,7 @@ bool WebHost::Convert(const FrameView& f) {
         tableMasks[1] = f.greenMask;
         tableMasks[2] = f.blueMask;
     }
+    const bool rgb565 = f.redMask == 0xF800 && f.greenMask == 0x07E0 && f.blueMask == 0x001F;
     uint32_t* out = rgba.data();
     for (int y = 0; y < f.height; ++y) {
         const uint8_t* row = static_cast<const uint8_t*>(f.pixels) + (size_t)y * f.pitch;
@@ -359,7 +360,17 @@ bool WebHost::Convert(const FrameView& f) {
             break;
         case 16: {
             const uint16_t* src = reinterpret_cast<const uint16_t*>(row);
-            for (int x = 0; x < f.width; ++x) dst[x] = table16[src[x]];
+            if (rgb565) {
+                // The display's own format, worked out in vector registers: each channel's top
+                // bits repeated below it, as Widen does.
+                for (int x = 0; x < f.width; ++x) {
+                    const uint32_t p = src[x], r = p >> 11, g = (p >> 5) & 63, b = p & 31;
+                    dst[x] = (r << 3 | r >> 2) | (g << 2 | g >> 4) << 8 | (b << 3 | b >> 2) << 16 |
+                             0xFF000000u;
+                }
+            } else {
+                for (int x = 0; x < f.width; ++x) dst[x] = table16[src[x]];
+            }
             break;
         }
         case 24:
