@@ -65,6 +65,11 @@ int TarnAudio::Create(HWND window) {
     return 0;
 }
 
+int TarnAudio::SetWindow(HWND window) {
+    if (!device) return SOUND_NO_DEVICE;
+    return FAILED(device->SetCooperativeLevel(window, DSSCL_PRIORITY)) ? SOUND_DEVICE_ERROR : 0;
+}
+
 void TarnAudio::Release() {
     // What was made on the device lets go of its buffers first.
     for (TarnMusic* music : std::vector<TarnMusic*>(musics)) music->Detach();

@@ -51,6 +51,10 @@ public:
     /// buffer 44100 Hz, 16-bit, stereo). 0 on success, SOUND_NO_DEVICE otherwise (the reason
     /// goes to the debugger output).
     int Create(HWND window);
+    /// Makes `window` the one whose foreground the sound follows, for a program that replaced
+    /// its window (TarnGame does on a switch to or from full screen); what was loaded stays.
+    /// 0 on success, SOUND_NO_DEVICE without a device, SOUND_DEVICE_ERROR when refused.
+    int SetWindow(HWND window);
     /// Closes the device; the sounds and music made on it stop and must be loaded again.
     void Release();
     /// True between a successful Create and Release.

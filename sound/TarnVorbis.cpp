@@ -14,6 +14,8 @@
 
 #include <climits>
 #include <cstring>
+#include <memory>
+#include <new>
 
 namespace {
 
@@ -80,9 +82,7 @@ public:
     bool Parse(const char** error) {
         *error = "the Ogg Vorbis stream is broken";
         if (bytes.size() > size_t(INT_MAX) || !CommentHeaderSound(bytes)) return false;
-        int code = 0;
-        vorbis = stb_vorbis_open_memory(bytes.data(), int(bytes.size()), &code, nullptr);
-        if (!vorbis) return false;
+        if (!OpenInArena()) return false;
         stb_vorbis_info info = stb_vorbis_get_info(vorbis);
         if (info.channels < 1 || info.channels > SOUND_MAX_CHANNELS) {
             *error = "the Ogg Vorbis stream is neither mono nor stereo";
@@ -115,7 +115,29 @@ public:
     int Rewind() override { return stb_vorbis_seek_start(vorbis) ? 0 : -1; }
 
 private:
-    std::vector<uint8_t> bytes; // stb_vorbis reads from here while it decodes
+    // The decoder works inside an arena of ours rather than on the heap: some of its failure
+    // paths for a broken setup header forget what they allocated, and an arena loses nothing.
+    // It also bounds what a hostile file can make it take. An arena too small for the stream
+    // is doubled, up to MAX_ARENA.
+    bool OpenInArena() {
+        for (size_t size = FIRST_ARENA; size <= MAX_ARENA; size *= 2) {
+            arena.reset(new (std::nothrow) char[size]);
+            if (!arena) return false;
+            stb_vorbis_alloc alloc{arena.get(), int(size)};
+            int code = 0;
+            vorbis = stb_vorbis_open_memory(bytes.data(), int(bytes.size()), &code, &alloc);
+            if (vorbis) return true;
+            if (code != VORBIS_outofmem) break;
+        }
+        arena.reset();
+        return false;
+    }
+
+    static constexpr size_t FIRST_ARENA = size_t(256) << 10;
+    static constexpr size_t MAX_ARENA = size_t(64) << 20;
+
+    std::vector<uint8_t> bytes;    // stb_vorbis reads from here while it decodes
+    std::unique_ptr<char[]> arena; // everything the decoder allocates; freed after it is closed
     stb_vorbis* vorbis = nullptr;
     int channels = 0;
     int rate = 0;
