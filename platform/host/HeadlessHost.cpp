@@ -3,6 +3,7 @@
 // the script in TARN_HEADLESS_SCRIPT, and what the program shows is kept as the last frame in
 // 0x00RRGGBB. The script language and the report written at exit are described in
 // HeadlessHost.h; the script's steps live in HeadlessScript.cpp.
+#include "host/HeadlessAudio.h"
 #include "host/HeadlessHost.h"
 #include "host/HeadlessScript.h"
 #include "internal/StandIn.h"
@@ -102,10 +103,32 @@ public:
         if (text) debugText += text;
     }
 
+    // Audio: the headless sound card of HeadlessAudio.cpp, played as the clock moves.
+    bool OpenAudio(int rate, AudioPull pull, void* context) override {
+        return HeadlessAudioDevice().Open(rate, pull, context, clock);
+    }
+    void CloseAudio() override { HeadlessAudioDevice().Close(); }
+    bool AudioLost() override { return HeadlessAudioDevice().Lost(); }
+    void CatchUpAudio() override { HeadlessAudioDevice().CatchUp(clock); }
+    void SetAudioDevicePresent(bool present) override {
+        HeadlessAudioDevice().SetDevicePresent(present);
+    }
+    void LoseAudioDevice() override { HeadlessAudioDevice().LoseDevice(); }
+    void PlayAudio(int frames) override { HeadlessAudioDevice().Play(frames); }
+    const std::vector<int16_t>& AudioRecording() override {
+        return HeadlessAudioDevice().Recording();
+    }
+    void ClearAudioRecording() override { HeadlessAudioDevice().ClearRecording(); }
+    int AudioRate() const override { return HeadlessAudioDevice().Rate(); }
+
     // The test instrument.
     void Reset() override;
     MachineConfig& Config() override { return config; }
-    void SetTime(uint32_t ms) override { clock = ms; }
+    void SetTime(uint32_t ms) override {
+        HeadlessAudioDevice().CatchUp(clock);
+        clock = ms;
+        HeadlessAudioDevice().Resync(clock);
+    }
     void AdvanceTime(uint32_t ms) override { clock += ms; }
     void SetFrameTime(uint32_t ms) override { frameTime = ms; }
     void PushEvent(const HostEvent& event) override { events.push_back(event); }
@@ -271,6 +294,7 @@ void HeadlessMachine::ResetState() {
 
 void HeadlessMachine::Reset() {
     ResetState();
+    HeadlessAudioDevice().Reset();
     ClearFaults();
     ResetCallCounts();
     MachineReset();

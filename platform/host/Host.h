@@ -79,6 +79,10 @@ struct MouseState {
     bool buttons[4] = {};
 };
 
+// Audio output: the stand-in's mixer fills `frames` interleaved 16-bit stereo frames (left,
+// right) whenever the device wants more; on the SDL2 host from the audio device's own thread.
+typedef void (*AudioPull)(void* context, int16_t* out, int frames);
+
 struct JoystickState {
     int x = 0, y = 0; // -32768 .. 32767, centre 0
     bool buttons[32] = {};
@@ -138,6 +142,20 @@ public:
     virtual uint32_t Milliseconds() = 0; // runs up and wraps at 2^32
     virtual void CursorPos(int* x, int* y) = 0;
     virtual void DebugOutput(const char* text) = 0;
+
+    // Audio output (a host without sound keeps these defaults: no device). OpenAudio starts a
+    // 16-bit stereo device at `rate` frames a second that pulls from `pull`; false when the
+    // machine has no device or refuses it.
+    virtual bool OpenAudio(int rate, AudioPull pull, void* context) {
+        (void)rate, (void)pull, (void)context;
+        return false;
+    }
+    virtual void CloseAudio() {}
+    // True once the open device went away (unplugged, taken by another program).
+    virtual bool AudioLost() { return false; }
+    // The headless host plays now what its clock has moved past since the last call; a real
+    // device plays on its own and ignores this.
+    virtual void CatchUpAudio() {}
 };
 
 // The current host, chosen on first use from TARN_HOST ("headless" or "sdl2", default "sdl2").

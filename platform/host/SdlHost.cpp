@@ -6,6 +6,7 @@
 // stand-in. Nothing on the per-frame path allocates: the texture and the conversion tables are
 // kept until the frame's size or format changes.
 #include "host/Host.h"
+#include "host/SdlAudio.h"
 #include "host/SdlFrame.h"
 #include "host/SdlKeymap.h"
 #include "host/SdlPads.h"
@@ -51,6 +52,13 @@ public:
     uint32_t Milliseconds() override;
     void CursorPos(int* x, int* y) override;
     void DebugOutput(const char* text) override;
+
+    // Audio: one SDL audio device, in SdlAudio.cpp.
+    bool OpenAudio(int rate, AudioPull pull, void* context) override {
+        return SdlOpenAudio(rate, pull, context);
+    }
+    void CloseAudio() override { SdlCloseAudio(); }
+    bool AudioLost() override { return SdlAudioLost(); }
 
 private:
     bool StartVideo() const;
