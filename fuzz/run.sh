@@ -2,7 +2,8 @@
 # Runs every fuzzer (the picture decoders', and the sprite routines' fast-against-reference one)
 # for SECONDS seconds each, one after another, and fails on any finding (crash, sanitizer
 # report, leaked stand-in object, mismatch, timeout, out of memory).
-#   fuzz/run.sh SECONDS [TARGET...]     TARGET: detect bmp psd tga pcx jpg png sprites (default: all)
+#   fuzz/run.sh SECONDS [TARGET...]     TARGET: detect bmp psd tga pcx jpg png sprites wav ogg
+#                                       (default: all)
 # Builds with clang in $TARN_FUZZ_BUILD (default build-fuzz). The seeds come from the test
 # fixtures (make_seeds), the BMP files and the PngSuite files of tests/data; what the fuzzers find worth keeping
 # stays in $TARN_FUZZ_BUILD/corpus/TARGET for the next run, and a finding is written to
@@ -15,7 +16,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:?usage: fuzz/run.sh SECONDS [TARGET...]}
 shift
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(detect bmp psd tga pcx jpg png sprites)
+[ ${#targets[@]} -eq 0 ] && targets=(detect bmp psd tga pcx jpg png sprites wav ogg)
 build=${TARN_FUZZ_BUILD:-build-fuzz}
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
@@ -37,6 +38,10 @@ for f in tests/data/pngsuite/*.png; do
     cp "$f" "$seeds/png/pngsuite_$(basename "$f")"
     cp "$f" "$seeds/detect/pngsuite_$(basename "$f")"
 done
+# The sound readers start from the sounds the tests and the example use (made by mksounds).
+mkdir -p "$seeds/wav" "$seeds/ogg"
+cp tests/data/sound/*.ogg "$seeds/ogg/"
+cp tests/data/sound/*.wav "$seeds/wav/" 2>/dev/null || true
 mkdir -p "$build/findings"
 
 failed=()
@@ -47,6 +52,7 @@ for t in "${targets[@]}"; do
     log=$build/fuzz_$t.log
     program=fuzz_image_$t
     [ "$t" = sprites ] && program=fuzz_sprites # no seed files: the input only steers a generator
+    [ "$t" = wav ] || [ "$t" = ogg ] && program=fuzz_sound_$t
     mkdir -p "$seeds/$t"
     echo "$program: ${seconds}s"
     if "$build/bin/$program" "$corpus" "$seeds/$t" -max_total_time="$seconds" -timeout=20 \

@@ -8,7 +8,7 @@ packages=(
     build-essential cmake pkg-config
     libsdl2-dev libjpeg-dev libpng-dev libspng-dev libfreetype-dev libfontconfig-dev
     fonts-dejavu-core
-    googletest libgtest-dev libbenchmark-dev libstb-dev clang libclang-rt-14-dev
+    googletest libgtest-dev libbenchmark-dev libstb-dev libvorbis-dev clang libclang-rt-14-dev
     xvfb xdotool imagemagick x11-utils
     dpkg-dev file lintian doxygen
     "$@"
