@@ -3,7 +3,8 @@
 # case beside its peer, seven repetitions each, and a table of ratios (ours / peer, from the
 # median CPU times) at the end. Arguments go to the program, e.g. --benchmark_filter=LoadBmp to run some cases.
 # The frame in a real window is measured on a private X server (Xvfb, 640 x 480 x 24) started
-# here, which then serves the demo's idle figures (bench/idle.sh).
+# here, which then serves the demo's idle figures (bench/idle.sh). Last, the demo's web page is
+# measured in headless chromium (bench/web.sh).
 # Installs missing packages first (see deps.sh). The machine should be otherwise idle.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,3 +18,5 @@ make_work_dir
 start_xvfb 640x480x24
 build-bench/bin/tarn_bench "$@"
 bench/idle.sh build-bench .
+# The demo's page in headless chromium.
+bench/web.sh

@@ -137,7 +137,8 @@ private:
     // R held runs both motors of every pad; each pad is told only when that changes (a pad
     // plugged in while R is held joins in).
     void Rumble(TarnInput& input) {
-        const bool wanted = input.keyState['r'] == KEY_PRESSED || input.keyState['r'] == KEY_HELD;
+        const bool wanted =
+            input.keyState[int{'r'}] == KEY_PRESSED || input.keyState[int{'r'}] == KEY_HELD;
         for (int pad = 0; pad < PAD_COUNT; ++pad) {
             if (!input.IsPadConnected(pad)) {
                 rumbling[pad] = false;

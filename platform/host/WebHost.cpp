@@ -1,8 +1,9 @@
 // The web host: the stand-in's machine when the program runs in a browser (built with
 // Emscripten). Frames go into the page's <canvas> at the display mode's size, which the page
 // scales by whole pixels to fit and letterboxes; keys, mouse (relative motion through pointer
-// lock after a click), wheel and the first gamepad come from the browser's events; the page
-// hidden or left is the focus lost, so the program pauses and its display is taken away as when
+// lock after a click) and wheel come from the browser's events, the joystick and the XInput pads
+// from its Gamepad API, sound goes out through Web Audio; the page hidden or left is the focus
+// lost, so the program pauses and its display is taken away as when
 // another program takes the foreground. The program's own loop runs as written: waiting for the
 // vertical blank or for a message gives the browser its turn (Asyncify), and the vertical blank
 // is the browser's next animation frame.
@@ -18,10 +19,12 @@
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <iterator>
 #include <vector>
 
 namespace tarn::platform {
@@ -94,6 +97,69 @@ EM_JS(void, WebShowCursor, (int show), {
     if (Module['canvas']) Module['canvas'].style.cursor = show ? 'default' : 'none';
 });
 
+// Web Audio: a stereo processor node that asks the program for each block of frames (16-bit,
+// interleaved, in the program's memory at `buffer`). Browsers let sound start only after a
+// click or a key: until then the context waits, and the first one resumes it.
+EM_JS(int, WebOpenAudio, (int rate, int16_t* buffer, int frames), {
+    const AudioContextType = window.AudioContext || window.webkitAudioContext;
+    if (!AudioContextType) return 0;
+    let context;
+    try {
+        context = new AudioContextType({sampleRate : rate});
+    } catch (e) {
+        return 0;
+    }
+    const node = context.createScriptProcessor(frames, 0, 2);
+    node.onaudioprocess = function(event) {
+        const left = event.outputBuffer.getChannelData(0);
+        const right = event.outputBuffer.getChannelData(1);
+        Module['_TarnWebPullAudio'](left.length);
+        const samples = new Int16Array(HEAPU8.buffer, buffer, left.length * 2);
+        for (let i = 0; i < left.length; ++i) {
+            left[i] = samples[2 * i] / 32768;
+            right[i] = samples[2 * i + 1] / 32768;
+        }
+    };
+    node.connect(context.destination);
+    const resume = function() {
+        if (context.state == 'suspended') context.resume();
+    };
+    window.addEventListener('keydown', resume, true);
+    window.addEventListener('mousedown', resume, true);
+    window.addEventListener('touchstart', resume, true);
+    const web = Module['tarnWeb'] || (Module['tarnWeb'] = {frames : 0});
+    web.audio = {context : context, node : node, resume : resume};
+    resume();
+    return 1;
+});
+
+EM_JS(void, WebCloseAudio, (), {
+    const web = Module['tarnWeb'];
+    if (!web || !web.audio) return;
+    web.audio.node.disconnect();
+    web.audio.context.close();
+    window.removeEventListener('keydown', web.audio.resume, true);
+    window.removeEventListener('mousedown', web.audio.resume, true);
+    window.removeEventListener('touchstart', web.audio.resume, true);
+    web.audio = null;
+});
+
+// The pad's two motors, where the browser can drive them (a second at a time, renewed by the
+// program's next call).
+EM_JS(void, WebRumble, (int index, double strong, double weak), {
+    const pads = navigator.getGamepads ? navigator.getGamepads() : [];
+    const pad = pads[index];
+    if (!pad || !pad.vibrationActuator || !pad.vibrationActuator.playEffect) return;
+    if (strong <= 0 && weak <= 0) {
+        if (pad.vibrationActuator.reset) pad.vibrationActuator.reset();
+        return;
+    }
+    pad.vibrationActuator
+        .playEffect('dual-rumble',
+                    {duration : 1000, strongMagnitude : strong, weakMagnitude : weak})
+        .catch(function(){});
+});
+
 // Widens an n-bit channel value to 8 bits by repeating its top bits, as the headless host does
 // for its frame dumps, so a frame in the page and a dumped frame have the same pixels.
 uint32_t Widen(uint32_t value, int bits) {
@@ -148,9 +214,21 @@ public:
     std::string JoystickName() const override;
     bool ReadJoystick(JoystickState* out) override;
 
+    bool ReadPad(int slot, PadState* pad) override;
+    void SetPadRumble(int slot, uint16_t low, uint16_t high) override;
+
     uint32_t Milliseconds() override;
     void CursorPos(int* x, int* y) override;
     void DebugOutput(const char* text) override;
+
+    bool OpenAudio(int rate, AudioPull pull, void* context) override;
+    void CloseAudio() override;
+    void CatchUpAudio() override {
+        if (script) script->CatchUpAudio();
+    }
+
+    // Fills the sound buffer with `frames` frames for the page's audio callback.
+    void PullAudio(int frames);
 
 private:
     void Push(HostEvent::Type type, uint32_t vk = 0);
@@ -186,7 +264,13 @@ private:
     uint32_t tableMasks[3] = {};
     int frameWidth = 0, frameHeight = 0;
     mutable EmscriptenGamepadEvent pad{};
+
+    AudioPull audioPull = nullptr;
+    void* audioContext = nullptr;
+    std::vector<int16_t> audioBuffer; // interleaved stereo, read by the page
 };
+
+WebHost* webHost = nullptr;
 
 WebHost::WebHost() {
     start = lastYield = emscripten_get_now();
@@ -488,6 +572,80 @@ bool WebHost::ReadJoystick(JoystickState* out) {
     return true;
 }
 
+// The browser's "standard" gamepad layout is XInput's: face buttons 0-3, shoulders 4-5,
+// triggers 6-7, back and start 8-9, stick clicks 10-11, the d-pad 12-15; axes 0-3 the sticks,
+// y growing downwards (XInput's grows upwards). A pad keeps its index while plugged in, and a new
+// one takes the lowest free index, as XInput's slots.
+bool WebHost::ReadPad(int slot, PadState* out) {
+    if (script) return script->ReadPad(slot, out);
+    if (out) *out = PadState{};
+    if (slot < 0 || slot >= kPadSlots) return false;
+    if (emscripten_sample_gamepad_data() != EMSCRIPTEN_RESULT_SUCCESS) return false;
+    EmscriptenGamepadEvent p{};
+    if (emscripten_get_gamepad_status(slot, &p) != EMSCRIPTEN_RESULT_SUCCESS || !p.connected)
+        return false;
+    if (!out) return true;
+    static constexpr uint16_t BUTTONS[] = {
+        0x1000, 0x2000, 0x4000, 0x8000, // A, B, X, Y
+        0x0100, 0x0200, 0,      0,      // left and right shoulder; the triggers are analog
+        0x0020, 0x0010, 0x0040, 0x0080, // back, start, left and right stick
+        0x0001, 0x0002, 0x0004, 0x0008, // d-pad up, down, left, right
+    };
+    for (int i = 0; i < p.numButtons && i < (int)std::size(BUTTONS); ++i)
+        if (p.digitalButton[i]) out->buttons |= BUTTONS[i];
+    auto trigger = [&](int i) {
+        if (i >= p.numButtons) return (uint8_t)0;
+        const double v = p.analogButton[i] < 0 ? 0 : p.analogButton[i] > 1 ? 1 : p.analogButton[i];
+        return (uint8_t)(v * 255 + 0.5);
+    };
+    out->leftTrigger = trigger(6);
+    out->rightTrigger = trigger(7);
+    auto axis = [&](int i, bool flip) {
+        if (i >= p.numAxes) return (int16_t)0;
+        double v = p.axis[i] < -1 ? -1 : p.axis[i] > 1 ? 1 : p.axis[i];
+        if (flip) v = -v;
+        return (int16_t)(v < 0 ? v * 32768 : v * 32767);
+    };
+    out->leftX = axis(0, false);
+    out->leftY = axis(1, true);
+    out->rightX = axis(2, false);
+    out->rightY = axis(3, true);
+    return true;
+}
+
+void WebHost::SetPadRumble(int slot, uint16_t low, uint16_t high) {
+    if (script) return script->SetPadRumble(slot, low, high);
+    if (slot >= 0 && slot < kPadSlots) WebRumble(slot, low / 65535.0, high / 65535.0);
+}
+
+bool WebHost::OpenAudio(int rate, AudioPull pull, void* context) {
+    if (script) return script->OpenAudio(rate, pull, context);
+    if (!pull || rate <= 0 || audioPull) return false;
+    constexpr int BLOCK_FRAMES = 2048; // about 46 ms at 44.1 kHz
+    audioBuffer.assign(BLOCK_FRAMES * 2, 0);
+    audioPull = pull;
+    audioContext = context;
+    if (WebOpenAudio(rate, audioBuffer.data(), BLOCK_FRAMES)) return true;
+    audioPull = nullptr;
+    return false;
+}
+
+void WebHost::CloseAudio() {
+    if (script) return script->CloseAudio();
+    if (!audioPull) return;
+    WebCloseAudio();
+    audioPull = nullptr;
+    audioContext = nullptr;
+}
+
+void WebHost::PullAudio(int frames) {
+    if (frames * 2 > (int)audioBuffer.size()) frames = (int)audioBuffer.size() / 2;
+    if (audioPull)
+        audioPull(audioContext, audioBuffer.data(), frames);
+    else
+        std::fill(audioBuffer.begin(), audioBuffer.end(), (int16_t)0);
+}
+
 uint32_t WebHost::Milliseconds() {
     if (script) return script->Milliseconds();
     return (uint32_t)(uint64_t)(emscripten_get_now() - start);
@@ -506,8 +664,13 @@ void WebHost::DebugOutput(const char* text) {
 } // namespace
 
 Host* CreateWebHost() {
-    static WebHost* host = new WebHost; // lives for the page
-    return host;
+    if (!webHost) webHost = new WebHost; // lives for the page
+    return webHost;
 }
 
 } // namespace tarn::platform
+
+// The page's audio callback asks for sound here (exported by name).
+extern "C" EMSCRIPTEN_KEEPALIVE void TarnWebPullAudio(int frames) {
+    if (tarn::platform::webHost) tarn::platform::webHost->PullAudio(frames);
+}
