@@ -49,7 +49,7 @@ public:
         const TarnInput& input = g.Input();
         const DWORD now = timeGetTime();
         // The mouse's x from the left edge to the right is a pan from -256 to 256.
-        const int pan = std::clamp((input.mouseX - WIDTH / 2) * 256 / (WIDTH / 2), -256, 256);
+        const int pan = std::clamp((int(input.mouseX) - WIDTH / 2) * 256 / (WIDTH / 2), -256, 256);
         for (int i = 0; i < 3; ++i)
             if (g.Pressed('1' + i) || g.Pressed(KEY_MOUSE_BUTTON_0 + i)) Start(i, pan, now);
         if (g.Pressed('m')) ToggleMusic();
