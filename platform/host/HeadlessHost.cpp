@@ -83,6 +83,17 @@ public:
         return true;
     }
 
+    bool ReadPad(int slot, PadState* out) override {
+        bool present = ValidSlot(slot) && pads[slot].connected;
+        if (out) *out = present ? pads[slot].state : PadState{};
+        return present;
+    }
+    void SetPadRumble(int slot, uint16_t low, uint16_t high) override {
+        if (!ValidSlot(slot) || !pads[slot].connected) return;
+        pads[slot].rumbleLow = low;
+        pads[slot].rumbleHigh = high;
+    }
+
     uint32_t Milliseconds() override { return clock; }
     void CursorPos(int* x, int* y) override {
         if (x) *x = cursorX;
@@ -159,6 +170,20 @@ public:
         cursorX = x;
         cursorY = y;
     }
+    void ConnectPad(int slot, bool connected) override {
+        if (ValidSlot(slot)) pads[slot] = Pad{connected, {}, 0, 0};
+    }
+    void SetPad(int slot, const PadState& state) override {
+        if (Plugged(slot)) pads[slot].state = state;
+    }
+    void SetPadButton(int slot, uint16_t button, bool down) override;
+    void SetPadStick(int slot, int stick, int x, int y) override;
+    void SetPadTrigger(int slot, int trigger, int value) override;
+    void PadRumble(int slot, uint16_t* low, uint16_t* high) const override {
+        bool present = ValidSlot(slot) && pads[slot].connected;
+        if (low) *low = present ? pads[slot].rumbleLow : 0;
+        if (high) *high = present ? pads[slot].rumbleHigh : 0;
+    }
 
     int FramesPresented() const override { return frames; }
     bool WindowOpen() const override { return windowOpen; }
@@ -184,6 +209,19 @@ private:
         int frames;
         HostEvent event;
     };
+    struct Pad {
+        bool connected = false;
+        PadState state;
+        uint16_t rumbleLow = 0, rumbleHigh = 0;
+    };
+
+    static bool ValidSlot(int slot) { return slot >= 0 && slot < kPadSlots; }
+    // A slot in range, with a pad plugged in if it had none.
+    bool Plugged(int slot) {
+        if (!ValidSlot(slot)) return false;
+        if (!pads[slot].connected) ConnectPad(slot, true);
+        return true;
+    }
 
     void ResetState();
     void KeepFrame(const FrameView& frame);
@@ -205,6 +243,7 @@ private:
     bool joystickAttached = false;
     std::string joystickName;
     JoystickState joystick;
+    Pad pads[kPadSlots];
     int cursorX = 0, cursorY = 0;
 
     int frames = 0;
@@ -238,6 +277,7 @@ void HeadlessMachine::ResetState() {
     joystickAttached = false;
     joystickName.clear();
     joystick = JoystickState{};
+    for (Pad& pad : pads) pad = Pad{};
     cursorX = cursorY = 0;
     frames = 0;
     windowOpen = false;
@@ -269,6 +309,26 @@ void HeadlessMachine::MoveMouse(int dx, int dy) {
     long x = (long)cursorX + dx, y = (long)cursorY + dy;
     cursorX = (int)(x < 0 ? 0 : (x > maxX ? maxX : x));
     cursorY = (int)(y < 0 ? 0 : (y > maxY ? maxY : y));
+}
+
+void HeadlessMachine::SetPadButton(int slot, uint16_t button, bool down) {
+    if (!Plugged(slot)) return;
+    uint16_t& buttons = pads[slot].state.buttons;
+    buttons = down ? uint16_t(buttons | button) : uint16_t(buttons & ~button);
+}
+
+void HeadlessMachine::SetPadStick(int slot, int stick, int x, int y) {
+    if ((stick != 0 && stick != 1) || !Plugged(slot)) return;
+    auto axis = [](int v) { return int16_t(v < -32768 ? -32768 : (v > 32767 ? 32767 : v)); };
+    PadState& state = pads[slot].state;
+    (stick == 0 ? state.leftX : state.rightX) = axis(x);
+    (stick == 0 ? state.leftY : state.rightY) = axis(y);
+}
+
+void HeadlessMachine::SetPadTrigger(int slot, int trigger, int value) {
+    if ((trigger != 0 && trigger != 1) || !Plugged(slot)) return;
+    uint8_t v = uint8_t(value < 0 ? 0 : (value > 255 ? 255 : value));
+    (trigger == 0 ? pads[slot].state.leftTrigger : pads[slot].state.rightTrigger) = v;
 }
 
 // Keeps a copy of the frame's bytes, reusing the buffer while the size stays the same, so a
@@ -456,6 +516,18 @@ void HeadlessMachine::RunSteps() {
         case ScriptStep::JoyButton:
             if (!joystickAttached) AttachJoystick(true, "Headless Joystick");
             SetJoystickButton(step.a, step.b != 0);
+            break;
+        case ScriptStep::Pad:
+            ConnectPad(step.a, step.b != 0);
+            break;
+        case ScriptStep::PadButton:
+            SetPadButton(step.a, uint16_t(step.b), step.c != 0);
+            break;
+        case ScriptStep::PadStick:
+            SetPadStick(step.a, step.b, step.c, step.d);
+            break;
+        case ScriptStep::PadTrigger:
+            SetPadTrigger(step.a, step.b, step.c);
             break;
         case ScriptStep::Fault:
             InjectFault(step.text.c_str(), 1, step.a, (unsigned)step.b);

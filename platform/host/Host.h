@@ -88,6 +88,17 @@ struct JoystickState {
     bool buttons[32] = {};
 };
 
+// Gamepads of the common layout (two sticks, two triggers, face buttons, shoulders, d-pad) in
+// XInput's four slots, as XInput reports one.
+constexpr int kPadSlots = 4;
+struct PadState {
+    uint16_t buttons = 0;                      // XINPUT_GAMEPAD_* bits
+    uint8_t leftTrigger = 0, rightTrigger = 0; // 0 .. 255
+    int16_t leftX = 0, leftY = 0;              // -32768 .. 32767, y grows upwards
+    int16_t rightX = 0, rightY = 0;            // ...
+    bool operator==(const PadState&) const = default;
+};
+
 class Host {
 public:
     virtual ~Host() = default;
@@ -114,6 +125,19 @@ public:
     virtual bool JoystickAttached() const = 0;
     virtual std::string JoystickName() const = 0;
     virtual bool ReadJoystick(JoystickState* joystick) = 0;
+
+    // Gamepads, slots 0 .. kPadSlots - 1. A pad keeps its slot while it stays plugged in; a new
+    // one takes the lowest free slot. ReadPad is false (and *pad neutral) for an empty slot;
+    // SetPadRumble drives the two motors (0 .. 65535) until told otherwise and does nothing
+    // without a pad. A backend without gamepads keeps these defaults.
+    virtual bool ReadPad(int slot, PadState* pad) {
+        (void)slot;
+        if (pad) *pad = PadState{};
+        return false;
+    }
+    virtual void SetPadRumble(int slot, uint16_t low, uint16_t high) {
+        (void)slot, (void)low, (void)high;
+    }
 
     virtual uint32_t Milliseconds() = 0; // runs up and wraps at 2^32
     virtual void CursorPos(int* x, int* y) = 0;

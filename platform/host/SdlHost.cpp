@@ -9,6 +9,7 @@
 #include "host/SdlAudio.h"
 #include "host/SdlFrame.h"
 #include "host/SdlKeymap.h"
+#include "host/SdlPads.h"
 
 #include <SDL.h>
 
@@ -42,6 +43,11 @@ public:
     bool JoystickAttached() const override;
     std::string JoystickName() const override;
     bool ReadJoystick(JoystickState* out) override;
+    // Gamepads: SdlPads.cpp.
+    bool ReadPad(int slot, PadState* pad) override { return SdlReadPad(slot, pad); }
+    void SetPadRumble(int slot, uint16_t low, uint16_t high) override {
+        SdlSetPadRumble(slot, low, high);
+    }
 
     uint32_t Milliseconds() override;
     void CursorPos(int* x, int* y) override;
