@@ -182,12 +182,18 @@ private:
             if (musicResult != 0)
                 g.Print(20, 404, RGB(255, 130, 90), "M: tune.ogg missing");
             else
-                g.Print(20, 404, WHITE, "M: tune.ogg %s, %.1f s, volume %d",
-                        music.IsPlaying() ? (musicUp ? "fading in" : "fading out") : "stopped",
+                g.Print(20, 404, WHITE, "M: tune.ogg %s, %.1f s, volume %d", MusicState(),
                         music.Position() / 1000.0, music.Volume());
             g.Print(400, 404, WHITE, "master volume %d", g.Audio().MasterVolume());
         }
         g.Print(20, HEIGHT - 24, GREY, "1 2 3 / mouse: effect   M: music   Up/Down: volume   Esc");
+    }
+
+    // What the music is doing, in a word.
+    const char* MusicState() const {
+        if (!music.IsPlaying()) return "stopped";
+        if (musicUp) return music.Volume() < SOUND_VOLUME_MAX ? "fading in" : "playing";
+        return music.Volume() > 0 ? "fading out" : "silent";
     }
 
     TarnSound effects[3];
