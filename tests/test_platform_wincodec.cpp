@@ -180,3 +180,80 @@ TEST_F(WincodecTest, EncoderStepsGoInOrder) {
 }
 
 } // namespace
+
+// The factory's stream reads and writes the caller's bytes in place and never past them; a
+// decoder over it gives the same pixels as over a stream of its own, keeps the stream alive,
+// and a picture cut short fails when it is decoded, not before the stream's end is read.
+TEST_F(WincodecTest, StreamOverMemoryUsesTheCallersBytes) {
+    std::vector<unsigned char> file = SuiteFile("basn2c08.png"); // 32 x 32 RGB
+    ASSERT_FALSE(file.empty());
+    const unsigned char last = file.back();
+    IWICStream* stream = nullptr;
+    ASSERT_EQ(factory->CreateStream(&stream), S_OK);
+    BYTE byte = 0;
+    EXPECT_EQ(stream->Read(&byte, 1, nullptr), WINCODEC_ERR_NOTINITIALIZED);
+    ASSERT_EQ(stream->InitializeFromMemory(file.data(), static_cast<DWORD>(file.size())), S_OK);
+    EXPECT_EQ(stream->InitializeFromMemory(file.data(), 1), WINCODEC_ERR_WRONGSTATE);
+
+    LARGE_INTEGER move;
+    ULARGE_INTEGER at;
+    move.QuadPart = -1;
+    EXPECT_EQ(stream->Seek(move, STREAM_SEEK_END, &at), S_OK);
+    EXPECT_EQ(at.QuadPart, file.size() - 1);
+    ULONG count = 0;
+    BYTE two[2] = {0xAA, 0xBB};
+    EXPECT_EQ(stream->Write(two, 2, &count), STG_E_MEDIUMFULL); // one byte of room
+    EXPECT_EQ(stream->Write(two, 1, &count), S_OK);
+    EXPECT_EQ(file.back(), 0xAA); // written in place
+    EXPECT_EQ(stream->Read(&byte, 1, &count), S_OK);
+    EXPECT_EQ(count, 0u); // at the end
+    move.QuadPart = 1;
+    EXPECT_EQ(stream->Seek(move, STREAM_SEEK_END, nullptr), E_INVALIDARG);
+    move.QuadPart = -1;
+    EXPECT_EQ(stream->Seek(move, STREAM_SEEK_SET, nullptr), E_INVALIDARG);
+    file.back() = last;
+    move.QuadPart = 0;
+    ASSERT_EQ(stream->Seek(move, STREAM_SEEK_SET, nullptr), S_OK);
+
+    IWICBitmapDecoder* decoder = nullptr;
+    ASSERT_EQ(
+        factory->CreateDecoderFromStream(stream, nullptr, WICDecodeMetadataCacheOnDemand, &decoder),
+        S_OK);
+    stream->Release(); // the decoder keeps it
+    IWICBitmapFrameDecode* frame = nullptr;
+    ASSERT_EQ(decoder->GetFrame(0, &frame), S_OK);
+    std::vector<BYTE> inPlace(32 * 32 * 3), copied(32 * 32 * 3);
+    ASSERT_EQ(frame->CopyPixels(nullptr, 96, static_cast<UINT>(inPlace.size()), inPlace.data()),
+              S_OK);
+    frame->Release();
+    decoder->Release();
+
+    IStream* own = StreamOver(file);
+    ASSERT_EQ(
+        factory->CreateDecoderFromStream(own, nullptr, WICDecodeMetadataCacheOnDemand, &decoder),
+        S_OK);
+    own->Release();
+    ASSERT_EQ(decoder->GetFrame(0, &frame), S_OK);
+    ASSERT_EQ(frame->CopyPixels(nullptr, 96, static_cast<UINT>(copied.size()), copied.data()),
+              S_OK);
+    frame->Release();
+    decoder->Release();
+    EXPECT_EQ(inPlace, copied);
+
+    // The same file cut in its image data: the header reads, the pixels do not.
+    file.resize(file.size() / 2);
+    ASSERT_EQ(factory->CreateStream(&stream), S_OK);
+    ASSERT_EQ(stream->InitializeFromMemory(file.data(), static_cast<DWORD>(file.size())), S_OK);
+    HRESULT made =
+        factory->CreateDecoderFromStream(stream, nullptr, WICDecodeMetadataCacheOnDemand, &decoder);
+    stream->Release();
+    if (SUCCEEDED(made)) {
+        ASSERT_EQ(decoder->GetFrame(0, &frame), S_OK);
+        EXPECT_EQ(frame->CopyPixels(nullptr, 96, static_cast<UINT>(copied.size()), copied.data()),
+                  WINCODEC_ERR_BADIMAGE);
+        frame->Release();
+        decoder->Release();
+    } else {
+        EXPECT_EQ(made, WINCODEC_ERR_BADHEADER);
+    }
+}

@@ -1,5 +1,6 @@
 // The imaging component's insides: the factory CoCreateInstance makes, the PNG decoder and
-// encoder objects it hands out, and the PNG reading and writing they share, over libpng.
+// encoder objects and the memory streams it hands out, and the PNG reading and writing they
+// share, over libpng.
 #pragma once
 
 #include <wincodec.h>
@@ -16,6 +17,11 @@ HRESULT CreateImagingFactory(REFIID riid, void** ppv);
 HRESULT CreatePngDecoder(IStream* stream, IWICBitmapDecoder** decoder);
 HRESULT CreatePngEncoder(IWICBitmapEncoder** encoder);
 HRESULT CreateFormatConverter(IWICFormatConverter** converter);
+// A stream for the factory's CreateStream, to be initialised by its caller.
+HRESULT CreateMemoryStream(IWICStream** stream);
+// The bytes from the seek position to the end of a stream made by CreateMemoryStream and
+// initialised over memory, where they lie; false for any other stream.
+bool MemoryStreamSpan(IStream* stream, const uint8_t** data, size_t* size);
 
 // What a PNG file's chunks before the image data say, once libpng has checked them.
 struct PngHeader {
