@@ -126,6 +126,12 @@ HRESULT ReadPngHeader(const uint8_t* data, size_t size, PngHeader* header) {
 }
 
 HRESULT DecodePng(const uint8_t* data, size_t size, PngRows layout, uint8_t* const* rows) {
+    if (DecodePngWhole(data, size, layout, rows) == S_OK) return S_OK;
+    return DecodePngWithLibpng(data, size, layout, rows);
+}
+
+HRESULT DecodePngWithLibpng(const uint8_t* data, size_t size, PngRows layout,
+                            uint8_t* const* rows) {
     Reader reader;
     if (HRESULT hr = reader.Open(data, size, WINCODEC_ERR_BADIMAGE); FAILED(hr)) return hr;
     png_structp png = reader.png;
