@@ -203,6 +203,9 @@ HRESULT DecodePngWhole(const uint8_t* data, size_t size, PngRows layout, uint8_t
         const size_t h = PassSide(height, passes[p].y0, passes[p].dy);
         if (w && h) expected += h * (1 + w * bpp);
     }
+    // Deflate makes at most 1032 bytes of every compressed byte: image data too short for the
+    // picture gets no buffer of the picture's size here.
+    if (expected / 1032 > compressed) return S_FALSE;
     held.image = static_cast<uint8_t*>(std::malloc(expected));
     held.zeros = static_cast<uint8_t*>(std::calloc(size_t{width} * bpp, 1));
     held.inflater = libdeflate_alloc_decompressor();
