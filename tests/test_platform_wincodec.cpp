@@ -423,6 +423,9 @@ TEST(PngWhole, LeavesEveryOtherFileToLibpng) {
     chunks = sound;
     chunks.insert(chunks.end() - 1, {"CRIT", {}});
     cases.push_back({"an unknown critical chunk", PngBytes(chunks)});
+    chunks = sound;
+    chunks.insert(chunks.end() - 1, {std::string("t\0Xt", 4), {}});
+    cases.push_back({"a chunk name not of letters", PngBytes(chunks)});
     file = PngBytes(sound);
     file.resize(file.size() - 12);
     cases.push_back({"no IEND", file});

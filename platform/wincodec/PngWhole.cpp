@@ -29,12 +29,23 @@ struct Chunk {
     bool Critical() const { return (type[0] & 0x20) == 0; }
 };
 
-// The chunk at *at, its checksum checked, and *at moved past it; false when the data ends or
-// the checksum is wrong.
+// libpng refuses any chunk but the image data beyond this (its default chunk allocation limit).
+constexpr uint32_t MOST_CHUNK_BYTES = 8000000;
+
+bool Letter(uint8_t c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// The chunk at *at, its checksum checked, and *at moved past it; false when the data ends, or
+// for a chunk libpng would refuse: a wrong checksum, a name not of four letters, a length past
+// its limits.
 bool NextChunk(const uint8_t* data, size_t size, size_t* at, Chunk* chunk) {
     if (size - *at < 12) return false;
     const uint32_t length = BigEndian32(data + *at);
-    if (length > size - *at - 12) return false;
+    if (length > size - *at - 12 || length > 0x7FFFFFFFu) return false;
+    const uint8_t* type = data + *at + 4;
+    if (!Letter(type[0]) || !Letter(type[1]) || !Letter(type[2]) || !Letter(type[3])) return false;
+    if (length > MOST_CHUNK_BYTES && std::memcmp(type, "IDAT", 4) != 0) return false;
     chunk->type = data + *at + 4;
     chunk->body = chunk->type + 4;
     chunk->length = length;
