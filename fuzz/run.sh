@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Runs every fuzzer (the picture decoders', the PNG decoder's two ways against each other, and
-# the sprite routines' fast-against-reference one) for SECONDS seconds each, one after another,
-# and fails on any finding (crash, sanitizer report, leaked stand-in object, mismatch, timeout,
-# out of memory).
+# Runs every fuzzer (the picture decoders', the PNG decoder's two ways against each other, the
+# sprite routines' fast-against-reference one and the sound readers') for SECONDS seconds each,
+# one after another, and fails on any finding (crash, sanitizer report, leaked stand-in object,
+# mismatch, timeout, out of memory).
 #   fuzz/run.sh SECONDS [TARGET...]     TARGET: detect bmp psd tga pcx jpg png pngwhole sprites
+#                                       wav ogg
 #                                       (default: all)
 # Builds with clang in $TARN_FUZZ_BUILD (default build-fuzz). The seeds come from the test
 # fixtures (make_seeds), the BMP files and the PngSuite files of tests/data; what the fuzzers find worth keeping
@@ -17,7 +18,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:?usage: fuzz/run.sh SECONDS [TARGET...]}
 shift
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(detect bmp psd tga pcx jpg png pngwhole sprites)
+[ ${#targets[@]} -eq 0 ] && targets=(detect bmp psd tga pcx jpg png pngwhole sprites wav ogg)
 build=${TARN_FUZZ_BUILD:-build-fuzz}
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
@@ -39,6 +40,10 @@ for f in tests/data/pngsuite/*.png; do
     cp "$f" "$seeds/png/pngsuite_$(basename "$f")"
     cp "$f" "$seeds/detect/pngsuite_$(basename "$f")"
 done
+# The sound readers start from the sounds the tests and the example use (made by mksounds).
+mkdir -p "$seeds/wav" "$seeds/ogg"
+cp tests/data/sound/*.ogg "$seeds/ogg/"
+cp tests/data/sound/*.wav "$seeds/wav/" 2>/dev/null || true
 mkdir -p "$build/findings"
 
 failed=()
@@ -49,6 +54,7 @@ for t in "${targets[@]}"; do
     log=$build/fuzz_$t.log
     program=fuzz_image_$t
     [ "$t" = sprites ] && program=fuzz_sprites # no seed files: the input only steers a generator
+    [ "$t" = wav ] || [ "$t" = ogg ] && program=fuzz_sound_$t
     mkdir -p "$seeds/$t"
     if [ "$t" = pngwhole ]; then
         program=fuzz_png_whole # the PNG seeds, through both of the PNG decoder's ways

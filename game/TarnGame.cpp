@@ -84,6 +84,7 @@ TarnGame::TarnGame(const char* title, const char* commandLine) : TarnGame(title)
 }
 
 TarnGame::~TarnGame() {
+    CloseSound();
     CloseFrame();
     for (Owned& o : owned) delete o.surface; // already apart from the screen
     delete input;
@@ -173,10 +174,18 @@ int TarnGame::OpenFrame() {
     return 0;
 }
 
+// The first window opens the sound device; a later one (after a switch) takes it over, so what
+// the program loaded keeps playing. A game without a device goes on silent.
+void TarnGame::OpenSound() {
+    if (audio.IsReady())
+        audio.SetWindow(window);
+    else
+        audio.Create(window);
+}
+
 // Everything of the window, the game's surfaces only taken apart: they are made again by the
 // next OpenFrame or deleted by the destructor.
 void TarnGame::CloseFrame() {
-    CloseSound();
     for (Owned& o : owned)
         if (o.surface->surface != nullptr) Detach(o);
     delete input;

@@ -25,6 +25,7 @@
 
 #include "display/TarnScreen.h"
 #include "input/TarnInput.h"
+#include "sound/TarnAudio.h"
 #include "surface/TarnSurface.h"
 
 /// A window or full screen with a screen, input and a frame loop, and the program's surfaces.
@@ -108,6 +109,12 @@ public:
     TarnInput& Input() { return *input; }
     /// The window of the moment (null before Open).
     HWND Window() { return window; }
+    /// The game's sound device, opened by Open with the window and kept across switches;
+    /// the game updates it every frame and closes it when it ends. Load effects and music on
+    /// it: `sound.Load(&game.Audio(), "boom.wav")`. Without a device (none present, refused)
+    /// it stays closed, said once on the debugger output; what is made on it then answers
+    /// SOUND_NO_DEVICE and the game goes on silent.
+    TarnAudio& Audio() { return audio; }
     /// True when `key` (a TarnInput key code) went down at this frame's read.
     bool Pressed(DWORD key) const;
     /// True when `key` is down: pressed at this read or held since an earlier one.
@@ -136,6 +143,7 @@ private:
     HWND window = nullptr;
     TarnScreen* screen = nullptr;
     TarnInput* input = nullptr;
+    TarnAudio audio;
     std::vector<Owned> owned;
     Callback redraw;
     int depth = 0;            // 0 windowed, else the full screen's bits per pixel
@@ -164,9 +172,9 @@ private:
     void Say(const char* what, const char* name, int code);
     int Loop(const Callback* update, const Callback& draw);
     void Advance(const Callback* update, const Callback& draw);
-    // The place for the sound once the library has it: made with the window, told of every
-    // frame, deleted before the window goes.
-    void OpenSound() {}
-    void UpdateSound() {}
-    void CloseSound() {}
+    // The sound: opened with the first window (later windows take it over), updated once a
+    // frame, closed before the last window goes.
+    void OpenSound();
+    void UpdateSound() { audio.Update(); }
+    void CloseSound() { audio.Release(); }
 };

@@ -4,6 +4,7 @@
 // here allocates: all state lives in the object's fixed arrays. The key tables are built in
 // TarnKeyTables.cpp.
 #include "input/TarnInput.h"
+#include "input/TarnInputParts.h"
 
 #include <cmath>
 #include <cstring>
@@ -122,8 +123,13 @@ TarnInput::TarnInput()
       mouseFreeY(0), mouseDeltaX(0), mouseDeltaY(0), joystickX(0), joystickY(0), joystickFreeX(0),
       joystickFreeY(0), joystickDeltaX(0), joystickDeltaY(0), keyState(), keyboardBuffer(),
       wheelUp(0), wheelDown(0), wheelUpCount(0), wheelDownCount(0), keyPressTime(), keyPressPos(),
-      shiftTable(), dikToKey(), window(nullptr), keyToDik(), keyNames(), mouseAccelThreshold1(2),
-      mouseAccelThreshold2(6), mouseAccelFactor1(1.5), mouseAccelFactor2(2.0) {
+      shiftTable(), dikToKey(), window(nullptr), keyToDik(), keyNames(), padConnected(),
+      padGamepad(), padButtonState(),
+      padButtonPressTime(), padStickDeadZone{XINPUT_GAMEPAD_LEFT_THUMB_DEADZONE,
+                                             XINPUT_GAMEPAD_RIGHT_THUMB_DEADZONE},
+      padTriggerThreshold(XINPUT_GAMEPAD_TRIGGER_THRESHOLD), padRumbling(), padsEnabled(-1),
+      mouseAccelThreshold1(2), mouseAccelThreshold2(6), mouseAccelFactor1(1.5),
+      mouseAccelFactor2(2.0) {
     FlushKeys();
     // The key tables are constant data: there from the start, whatever the devices do.
     InitDIKToKeyTable();
@@ -134,6 +140,7 @@ TarnInput::TarnInput()
 
 TarnInput::~TarnInput() {
     ReleaseEverything(*this);
+    ReleasePads(*this);
 }
 
 // Creates DirectInput and the mouse, keyboard and joystick devices in that order. A missing mouse
@@ -299,35 +306,23 @@ void TarnInput::FlushKeys() {
 // and where it happened), a release once as KEY_RELEASED. Codes outside the table are ignored.
 void TarnInput::UpdateKeyState(DWORD key, BOOL down) {
     if (key >= KEY_CODE_COUNT) return;
-    switch (keyState[key]) {
-    case KEY_UP:
-    case KEY_RELEASED:
-        if (down) {
-            keyState[key] = KEY_PRESSED;
-            keyPressTime[key] = timeGetTime();
-            keyPressPos[key].x = mouseFreeX;
-            keyPressPos[key].y = mouseFreeY;
-        } else {
-            keyState[key] = KEY_UP;
-        }
-        break;
-    case KEY_PRESSED:
-    case KEY_HELD:
-        keyState[key] = down ? KEY_HELD : KEY_RELEASED;
-        break;
-    default:
-        break;
+    if (StepKeyState(keyState[key], down != 0)) {
+        keyPressTime[key] = timeGetTime();
+        keyPressPos[key].x = mouseFreeX;
+        keyPressPos[key].y = mouseFreeY;
     }
 }
 
-// One poll in a fixed order: keyboard, mouse, joystick. The keyboard is read whatever became of
-// its last acquisition, so one that failed, however it failed, is asked for again every poll
-// until it comes; the mouse and the joystick only while they are in use (their flag is 1). A
-// device the program unacquired is left alone until it acquires it again. A failed read asks
-// for the device again and ends the poll with the read's result; the devices after it keep their
-// state until the next.
+// One poll in a fixed order: the pads, then keyboard, mouse, joystick. The keyboard is read
+// whatever became of its last acquisition, so one that failed, however it failed, is asked for
+// again every poll until it comes; the mouse and the joystick only while they are in use (their
+// flag is 1). A device the program unacquired is left alone until it acquires it again. A failed
+// read asks for the device again and ends the poll with the read's result; the devices after it
+// keep their state until the next. The pads come first, so that a DirectInput device refused in
+// the background never keeps them from reading as released.
 HRESULT TarnInput::Update() {
     HRESULT hr;
+    UpdatePads();
 
     // Without a keyboard device the keyboard step is skipped and the others are read.
     if (keyboardDevice != nullptr && !keyboardUnacquired) {

@@ -1,16 +1,17 @@
 /// @file
 /// TarnInput: the keyboard, the mouse and the first joystick, read once per frame through
-/// DirectInput in immediate mode. After each Update the object holds a four-valued state for every
-/// key code (keyboard keys 0-176, mouse buttons 256-259, joystick buttons 260-269), the time and
-/// mouse position of each code's last press, the mouse and joystick positions moved by scaled,
-/// clamped relative motion, the wheel motion of the last poll, and the key-code tables (scan code
-/// to key code and back, shifted characters, key names; built at construction, whatever the
-/// devices do). The application reads the state and changes the settings (sensitivities, bounds,
-/// acceleration) through the public fields.
+/// DirectInput in immediate mode, and up to four gamepads through XInput. After each Update the
+/// object holds a four-valued state for every key code (keyboard keys 0-176, mouse buttons 256-259,
+/// joystick buttons 260-269), the time and mouse position of each code's last press, the mouse and
+/// joystick positions moved by scaled, clamped relative motion, the wheel motion of the last poll,
+/// and the key-code tables (scan code to key code and back, shifted characters, key names; built at
+/// construction, whatever the devices do). The application reads the state and changes the settings
+/// (sensitivities, bounds, acceleration) through the public fields.
 #pragma once
 
 #include <windows.h>
 #include <dinput.h>
+#include <xinput.h>
 
 // Key states, one byte per key code in keyState.
 const BYTE KEY_UP = 0;       ///< up now and at the previous read
@@ -62,8 +63,35 @@ const DWORD KEY_CODE_PAGE_UP = 154;
 const DWORD KEY_CODE_PAGE_DOWN = 155;
 /// @}
 
-/// The keyboard, the mouse and the first joystick, read once per frame by Update into the
-/// public fields.
+/// Gamepads: up to four pads of the common layout (XInput's slots 0-3).
+/// @{
+const int PAD_COUNT = 4;
+/// Buttons, for GetPadButtonState.
+const int PAD_A = 0;
+const int PAD_B = 1;
+const int PAD_X = 2;
+const int PAD_Y = 3;
+const int PAD_LEFT_SHOULDER = 4;
+const int PAD_RIGHT_SHOULDER = 5;
+const int PAD_BACK = 6;
+const int PAD_START = 7;
+const int PAD_LEFT_THUMB = 8;  ///< the left stick pressed in
+const int PAD_RIGHT_THUMB = 9; ///< the right stick pressed in
+const int PAD_UP = 10;         ///< the d-pad
+const int PAD_DOWN = 11;       ///< ...
+const int PAD_LEFT = 12;       ///< ...
+const int PAD_RIGHT = 13;      ///< ...
+const int PAD_BUTTON_COUNT = 14;
+/// Sticks, for GetPadStick.
+const int PAD_STICK_LEFT = 0;
+const int PAD_STICK_RIGHT = 1;
+/// Triggers, for GetPadTrigger.
+const int PAD_TRIGGER_LEFT = 0;
+const int PAD_TRIGGER_RIGHT = 1;
+/// @}
+
+/// The keyboard, the mouse, the first joystick and the gamepads, read once per frame by Update
+/// into the public fields.
 class TarnInput {
 public:
     /// Builds the key-code tables; no devices until Create.
@@ -77,11 +105,18 @@ public:
     /// 0 on success; else the first failure (DirectInput, a device's acquisition other than
     /// another program having priority, the joystick's interface or properties).
     HRESULT Create(HINSTANCE hInstance, HWND hWnd);
-    /// Reads the keyboard, the mouse and the joystick once and updates the key states,
-    /// positions and wheel fields. 0 on success; a failed read asks for the device again and
-    /// returns the read's failure (the devices after it are not read this time). A keyboard whose
-    /// acquisition failed is asked for again by every poll until it comes.
+    /// Reads the gamepads, then the keyboard, the mouse and the joystick once and updates the
+    /// key and pad button states, positions and wheel fields. 0 on success; a failed read of a
+    /// DirectInput device asks for the device again and returns the read's failure (the devices
+    /// after it are not read this time). A keyboard whose acquisition failed is asked for again
+    /// by every poll until it comes. The pads never fail it: a pad that cannot be read reads as
+    /// unplugged.
     HRESULT Update();
+    /// The gamepad part of Update (Update calls it; it needs no Create): reads the four slots
+    /// through XInput and steps every pad button's state. While the window given to Create is
+    /// not the foreground window, XInput is disabled: pads read as neutral (held buttons are
+    /// released) and their motors stop.
+    void UpdatePads();
 
     /// @{
     /// Takes the device for reading (up to 51 tries); the keyboard then starts with every key
@@ -106,6 +141,35 @@ public:
     /// position), then KEY_HELD; KEY_RELEASED once on a release, then KEY_UP. Codes from
     /// KEY_CODE_COUNT on are ignored.
     void UpdateKeyState(DWORD key, BOOL down);
+
+    /// @{
+    /// @name Gamepads
+    /// As read by the last Update. A pad out of range (0 .. PAD_COUNT - 1), or a button, stick
+    /// or trigger out of range, reads as nothing.
+
+    /// A pad is plugged into the slot.
+    bool IsPadConnected(int pad) const;
+    /// KEY_UP, KEY_RELEASED, KEY_PRESSED or KEY_HELD by the keys' own rules (a press is seen
+    /// once as KEY_PRESSED, then KEY_HELD); `button` is PAD_A ... PAD_RIGHT. An unplugged pad's
+    /// held buttons go KEY_RELEASED once, then KEY_UP.
+    BYTE GetPadButtonState(int pad, int button) const;
+    /// timeGetTime at the button's last press, 0 before the first.
+    DWORD GetPadButtonPressTime(int pad, int button) const;
+    /// A stick's position, -32767 .. 32767 on each axis, y growing downwards. Inside the dead
+    /// zone (padStickDeadZone, a circle) it reads 0, 0; beyond it the distance is rescaled so
+    /// that the dead zone's edge reads 0 and full deflection the full range, in the stick's
+    /// own direction. Either pointer may be null.
+    void GetPadStick(int pad, int stick, int* x, int* y) const;
+    /// A trigger, 0 .. 255: 0 up to padTriggerThreshold, rescaled above it so that a full
+    /// press reads 255.
+    int GetPadTrigger(int pad, int trigger) const;
+    /// Runs the pad's two motors, `low` the low-frequency (left) one and `high` the
+    /// high-frequency (right) one, 0 .. 65535 (0, 0 stops them). They run until told otherwise,
+    /// and stop when the program loses the foreground, when the pad is unplugged and when this
+    /// object is destroyed. ERROR_SUCCESS (0), ERROR_DEVICE_NOT_CONNECTED, or
+    /// ERROR_BAD_ARGUMENTS for a pad out of range.
+    int SetPadRumble(int pad, WORD low, WORD high);
+    /// @}
 
     /// Fills dikToKey (called by the constructor).
     void InitDIKToKeyTable();
@@ -186,6 +250,17 @@ public:
     HWND window;                                  ///< the window given to Create, not owned
     DWORD keyToDik[256];                          ///< scan code per key code, 0 for none
     char keyNames[KEY_CODE_COUNT][KEY_NAME_SIZE]; ///< zero-terminated name per key code
+
+    BOOL padConnected[PAD_COUNT];                     ///< a pad is in the slot
+    XINPUT_GAMEPAD padGamepad[PAD_COUNT];             ///< each pad's raw state (neutral when none)
+    BYTE padButtonState[PAD_COUNT][PAD_BUTTON_COUNT]; ///< KEY_UP ... KEY_HELD per button
+    DWORD padButtonPressTime[PAD_COUNT][PAD_BUTTON_COUNT]; ///< timeGetTime at each last press
+    /// Radius of each stick's dead zone (PAD_STICK_LEFT, PAD_STICK_RIGHT) in raw units; XInput's
+    /// recommended values to begin with.
+    int padStickDeadZone[2];
+    int padTriggerThreshold;     ///< a trigger reads 0 up to this raw value (XInput's)
+    BOOL padRumbling[PAD_COUNT]; ///< a motor was set running through SetPadRumble
+    int padsEnabled;             ///< XInput's state as last set: 1, 0, or -1 before
 
     LONG mouseAccelThreshold1; ///< raw mouse units
     LONG mouseAccelThreshold2; ///< raw mouse units, above threshold 1

@@ -1,9 +1,14 @@
 // TarnGame on the headless host, in process: how a game ends and with what exit code, switching
 // between window and full screen (F11, Alt+Enter, --fullscreen, a mode the display refuses),
 // the game's surfaces across a switch and a display loss, sleeping in the background, the
-// frame's seconds by the host's clock, and the fixed-step update.
+// frame's seconds by the host's clock, the fixed-step update, and the game's sound (with a
+// device and across a switch, and without one).
 #include "game/TarnGame.h"
+#include "sound/TarnAudioDecoder.h"
+#include "sound/TarnSound.h"
 #include "support/HeadlessTest.h"
+
+#include <cstdio>
 
 #include <string>
 #include <vector>
@@ -360,6 +365,68 @@ TEST_F(GameTest, RefusedFullScreenStaysInTheWindow) {
     }),
               0);
     EXPECT_EQ(frames, 5);
+}
+
+// A game has sound with no setup of its own: the device opens with the window, a looped effect
+// loaded on it is heard every frame, goes on across a switch to full screen and back (the new
+// windows take the device over), and the game closes the device at its end, even with the
+// effect still alive after it.
+TEST_F(GameTest, SoundOpensWithTheGameAndPlaysAcrossSwitches) {
+    const char* path = "game_tone.wav";
+    const std::vector<int16_t> tone(4410, 8000); // 0.1 s mono at 44.1 kHz, a constant level
+    ASSERT_EQ(TarnSaveWave(path, tone.data(), uint32_t(tone.size()), 1, 44100), 0);
+    TarnSound effect; // outlives the game: the game's end lets go of its buffers
+    {
+        TarnGame game("test");
+        ASSERT_EQ(game.Open(), 0);
+        ASSERT_TRUE(game.Audio().IsReady());
+        ASSERT_EQ(effect.Load(&game.Audio(), path), 0);
+        ASSERT_GE(effect.Play(SOUND_VOLUME_MAX, 0, TARN_SOUND_LOOP), 0);
+        KeyAfter(3, VK_F11);
+        KeyAfter(6, VK_F11);
+        std::vector<bool> heard; // per frame: the last frame's sound was the effect's
+        std::vector<bool> full;
+        EXPECT_EQ(game.Run([&](TarnGame& g) {
+            const std::vector<int16_t>& played = host->AudioRecording();
+            heard.push_back(played.size() >= 2 && played[played.size() - 2] == 8000 &&
+                            played.back() == 8000);
+            full.push_back(g.IsFullScreen());
+            if (heard.size() == 9) g.Quit();
+        }),
+                  0);
+        ASSERT_EQ(heard.size(), 9u);
+        for (size_t i = 1; i < heard.size(); ++i) EXPECT_TRUE(heard[i]) << "frame " << i + 1;
+        EXPECT_TRUE(full[4]);
+        EXPECT_FALSE(full.back());
+        EXPECT_TRUE(effect.IsPlaying());
+    }
+    EXPECT_FALSE(effect.IsPlaying());
+    EXPECT_LT(effect.Play(), 0);
+    EXPECT_EQ(LiveObjects("sound"), 0);
+    std::remove(path);
+}
+
+// Without a sound device the game runs as before, silent: the device is said to be missing once,
+// and what is loaded on it answers SOUND_NO_DEVICE.
+TEST_F(GameTest, WithoutASoundDeviceTheGameGoesOnSilent) {
+    host->SetAudioDevicePresent(false);
+    TarnGame game("test");
+    TarnSound effect;
+    int frames = 0;
+    EXPECT_EQ(game.Run([&](TarnGame& g) {
+        if (++frames == 1) {
+            EXPECT_EQ(effect.Load(&g.Audio(), "never-read.wav"), SOUND_NO_DEVICE);
+            EXPECT_LT(effect.Play(), 0);
+        }
+        if (frames == 5) g.Quit(3);
+    }),
+              3);
+    EXPECT_EQ(frames, 5);
+    EXPECT_FALSE(game.Audio().IsReady());
+    const std::string& said = host->DebugText();
+    const size_t first = said.find("no sound device");
+    EXPECT_NE(first, std::string::npos);
+    EXPECT_EQ(said.find("no sound device", first + 1), std::string::npos);
 }
 
 } // namespace

@@ -2,8 +2,10 @@
 // itself (under wine) in the Windows build. A full-screen 640 x 480 x 16 chain and a windowed
 // screen are made as the demo makes them; the drawing routines chosen from the real pixel
 // format draw and read back, a picture file is loaded and copied with clipping, and a flip
-// shows the back buffer. No headless instrument is used, so this runs on both.
+// shows the back buffer. The gamepads are read through XInput with none plugged in. No headless
+// instrument is used, so this runs on both.
 #include "display/TarnScreen.h"
+#include "input/TarnInput.h"
 #include "surface/TarnSurface.h"
 
 #include "support/HeadlessTest.h"
@@ -11,6 +13,7 @@
 
 #include <windows.h>
 #include <ddraw.h>
+#include <xinput.h>
 
 #include <string>
 
@@ -121,6 +124,27 @@ TEST_F(LibraryPortable, WindowedScreenDrawsInTheDesktopFormat) {
     EXPECT_EQ(back->FillSolid(0), DD_OK);
     DrawAndRead(*back, 0x00A0B0C0, 0x00FFFFFF);
     screen.Flip(0, 0, 0);
+}
+
+// A machine without pads (the test machines have none): every slot reads not connected through
+// XInput and TarnInput, rumble says so, and the program goes on.
+TEST_F(LibraryPortable, WithoutPadsEverySlotReadsNotConnected) {
+    TarnInput input;
+    input.Create(GetModuleHandleA(nullptr), window); // the keyboard may wait for the foreground
+    input.Update();
+    for (DWORD pad = 0; pad < XUSER_MAX_COUNT; ++pad) {
+        SCOPED_TRACE(testing::Message() << "pad " << pad);
+        XINPUT_STATE state;
+        XINPUT_CAPABILITIES caps;
+        EXPECT_EQ(XInputGetState(pad, &state), DWORD(ERROR_DEVICE_NOT_CONNECTED))
+            << "unplug the pads to run this test";
+        EXPECT_EQ(XInputGetCapabilities(pad, XINPUT_FLAG_GAMEPAD, &caps),
+                  DWORD(ERROR_DEVICE_NOT_CONNECTED));
+        EXPECT_FALSE(input.IsPadConnected(int(pad)));
+        EXPECT_EQ(input.GetPadButtonState(int(pad), PAD_A), KEY_UP);
+        EXPECT_EQ(input.GetPadTrigger(int(pad), PAD_TRIGGER_LEFT), 0);
+        EXPECT_EQ(input.SetPadRumble(int(pad), 1000, 1000), int(ERROR_DEVICE_NOT_CONNECTED));
+    }
 }
 
 } // namespace

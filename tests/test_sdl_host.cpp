@@ -1,6 +1,7 @@
 // The SDL2 host without a display: frame conversion for every display-mode format, the key
 // table, and the host itself on SDL2's dummy video driver (events to window messages, the
-// wheel, full-screen scaling with letterboxing) and with SDL2's virtual joystick.
+// wheel, full-screen scaling with letterboxing) and with SDL2's virtual joysticks (the first
+// joystick, and gamepads in XInput's slots through a mapping file of our own).
 // The demo on a real X server is covered by the end-to-end scripts in tests/e2e.
 #include "host/Host.h"
 #include "host/SdlFrame.h"
@@ -9,9 +10,13 @@
 #include <gtest/gtest.h>
 #include <SDL.h>
 
+#include <xinput.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <set>
+#include <string>
 #include <vector>
 
 using namespace tarn::platform;
@@ -386,6 +391,149 @@ TEST_F(SdlHostTest, ReadsTheFirstJoystick) {
     SDL_JoystickDetachVirtual(index);
     EXPECT_FALSE(host.JoystickAttached());
     EXPECT_FALSE(host.ReadJoystick(&state));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Gamepads, through SDL2's virtual joysticks with a mapping of our own
+
+// What the virtual pads' motors were last told, by the pad's number.
+Uint16 g_MotorLow[3], g_MotorHigh[3];
+
+int SDLCALL VirtualRumble(void* pad, Uint16 low, Uint16 high) {
+    g_MotorLow[(intptr_t)pad] = low;
+    g_MotorHigh[(intptr_t)pad] = high;
+    return 0;
+}
+
+// A virtual pad of 15 buttons and 6 axes; every virtual pad has the same GUID.
+SDL_Joystick* AttachPad(intptr_t number) {
+    SDL_VirtualJoystickDesc desc{};
+    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+    desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+    desc.naxes = 6;
+    desc.nbuttons = 15;
+    desc.name = "Tarn Test Pad";
+    desc.userdata = (void*)number;
+    desc.Rumble = &VirtualRumble;
+    int index = SDL_JoystickAttachVirtualEx(&desc);
+    return index < 0 ? nullptr : SDL_JoystickOpen(index);
+}
+
+void DetachPad(SDL_Joystick* joystick) {
+    SDL_JoystickID id = SDL_JoystickInstanceID(joystick);
+    SDL_JoystickClose(joystick);
+    for (int i = 0; i < SDL_NumJoysticks(); ++i)
+        if (SDL_JoystickGetDeviceInstanceID(i) == id) SDL_JoystickDetachVirtual(i);
+}
+
+// The mapping file turns the device's buttons and axes round, so that only a mapping read from
+// the file gives the expected layout.
+TEST_F(SdlHostTest, GamepadsFillTheSlotsThroughTheirMapping) {
+    host.JoystickAttached(); // starts SDL2's joystick subsystem
+    if (SDL_NumJoysticks() > 0) GTEST_SKIP() << "a real joystick is attached";
+    SDL_Joystick* first = AttachPad(0);
+    ASSERT_NE(first, nullptr) << SDL_GetError();
+    char guid[64];
+    SDL_JoystickGetGUIDString(SDL_JoystickGetGUID(first), guid, sizeof guid);
+    // Without the name's checksum (GUID bytes 2-3), as mapping databases write it; SDL2 then
+    // prefers it to the layout it makes up for a virtual device itself.
+    std::memset(guid + 4, '0', 4);
+    const std::string mappings = testing::TempDir() + "tarn_pad_mappings.txt";
+    FILE* file = std::fopen(mappings.c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fprintf(file,
+                 "%s,Tarn Test Pad,a:b14,b:b13,x:b12,y:b11,back:b10,start:b9,leftstick:b8,"
+                 "rightstick:b7,leftshoulder:b6,rightshoulder:b5,dpup:b4,dpdown:b3,dpleft:b2,"
+                 "dpright:b1,guide:b0,leftx:a2,lefty:a3,rightx:a0,righty:a1,lefttrigger:a5,"
+                 "righttrigger:a4,platform:%s,\n",
+                 guid, SDL_GetPlatform());
+    std::fclose(file);
+    setenv("TARN_PAD_MAPPINGS", mappings.c_str(), 1);
+
+    PadState pad;
+    ASSERT_TRUE(host.ReadPad(0, &pad)) << "the pad takes the first slot";
+    EXPECT_FALSE(host.ReadPad(1, &pad));
+    const struct {
+        int raw;
+        uint16_t bit;
+    } buttons[] = {
+        {14, XINPUT_GAMEPAD_A},
+        {13, XINPUT_GAMEPAD_B},
+        {12, XINPUT_GAMEPAD_X},
+        {11, XINPUT_GAMEPAD_Y},
+        {10, XINPUT_GAMEPAD_BACK},
+        {9, XINPUT_GAMEPAD_START},
+        {8, XINPUT_GAMEPAD_LEFT_THUMB},
+        {7, XINPUT_GAMEPAD_RIGHT_THUMB},
+        {6, XINPUT_GAMEPAD_LEFT_SHOULDER},
+        {5, XINPUT_GAMEPAD_RIGHT_SHOULDER},
+        {4, XINPUT_GAMEPAD_DPAD_UP},
+        {3, XINPUT_GAMEPAD_DPAD_DOWN},
+        {2, XINPUT_GAMEPAD_DPAD_LEFT},
+        {1, XINPUT_GAMEPAD_DPAD_RIGHT},
+        {0, 0}, // the guide button has no XInput bit
+    };
+    for (const auto& b : buttons) {
+        SDL_JoystickSetVirtualButton(first, b.raw, SDL_PRESSED);
+        ASSERT_TRUE(host.ReadPad(0, &pad));
+        EXPECT_EQ(pad.buttons, b.bit) << "raw button " << b.raw;
+        SDL_JoystickSetVirtualButton(first, b.raw, SDL_RELEASED);
+    }
+
+    // Axes: SDL2's y grows downwards, XInput's upwards; the triggers narrow to a byte.
+    const struct {
+        int raw;
+        Sint16 value;
+        int16_t PadState::*stick;
+        uint8_t PadState::*trigger;
+        int want;
+    } axes[] = {
+        {2, 1000, &PadState::leftX, nullptr, 1000},
+        {3, 32767, &PadState::leftY, nullptr, -32767},
+        {3, -32768, &PadState::leftY, nullptr, 32767},
+        {0, -32768, &PadState::rightX, nullptr, -32768},
+        {1, -200, &PadState::rightY, nullptr, 200},
+        {5, 32767, nullptr, &PadState::leftTrigger, 255},
+        {4, 32767, nullptr, &PadState::rightTrigger, 255},
+        {4, -32768, nullptr, &PadState::rightTrigger, 0},
+    };
+    for (const auto& a : axes) {
+        SDL_JoystickSetVirtualAxis(first, a.raw, a.value);
+        ASSERT_TRUE(host.ReadPad(0, &pad));
+        EXPECT_EQ(a.stick ? pad.*a.stick : pad.*a.trigger, a.want)
+            << "raw axis " << a.raw << " at " << a.value;
+        SDL_JoystickSetVirtualAxis(first, a.raw, a.raw >= 4 ? -32768 : 0);
+    }
+
+    // The stand-in's XInput over it, and the motors through SDL2.
+    XINPUT_STATE state;
+    SDL_JoystickSetVirtualButton(first, 14, SDL_PRESSED);
+    ASSERT_EQ(XInputGetState(0, &state), DWORD(ERROR_SUCCESS));
+    EXPECT_EQ(state.Gamepad.wButtons, XINPUT_GAMEPAD_A);
+    XINPUT_VIBRATION vibration = {1234, 5678};
+    ASSERT_EQ(XInputSetState(0, &vibration), DWORD(ERROR_SUCCESS));
+    EXPECT_EQ(g_MotorLow[0], 1234);
+    EXPECT_EQ(g_MotorHigh[0], 5678);
+
+    // Plugging and unplugging: a pad keeps its slot; a new one takes the lowest free slot.
+    SDL_Joystick* second = AttachPad(1);
+    ASSERT_NE(second, nullptr);
+    EXPECT_TRUE(host.ReadPad(1, &pad));
+    DetachPad(first);
+    EXPECT_FALSE(host.ReadPad(0, &pad));
+    EXPECT_EQ(XInputGetState(0, &state), DWORD(ERROR_DEVICE_NOT_CONNECTED));
+    EXPECT_TRUE(host.ReadPad(1, &pad));
+    SDL_Joystick* third = AttachPad(2);
+    ASSERT_NE(third, nullptr);
+    EXPECT_TRUE(host.ReadPad(0, &pad));
+    host.SetPadRumble(0, 7, 8);
+    EXPECT_EQ(g_MotorLow[2], 7) << "slot 0 is the third pad now";
+    EXPECT_EQ(g_MotorLow[1], 0);
+    DetachPad(second);
+    DetachPad(third);
+    EXPECT_FALSE(host.ReadPad(0, &pad));
+    EXPECT_FALSE(host.ReadPad(1, &pad));
+    std::remove(mappings.c_str());
 }
 
 } // namespace

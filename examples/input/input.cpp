@@ -1,5 +1,5 @@
-// input: what the keyboard, the mouse and a joystick are doing right now, as TarnInput reads
-// them each frame; run it to check your devices.
+// input: what the keyboard, the mouse, a joystick and the gamepads are doing right now, as
+// TarnInput reads them each frame; run it to check your devices.
 //  - Keys: every key code that is not up, with its name, its state (pressed or released on the
 //    one frame it changed, then held or up), how long ago it was pressed and where the mouse
 //    was then. Mouse and joystick buttons have key codes too, so they are listed as well. A key
@@ -8,8 +8,12 @@
 //    wheel: boxes lit on the frame it turned, the notches of its last turn and the totals.
 //  - Joystick: its axes as a dot in a square (the centre is at rest) and its ten buttons; "no
 //    joystick" when none was plugged in at the start (F11 looks again).
+//  - Gamepads: all four slots, each pad drawn as a small pad: the sticks as dots in their
+//    circles with the dead zone inside (a dot in it reads as 0, 0), the triggers as bars with
+//    their threshold, every button lit by its state. Pads come and go as they are plugged in.
+//    R held runs the motors of every pad.
 //
-//   input [--fullscreen]        F11 switches window and full screen, Escape ends
+//   input [--fullscreen]        F11 switches window and full screen, R rumbles, Escape ends
 #include <windows.h>
 #include <mmsystem.h>
 
@@ -29,7 +33,7 @@ class Input {
 public:
     void Frame(TarnGame& g) {
         const DWORD now = timeGetTime();
-        const TarnInput& input = g.Input();
+        TarnInput& input = g.Input();
         TarnSurface* back = g.Back();
         back->FillSolid(back->MapRGB(18, 22, 34));
         // wheelUp or wheelDown is set by the one read that saw the wheel turn.
@@ -44,14 +48,16 @@ public:
         Keys(g, input, now);
         Mouse(g, input);
         Joystick(g, input);
-        g.Print(12, HEIGHT - 24, GREY, "F11: window / full screen     Escape: end");
+        Rumble(input);
+        Pads(g, input);
+        g.Print(12, HEIGHT - 24, GREY, "F11: window / full screen     R: rumble     Escape: end");
         back->DrawCircle(input.mouseX, input.mouseY, 9, back->MapRGB(255, 255, 255));
     }
 
 private:
     // The key codes that are not up, and those that went up less than KEEP_MS ago, in code order.
     void Keys(TarnGame& g, const TarnInput& input, DWORD now) {
-        Panel(g, 8, 8, 408, 448, "Keys");
+        Panel(g, 8, 8, 408, 236, "Keys");
         g.Print(140, 12, GREY, "state");
         g.Print(218, 12, GREY, "pressed");
         g.Print(314, 12, GREY, "free mouse");
@@ -63,7 +69,7 @@ private:
                 shownUntil[code] = now + KEEP_MS;
             else if (now >= shownUntil[code])
                 continue;
-            if (y > 410) { // no room left in the panel
+            if (y > 190) { // no room left in the panel
                 ++more;
                 continue;
             }
@@ -82,7 +88,7 @@ private:
     // Position (kept inside the frame), free position (never clamped), motion of the last read,
     // the four buttons and the wheel.
     void Mouse(TarnGame& g, const TarnInput& input) {
-        Panel(g, 416, 8, 632, 230, "Mouse");
+        Panel(g, 416, 8, 632, 236, "Mouse");
         if (input.mouseDevice == nullptr) {
             g.Print(428, 38, GREY, "no mouse");
             return;
@@ -104,28 +110,136 @@ private:
     // The axes of the last read (-1000 .. 1000 each way) as a dot, and the ten buttons.
     void Joystick(TarnGame& g, const TarnInput& input) {
         TarnSurface* back = g.Back();
-        Panel(g, 416, 238, 632, 448, "Joystick");
+        Panel(g, 8, 244, 188, 448, "Joystick");
         if (input.joystickDevice == nullptr) {
-            g.Print(428, 268, GREY, "no joystick");
+            g.Print(20, 274, GREY, "no joystick");
             return;
         }
-        RECT square = {428, 268, 538, 378};
-        const int cx = 483, cy = 323, reach = 55;
+        RECT square = {16, 272, 96, 352};
+        const int cx = 56, cy = 312, reach = 40;
         back->FillRect(&square, back->MapRGB(30, 36, 54));
         back->DrawRect(&square, back->MapRGB(110, 120, 150));
         back->DrawLine(cx, square.top, cx, square.bottom - 1, back->MapRGB(60, 70, 95));
         back->DrawLine(square.left, cy, square.right - 1, cy, back->MapRGB(60, 70, 95));
         const LONG x = std::clamp<LONG>(input.joystickDeltaX, -1000, 1000);
         const LONG y = std::clamp<LONG>(input.joystickDeltaY, -1000, 1000);
-        back->FillCircle(cx + x * reach / 1000, cy + y * reach / 1000, 6,
+        back->FillCircle(cx + x * reach / 1000, cy + y * reach / 1000, 5,
                          back->MapRGB(255, 235, 90));
-        g.Print(428, 410, WHITE, "axes %ld, %ld", (long)input.joystickDeltaX,
+        g.Print(16, 410, WHITE, "axes %ld, %ld", (long)input.joystickDeltaX,
                 (long)input.joystickDeltaY);
         for (int i = 0; i < 10; ++i) {
             char label[2] = {char('0' + i), '\0'};
-            Button(g, 548 + (i / 5) * 40, 268 + (i % 5) * 26, 36,
+            Button(g, 104 + (i / 5) * 40, 272 + (i % 5) * 26, 36,
                    input.keyState[KEY_JOY_BUTTON_0 + i], label);
         }
+    }
+
+    // R held runs both motors of every pad; each pad is told only when that changes (a pad
+    // plugged in while R is held joins in).
+    void Rumble(TarnInput& input) {
+        const bool wanted = input.keyState['r'] == KEY_PRESSED || input.keyState['r'] == KEY_HELD;
+        for (int pad = 0; pad < PAD_COUNT; ++pad) {
+            if (!input.IsPadConnected(pad)) {
+                rumbling[pad] = false;
+            } else if (wanted != rumbling[pad]) {
+                const WORD speed = wanted ? 40000 : 0;
+                rumbling[pad] = input.SetPadRumble(pad, speed, speed / 2) == 0 && wanted;
+            }
+        }
+    }
+
+    // The four slots side by side, each pad drawn as a small pad.
+    void Pads(TarnGame& g, const TarnInput& input) {
+        Panel(g, 196, 244, 632, 448, "Gamepads");
+        for (int pad = 0; pad < PAD_COUNT; ++pad) Pad(g, input, pad, 204 + pad * 107, 270);
+    }
+
+    // One pad in a 102 x 150 box at (left, top): triggers at the edges, shoulders above, the
+    // left stick and the face buttons in the upper row, the d-pad and the right stick below,
+    // back and start between them.
+    void Pad(TarnGame& g, const TarnInput& input, int pad, int left, int top) {
+        TarnSurface* back = g.Back();
+        if (!input.IsPadConnected(pad)) {
+            g.Print(left, top, GREY, "%d: none", pad + 1);
+            return;
+        }
+        g.Print(left, top, WHITE, rumbling[pad] ? "%d: rumble" : "%d", pad + 1);
+        const XINPUT_GAMEPAD& raw = input.padGamepad[pad];
+        Trigger(back, input, left, top + 24, raw.bLeftTrigger, PAD_TRIGGER_LEFT, pad);
+        Trigger(back, input, left + 96, top + 24, raw.bRightTrigger, PAD_TRIGGER_RIGHT, pad);
+        Box(back, left + 10, top + 22, 30, 8, input.GetPadButtonState(pad, PAD_LEFT_SHOULDER));
+        Box(back, left + 62, top + 22, 30, 8, input.GetPadButtonState(pad, PAD_RIGHT_SHOULDER));
+        Stick(back, input, pad, PAD_STICK_LEFT, left + 30, top + 58, raw.sThumbLX, raw.sThumbLY);
+        Stick(back, input, pad, PAD_STICK_RIGHT, left + 72, top + 106, raw.sThumbRX, raw.sThumbRY);
+        const struct {
+            int button, dx, dy;
+        } face[] = {{PAD_Y, 0, -11}, {PAD_A, 0, 11}, {PAD_X, -11, 0}, {PAD_B, 11, 0}};
+        for (const auto& f : face)
+            Dot(back, left + 74 + f.dx, top + 58 + f.dy, input.GetPadButtonState(pad, f.button));
+        const struct {
+            int button, dx, dy;
+        } dpad[] = {{PAD_UP, 0, -9}, {PAD_DOWN, 0, 9}, {PAD_LEFT, -9, 0}, {PAD_RIGHT, 9, 0}};
+        for (const auto& d : dpad)
+            Box(back, left + 26 + d.dx, top + 102 + d.dy, 8, 8,
+                input.GetPadButtonState(pad, d.button));
+        Box(back, left + 41, top + 80, 8, 6, input.GetPadButtonState(pad, PAD_BACK));
+        Box(back, left + 53, top + 80, 8, 6, input.GetPadButtonState(pad, PAD_START));
+    }
+
+    // A stick: its circle (ringed by its button's state), the dead zone inside it, and a dot at
+    // the raw position, lit while the stick reads beyond the dead zone.
+    static void Stick(TarnSurface* back, const TarnInput& input, int pad, int stick, int cx, int cy,
+                      SHORT rawX, SHORT rawY) {
+        const int radius = 21;
+        back->FillCircle(cx, cy, radius, back->MapRGB(30, 36, 54));
+        const BYTE pressed = input.GetPadButtonState(
+            pad, stick == PAD_STICK_LEFT ? PAD_LEFT_THUMB : PAD_RIGHT_THUMB);
+        back->DrawCircle(cx, cy, radius, Pixel(back, STATE_COLOURS[pressed]));
+        back->DrawCircle(cx, cy, radius * input.padStickDeadZone[stick] / 32767,
+                         back->MapRGB(70, 80, 110));
+        int x = 0, y = 0;
+        input.GetPadStick(pad, stick, &x, &y);
+        const bool moved = x != 0 || y != 0;
+        back->FillCircle(cx + rawX * radius / 32768, cy - rawY * radius / 32768, 3,
+                         moved ? back->MapRGB(255, 235, 90) : back->MapRGB(150, 150, 160));
+    }
+
+    // A trigger: a bar filled from the bottom by its raw travel, lit above the threshold, with
+    // the threshold marked.
+    static void Trigger(TarnSurface* back, const TarnInput& input, int x, int y, BYTE raw,
+                        int trigger, int pad) {
+        const int height = 96;
+        RECT frame = {x, y, x + 6, y + height};
+        back->DrawRect(&frame, back->MapRGB(70, 80, 110));
+        RECT fill = {x + 1, y + height - 1 - raw * (height - 2) / 255, x + 5, y + height - 1};
+        if (raw > 0)
+            back->FillRect(&fill, input.GetPadTrigger(pad, trigger) > 0
+                                      ? back->MapRGB(255, 235, 90)
+                                      : back->MapRGB(150, 150, 160));
+        const int mark = y + height - 1 - input.padTriggerThreshold * (height - 2) / 255;
+        back->DrawLine(x - 2, mark, x + 7, mark, back->MapRGB(255, 130, 90));
+    }
+
+    // A small button: filled in its state's colour while down, outlined otherwise.
+    static void Box(TarnSurface* back, int x, int y, int width, int height, BYTE state) {
+        RECT r = {x, y, x + width, y + height};
+        const bool down = state == KEY_PRESSED || state == KEY_HELD;
+        if (down)
+            back->FillRect(&r, Pixel(back, STATE_COLOURS[state]));
+        else
+            back->DrawRect(&r, Pixel(back, STATE_COLOURS[state]));
+    }
+
+    static void Dot(TarnSurface* back, int x, int y, BYTE state) {
+        const bool down = state == KEY_PRESSED || state == KEY_HELD;
+        if (down)
+            back->FillCircle(x, y, 5, Pixel(back, STATE_COLOURS[state]));
+        else
+            back->DrawCircle(x, y, 5, Pixel(back, STATE_COLOURS[state]));
+    }
+
+    static DWORD Pixel(TarnSurface* back, COLORREF c) {
+        return back->MapRGB(GetRValue(c), GetGValue(c), GetBValue(c));
     }
 
     // A framed panel with its title.
@@ -151,6 +265,7 @@ private:
 
     DWORD shownUntil[KEY_CODE_COUNT] = {}; // per key code: listed until this time
     long wheelUpTotal = 0, wheelDownTotal = 0;
+    bool rumbling[PAD_COUNT] = {}; // per pad: its motors were set running
 };
 
 int main(int argc, char** argv) {

@@ -1,13 +1,13 @@
 // sprites: a flapping bird from a sprite sheet with a transparent colour, flown over the demo's
-// landscape by the keyboard, the mouse or the joystick. The sheet is drawn by the program into
-// a blank surface: four wing beats facing right, and the same mirrored, on magenta, the sheet's
-// colour key. A second sheet holds the same frames in black: the bird's shadow, blended under
-// it at a constant alpha. A glow with soft edges, a surface with an alpha plane that falls off
-// from its centre, circles round the bird.
+// landscape by the keyboard, the mouse, the joystick or a gamepad's left stick. The sheet is drawn
+// by the program into a blank surface: four wing beats facing right, and the same mirrored, on
+// magenta, the sheet's colour key. A second sheet holds the same frames in black: the bird's
+// shadow, blended under it at a constant alpha. A glow with soft edges, a surface with an alpha
+// plane that falls off from its centre, circles round the bird.
 //
 //   sprites [PICTURE] [--fullscreen]   PICTURE: the landscape, landskap.bmp by default
-//   Arrow keys, mouse motion or the joystick fly the bird; F11 switches window and full
-//   screen, Escape ends
+//   Arrow keys, mouse motion, the joystick or a gamepad's left stick fly the bird; F11 switches
+//   window and full screen, Escape ends
 #include <windows.h>
 #include <mmsystem.h>
 
@@ -82,12 +82,19 @@ int main(int argc, char** argv) {
     int x = WIDTH / 2, y = HEIGHT / 3, facing = 0;
     return game.Run([&](TarnGame& g) {
         // Move: arrow keys 4 pixels a frame, the mouse as it moves, the joystick by its tilt
-        // (its axes run from -1000 to 1000).
+        // (its axes run from -1000 to 1000), every pad's left stick by its tilt too (-32767 to
+        // 32767, 0 inside its dead zone, y down as on the screen).
         const TarnInput& input = g.Input();
         int dx = 4 * (g.Held(KEY_CODE_RIGHT) - g.Held(KEY_CODE_LEFT)) + input.mouseDeltaX +
                  input.joystickDeltaX * 6 / 1000;
         int dy = 4 * (g.Held(KEY_CODE_DOWN) - g.Held(KEY_CODE_UP)) + input.mouseDeltaY +
                  input.joystickDeltaY * 6 / 1000;
+        for (int pad = 0; pad < PAD_COUNT; ++pad) {
+            int sx = 0, sy = 0;
+            input.GetPadStick(pad, PAD_STICK_LEFT, &sx, &sy);
+            dx += sx * 6 / 32767;
+            dy += sy * 6 / 32767;
+        }
         x = std::max(CELL_W / 2, std::min(WIDTH - CELL_W / 2, x + dx));
         y = std::max(CELL_H / 2, std::min(HEIGHT - CELL_H / 2, y + dy));
         if (dx) facing = dx > 0 ? 0 : 1; // the sheet's row: 0 right, 1 left
@@ -106,6 +113,6 @@ int main(int argc, char** argv) {
         glow->AlphaBlendTo(back, x - GLOW / 2 + int(70 * std::cos(a)),
                            y - GLOW / 2 + int(40 * std::sin(a)), nullptr);
         g.Print(8, HEIGHT - 24, RGB(255, 255, 255),
-                "arrows, mouse or joystick fly the bird (%d, %d)", x, y);
+                "arrows, mouse, joystick or pad fly the bird (%d, %d)", x, y);
     });
 }

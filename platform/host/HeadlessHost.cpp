@@ -3,6 +3,7 @@
 // the script in TARN_HEADLESS_SCRIPT, and what the program shows is kept as the last frame in
 // 0x00RRGGBB. The script language and the report written at exit are described in
 // HeadlessHost.h; the script's steps live in HeadlessScript.cpp.
+#include "host/HeadlessAudio.h"
 #include "host/HeadlessHost.h"
 #include "host/HeadlessScript.h"
 #include "internal/StandIn.h"
@@ -95,6 +96,17 @@ public:
         return true;
     }
 
+    bool ReadPad(int slot, PadState* out) override {
+        bool present = ValidSlot(slot) && pads[slot].connected;
+        if (out) *out = present ? pads[slot].state : PadState{};
+        return present;
+    }
+    void SetPadRumble(int slot, uint16_t low, uint16_t high) override {
+        if (!ValidSlot(slot) || !pads[slot].connected) return;
+        pads[slot].rumbleLow = low;
+        pads[slot].rumbleHigh = high;
+    }
+
     uint32_t Milliseconds() override { return clock; }
     void CursorPos(int* x, int* y) override {
         if (x) *x = cursorX;
@@ -104,10 +116,32 @@ public:
         if (text) debugText += text;
     }
 
+    // Audio: the headless sound card of HeadlessAudio.cpp, played as the clock moves.
+    bool OpenAudio(int rate, AudioPull pull, void* context) override {
+        return HeadlessAudioDevice().Open(rate, pull, context, clock);
+    }
+    void CloseAudio() override { HeadlessAudioDevice().Close(); }
+    bool AudioLost() override { return HeadlessAudioDevice().Lost(); }
+    void CatchUpAudio() override { HeadlessAudioDevice().CatchUp(clock); }
+    void SetAudioDevicePresent(bool present) override {
+        HeadlessAudioDevice().SetDevicePresent(present);
+    }
+    void LoseAudioDevice() override { HeadlessAudioDevice().LoseDevice(); }
+    void PlayAudio(int frames) override { HeadlessAudioDevice().Play(frames); }
+    const std::vector<int16_t>& AudioRecording() override {
+        return HeadlessAudioDevice().Recording();
+    }
+    void ClearAudioRecording() override { HeadlessAudioDevice().ClearRecording(); }
+    int AudioRate() const override { return HeadlessAudioDevice().Rate(); }
+
     // The test instrument.
     void Reset() override;
     MachineConfig& Config() override { return config; }
-    void SetTime(uint32_t ms) override { clock = ms; }
+    void SetTime(uint32_t ms) override {
+        HeadlessAudioDevice().CatchUp(clock);
+        clock = ms;
+        HeadlessAudioDevice().Resync(clock);
+    }
     void AdvanceTime(uint32_t ms) override { clock += ms; }
     void SetFrameTime(uint32_t ms) override { frameTime = ms; }
     void PushEvent(const HostEvent& event) override { events.push_back(event); }
@@ -149,6 +183,20 @@ public:
         cursorX = x;
         cursorY = y;
     }
+    void ConnectPad(int slot, bool connected) override {
+        if (ValidSlot(slot)) pads[slot] = Pad{connected, {}, 0, 0};
+    }
+    void SetPad(int slot, const PadState& state) override {
+        if (Plugged(slot)) pads[slot].state = state;
+    }
+    void SetPadButton(int slot, uint16_t button, bool down) override;
+    void SetPadStick(int slot, int stick, int x, int y) override;
+    void SetPadTrigger(int slot, int trigger, int value) override;
+    void PadRumble(int slot, uint16_t* low, uint16_t* high) const override {
+        bool present = ValidSlot(slot) && pads[slot].connected;
+        if (low) *low = present ? pads[slot].rumbleLow : 0;
+        if (high) *high = present ? pads[slot].rumbleHigh : 0;
+    }
 
     int FramesPresented() const override { return frames; }
     bool WindowOpen() const override { return windowOpen; }
@@ -174,6 +222,19 @@ private:
         int frames;
         HostEvent event;
     };
+    struct Pad {
+        bool connected = false;
+        PadState state;
+        uint16_t rumbleLow = 0, rumbleHigh = 0;
+    };
+
+    static bool ValidSlot(int slot) { return slot >= 0 && slot < kPadSlots; }
+    // A slot in range, with a pad plugged in if it had none.
+    bool Plugged(int slot) {
+        if (!ValidSlot(slot)) return false;
+        if (!pads[slot].connected) ConnectPad(slot, true);
+        return true;
+    }
 
     void ResetState();
     void KeepFrame(const FrameView& frame);
@@ -195,6 +256,7 @@ private:
     bool joystickAttached = false;
     std::string joystickName;
     JoystickState joystick;
+    Pad pads[kPadSlots];
     int cursorX = 0, cursorY = 0;
 
     int frames = 0;
@@ -229,6 +291,7 @@ void HeadlessMachine::ResetState() {
     joystickAttached = false;
     joystickName.clear();
     joystick = JoystickState{};
+    for (Pad& pad : pads) pad = Pad{};
     cursorX = cursorY = 0;
     frames = 0;
     windowOpen = false;
@@ -245,6 +308,7 @@ void HeadlessMachine::ResetState() {
 
 void HeadlessMachine::Reset() {
     ResetState();
+    HeadlessAudioDevice().Reset();
     ClearFaults();
     ResetCallCounts();
     MachineReset();
@@ -259,6 +323,26 @@ void HeadlessMachine::MoveMouse(int dx, int dy) {
     long x = (long)cursorX + dx, y = (long)cursorY + dy;
     cursorX = (int)(x < 0 ? 0 : (x > maxX ? maxX : x));
     cursorY = (int)(y < 0 ? 0 : (y > maxY ? maxY : y));
+}
+
+void HeadlessMachine::SetPadButton(int slot, uint16_t button, bool down) {
+    if (!Plugged(slot)) return;
+    uint16_t& buttons = pads[slot].state.buttons;
+    buttons = down ? uint16_t(buttons | button) : uint16_t(buttons & ~button);
+}
+
+void HeadlessMachine::SetPadStick(int slot, int stick, int x, int y) {
+    if ((stick != 0 && stick != 1) || !Plugged(slot)) return;
+    auto axis = [](int v) { return int16_t(v < -32768 ? -32768 : (v > 32767 ? 32767 : v)); };
+    PadState& state = pads[slot].state;
+    (stick == 0 ? state.leftX : state.rightX) = axis(x);
+    (stick == 0 ? state.leftY : state.rightY) = axis(y);
+}
+
+void HeadlessMachine::SetPadTrigger(int slot, int trigger, int value) {
+    if ((trigger != 0 && trigger != 1) || !Plugged(slot)) return;
+    uint8_t v = uint8_t(value < 0 ? 0 : (value > 255 ? 255 : value));
+    (trigger == 0 ? pads[slot].state.leftTrigger : pads[slot].state.rightTrigger) = v;
 }
 
 // Keeps a copy of the frame's bytes, reusing the buffer while the size stays the same, so a
@@ -449,6 +533,18 @@ void HeadlessMachine::RunSteps() {
         case ScriptStep::JoyButton:
             if (!joystickAttached) AttachJoystick(true, "Headless Joystick");
             SetJoystickButton(step.a, step.b != 0);
+            break;
+        case ScriptStep::Pad:
+            ConnectPad(step.a, step.b != 0);
+            break;
+        case ScriptStep::PadButton:
+            SetPadButton(step.a, uint16_t(step.b), step.c != 0);
+            break;
+        case ScriptStep::PadStick:
+            SetPadStick(step.a, step.b, step.c, step.d);
+            break;
+        case ScriptStep::PadTrigger:
+            SetPadTrigger(step.a, step.b, step.c);
             break;
         case ScriptStep::Fault:
             InjectFault(step.text.c_str(), 1, step.a, (unsigned)step.b);

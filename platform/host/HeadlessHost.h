@@ -21,6 +21,11 @@
 //     wheel D        the mouse wheel turns by D (120 a notch, positive away from the user)
 //     joystick X Y   the joystick's axes (-32768 .. 32767, centre 0); plugs one in if none is
 //     jbutton N 1|0  joystick button N (0 .. 31) goes down / up; plugs one in if none is
+//     pad N 1|0      gamepad N (0 .. 3) is plugged in (neutral) / pulled out
+//     pbutton N B 1|0  a button of pad N goes down / up: A B X Y LB RB BACK START LS RS UP
+//                    DOWN LEFT RIGHT (or an XINPUT_GAMEPAD_* bit as a number); plugs it in
+//     pstick N L|R X Y  a stick of pad N (-32768 .. 32767, y grows upwards); plugs it in
+//     ptrigger N L|R V  a trigger of pad N (0 .. 255); plugs it in
 //     fault OP [CODE [N]]  every call (or the next N calls) of the stand-in operation OP from
 //                    now on fails with CODE (default E_FAIL), e.g.
 //                    "fault IDirectDraw7::SetDisplayMode"
@@ -43,8 +48,8 @@ namespace tarn::platform {
 
 class HeadlessHost : public Host {
 public:
-    // Back to a fresh machine: default config, clock 0, no events, no input, no frames, no
-    // debug text, focus on, faults cleared, call counts reset.
+    // Back to a fresh machine: default config, clock 0, no events, no input, no pads, no
+    // frames, no debug text, focus on, faults cleared, call counts reset.
     virtual void Reset() = 0;
     virtual MachineConfig& Config() = 0; // change before the stand-in objects are created
 
@@ -72,6 +77,17 @@ public:
     virtual void SetJoystickButton(int button, bool down) = 0;
     virtual void SetCursorPos(int x, int y) = 0;
 
+    // Gamepads in slots 0 .. kPadSlots - 1 (other slots are ignored). A pad is plugged in
+    // neutral and still; pulling it out forgets its state and stops its motors. The Set calls
+    // plug the pad in when the slot is empty.
+    virtual void ConnectPad(int slot, bool connected) = 0;
+    virtual void SetPad(int slot, const PadState& state) = 0;
+    virtual void SetPadButton(int slot, uint16_t button, bool down) = 0; // XINPUT_GAMEPAD_* bits
+    virtual void SetPadStick(int slot, int stick, int x, int y) = 0;     // stick 0 left, 1 right
+    virtual void SetPadTrigger(int slot, int trigger, int value) = 0;    // 0 left, 1 right
+    // The motor speeds the pad was last given (0, 0 for an empty slot).
+    virtual void PadRumble(int slot, uint16_t* low, uint16_t* high) const = 0;
+
     // What the program showed.
     virtual int FramesPresented() const = 0;
     virtual bool WindowOpen() const = 0;
@@ -86,6 +102,15 @@ public:
     // Captured OutputDebugStringA text, in order.
     virtual const std::string& DebugText() const = 0;
     virtual void ClearDebugText() = 0;
+
+    // Audio: the headless sound card (HeadlessAudio.h). It mixes as the clock moves on and
+    // records everything it played (interleaved left, right, 16-bit, at AudioRate()).
+    virtual void SetAudioDevicePresent(bool present) = 0;     // false: OpenAudio fails
+    virtual void LoseAudioDevice() = 0;                       // the open device goes away
+    virtual void PlayAudio(int frames) = 0;                   // plays now, whatever the clock says
+    virtual const std::vector<int16_t>& AudioRecording() = 0; // after catching up with the clock
+    virtual void ClearAudioRecording() = 0;
+    virtual int AudioRate() const = 0;
 };
 
 // Selects the headless host, resets it and returns it.

@@ -31,6 +31,12 @@ const Named SCAN_CODES[] = {
     {"TAB", 0x0F},    {"BACK", 0x0E}, {"LSHIFT", 0x2A}, {"RSHIFT", 0x36}, {"LCONTROL", 0x1D},
     {"LMENU", 0x38},  {"UP", 0xC8},   {"DOWN", 0xD0},   {"LEFT", 0xCB},   {"RIGHT", 0xCD},
 };
+// Gamepad buttons by name, as XINPUT_GAMEPAD_* bits.
+const Named PAD_BUTTONS[] = {
+    {"UP", 0x0001},   {"DOWN", 0x0002}, {"LEFT", 0x0004}, {"RIGHT", 0x0008}, {"START", 0x0010},
+    {"BACK", 0x0020}, {"LS", 0x0040},   {"RS", 0x0080},   {"LB", 0x0100},    {"RB", 0x0200},
+    {"A", 0x1000},    {"B", 0x2000},    {"X", 0x4000},    {"Y", 0x8000},
+};
 const char* const LETTER_ROWS[] = {"QWERTYUIOP", "ASDFGHJKL", "ZXCVBNM"};
 const int LETTER_ROW_START[] = {0x10, 0x1E, 0x2C};
 
@@ -79,6 +85,16 @@ int ScanCodeByName(const std::string& name) {
     return -1;
 }
 
+int PadButtonByName(const std::string& name) {
+    long number = 0;
+    if (ParseNumber(name, &number))
+        return number > 0 && number <= 0xFFFF && (number & (number - 1)) == 0 ? (int)number : -1;
+    std::string u = Upper(name);
+    for (const Named& k : PAD_BUTTONS)
+        if (u == k.name) return k.code;
+    return -1;
+}
+
 bool ParseScript(const std::string& script, std::vector<ScriptStep>* steps, std::string* error) {
     bool ok = true;
     std::string text = script;
@@ -88,12 +104,19 @@ bool ParseScript(const std::string& script, std::vector<ScriptStep>* steps, std:
     std::string piece;
     while (std::getline(pieces, piece, ';')) {
         std::istringstream words(piece);
-        std::string verb, first, second, extra, more;
-        words >> verb >> first >> second >> extra >> more;
+        std::string verb, first, second, extra, more, rest;
+        words >> verb >> first >> second >> extra >> more >> rest;
         if (verb.empty()) continue;
         ScriptStep step;
-        long a = 0, b = 0;
-        bool good = extra.empty() && more.empty();
+        long a = 0, b = 0, c = 0, d = 0;
+        bool good = extra.empty() && more.empty() && rest.empty();
+        // A pad's number, and its stick or trigger by L or R.
+        auto padSlot = [&](const std::string& s) { return ParseNumber(s, &a) && a >= 0 && a < 4; };
+        auto side = [&](const std::string& s) {
+            std::string u = Upper(s);
+            b = u == "R" ? 1 : 0;
+            return u == "L" || u == "R";
+        };
         std::string v = Upper(verb);
         if (v == "FOCUS") {
             step.kind = ScriptStep::Focus;
@@ -148,6 +171,22 @@ bool ParseScript(const std::string& script, std::vector<ScriptStep>* steps, std:
             step.kind = ScriptStep::Joystick;
             good = good && ParseNumber(first, &a) && ParseNumber(second, &b) && a >= -32768 &&
                    a <= 32767 && b >= -32768 && b <= 32767;
+        } else if (v == "PAD") {
+            step.kind = ScriptStep::Pad;
+            good = good && padSlot(first) && ParseNumber(second, &b) && (b == 0 || b == 1);
+        } else if (v == "PBUTTON") { // pbutton N BUTTON 1|0
+            step.kind = ScriptStep::PadButton;
+            b = PadButtonByName(second);
+            good = more.empty() && rest.empty() && padSlot(first) && b > 0 &&
+                   ParseNumber(extra, &c) && (c == 0 || c == 1);
+        } else if (v == "PSTICK") { // pstick N L|R X Y
+            step.kind = ScriptStep::PadStick;
+            good = rest.empty() && padSlot(first) && side(second) && ParseNumber(extra, &c) &&
+                   ParseNumber(more, &d) && c >= -32768 && c <= 32767 && d >= -32768 && d <= 32767;
+        } else if (v == "PTRIGGER") { // ptrigger N L|R V
+            step.kind = ScriptStep::PadTrigger;
+            good = more.empty() && rest.empty() && padSlot(first) && side(second) &&
+                   ParseNumber(extra, &c) && c >= 0 && c <= 255;
         } else {
             good = false;
         }
@@ -161,6 +200,8 @@ bool ParseScript(const std::string& script, std::vector<ScriptStep>* steps, std:
         }
         step.a = (int)a;
         step.b = (int)b;
+        step.c = (int)c;
+        step.d = (int)d;
         steps->push_back(step);
     }
     return ok;

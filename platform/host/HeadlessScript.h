@@ -21,12 +21,17 @@ struct ScriptStep {
         Wheel,
         Joystick,
         JoyButton,
+        Pad,
+        PadButton,
+        PadStick,
+        PadTrigger,
         Fault,
         Faults,
         Memory
     };
     Kind kind = Focus;
     int a = 0, b = 0; // the step's numbers: focus flag, frame count, key code, milliseconds ...
+    int c = 0, d = 0; // ... and the pad steps' further ones
     std::string text; // the path of a dump, the operation of a fault, the spared operations,
                       // the name of a memory reading
 };
@@ -39,5 +44,8 @@ bool ParseScript(const std::string& script, std::vector<ScriptStep>* steps, std:
 // unknown. DirectInput scan codes likewise (ESCAPE, SPACE, A ...).
 int VirtualKeyByName(const std::string& name);
 int ScanCodeByName(const std::string& name);
+// An XINPUT_GAMEPAD_* bit by number or name (A, B, X, Y, LB, RB, BACK, START, LS, RS, UP, DOWN,
+// LEFT, RIGHT); -1 when unknown.
+int PadButtonByName(const std::string& name);
 
 } // namespace tarn::platform

@@ -79,9 +79,24 @@ struct MouseState {
     bool buttons[4] = {};
 };
 
+// Audio output: the stand-in's mixer fills `frames` interleaved 16-bit stereo frames (left,
+// right) whenever the device wants more; on the SDL2 host from the audio device's own thread.
+typedef void (*AudioPull)(void* context, int16_t* out, int frames);
+
 struct JoystickState {
     int x = 0, y = 0; // -32768 .. 32767, centre 0
     bool buttons[32] = {};
+};
+
+// Gamepads of the common layout (two sticks, two triggers, face buttons, shoulders, d-pad) in
+// XInput's four slots, as XInput reports one.
+constexpr int kPadSlots = 4;
+struct PadState {
+    uint16_t buttons = 0;                      // XINPUT_GAMEPAD_* bits
+    uint8_t leftTrigger = 0, rightTrigger = 0; // 0 .. 255
+    int16_t leftX = 0, leftY = 0;              // -32768 .. 32767, y grows upwards
+    int16_t rightX = 0, rightY = 0;            // ...
+    bool operator==(const PadState&) const = default;
 };
 
 class Host {
@@ -111,9 +126,36 @@ public:
     virtual std::string JoystickName() const = 0;
     virtual bool ReadJoystick(JoystickState* joystick) = 0;
 
+    // Gamepads, slots 0 .. kPadSlots - 1. A pad keeps its slot while it stays plugged in; a new
+    // one takes the lowest free slot. ReadPad is false (and *pad neutral) for an empty slot;
+    // SetPadRumble drives the two motors (0 .. 65535) until told otherwise and does nothing
+    // without a pad. A backend without gamepads keeps these defaults.
+    virtual bool ReadPad(int slot, PadState* pad) {
+        (void)slot;
+        if (pad) *pad = PadState{};
+        return false;
+    }
+    virtual void SetPadRumble(int slot, uint16_t low, uint16_t high) {
+        (void)slot, (void)low, (void)high;
+    }
+
     virtual uint32_t Milliseconds() = 0; // runs up and wraps at 2^32
     virtual void CursorPos(int* x, int* y) = 0;
     virtual void DebugOutput(const char* text) = 0;
+
+    // Audio output (a host without sound keeps these defaults: no device). OpenAudio starts a
+    // 16-bit stereo device at `rate` frames a second that pulls from `pull`; false when the
+    // machine has no device or refuses it.
+    virtual bool OpenAudio(int rate, AudioPull pull, void* context) {
+        (void)rate, (void)pull, (void)context;
+        return false;
+    }
+    virtual void CloseAudio() {}
+    // True once the open device went away (unplugged, taken by another program).
+    virtual bool AudioLost() { return false; }
+    // The headless host plays now what its clock has moved past since the last call; a real
+    // device plays on its own and ignores this.
+    virtual void CatchUpAudio() {}
 };
 
 // The current host, chosen on first use from TARN_HOST ("headless" or "sdl2", default "sdl2").

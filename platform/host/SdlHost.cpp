@@ -6,8 +6,10 @@
 // stand-in. Nothing on the per-frame path allocates: the texture and the conversion tables are
 // kept until the frame's size or format changes.
 #include "host/Host.h"
+#include "host/SdlAudio.h"
 #include "host/SdlFrame.h"
 #include "host/SdlKeymap.h"
+#include "host/SdlPads.h"
 
 #include <SDL.h>
 
@@ -41,10 +43,22 @@ public:
     bool JoystickAttached() const override;
     std::string JoystickName() const override;
     bool ReadJoystick(JoystickState* out) override;
+    // Gamepads: SdlPads.cpp.
+    bool ReadPad(int slot, PadState* pad) override { return SdlReadPad(slot, pad); }
+    void SetPadRumble(int slot, uint16_t low, uint16_t high) override {
+        SdlSetPadRumble(slot, low, high);
+    }
 
     uint32_t Milliseconds() override;
     void CursorPos(int* x, int* y) override;
     void DebugOutput(const char* text) override;
+
+    // Audio: one SDL audio device, in SdlAudio.cpp.
+    bool OpenAudio(int rate, AudioPull pull, void* context) override {
+        return SdlOpenAudio(rate, pull, context);
+    }
+    void CloseAudio() override { SdlCloseAudio(); }
+    bool AudioLost() override { return SdlAudioLost(); }
 
 private:
     bool StartVideo() const;

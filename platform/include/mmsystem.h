@@ -13,3 +13,19 @@ typedef UINT MMRESULT;
 DWORD WINAPI timeGetTime(void);
 MMRESULT WINAPI timeBeginPeriod(UINT uPeriod);
 MMRESULT WINAPI timeEndPeriod(UINT uPeriod);
+
+// The format of a wave: what a sound buffer holds. Packed to its 18 bytes as on Windows.
+#define WAVE_FORMAT_PCM 1
+
+#pragma pack(push, 1)
+typedef struct tWAVEFORMATEX {
+    WORD wFormatTag;
+    WORD nChannels;
+    DWORD nSamplesPerSec;
+    DWORD nAvgBytesPerSec;
+    WORD nBlockAlign;
+    WORD wBitsPerSample;
+    WORD cbSize;
+} WAVEFORMATEX, *LPWAVEFORMATEX;
+#pragma pack(pop)
+typedef const WAVEFORMATEX* LPCWAVEFORMATEX;

@@ -9,6 +9,7 @@
 
 #include "host/Host.h"
 #include "internal/Display.h"
+#include "internal/Sound.h"
 #include "internal/StandIn.h"
 #include "kernel/Kernel.h"
 
@@ -88,11 +89,13 @@ bool PumpHost() {
             break;
         case HostEvent::FocusGained:
             DisplayGivenBack();
+            SoundGivenBack();
             q.sentSomething = true;
             ActivateApplication(true);
             break;
         case HostEvent::FocusLost:
             DisplayTakenAway();
+            SoundTakenAway();
             q.sentSomething = true;
             ActivateApplication(false);
             break;

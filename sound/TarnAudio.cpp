@@ -1,0 +1,108 @@
+/// @file
+/// The program's sound device: DirectSound opened at the priority level with a 44.1 kHz 16-bit
+/// stereo primary buffer, the volume laws that turn Tarn's 0 .. 256 scales into DirectSound's
+/// hundredths of a decibel, and the once-a-frame Update of everything made on the device.
+#include "sound/TarnAudio.h"
+
+#include "sound/TarnMusic.h"
+#include "sound/TarnSound.h"
+
+#include <algorithm>
+#include <cmath>
+
+LONG TarnVolumeToDecibels(int volume) {
+    if (volume <= 0) return DSBVOLUME_MIN;
+    if (volume >= SOUND_VOLUME_MAX) return DSBVOLUME_MAX;
+    double level = 2000.0 * std::log10(double(volume) / SOUND_VOLUME_MAX);
+    return std::max<LONG>(DSBVOLUME_MIN, LONG(std::lround(level)));
+}
+
+LONG TarnPanToDecibels(int pan) {
+    pan = std::clamp(pan, SOUND_PAN_LEFT, SOUND_PAN_RIGHT);
+    // Panned right, the left side is attenuated by the volume law, and DirectSound's pan is
+    // that attenuation, positive; panned left, the same for the right side, negative.
+    LONG attenuation = -TarnVolumeToDecibels(SOUND_VOLUME_MAX - std::abs(pan));
+    return pan >= 0 ? attenuation : -attenuation;
+}
+
+TarnAudio::TarnAudio() = default;
+
+TarnAudio::~TarnAudio() {
+    Release();
+}
+
+int TarnAudio::Create(HWND window) {
+    Release();
+    LPDIRECTSOUND created = nullptr;
+    HRESULT hr = DirectSoundCreate(nullptr, &created, nullptr);
+    if (FAILED(hr) || !created) {
+        OutputDebugStringA("Error: TarnAudio - no sound device, the program goes on silent.\n");
+        return SOUND_NO_DEVICE;
+    }
+    if (FAILED(created->SetCooperativeLevel(window, DSSCL_PRIORITY))) {
+        OutputDebugStringA("Error: TarnAudio - the sound device refused the cooperative level.\n");
+        created->Release();
+        return SOUND_NO_DEVICE;
+    }
+    device = created;
+    // The primary buffer sets the device's format; a device that keeps its own still plays.
+    DSBUFFERDESC desc{};
+    desc.dwSize = sizeof desc;
+    desc.dwFlags = DSBCAPS_PRIMARYBUFFER;
+    if (SUCCEEDED(device->CreateSoundBuffer(&desc, &primary, nullptr)) && primary) {
+        WAVEFORMATEX format{};
+        format.wFormatTag = WAVE_FORMAT_PCM;
+        format.nChannels = 2;
+        format.nSamplesPerSec = 44100;
+        format.wBitsPerSample = 16;
+        format.nBlockAlign = 4;
+        format.nAvgBytesPerSec = 44100 * 4;
+        if (FAILED(primary->SetFormat(&format)))
+            OutputDebugStringA("TarnAudio - the sound device keeps its own format.\n");
+    } else {
+        primary = nullptr;
+    }
+    return 0;
+}
+
+int TarnAudio::SetWindow(HWND window) {
+    if (!device) return SOUND_NO_DEVICE;
+    return FAILED(device->SetCooperativeLevel(window, DSSCL_PRIORITY)) ? SOUND_DEVICE_ERROR : 0;
+}
+
+void TarnAudio::Release() {
+    // What was made on the device lets go of its buffers first.
+    for (TarnMusic* music : std::vector<TarnMusic*>(musics)) music->Detach();
+    for (TarnSound* sound : std::vector<TarnSound*>(sounds)) sound->Detach();
+    musics.clear();
+    sounds.clear();
+    if (primary) primary->Release();
+    primary = nullptr;
+    if (device) device->Release();
+    device = nullptr;
+}
+
+void TarnAudio::Update() {
+    if (!device) return;
+    for (TarnMusic* music : musics) music->Update();
+    for (TarnSound* sound : sounds) sound->RestoreIfLost();
+}
+
+void TarnAudio::SetMasterVolume(int volume) {
+    masterVolume = std::clamp(volume, 0, SOUND_VOLUME_MAX);
+    for (TarnMusic* music : musics) music->ApplyVolume();
+    for (TarnSound* sound : sounds) sound->ApplyMasterVolume();
+}
+
+void TarnAudio::Register(TarnSound* sound) {
+    if (std::find(sounds.begin(), sounds.end(), sound) == sounds.end()) sounds.push_back(sound);
+}
+void TarnAudio::Unregister(TarnSound* sound) {
+    sounds.erase(std::remove(sounds.begin(), sounds.end(), sound), sounds.end());
+}
+void TarnAudio::Register(TarnMusic* music) {
+    if (std::find(musics.begin(), musics.end(), music) == musics.end()) musics.push_back(music);
+}
+void TarnAudio::Unregister(TarnMusic* music) {
+    musics.erase(std::remove(musics.begin(), musics.end(), music), musics.end());
+}

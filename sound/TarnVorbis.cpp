@@ -1,0 +1,156 @@
+/// @file
+/// The Ogg Vorbis reader, over stb_vorbis (Debian's libstb-dev, compiled from its own header in
+/// TarnVorbisCodec.c): the file is opened from memory, its length taken from the stream, and
+/// frames are decoded piece by piece as 16-bit samples. Only mono and stereo at 8000 .. 96000
+/// frames a second are taken, as for WAV. The comment header is checked here first: the decoder
+/// trusts its counts.
+#include "sound/TarnAudioDecoder.h"
+
+#define STB_VORBIS_HEADER_ONLY
+#define STB_VORBIS_NO_STDIO
+#include <stb_vorbis.h>
+
+#include "image/TarnByteReader.h"
+
+#include <climits>
+#include <cstring>
+#include <memory>
+#include <new>
+
+namespace {
+
+// The first `count` packets of the stream's first logical stream, reassembled from its Ogg pages
+// through the bounded reader (at most `limit` bytes in all); false when the pages are broken.
+bool FirstPackets(const std::vector<uint8_t>& bytes, int count, size_t limit,
+                  std::vector<std::vector<uint8_t>>* packets) {
+    TarnByteReader r(bytes.data(), bytes.size());
+    packets->assign(1, {});
+    size_t total = 0;
+    while (int(packets->size()) <= count) {
+        uint8_t magic[4];
+        r.Read(magic, 4);
+        if (r.Overrun() || std::memcmp(magic, "OggS", 4) != 0) return false;
+        r.Skip(22); // version, flags, granule position, serial, sequence, checksum
+        int segments = r.U8();
+        uint8_t lacing[255];
+        r.Read(lacing, size_t(segments));
+        for (int i = 0; i < segments; ++i) {
+            const uint8_t* body = r.Take(lacing[i]);
+            if (!body) return false;
+            total += lacing[i];
+            if (total > limit) return false;
+            packets->back().insert(packets->back().end(), body, body + lacing[i]);
+            if (lacing[i] < 255) {
+                if (int(packets->size()) == count) return true;
+                packets->emplace_back();
+            }
+        }
+    }
+    return true;
+}
+
+// The comment header (the second packet) must hold what its counts say: every length fits in
+// what is left of the packet. The decoder trusts those counts when it allocates and cleans up.
+bool CommentHeaderSound(const std::vector<uint8_t>& bytes) {
+    std::vector<std::vector<uint8_t>> packets;
+    if (!FirstPackets(bytes, 2, 1u << 20, &packets) || packets.size() < 2) return false;
+    const std::vector<uint8_t>& p = packets[1];
+    TarnByteReader r(p.data(), p.size());
+    uint8_t head[7];
+    r.Read(head, 7);
+    if (r.Overrun() || head[0] != 3 || std::memcmp(head + 1, "vorbis", 6) != 0) return false;
+    uint32_t vendor = r.U32LE();
+    if (vendor > r.Remaining()) return false;
+    r.Skip(vendor);
+    uint32_t comments = r.U32LE();
+    if (r.Overrun() || comments > r.Remaining() / 4) return false;
+    for (uint32_t i = 0; i < comments; ++i) {
+        uint32_t length = r.U32LE();
+        if (r.Overrun() || length > r.Remaining()) return false;
+        r.Skip(length);
+    }
+    return !r.Overrun() && r.Remaining() >= 1;
+}
+
+class TarnVorbisDecoder final : public TarnAudioDecoder {
+public:
+    explicit TarnVorbisDecoder(std::vector<uint8_t>&& file) : bytes(std::move(file)) {}
+    ~TarnVorbisDecoder() override {
+        if (vorbis) stb_vorbis_close(vorbis);
+    }
+
+    bool Parse(const char** error) {
+        *error = "the Ogg Vorbis stream is broken";
+        if (bytes.size() > size_t(INT_MAX) || !CommentHeaderSound(bytes)) return false;
+        if (!OpenInArena()) return false;
+        stb_vorbis_info info = stb_vorbis_get_info(vorbis);
+        if (info.channels < 1 || info.channels > SOUND_MAX_CHANNELS) {
+            *error = "the Ogg Vorbis stream is neither mono nor stereo";
+            return false;
+        }
+        if (info.sample_rate < unsigned(SOUND_MIN_RATE) ||
+            info.sample_rate > unsigned(SOUND_MAX_RATE)) {
+            *error = "the Ogg Vorbis stream's rate is outside 8000 .. 96000";
+            return false;
+        }
+        channels = info.channels;
+        rate = int(info.sample_rate);
+        frames = stb_vorbis_stream_length_in_samples(vorbis);
+        if (frames == 0) {
+            *error = "the Ogg Vorbis stream holds no sound";
+            return false;
+        }
+        return stb_vorbis_seek_start(vorbis) != 0;
+    }
+
+    int Format() const override { return SOUND_FORMAT_VORBIS; }
+    int Rate() const override { return rate; }
+    int Channels() const override { return channels; }
+    uint32_t Frames() const override { return frames; }
+    int Read(int16_t* out, int count) override {
+        if (!out || count <= 0 || count > INT_MAX / SOUND_MAX_CHANNELS) return 0;
+        int n = stb_vorbis_get_samples_short_interleaved(vorbis, channels, out, count * channels);
+        return n < 0 ? -1 : n;
+    }
+    int Rewind() override { return stb_vorbis_seek_start(vorbis) ? 0 : -1; }
+
+private:
+    // The decoder works inside an arena of ours rather than on the heap: some of its failure
+    // paths for a broken setup header forget what they allocated, and an arena loses nothing.
+    // It also bounds what a hostile file can make it take. An arena too small for the stream
+    // is doubled, up to MAX_ARENA.
+    bool OpenInArena() {
+        for (size_t size = FIRST_ARENA; size <= MAX_ARENA; size *= 2) {
+            arena.reset(new (std::nothrow) char[size]);
+            if (!arena) return false;
+            stb_vorbis_alloc alloc{arena.get(), int(size)};
+            int code = 0;
+            vorbis = stb_vorbis_open_memory(bytes.data(), int(bytes.size()), &code, &alloc);
+            if (vorbis) return true;
+            if (code != VORBIS_outofmem) break;
+        }
+        arena.reset();
+        return false;
+    }
+
+    static constexpr size_t FIRST_ARENA = size_t(256) << 10;
+    static constexpr size_t MAX_ARENA = size_t(64) << 20;
+
+    std::vector<uint8_t> bytes;    // stb_vorbis reads from here while it decodes
+    std::unique_ptr<char[]> arena; // everything the decoder allocates; freed after it is closed
+    stb_vorbis* vorbis = nullptr;
+    int channels = 0;
+    int rate = 0;
+    uint32_t frames = 0;
+};
+
+} // namespace
+
+TarnAudioDecoder* TarnOpenVorbis(std::vector<uint8_t>&& bytes, const char** error) {
+    auto* decoder = new TarnVorbisDecoder(std::move(bytes));
+    if (!decoder->Parse(error)) {
+        delete decoder;
+        return nullptr;
+    }
+    return decoder;
+}
