@@ -9,6 +9,7 @@ set(TARN_DEPENDENCIES
     "Freetype|freetype2|libfreetype-dev"
     "JPEG|libjpeg|libjpeg-dev"
     "PNG|libpng|libpng-dev"
+    "Libdeflate|libdeflate|libdeflate-dev"
     "Fontconfig|fontconfig|libfontconfig-dev")
 
 set(TARN_FIND_DEPENDENCIES "")   # lines of find_dependency() for the package's config file

@@ -63,6 +63,11 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/TarnConfigVersion.cmake
                                  COMPATIBILITY SameMajorVersion)
 install(FILES ${PROJECT_BINARY_DIR}/TarnConfig.cmake ${PROJECT_BINARY_DIR}/TarnConfigVersion.cmake
         DESTINATION ${TARN_CMAKE_DIR})
+# The find modules of libraries that ship no CMake package of their own, for the config's
+# find_dependency.
+if(NOT WIN32)
+    install(FILES cmake/FindLibdeflate.cmake DESTINATION ${TARN_CMAKE_DIR})
+endif()
 
 # The pkg-config files. Their prefix is found from where they are, so an installed tree may be
 # moved. The libraries are static: what they link reaches the program's link line through
