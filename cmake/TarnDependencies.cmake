@@ -9,6 +9,7 @@ set(TARN_DEPENDENCIES
     "Freetype|freetype2|libfreetype-dev"
     "JPEG|libjpeg|libjpeg-dev"
     "PNG|libpng|libpng-dev"
+    "Libdeflate|libdeflate|libdeflate-dev"
     "Fontconfig|fontconfig|libfontconfig-dev")
 
 # A build for the browser (Emscripten) links none of them: the web host, stb_image and

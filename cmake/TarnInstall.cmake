@@ -7,8 +7,9 @@
 #                      folders and TarnVersion.h; on Linux the stand-in's Windows-named headers
 #                      (<windows.h>, <ddraw.h> ...) in include/tarn/platform/. The stand-in's
 #                      inside (its hosts, platform/internal/) stays in the source tree.
-#   bin/               the demo and tarnimg, with their manual pages in share/man/man1/;
-#                      share/tarn/ the demo's picture
+#   bin/               the demo, tarnimg and tarnsnd, with their manual pages in
+#                      share/man/man1/; share/tarn/ the demo's picture and (on Linux) sounds/,
+#                      the sound example's sounds
 include(CMakePackageConfigHelpers)
 
 set(TARN_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Tarn)
@@ -34,7 +35,7 @@ endif()
 # compressed as Debian keeps them).
 string(TIMESTAMP TARN_MAN_DATE "%Y-%m-%d" UTC) # SOURCE_DATE_EPOCH, when set, decides
 find_program(TARN_GZIP gzip)
-foreach(program myfirsttarn tarnimg)
+foreach(program myfirsttarn tarnimg tarnsnd)
     if(NOT TARGET ${program})
         continue()
     endif()
@@ -50,6 +51,9 @@ if(TARGET myfirsttarn)
     install(FILES ${PROJECT_BINARY_DIR}/assets/landskap.bmp
             DESTINATION ${CMAKE_INSTALL_DATADIR}/tarn)
 endif()
+if(TARGET tarn_sounds)
+    install(DIRECTORY ${PROJECT_BINARY_DIR}/assets/sounds DESTINATION ${CMAKE_INSTALL_DATADIR}/tarn)
+endif()
 
 # The CMake package.
 install(EXPORT TarnTargets NAMESPACE Tarn:: DESTINATION ${TARN_CMAKE_DIR})
@@ -59,6 +63,11 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/TarnConfigVersion.cmake
                                  COMPATIBILITY SameMajorVersion)
 install(FILES ${PROJECT_BINARY_DIR}/TarnConfig.cmake ${PROJECT_BINARY_DIR}/TarnConfigVersion.cmake
         DESTINATION ${TARN_CMAKE_DIR})
+# The find modules of libraries that ship no CMake package of their own, for the config's
+# find_dependency.
+if(NOT WIN32)
+    install(FILES cmake/FindLibdeflate.cmake DESTINATION ${TARN_CMAKE_DIR})
+endif()
 
 # The pkg-config files. Their prefix is found from where they are, so an installed tree may be
 # moved. The libraries are static: what they link reaches the program's link line through

@@ -1,6 +1,6 @@
 # The Debian package: `cpack -G DEB` in the build folder makes libtarn-dev_VERSION_ARCH.deb from
 # the install (into /usr), with the -dev packages the CMake and pkg-config files need as Depends
-# (from cmake/TarnDependencies.cmake) and the run-time libraries of the demo and tarnimg worked
+# (from cmake/TarnDependencies.cmake) and the run-time libraries of the demo and the tools worked
 # out by dpkg-shlibdeps.
 set(TARN_DEB_NAME libtarn-dev)
 set(TARN_DEB_DOC ${PROJECT_BINARY_DIR}/debian-doc)
@@ -21,7 +21,8 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ${TARN_DEB_NAME})
 set(CPACK_PACKAGE_VENDOR "Tarn")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "2-D graphics and input library for C++ (development files)")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "2-D graphics, input and sound library for C++ (development files)")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -30,12 +31,14 @@ set(CPACK_DEBIAN_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The first line of the description is the summary above; this is the text under it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "Tarn speaks the Windows API of DirectDraw 7, GDI and DirectInput 7. On Linux
-it runs over its own stand-in for those calls, with SDL2 underneath.
+    "Tarn speaks the Windows API of DirectDraw 7, GDI, DirectInput 7 and
+DirectSound 7. On Linux it runs over its own stand-in for those calls, with
+SDL2 underneath.
 
 This package holds the static libraries, the headers, the CMake package
 (find_package(Tarn)), the pkg-config files (tarn, tarn-winmain), the demo
-program myfirsttarn and the picture tool tarnimg.")
+program myfirsttarn, the picture tool tarnimg, the sound tool tarnsnd and the
+sound example's sounds.")
 list(JOIN TARN_DEBIAN_DEPENDENCIES ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 include(CPack)

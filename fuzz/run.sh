@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Runs every fuzzer (the picture decoders', and the sprite routines' fast-against-reference one)
-# for SECONDS seconds each, one after another, and fails on any finding (crash, sanitizer
-# report, leaked stand-in object, mismatch, timeout, out of memory).
-#   fuzz/run.sh SECONDS [TARGET...]     TARGET: detect bmp psd tga pcx jpg png sprites wav ogg
+# Runs every fuzzer (the picture decoders', the PNG decoder's two ways against each other, the
+# sprite routines' fast-against-reference one and the sound readers') for SECONDS seconds each,
+# one after another, and fails on any finding (crash, sanitizer report, leaked stand-in object,
+# mismatch, timeout, out of memory).
+#   fuzz/run.sh SECONDS [TARGET...]     TARGET: detect bmp psd tga pcx jpg png pngwhole sprites
+#                                       wav ogg
 #                                       (default: all)
 # Builds with clang in $TARN_FUZZ_BUILD (default build-fuzz). The seeds come from the test
 # fixtures (make_seeds), the BMP files and the PngSuite files of tests/data; what the fuzzers find worth keeping
@@ -16,7 +18,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:?usage: fuzz/run.sh SECONDS [TARGET...]}
 shift
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(detect bmp psd tga pcx jpg png sprites wav ogg)
+[ ${#targets[@]} -eq 0 ] && targets=(detect bmp psd tga pcx jpg png pngwhole sprites wav ogg)
 build=${TARN_FUZZ_BUILD:-build-fuzz}
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
@@ -54,6 +56,10 @@ for t in "${targets[@]}"; do
     [ "$t" = sprites ] && program=fuzz_sprites # no seed files: the input only steers a generator
     [ "$t" = wav ] || [ "$t" = ogg ] && program=fuzz_sound_$t
     mkdir -p "$seeds/$t"
+    if [ "$t" = pngwhole ]; then
+        program=fuzz_png_whole # the PNG seeds, through both of the PNG decoder's ways
+        cp "$seeds"/png/* "$seeds/$t/"
+    fi
     echo "$program: ${seconds}s"
     if "$build/bin/$program" "$corpus" "$seeds/$t" -max_total_time="$seconds" -timeout=20 \
         -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$build/findings/$t-" \

@@ -19,23 +19,30 @@ TarnImageBase::~TarnImageBase() {
     if (surface) surface->Release();
 }
 
-bool TarnImageBase::SetSize(int newWidth, int newHeight, int newBitsPerPixel) {
+bool TarnImageBase::SetSize(int newWidth, int newHeight, int newBitsPerPixel, bool cleared) {
     uint32_t rowBytes = 0, total = 0;
     if (!TarnImageBytes(newWidth, newHeight, newBitsPerPixel, &rowBytes, &total)) return false;
     width = newWidth;
     height = newHeight;
     bitsPerPixel = static_cast<BYTE>(newBitsPerPixel);
-    if (!AllocPixels(total)) return false;
+    if (!AllocPixels(total, cleared)) return false;
     stride = rowBytes;
+    // Past each row's pixels the DIB's padding: defined even when the pixels are left to the
+    // decoder.
+    const size_t used = (static_cast<size_t>(newWidth) * newBitsPerPixel + 7) / 8;
+    if (!cleared && used < rowBytes)
+        for (int y = 0; y < newHeight; ++y)
+            std::memset(pixels + static_cast<size_t>(y) * rowBytes + used, 0, rowBytes - used);
     return true;
 }
 
 // The buffer is cleared (calloc hands out zero pages cheaply), so a picture that a decoder
-// fills only in part never shows undefined memory.
-bool TarnImageBase::AllocPixels(uint32_t bytes) {
+// fills only in part never shows undefined memory. One that a decoder fills whole need not be:
+// clearing a buffer the allocator reuses costs a pass over it.
+bool TarnImageBase::AllocPixels(uint32_t bytes, bool cleared) {
     FreeBuffers();
     if (bytes == 0 || bytes > IMAGE_MAX_BYTES) return false;
-    pixels = static_cast<BYTE*>(std::calloc(bytes, 1));
+    pixels = static_cast<BYTE*>(cleared ? std::calloc(bytes, 1) : std::malloc(bytes));
     if (!pixels) return false;
     dibPixels = pixels;
     pixelBytes = bytes;

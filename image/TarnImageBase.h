@@ -44,10 +44,13 @@ public:
                                         BYTE placement) = 0;
 
     /// Stores the picture's size and depth and allocates a cleared pixel buffer of stride x
-    /// height bytes; false when the size is out of limits or the buffer can't be had.
-    bool SetSize(int newWidth, int newHeight, int newBitsPerPixel);
-    /// Releases the buffers, then allocates a cleared pixel buffer of `bytes` bytes.
-    bool AllocPixels(uint32_t bytes);
+    /// height bytes; false when the size is out of limits or the buffer can't be had. A decoder
+    /// that writes every pixel of every row asks for `cleared` false: then only the rows'
+    /// padding is cleared.
+    bool SetSize(int newWidth, int newHeight, int newBitsPerPixel, bool cleared = true);
+    /// Releases the buffers, then allocates a pixel buffer of `bytes` bytes, cleared unless
+    /// `cleared` is false.
+    bool AllocPixels(uint32_t bytes, bool cleared = true);
     /// Stores the picture's size and depth like SetSize, but allocates no pixel buffer: the
     /// transfer draws straight from `rows`, which are already DIB rows of this size and depth
     /// (stride x height bytes, all within the `available` bytes). The caller's data must outlive

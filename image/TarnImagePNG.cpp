@@ -1,6 +1,7 @@
-// The PNG decoder. The file goes into a global memory block and a stream over it to the imaging
-// factory's decoder; frame 0 is converted to 32bppBGRA and copied straight into the DIB, whose
-// size is checked against the decoders' limits before anything is allocated for the pixels.
+// The PNG decoder. The imaging factory's decoder reads the file where it lies, through the
+// factory's stream over memory; frame 0 is copied as 24bppBGR when the file stores 8-bit RGB,
+// else converted to 32bppBGRA, straight into the DIB, whose size is checked against the decoders'
+// limits before anything is allocated for the pixels.
 #include "image/TarnImagePNG.h"
 
 #include "image/TarnImaging.h"
@@ -64,8 +65,12 @@ bool TarnImagePNG::DecodeBitmap(int size, const unsigned char* data) {
     TarnImaging imaging;
     if (!imaging.factory) return false;
 
-    TarnReleased<IStream> stream(TarnStreamOverCopy(data, size));
-    if (!stream.get()) return false;
+    // The component reads the caller's bytes where they are, through its own stream over
+    // memory; the stream only reads them, and they outlive it.
+    TarnReleased<IWICStream> stream;
+    if (FAILED(imaging.factory->CreateStream(&stream)) ||
+        FAILED(stream->InitializeFromMemory(const_cast<BYTE*>(data), static_cast<DWORD>(size))))
+        return false;
 
     TarnReleased<IWICBitmapDecoder> decoder;
     TarnReleased<IWICBitmapFrameDecode> frame;
@@ -79,17 +84,26 @@ bool TarnImagePNG::DecodeBitmap(int size, const unsigned char* data) {
         return false;
     topDown = 1;
     sourceBits = StoredBits(size, data);
-    if (!SetSize(static_cast<int>(frameWidth), static_cast<int>(frameHeight), 32)) return false;
+    // A picture the file stores as 8-bit RGB without alpha is copied as it is, three bytes a
+    // pixel; every other one is converted to 32bppBGRA, the one target every converter
+    // offers from every format. CopyPixels writes every pixel of every row, or fails and the
+    // buffer goes.
+    const bool alpha = CarriesAlpha(size, data) != 0;
+    WICPixelFormatGUID stored = GUID_WICPixelFormatDontCare;
+    const bool bgr = !alpha && SUCCEEDED(frame->GetPixelFormat(&stored)) &&
+                     IsEqualGUID(stored, GUID_WICPixelFormat24bppBGR);
+    if (!SetSize(static_cast<int>(frameWidth), static_cast<int>(frameHeight), bgr ? 24 : 32, false))
+        return false;
     if (FAILED(imaging.factory->CreateFormatConverter(&converter)) ||
-        FAILED(converter->Initialize(frame.get(), GUID_WICPixelFormat32bppBGRA,
-                                     WICBitmapDitherTypeNone, nullptr, 0.0,
-                                     WICBitmapPaletteTypeCustom)) ||
+        FAILED(converter->Initialize(
+            frame.get(), bgr ? GUID_WICPixelFormat24bppBGR : GUID_WICPixelFormat32bppBGRA,
+            WICBitmapDitherTypeNone, nullptr, 0.0, WICBitmapPaletteTypeCustom)) ||
         FAILED(converter->CopyPixels(nullptr, stride, pixelBytes, pixels))) {
         FreeBuffers();
         return false;
     }
     // The alpha bytes also go into the picture's alpha plane when the file carries alpha.
-    if (CarriesAlpha(size, data) && !KeepAlphaRows(pixels, static_cast<long>(stride))) {
+    if (alpha && !KeepAlphaRows(pixels, static_cast<long>(stride))) {
         FreeBuffers();
         return false;
     }

@@ -27,6 +27,20 @@ void Fill(BYTE* pixels, int byte, BYTE value, size_t count) {
     for (size_t i = 0; i < count; ++i) out[4 * i] = value;
 }
 
+// The red, green and blue planes (and alpha, or opaque when null) into whole blue-green-red-alpha
+// pixels, one pass with one store a pixel.
+void Interleave(BYTE* pixels, const BYTE* red, const BYTE* green, const BYTE* blue,
+                const BYTE* alpha, size_t count) {
+    uint32_t* out = reinterpret_cast<uint32_t*>(pixels);
+    if (alpha)
+        for (size_t i = 0; i < count; ++i)
+            out[i] = uint32_t{alpha[i]} << 24 | uint32_t{red[i]} << 16 | uint32_t{green[i]} << 8 |
+                     blue[i];
+    else
+        for (size_t i = 0; i < count; ++i)
+            out[i] = 0xFF000000u | uint32_t{red[i]} << 16 | uint32_t{green[i]} << 8 | blue[i];
+}
+
 // One plane of PackBits: c < 128 copies c + 1 bytes, c > 128 repeats the next byte 257 - c
 // times, 128 does nothing; the rows run on until `count` bytes are out. A packet that goes past
 // the plane's end is cut there. False when the data ends first.
@@ -106,7 +120,10 @@ bool TarnImagePSD::DecodeBitmap(int size, const unsigned char* data) {
     const uint64_t mostOut = compression == 0 ? reader.Remaining() : reader.Remaining() * 64;
     if (planeBytes * readPlanes > mostOut) return false;
 
-    if (!SetSize(static_cast<int>(fileWidth), static_cast<int>(fileHeight), 32)) return false;
+    // Every byte of every pixel is written below (32-bit rows have no padding), or the decode
+    // fails and the buffer goes: no need to clear it first.
+    if (!SetSize(static_cast<int>(fileWidth), static_cast<int>(fileHeight), 32, false))
+        return false;
     if (!DecodePlanes(reader, channels, compression)) return false;
     topDown = 1;
     // A fourth channel is alpha: the plane keeps it (GDI ignores the DIB's fourth byte).
@@ -120,9 +137,12 @@ bool TarnImagePSD::DecodeBitmap(int size, const unsigned char* data) {
 // after the fourth are not read.
 bool TarnImagePSD::DecodePlanes(TarnByteReader& reader, int channelCount, int compression) {
     const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+    if (compression == 1)
+        reader.Skip(static_cast<uint64_t>(channelCount) * static_cast<uint64_t>(height) * 2);
+    if (channelCount >= 3)
+        return DecodeColourPlanes(reader, channelCount >= 4 ? 4 : 3, compression);
     BYTE* plane = nullptr;
     if (compression == 1) {
-        reader.Skip(static_cast<uint64_t>(channelCount) * static_cast<uint64_t>(height) * 2);
         plane = new (std::nothrow) BYTE[count];
         if (!plane) return false;
     }
@@ -141,5 +161,32 @@ bool TarnImagePSD::DecodePlanes(TarnByteReader& reader, int channelCount, int co
         }
     }
     delete[] plane;
+    return ok;
+}
+
+// Three or four channels (red, green, blue, alpha in file order, as CHANNEL_BYTE places them):
+// the planes as they lie in the file, or unpacked side by side, then interleaved in one pass
+// rather than one pass over the picture a channel.
+bool TarnImagePSD::DecodeColourPlanes(TarnByteReader& reader, int planeCount, int compression) {
+    const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+    if (reader.Overrun()) return false;
+    const BYTE* planes[4] = {};
+    BYTE* unpacked = nullptr;
+    if (compression == 1) {
+        unpacked = new (std::nothrow) BYTE[count * planeCount];
+        if (!unpacked) return false;
+    }
+    bool ok = true;
+    for (int k = 0; k < planeCount && ok; ++k) {
+        if (compression == 0) {
+            planes[k] = reader.Take(count);
+            ok = planes[k] != nullptr;
+        } else {
+            planes[k] = unpacked + count * k;
+            ok = UnpackBits(reader, unpacked + count * k, count);
+        }
+    }
+    if (ok) Interleave(pixels, planes[0], planes[1], planes[2], planes[3], count);
+    delete[] unpacked;
     return ok;
 }

@@ -24,6 +24,9 @@ public:
     /// Fills the pixel buffer from the image data at the reader (just after the compression
     /// field); false when the data runs out.
     bool DecodePlanes(TarnByteReader& reader, int channels, int compression);
+    /// DecodePlanes for three or four channels (planeCount planes read): red, green, blue and
+    /// alpha interleaved into whole pixels in one pass.
+    bool DecodeColourPlanes(TarnByteReader& reader, int planeCount, int compression);
 
     uint16_t version;    ///< the header's version (1 is decoded)
     uint16_t channels;   ///< channels in the file, alpha and extra ones included

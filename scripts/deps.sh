@@ -6,7 +6,8 @@ set -euo pipefail
 
 packages=(
     build-essential cmake pkg-config
-    libsdl2-dev libjpeg-dev libpng-dev libspng-dev libfreetype-dev libfontconfig-dev
+    libsdl2-dev libjpeg-dev libpng-dev libdeflate-dev libspng-dev libfreetype-dev libfontconfig-dev
+    libsdl2-ttf-dev
     fonts-dejavu-core
     googletest libgtest-dev libbenchmark-dev libstb-dev libvorbis-dev clang libclang-rt-14-dev
     xvfb xdotool imagemagick x11-utils

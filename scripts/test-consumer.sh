@@ -16,8 +16,9 @@
 #     program run under wine (on the caller's X server and Wine prefix), unless build-only: for
 #     a width this machine's Wine cannot run
 #
-# Each program shows the installed demo picture for a few frames (on Linux on the headless host)
-# and must exit 0. The examples in examples/ are built against the install the same way (and on
+# Each program shows the installed demo picture for a few frames (on Linux on the headless host,
+# whose sound card it opens) and must exit 0. The installed tarnsnd must read the installed
+# sounds. The examples in examples/ are built against the install the same way (and on
 # Linux run for a few frames). The work goes to BUILD/consumer/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -78,6 +79,8 @@ step "find_package against $prefix"
 cmake -S examples/consumer -B "$work/find_package" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 cmake --build "$work/find_package" -j "$jobs" >/dev/null
 run "find_package" "$work/find_package/consumer" "$picture"
+step "tarnsnd of $prefix on its sounds"
+for sound in "$prefix"/share/tarn/sounds/*; do "$prefix/bin/tarnsnd" info "$sound"; done
 
 # The examples, each a project of its own: built against the install and run for a few frames.
 for script in examples/*/screenshot.script; do
@@ -96,7 +99,7 @@ cmake -S examples/consumer -B "$work/add_subdirectory" -DTARN_SOURCE_DIR="$src" 
 cmake --build "$work/add_subdirectory" -j "$jobs" >/dev/null
 # Only the library is built inside another project: no demo, tools, tests or benchmarks.
 extra=$(find "$work/add_subdirectory" -type f -perm -u+x \
-            \( -name 'test_*' -o -name myfirsttarn -o -name tarnimg -o -name tarn_bench \))
+            \( -name 'test_*' -o -name myfirsttarn -o -name tarnimg -o -name tarnsnd -o -name tarn_bench \))
 [ -z "$extra" ] || fail "add_subdirectory built Tarn's own programs: $extra"
 run "add_subdirectory" "$work/add_subdirectory/consumer" "$picture"
 

@@ -32,8 +32,8 @@ enum {
 
 /// Volumes run 0 (silent) .. 256 (as recorded); pans -256 (left) .. 256 (right).
 constexpr int SOUND_VOLUME_MAX = 256;
-constexpr int SOUND_PAN_LEFT = -256;
-constexpr int SOUND_PAN_RIGHT = 256;
+constexpr int SOUND_PAN_LEFT = -256; ///< the pan of the left side only
+constexpr int SOUND_PAN_RIGHT = 256; ///< the pan of the right side only
 
 /// DirectSound's level, in hundredths of a decibel, for a volume 0 .. 256:
 /// 2000 * log10(volume / 256), DSBVOLUME_MIN for 0.
@@ -64,11 +64,12 @@ public:
     void Update();
     /// The volume every sound and music is scaled by, 0 .. 256 (256 at first).
     void SetMasterVolume(int volume);
+    /// The master volume, 0 .. 256.
     int MasterVolume() const { return masterVolume; }
 
     /// The DirectSound device and its primary buffer, null without a device.
     LPDIRECTSOUND device = nullptr;
-    LPDIRECTSOUNDBUFFER primary = nullptr;
+    LPDIRECTSOUNDBUFFER primary = nullptr; ///< the primary buffer: 44100 Hz, 16-bit, stereo
 
 private:
     friend class TarnSound;

@@ -22,13 +22,13 @@ enum {
     SOUND_FORMAT_VORBIS,    ///< Ogg Vorbis
 };
 
-/// The rates and channels every decoder accepts; anything else is refused.
-constexpr int SOUND_MIN_RATE = 8000;
-constexpr int SOUND_MAX_RATE = 96000;
-constexpr int SOUND_MAX_CHANNELS = 2;
-/// The largest file read, and the largest sound decoded whole into memory (about six minutes of
-/// 44.1 kHz stereo).
+// The rates and channels every decoder accepts; anything else is refused.
+constexpr int SOUND_MIN_RATE = 8000;  ///< the lowest rate read, frames a second
+constexpr int SOUND_MAX_RATE = 96000; ///< the highest rate read
+constexpr int SOUND_MAX_CHANNELS = 2; ///< mono or stereo
+/// The largest file read.
 constexpr uint32_t SOUND_MAX_FILE_BYTES = 256u << 20;
+/// The largest sound decoded whole into memory (about six minutes of 44.1 kHz stereo).
 constexpr uint32_t SOUND_MAX_DECODED_BYTES = 64u << 20;
 
 /// One open sound file.
@@ -62,8 +62,10 @@ public:
     static bool DecodeAll(TarnAudioDecoder* decoder, std::vector<int16_t>* samples);
 };
 
-/// The WAV reader and the Ogg Vorbis reader, for Open (and for tests that want one directly).
+/// The WAV reader, for Open (and for tests that want one directly); null when it cannot read
+/// `bytes`, with the reason in *error.
 TarnAudioDecoder* TarnOpenWave(std::vector<uint8_t>&& bytes, const char** error);
+/// The Ogg Vorbis reader, likewise.
 TarnAudioDecoder* TarnOpenVorbis(std::vector<uint8_t>&& bytes, const char** error);
 
 /// Writes frames x channels 16-bit samples as a PCM WAV file (replacing it in one step, as

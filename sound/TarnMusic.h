@@ -15,6 +15,7 @@
 #include "sound/TarnAudio.h"
 #include "sound/TarnAudioDecoder.h"
 
+/// One music stream on a TarnAudio: open, play, pause, fade; TarnAudio::Update keeps it fed.
 class TarnMusic {
 public:
     TarnMusic();
@@ -27,8 +28,9 @@ public:
     void Close();
     /// Plays from the start; flags TARN_SOUND_LOOP. 0 or a negative SOUND_* code.
     int Play(DWORD flags = 0);
-    /// Holds the music where it is; Resume carries on from there.
+    /// Holds the music where it is; Resume carries on from there. 0 or a negative SOUND_* code.
     int Pause();
+    /// Carries on after Pause. 0 or a negative SOUND_* code.
     int Resume();
     /// Stops; the next Play starts at the beginning.
     int Stop();

@@ -12,6 +12,7 @@
 /// The voices one sound plays on at most.
 constexpr int SOUND_VOICES = 8;
 
+/// One sound effect, decoded whole, played on up to SOUND_VOICES voices at once.
 class TarnSound {
 public:
     TarnSound();
@@ -30,8 +31,9 @@ public:
     void Stop();
     /// Stops one voice.
     void StopVoice(int voice);
-    /// Changes a playing voice: 0 or a negative SOUND_* code.
+    /// Changes a playing voice's volume (0 .. 256): 0 or a negative SOUND_* code.
     int SetVoiceVolume(int voice, int volume);
+    /// Changes a playing voice's pan (-256 .. 256): 0 or a negative SOUND_* code.
     int SetVoicePan(int voice, int pan);
     /// Plays the voice at `hertz` frames a second (100 .. 100000; 0: the file's own rate).
     int SetVoiceFrequency(int voice, DWORD hertz);
@@ -40,8 +42,8 @@ public:
 
     /// The decoded sound: frames x channels 16-bit samples at `rate`.
     std::vector<int16_t> samples;
-    int rate = 0;
-    int channels = 0;
+    int rate = 0;     ///< frames a second of `samples`
+    int channels = 0; ///< 1 or 2
 
 private:
     friend class TarnAudio;

@@ -74,6 +74,48 @@ TEST(SdlFrame, ConvertsEveryDisplayFormatToOpaqueArgb) {
     }
 }
 
+// Every 16-bit value, in rows whose width is no multiple of the eight pixels converted at a
+// time, becomes what widening each channel by repeating its top bits gives.
+TEST(SdlFrame, WidensEvery16BitPixel) {
+    struct Layout {
+        const char* name;
+        int redShift, greenBits;
+    };
+    for (const Layout& l : {Layout{"5-6-5", 11, 6}, Layout{"5-5-5", 10, 5}}) {
+        SCOPED_TRACE(l.name);
+        const int width = 257, height = 256, pitch = width * 2 + 6;
+        std::vector<uint8_t> memory(static_cast<size_t>(pitch) * height);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const uint16_t p = static_cast<uint16_t>(y * width + x);
+                std::memcpy(&memory[static_cast<size_t>(y) * pitch + 2 * x], &p, 2);
+            }
+        FrameView frame{memory.data(),
+                        pitch,
+                        width,
+                        height,
+                        16,
+                        0x1Fu << l.redShift,
+                        ((1u << l.greenBits) - 1) << 5,
+                        0x1F,
+                        nullptr};
+        FrameConverter converter;
+        ASSERT_TRUE(converter.Prepare(frame, false, nullptr));
+        std::vector<uint32_t> out(static_cast<size_t>(width) * height);
+        converter.Convert(frame, out.data(), width * 4);
+        auto widen = [](uint32_t v, int bits) {
+            return bits == 5 ? (v << 3 | v >> 2) : (v << 2 | v >> 4);
+        };
+        for (size_t i = 0; i < out.size(); ++i) {
+            const uint32_t p = static_cast<uint16_t>(i);
+            const uint32_t want = 0xFF000000u | widen((p >> l.redShift) & 0x1F, 5) << 16 |
+                                  widen((p >> 5) & ((1u << l.greenBits) - 1), l.greenBits) << 8 |
+                                  widen(p & 0x1F, 5);
+            ASSERT_EQ(out[i], want) << "pixel " << i << " = 0x" << std::hex << p;
+        }
+    }
+}
+
 TEST(SdlFrame, UploadsNativeFormatsUnchanged) {
     uint16_t pixels[4] = {};
     FrameView frame{pixels, 4, 2, 2, 16, 0xF800, 0x07E0, 0x001F, nullptr};

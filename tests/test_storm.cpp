@@ -39,7 +39,8 @@ const char* const SPARED =
     "OutputDebugStringA";
 
 // The storm's script: bursts of a few frames, each followed by one blow, with a calm
-// recovery and a dumped frame at each checkpoint. Deterministic (a fixed generator).
+// recovery, a dumped frame and a memory reading at each checkpoint (the readings are for the
+// benchmark's report: bench/memory.sh). Deterministic (a fixed generator).
 std::string StormScript(int* framesAsked) {
     std::ostringstream s;
     uint32_t random = 0x2545F491u;
@@ -53,7 +54,8 @@ std::string StormScript(int* framesAsked) {
         s << "faults " << FAULT_ONE_IN << ' ' << seed << ' ' << SPARED << ";";
     };
     auto calm = [&](int checkpoint) {
-        s << "faults 0 0; lose; frames 4; dump calm" << checkpoint << ".bmp;";
+        s << "faults 0 0; lose; frames 4; dump calm" << checkpoint << ".bmp; memory calm"
+          << checkpoint << ";";
         *framesAsked += 4;
     };
     s << "focus 1; frames 3;";

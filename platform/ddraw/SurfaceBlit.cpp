@@ -19,6 +19,7 @@
 #endif
 
 #include <cstring>
+#include <cwchar>
 #include <utility>
 
 namespace tarn::platform {
@@ -59,7 +60,8 @@ void RepeatPixel(uint8_t* p, size_t total, size_t unit) {
     }
 }
 
-// A colour fill of rectangle d: the first row is filled pixel by pattern, the others are copies
+// A colour fill of rectangle d: the first row is filled (by memset when every byte of the pixel
+// is the same, by 32-bit words for 16- and 32-bit pixels, else by pattern), the others are copies
 // of it; when the rows are whole and follow each other, the rectangle is one run of bytes.
 void FillRect(uint8_t* base, long pitch, const RECT& d, int bytes, uint32_t value) {
     const size_t rowBytes = (size_t)(d.right - d.left) * bytes;
@@ -73,6 +75,29 @@ void FillRect(uint8_t* base, long pitch, const RECT& d, int bytes, uint32_t valu
         sameBytes = sameBytes && ((value >> (8 * i)) & 0xFF) == (value & 0xFF);
     if (sameBytes) {
         std::memset(first, (int)(value & 0xFF), runBytes);
+    } else if ((bytes == 2 && ((uintptr_t)first & 1) == 0) ||
+               (bytes == 4 && ((uintptr_t)first & 3) == 0)) {
+        // 16- and 32-bit pixels as 32-bit words from the first 4-byte boundary: a long run by
+        // the processor's string store (what memset uses for long runs; copying a filled block
+        // on, as below, costs a load beside every store), a short one by the C library's wide
+        // fill.
+        const uint32_t word = bytes == 2 ? (value & 0xFFFF) * 0x10001u : value;
+        uint8_t* p = first;
+        size_t left = runBytes;
+        if (((uintptr_t)p & 3) != 0) { // a 16-bit pixel between two boundaries
+            StorePixel(p, 2, value);
+            p += 2;
+            left -= 2;
+        }
+        size_t words = left / 4;
+#if defined(__x86_64__) || defined(__i386__)
+        if (words >= 512) { // long runs: the string store, as memset does them
+            uint8_t* at = p;
+            asm volatile("rep stosl" : "+D"(at), "+c"(words) : "a"(word) : "memory");
+        }
+#endif
+        if (words) std::wmemset(reinterpret_cast<wchar_t*>(p), static_cast<wchar_t>(word), words);
+        if (left % 4) StorePixel(p + left - 2, 2, value);
     } else {
         StorePixel(first, bytes, value);
         RepeatPixel(first, runBytes, (size_t)bytes);

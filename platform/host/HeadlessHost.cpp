@@ -16,6 +16,19 @@
 namespace tarn::platform {
 namespace {
 
+// The process's resident memory in kB, as the kernel counts it (VmRSS); -1 where it cannot be
+// read.
+long ResidentKilobytes() {
+    FILE* status = std::fopen("/proc/self/status", "r");
+    if (!status) return -1;
+    char line[256];
+    long kilobytes = -1;
+    while (kilobytes < 0 && std::fgets(line, sizeof line, status))
+        if (std::strncmp(line, "VmRSS:", 6) == 0) kilobytes = std::strtol(line + 6, nullptr, 10);
+    std::fclose(status);
+    return kilobytes;
+}
+
 // Widens an n-bit channel value to 8 bits by repeating its top bits (5 bits abcde -> abcdeabc).
 uint32_t Widen(uint32_t value, int bits) {
     if (bits <= 0) return 0;
@@ -260,6 +273,7 @@ private:
     mutable std::vector<uint32_t> lastFrame;
     int lastWidth = 0, lastHeight = 0;
     std::string debugText;
+    std::string memoryReadings; // "NAME KB" lines of the script's memory steps
 };
 
 void HeadlessMachine::ResetState() {
@@ -497,6 +511,9 @@ void HeadlessMachine::RunSteps() {
                 std::fprintf(stderr, "tarn headless host: could not dump a frame to %s\n",
                              step.text.c_str());
             break;
+        case ScriptStep::Memory:
+            memoryReadings += step.text + " " + std::to_string(ResidentKilobytes()) + "\n";
+            break;
         case ScriptStep::DiKey:
             SetKey(step.a, step.b != 0);
             break;
@@ -589,8 +606,8 @@ void HeadlessMachine::WriteReport() const {
         std::fprintf(stderr, "tarn headless host: cannot write the report to %s\n", reportPath);
         return;
     }
-    std::fprintf(f, "frames %d\nlive %d\nfullscreen %d\n%s", frames, LiveObjects(),
-                 fullScreen ? 1 : 0, debugText.c_str());
+    std::fprintf(f, "frames %d\nlive %d\nfullscreen %d\n%s%s", frames, LiveObjects(),
+                 fullScreen ? 1 : 0, memoryReadings.c_str(), debugText.c_str());
     std::fclose(f);
 }
 

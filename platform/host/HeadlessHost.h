@@ -14,6 +14,7 @@
 //     close          the window manager asks the window to close
 //     time MS        the clock moves on by MS milliseconds
 //     dump PATH      the last presented frame is written to PATH as a 24-bit BMP
+//     memory NAME    the process's resident memory now (kB) goes into the report as NAME
 //     dikey DIK 1|0  a key of the keyboard device goes down / up (by scan code)
 //     mouse DX DY    mouse motion
 //     button N 1|0   mouse button N (0 left, 1 right, 2 middle, 3 fourth) goes down / up
@@ -31,8 +32,9 @@
 //     faults ONE_IN SEED [OP,OP...]  from now on each stand-in call fails with E_FAIL with
 //                    probability 1/ONE_IN (0 stops it), from a generator seeded with SEED;
 //                    the listed operations are spared
-//   TARN_HEADLESS_REPORT=PATH   at exit, writes "frames N\nlive N\nfullscreen 0|1\n" and the
-//                               captured debugger output to PATH
+//   TARN_HEADLESS_REPORT=PATH   at exit, writes "frames N\nlive N\nfullscreen 0|1\n", a line
+//                               "NAME KB" for each memory step, and the captured debugger
+//                               output to PATH
 //   Each presented frame moves the clock on by the frame time (16 ms unless set otherwise).
 #pragma once
 

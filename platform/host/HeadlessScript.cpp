@@ -138,6 +138,10 @@ bool ParseScript(const std::string& script, std::vector<ScriptStep>* steps, std:
             step.kind = ScriptStep::Dump;
             step.text = first;
             good = good && !first.empty() && second.empty();
+        } else if (v == "MEMORY") {
+            step.kind = ScriptStep::Memory;
+            step.text = first;
+            good = good && !first.empty() && second.empty();
         } else if (v == "DIKEY") {
             step.kind = ScriptStep::DiKey;
             a = ScanCodeByName(first);

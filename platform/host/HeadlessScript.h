@@ -26,12 +26,14 @@ struct ScriptStep {
         PadStick,
         PadTrigger,
         Fault,
-        Faults
+        Faults,
+        Memory
     };
     Kind kind = Focus;
     int a = 0, b = 0; // the step's numbers: focus flag, frame count, key code, milliseconds ...
     int c = 0, d = 0; // ... and the pad steps' further ones
-    std::string text; // the path of a dump, the operation of a fault, the spared operations
+    std::string text; // the path of a dump, the operation of a fault, the spared operations,
+                      // the name of a memory reading
 };
 
 // Appends the steps of `script` to `steps`. Steps are separated by ';' or new lines. A step

@@ -1,7 +1,8 @@
 // How the SDL2 host turns a presented frame (the primary surface's memory in the display mode's
 // pixel format) into texture pixels. A 5-6-5 frame goes up unchanged when the renderer takes
 // RGB565 textures, a 32-bit x8r8g8b8 frame always does; every other format is converted into
-// ARGB8888 with our own tables. The tables are built when the format changes, never per frame.
+// ARGB8888 by our own code (5-6-5 and 5-5-5 by arithmetic, the others through tables built when
+// the format changes, never per frame).
 #pragma once
 
 #include "host/Host.h"
@@ -36,6 +37,7 @@ private:
     static uint32_t Expand(uint32_t pixel, const Channel& c); // to 8 bits, top bits repeated
 
     int bits = 0;
+    int widen16 = 0; // 6 for 5-6-5, 5 for 5-5-5 (widened by arithmetic), else 0
     uint32_t textureFormat = 0;
     bool direct = false;
     Channel red, green, blue;

@@ -103,6 +103,7 @@ extern const IID IID_IWICBitmapFrameDecode;
 extern const IID IID_IWICFormatConverter;
 extern const IID IID_IWICBitmapEncoder;
 extern const IID IID_IWICBitmapFrameEncode;
+extern const IID IID_IWICStream;
 }
 
 // Interfaces the methods below name but the library does not use.
@@ -116,12 +117,23 @@ struct IWICComponentInfo;
 struct IWICBitmapScaler;
 struct IWICBitmapClipper;
 struct IWICBitmapFlipRotator;
-struct IWICStream;
 struct IWICColorTransform;
 struct IWICBitmap;
 struct IWICFastMetadataEncoder;
 struct IEnumUnknown;
 struct IPropertyBag2;
+
+// A stream the factory makes; InitializeFromMemory reads and writes the caller's bytes where they
+// are, without a copy (the caller keeps them alive for as long as the stream is used).
+struct IWICStream : public IStream {
+    virtual HRESULT STDMETHODCALLTYPE InitializeFromIStream(IStream* pIStream) = 0;
+    virtual HRESULT STDMETHODCALLTYPE InitializeFromFilename(LPCWSTR wzFileName,
+                                                             DWORD dwDesiredAccess) = 0;
+    virtual HRESULT STDMETHODCALLTYPE InitializeFromMemory(BYTE* pbBuffer, DWORD cbBufferSize) = 0;
+    virtual HRESULT STDMETHODCALLTYPE InitializeFromIStreamRegion(IStream* pIStream,
+                                                                  ULARGE_INTEGER ulOffset,
+                                                                  ULARGE_INTEGER ulMaxSize) = 0;
+};
 
 struct IWICBitmapSource : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE GetSize(UINT* puiWidth, UINT* puiHeight) = 0;

@@ -1,5 +1,6 @@
 // The imaging component's insides: the factory CoCreateInstance makes, the PNG decoder and
-// encoder objects it hands out, and the PNG reading and writing they share, over libpng.
+// encoder objects and the memory streams it hands out, and the PNG reading and writing they
+// share, over libpng (and libdeflate for the commonest pictures).
 #pragma once
 
 #include <wincodec.h>
@@ -16,6 +17,11 @@ HRESULT CreateImagingFactory(REFIID riid, void** ppv);
 HRESULT CreatePngDecoder(IStream* stream, IWICBitmapDecoder** decoder);
 HRESULT CreatePngEncoder(IWICBitmapEncoder** encoder);
 HRESULT CreateFormatConverter(IWICFormatConverter** converter);
+// A stream for the factory's CreateStream, to be initialised by its caller.
+HRESULT CreateMemoryStream(IWICStream** stream);
+// The bytes from the seek position to the end of a stream made by CreateMemoryStream and
+// initialised over memory, where they lie; false for any other stream.
+bool MemoryStreamSpan(IStream* stream, const uint8_t** data, size_t* size);
 
 // What a PNG file's chunks before the image data say, once libpng has checked them.
 struct PngHeader {
@@ -40,6 +46,11 @@ HRESULT ReadPngHeader(const uint8_t* data, size_t size, PngHeader* header);
 // layout): 16-bit samples rounded to 8 bits, palettes, grey and tRNS expanded, Adam7
 // deinterlaced. WINCODEC_ERR_BADIMAGE for damaged or truncated data.
 HRESULT DecodePng(const uint8_t* data, size_t size, PngRows layout, uint8_t* const* rows);
+// DecodePng's two ways: the quick one for sound 8-bit RGB and RGBA files without tRNS
+// (PngWhole.cpp), S_OK when it decoded the picture and S_FALSE for any file it leaves to the
+// other; and libpng's, for every file.
+HRESULT DecodePngWhole(const uint8_t* data, size_t size, PngRows layout, uint8_t* const* rows);
+HRESULT DecodePngWithLibpng(const uint8_t* data, size_t size, PngRows layout, uint8_t* const* rows);
 // Writes a PNG file of `rows` through `stream`. WINCODEC_ERR_STREAMWRITE when the stream
 // refuses the bytes.
 HRESULT EncodePng(IStream* stream, uint32_t width, uint32_t height, PngRows layout,

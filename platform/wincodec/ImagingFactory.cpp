@@ -1,5 +1,6 @@
 // The imaging factory and the imaging component's GUIDs. The factory makes the PNG decoder
-// (from a stream), the PNG encoder and format converters; its other makers are not provided.
+// (from a stream), the PNG encoder, format converters and streams over memory; its other makers
+// are not provided.
 #include "wincodec/Codecs.h"
 #include "internal/ComObject.h"
 
@@ -104,8 +105,10 @@ public:
     HRESULT STDMETHODCALLTYPE CreateBitmapFlipRotator(IWICBitmapFlipRotator**) override {
         return NotImplemented<"CreateBitmapFlipRotator">();
     }
-    HRESULT STDMETHODCALLTYPE CreateStream(IWICStream**) override {
-        return NotImplemented<"CreateStream">();
+    HRESULT STDMETHODCALLTYPE CreateStream(IWICStream** stream) override {
+        if (HRESULT hr; Entered<"CreateStream">(&hr)) return hr;
+        if (!stream) return E_INVALIDARG;
+        return CreateMemoryStream(stream);
     }
     HRESULT STDMETHODCALLTYPE CreateColorContext(IWICColorContext**) override {
         return NotImplemented<"CreateColorContext">();

@@ -126,11 +126,21 @@ HRESULT ReadPngHeader(const uint8_t* data, size_t size, PngHeader* header) {
 }
 
 HRESULT DecodePng(const uint8_t* data, size_t size, PngRows layout, uint8_t* const* rows) {
+    if (DecodePngWhole(data, size, layout, rows) == S_OK) return S_OK;
+    return DecodePngWithLibpng(data, size, layout, rows);
+}
+
+HRESULT DecodePngWithLibpng(const uint8_t* data, size_t size, PngRows layout,
+                            uint8_t* const* rows) {
     Reader reader;
     if (HRESULT hr = reader.Open(data, size, WINCODEC_ERR_BADIMAGE); FAILED(hr)) return hr;
     png_structp png = reader.png;
     png_infop info = reader.info;
     if (setjmp(png_jmpbuf(png))) return WINCODEC_ERR_BADIMAGE;
+    // Every byte of the compressed image data is already checked by its chunk's CRC, so the
+    // deflate stream's own Adler-32 (a pass over all the decoded bytes) tells nothing more of
+    // the file; a stream that does not inflate is still an error.
+    png_set_option(png, PNG_IGNORE_ADLER32, PNG_OPTION_ON);
     png_read_info(png, info);
     // Everything to 8-bit blue-green-red: palettes, low depths and tRNS expanded, 16-bit samples
     // rounded (v * 255 / 65535, i.e. v / 257), grey repeated into the three channels.

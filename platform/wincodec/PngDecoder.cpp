@@ -1,5 +1,6 @@
 // The PNG decoder, its one frame and the format converter. The decoder reads the stream whole
-// and checks the chunks before the image data when it is made; the pixels are decoded when
+// (or, for the factory's stream over memory, uses its bytes where they are) and checks the
+// chunks before the image data when it is made; the pixels are decoded when
 // they are copied out, straight into the caller's rows when the whole picture is asked for.
 // A frame reports the pixel format the file holds, as the platform's decoder does, and copies
 // its pixels out itself when that format is 24bppBGR or 32bppBGRA; a converter gives any frame
@@ -65,10 +66,20 @@ bool RowsFor(REFGUID format, PngRows* layout) {
 
 class PngDecoder final : public ComObject<IWICBitmapDecoder, "IWICBitmapDecoder"> {
 public:
-    PngDecoder(uint8_t* fileData, size_t fileSize, const PngHeader& fileHeader)
+    // Decodes `fileData`: a block of its own (freed with it) when `memory` is null, else bytes
+    // inside that memory stream, which it holds a reference to meanwhile.
+    PngDecoder(const uint8_t* fileData, size_t fileSize, const PngHeader& fileHeader,
+               IStream* memory)
         : ComObject("imaging", {&IID_IWICBitmapDecoder}), data(fileData), size(fileSize),
-          header(fileHeader) {}
-    ~PngDecoder() override { std::free(data); }
+          header(fileHeader), stream(memory) {
+        if (stream) stream->AddRef();
+    }
+    ~PngDecoder() override {
+        if (stream)
+            stream->Release();
+        else
+            std::free(const_cast<uint8_t*>(data));
+    }
 
     HRESULT STDMETHODCALLTYPE QueryCapability(IStream*, DWORD*) override {
         return NotImplemented<"QueryCapability">();
@@ -115,9 +126,10 @@ public:
     const PngHeader& Header() const { return header; }
 
 private:
-    uint8_t* data;
+    const uint8_t* data;
     size_t size;
     PngHeader header;
+    IStream* stream; // the memory stream `data` lies in, or null
 };
 
 class PngFrame final : public ComObject<IWICBitmapFrameDecode, "IWICBitmapFrameDecode"> {
@@ -296,22 +308,28 @@ private:
 
 } // namespace
 
+// A picture in one of the factory's memory streams is decoded where it lies; any other stream
+// is read whole into a block of the decoder's own first.
 HRESULT CreatePngDecoder(IStream* stream, IWICBitmapDecoder** decoder) {
     *decoder = nullptr;
+    const uint8_t* inPlace = nullptr;
     uint8_t* data = nullptr;
     size_t size = 0;
-    HRESULT hr = ReadStream(stream, 0, &data, &size);
-    if (FAILED(hr)) return hr;
-    PngHeader header;
-    hr = ReadPngHeader(data, size, &header);
-    if (FAILED(hr)) {
-        std::free(data);
-        return hr;
+    const bool memory = MemoryStreamSpan(stream, &inPlace, &size);
+    if (!memory) {
+        HRESULT hr = ReadStream(stream, 0, &data, &size);
+        if (FAILED(hr)) return hr;
+        inPlace = data;
     }
-    PngDecoder* made = new (std::nothrow) PngDecoder(data, size, header);
+    PngHeader header;
+    HRESULT hr = ReadPngHeader(inPlace, size, &header);
+    PngDecoder* made = SUCCEEDED(hr)
+                           ? new (std::nothrow)
+                                 PngDecoder(inPlace, size, header, memory ? stream : nullptr)
+                           : nullptr;
     if (!made) {
         std::free(data);
-        return E_OUTOFMEMORY;
+        return FAILED(hr) ? hr : E_OUTOFMEMORY;
     }
     *decoder = made;
     return S_OK;
