@@ -25,6 +25,17 @@ LONG TarnPanToDecibels(int pan) {
     return pan >= 0 ? attenuation : -attenuation;
 }
 
+WAVEFORMATEX TarnAudio::Pcm16(int channels, int rate) {
+    WAVEFORMATEX format{};
+    format.wFormatTag = WAVE_FORMAT_PCM;
+    format.nChannels = WORD(channels);
+    format.nSamplesPerSec = DWORD(rate);
+    format.wBitsPerSample = 16;
+    format.nBlockAlign = WORD(2 * channels);
+    format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
+    return format;
+}
+
 TarnAudio::TarnAudio() = default;
 
 TarnAudio::~TarnAudio() {
@@ -50,13 +61,7 @@ int TarnAudio::Create(HWND window) {
     desc.dwSize = sizeof desc;
     desc.dwFlags = DSBCAPS_PRIMARYBUFFER;
     if (SUCCEEDED(device->CreateSoundBuffer(&desc, &primary, nullptr)) && primary) {
-        WAVEFORMATEX format{};
-        format.wFormatTag = WAVE_FORMAT_PCM;
-        format.nChannels = 2;
-        format.nSamplesPerSec = 44100;
-        format.wBitsPerSample = 16;
-        format.nBlockAlign = 4;
-        format.nAvgBytesPerSec = 44100 * 4;
+        const WAVEFORMATEX format = Pcm16(2, 44100);
         if (FAILED(primary->SetFormat(&format)))
             OutputDebugStringA("TarnAudio - the sound device keeps its own format.\n");
     } else {

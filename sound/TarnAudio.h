@@ -78,6 +78,8 @@ private:
     void Unregister(TarnSound* sound);
     void Register(TarnMusic* music);
     void Unregister(TarnMusic* music);
+    // The 16-bit PCM format every buffer of ours holds.
+    static WAVEFORMATEX Pcm16(int channels, int rate);
 
     int masterVolume = SOUND_VOLUME_MAX;
     std::vector<TarnSound*> sounds;

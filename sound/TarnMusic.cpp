@@ -58,13 +58,7 @@ int TarnMusic::Open(TarnAudio* target, const char* fileName) {
         return std::strcmp(reason, "cannot open the file") == 0 ? SOUND_FILE_ERROR
                                                                 : SOUND_BAD_FORMAT;
     }
-    WAVEFORMATEX format{};
-    format.wFormatTag = WAVE_FORMAT_PCM;
-    format.nChannels = WORD(opened->Channels());
-    format.nSamplesPerSec = DWORD(opened->Rate());
-    format.wBitsPerSample = 16;
-    format.nBlockAlign = WORD(2 * opened->Channels());
-    format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
+    WAVEFORMATEX format = TarnAudio::Pcm16(opened->Channels(), opened->Rate());
     DSBUFFERDESC desc{};
     desc.dwSize = sizeof desc;
     desc.dwFlags = DSBCAPS_CTRLVOLUME | DSBCAPS_GETCURRENTPOSITION2;

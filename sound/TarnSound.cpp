@@ -69,13 +69,7 @@ int TarnSound::Load(TarnAudio* target, const char* fileName) {
         Complain(fileName, "the sound is broken or too long");
         return SOUND_BAD_FORMAT;
     }
-    WAVEFORMATEX format{};
-    format.wFormatTag = WAVE_FORMAT_PCM;
-    format.nChannels = WORD(decoder->Channels());
-    format.nSamplesPerSec = DWORD(decoder->Rate());
-    format.wBitsPerSample = 16;
-    format.nBlockAlign = WORD(2 * decoder->Channels());
-    format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
+    WAVEFORMATEX format = TarnAudio::Pcm16(decoder->Channels(), decoder->Rate());
     DSBUFFERDESC desc{};
     desc.dwSize = sizeof desc;
     desc.dwFlags = DSBCAPS_STATIC | DSBCAPS_CTRLVOLUME | DSBCAPS_CTRLPAN | DSBCAPS_CTRLFREQUENCY |

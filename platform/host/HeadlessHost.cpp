@@ -14,6 +14,19 @@
 #include <deque>
 
 namespace tarn::platform {
+
+uint32_t WidenChannel(uint32_t value, int bits) {
+    if (bits <= 0) return 0;
+    if (bits >= 8) return (value >> (bits - 8)) & 0xFF;
+    uint32_t wide = 0;
+    int filled = 0;
+    while (filled < 8) {
+        wide = (wide << bits) | value;
+        filled += bits;
+    }
+    return (wide >> (filled - 8)) & 0xFF;
+}
+
 namespace {
 
 // The process's resident memory in kB, as the kernel counts it (VmRSS); -1 where it cannot be
@@ -27,19 +40,6 @@ long ResidentKilobytes() {
         if (std::strncmp(line, "VmRSS:", 6) == 0) kilobytes = std::strtol(line + 6, nullptr, 10);
     std::fclose(status);
     return kilobytes;
-}
-
-// Widens an n-bit channel value to 8 bits by repeating its top bits (5 bits abcde -> abcdeabc).
-uint32_t Widen(uint32_t value, int bits) {
-    if (bits <= 0) return 0;
-    if (bits >= 8) return (value >> (bits - 8)) & 0xFF;
-    uint32_t wide = 0;
-    int filled = 0;
-    while (filled < 8) {
-        wide = (wide << bits) | value;
-        filled += bits;
-    }
-    return (wide >> (filled - 8)) & 0xFF;
 }
 
 struct Channel {
@@ -405,9 +405,9 @@ void HeadlessMachine::ConvertFrame() const {
                 out[x] = frame.palette ? (frame.palette[v & 0xFF] & 0xFFFFFF) : v * 0x010101u;
                 continue;
             }
-            out[x] = Widen((v & r.mask) >> r.shift, r.bits) << 16 |
-                     Widen((v & g.mask) >> g.shift, g.bits) << 8 |
-                     Widen((v & b.mask) >> b.shift, b.bits);
+            out[x] = WidenChannel((v & r.mask) >> r.shift, r.bits) << 16 |
+                     WidenChannel((v & g.mask) >> g.shift, g.bits) << 8 |
+                     WidenChannel((v & b.mask) >> b.shift, b.bits);
         }
     }
 }

@@ -46,6 +46,10 @@
 
 namespace tarn::platform {
 
+// Widens an n-bit channel value to 8 bits by repeating its top bits (5 bits abcde -> abcdeabc),
+// as frame dumps do; the web host draws its canvas with it, so both show the same pixels.
+uint32_t WidenChannel(uint32_t value, int bits);
+
 class HeadlessHost : public Host {
 public:
     // Back to a fresh machine: default config, clock 0, no events, no input, no pads, no

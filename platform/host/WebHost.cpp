@@ -160,20 +160,6 @@ EM_JS(void, WebRumble, (int index, double strong, double weak), {
         .catch(function(){});
 });
 
-// Widens an n-bit channel value to 8 bits by repeating its top bits, as the headless host does
-// for its frame dumps, so a frame in the page and a dumped frame have the same pixels.
-uint32_t Widen(uint32_t value, int bits) {
-    if (bits <= 0) return 0;
-    if (bits >= 8) return (value >> (bits - 8)) & 0xFF;
-    uint32_t wide = 0;
-    int filled = 0;
-    while (filled < 8) {
-        wide = (wide << bits) | value;
-        filled += bits;
-    }
-    return (wide >> (filled - 8)) & 0xFF;
-}
-
 // A channel of a masked pixel format: where it sits and how wide it is.
 struct Channel {
     int shift = 0, bits = 0;
@@ -422,9 +408,9 @@ bool WebHost::Convert(const FrameView& f) {
                          tableMasks[1] != f.greenMask || tableMasks[2] != f.blueMask)) {
         table16.resize(65536);
         for (uint32_t p = 0; p < 65536; ++p)
-            table16[p] = Rgba(Widen((p >> r.shift) & ((1u << r.bits) - 1), r.bits),
-                              Widen((p >> g.shift) & ((1u << g.bits) - 1), g.bits),
-                              Widen((p >> b.shift) & ((1u << b.bits) - 1), b.bits));
+            table16[p] = Rgba(WidenChannel((p >> r.shift) & ((1u << r.bits) - 1), r.bits),
+                              WidenChannel((p >> g.shift) & ((1u << g.bits) - 1), g.bits),
+                              WidenChannel((p >> b.shift) & ((1u << b.bits) - 1), b.bits));
         tableMasks[0] = f.redMask;
         tableMasks[1] = f.greenMask;
         tableMasks[2] = f.blueMask;
@@ -446,7 +432,7 @@ bool WebHost::Convert(const FrameView& f) {
             const uint16_t* src = reinterpret_cast<const uint16_t*>(row);
             if (rgb565) {
                 // The display's own format, worked out in vector registers: each channel's top
-                // bits repeated below it, as Widen does.
+                // bits repeated below it, as WidenChannel does.
                 for (int x = 0; x < f.width; ++x) {
                     const uint32_t p = src[x], r = p >> 11, g = (p >> 5) & 63, b = p & 31;
                     dst[x] = (r << 3 | r >> 2) | (g << 2 | g >> 4) << 8 | (b << 3 | b >> 2) << 16 |
@@ -464,9 +450,9 @@ bool WebHost::Convert(const FrameView& f) {
                 const uint8_t* s = row + (size_t)x * step;
                 const uint32_t p =
                     s[0] | s[1] << 8 | s[2] << 16 | (step == 4 ? (uint32_t)s[3] << 24 : 0);
-                dst[x] = Rgba(Widen((p >> r.shift) & ((1u << r.bits) - 1), r.bits),
-                              Widen((p >> g.shift) & ((1u << g.bits) - 1), g.bits),
-                              Widen((p >> b.shift) & ((1u << b.bits) - 1), b.bits));
+                dst[x] = Rgba(WidenChannel((p >> r.shift) & ((1u << r.bits) - 1), r.bits),
+                              WidenChannel((p >> g.shift) & ((1u << g.bits) - 1), g.bits),
+                              WidenChannel((p >> b.shift) & ((1u << b.bits) - 1), b.bits));
             }
             break;
         }
