@@ -10,18 +10,7 @@ OUT=$SRC/build-web
 
 # Debian's packages: the compiler, the header-only stb (pictures, text), the font the pages draw
 # with. Installed when run as root; otherwise named.
-packages=(emscripten libstb-dev fonts-dejavu-core cmake ninja-build)
-missing=()
-for p in "${packages[@]}"; do dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p"); done
-if [ ${#missing[@]} -gt 0 ]; then
-    if [ "$(id -u)" = 0 ]; then
-        apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
-    else
-        echo "build-web.sh: missing packages: ${missing[*]}" >&2
-        echo "  sudo apt-get install ${missing[*]}" >&2
-        exit 1
-    fi
-fi
+"$SRC/scripts/deps.sh" --only emscripten libstb-dev fonts-dejavu-core cmake ninja-build
 
 # The cache in the build: Debian's system libraries and headers linked in, read-only (frozen),
 # so a build never writes outside build-web/ and never fetches a port.

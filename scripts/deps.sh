@@ -2,9 +2,14 @@
 # Makes sure the Debian packages the project needs are installed: installs the missing ones when
 # run as root, otherwise names them with the command that installs them and fails.
 # Usage: scripts/deps.sh [extra package ...]
+#        scripts/deps.sh --only package ...   (just these, for the scripts that need few)
 set -euo pipefail
 
-packages=(
+if [ "${1:-}" = "--only" ]; then
+    shift
+    packages=("$@")
+else
+    packages=(
     build-essential cmake pkg-config
     libsdl2-dev libjpeg-dev libpng-dev libdeflate-dev libspng-dev libfreetype-dev libfontconfig-dev
     libsdl2-ttf-dev
@@ -13,7 +18,8 @@ packages=(
     xvfb xdotool imagemagick x11-utils
     dpkg-dev file lintian doxygen
     "$@"
-)
+    )
+fi
 
 missing=()
 for p in "${packages[@]}"; do

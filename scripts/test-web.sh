@@ -15,17 +15,7 @@ done
 # Debian's chromium; Node.js and npm from Debian unless the machine has its own.
 packages=(chromium)
 command -v node >/dev/null && command -v npm >/dev/null || packages+=(nodejs npm)
-missing=()
-for p in "${packages[@]}"; do dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p"); done
-if [ ${#missing[@]} -gt 0 ]; then
-    if [ "$(id -u)" = 0 ]; then
-        apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
-    else
-        echo "test-web.sh: missing packages: ${missing[*]}" >&2
-        echo "  sudo apt-get install ${missing[*]}" >&2
-        exit 1
-    fi
-fi
+"$SRC/scripts/deps.sh" --only "${packages[@]}"
 
 "$SRC/scripts/build-web.sh"
 (cd "$SRC/tests/web" && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --silent)

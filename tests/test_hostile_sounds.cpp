@@ -3,6 +3,7 @@
 // decode or are refused, never crash or read outside their data (the sanitizer build runs this
 // too). A header that claims a huge sound is refused before anything is allocated for it.
 #include "sound/TarnAudioDecoder.h"
+#include "support/ByteWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -13,16 +14,9 @@
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-void Put16(Bytes& b, uint32_t v) {
-    b.push_back(uint8_t(v));
-    b.push_back(uint8_t(v >> 8));
-}
-void Put32(Bytes& b, uint32_t v) {
-    Put16(b, v & 0xFFFF);
-    Put16(b, v >> 16);
-}
+using samples::Bytes;
+using samples::Put16;
+using samples::Put32;
 
 Bytes Wave(uint16_t tag, int channels, int bits, uint32_t blockAlign, size_t dataBytes,
            const Bytes& extra = {}) {

@@ -2,6 +2,7 @@
 // pan laws, effects mixed with exact samples, loops without a gap, voices taken over, music
 // streamed across the ring, through a late Update and a loss of the foreground, and a machine
 // without a sound device.
+#include "support/ByteWriter.h"
 #include "support/HeadlessTest.h"
 
 #include "dsound/Mixer.h"
@@ -18,16 +19,9 @@
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-void Put16(Bytes& b, uint32_t v) {
-    b.push_back(uint8_t(v));
-    b.push_back(uint8_t(v >> 8));
-}
-void Put32(Bytes& b, uint32_t v) {
-    Put16(b, v & 0xFFFF);
-    Put16(b, v >> 16);
-}
+using samples::Bytes;
+using samples::Put16;
+using samples::Put32;
 void PutId(Bytes& b, const char* id) {
     for (int i = 0; i < 4; ++i) b.push_back(uint8_t(id[i]));
 }
@@ -284,13 +278,7 @@ protected:
         files.push_back(path);
         return path;
     }
-    std::vector<int16_t> Hear(int frames) {
-        auto& device = *host;
-        size_t before = device.AudioRecording().size();
-        device.PlayAudio(frames);
-        const auto& all = device.AudioRecording();
-        return std::vector<int16_t>(all.begin() + before, all.end());
-    }
+    std::vector<int16_t> Hear(int frames) { return host->PlayAudio(frames); }
     static int Scaled(int sample, LONG level) {
         return (sample * tarn::platform::GainForLevel(level)) >> 16;
     }

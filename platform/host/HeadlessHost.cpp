@@ -127,7 +127,12 @@ public:
         HeadlessAudioDevice().SetDevicePresent(present);
     }
     void LoseAudioDevice() override { HeadlessAudioDevice().LoseDevice(); }
-    void PlayAudio(int frames) override { HeadlessAudioDevice().Play(frames); }
+    std::vector<int16_t> PlayAudio(int frames) override {
+        const size_t before = AudioRecording().size();
+        HeadlessAudioDevice().Play(frames);
+        const auto& all = AudioRecording();
+        return std::vector<int16_t>(all.begin() + std::ptrdiff_t(before), all.end());
+    }
     const std::vector<int16_t>& AudioRecording() override {
         return HeadlessAudioDevice().Recording();
     }

@@ -109,9 +109,10 @@ public:
 
     // Audio: the headless sound card (HeadlessAudio.h). It mixes as the clock moves on and
     // records everything it played (interleaved left, right, 16-bit, at AudioRate()).
-    virtual void SetAudioDevicePresent(bool present) = 0;     // false: OpenAudio fails
-    virtual void LoseAudioDevice() = 0;                       // the open device goes away
-    virtual void PlayAudio(int frames) = 0;                   // plays now, whatever the clock says
+    virtual void SetAudioDevicePresent(bool present) = 0; // false: OpenAudio fails
+    virtual void LoseAudioDevice() = 0;                   // the open device goes away
+    // Plays `frames` frames now, whatever the clock says, and returns what they were.
+    virtual std::vector<int16_t> PlayAudio(int frames) = 0;
     virtual const std::vector<int16_t>& AudioRecording() = 0; // after catching up with the clock
     virtual void ClearAudioRecording() = 0;
     virtual int AudioRate() const = 0;
