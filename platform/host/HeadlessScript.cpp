@@ -5,7 +5,6 @@
 
 #include <cctype>
 #include <cstdlib>
-#include <sstream>
 
 namespace tarn::platform {
 namespace {
@@ -56,6 +55,31 @@ bool ParseNumber(const std::string& s, long* value) {
     return true;
 }
 
+// The text's pieces between separators (empty pieces kept).
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> pieces(1);
+    for (char c : text)
+        if (c == separator)
+            pieces.emplace_back();
+        else
+            pieces.back() += c;
+    return pieces;
+}
+
+// The first `count` blank-separated words of a piece, missing ones empty.
+std::vector<std::string> Words(const std::string& piece, size_t count) {
+    std::vector<std::string> words(count);
+    size_t i = 0, n = 0;
+    while (n < count) {
+        while (i < piece.size() && std::isspace((unsigned char)piece[i])) ++i;
+        if (i == piece.size()) break;
+        size_t start = i;
+        while (i < piece.size() && !std::isspace((unsigned char)piece[i])) ++i;
+        words[n++] = piece.substr(start, i - start);
+    }
+    return words;
+}
+
 } // namespace
 
 int VirtualKeyByName(const std::string& name) {
@@ -100,12 +124,10 @@ bool ParseScript(const std::string& script, std::vector<ScriptStep>* steps, std:
     std::string text = script;
     for (char& c : text)
         if (c == '\n' || c == '\r') c = ';';
-    std::istringstream pieces(text);
-    std::string piece;
-    while (std::getline(pieces, piece, ';')) {
-        std::istringstream words(piece);
-        std::string verb, first, second, extra, more, rest;
-        words >> verb >> first >> second >> extra >> more >> rest;
+    for (const std::string& piece : Split(text, ';')) {
+        const std::vector<std::string> words = Words(piece, 6);
+        const std::string &verb = words[0], &first = words[1], &second = words[2],
+                          &extra = words[3], &more = words[4], &rest = words[5];
         if (verb.empty()) continue;
         ScriptStep step;
         long a = 0, b = 0, c = 0, d = 0;

@@ -18,6 +18,9 @@
 
 #include <emscripten.h>
 #include <emscripten/html5.h>
+#ifdef __wasm_simd128__
+#include <wasm_simd128.h>
+#endif
 
 #include <algorithm>
 #include <cstdio>
@@ -221,6 +224,7 @@ private:
     void FocusChanged(bool on);
     void YieldIfBusy();
     bool Convert(const FrameView& frame);
+    bool SamplePads() const;
     const EmscriptenGamepadEvent* Gamepad() const;
 
     static EM_BOOL OnKey(int type, const EmscriptenKeyboardEvent* e, void* self);
@@ -229,6 +233,7 @@ private:
     static EM_BOOL OnWheel(int type, const EmscriptenWheelEvent* e, void* self);
     static EM_BOOL OnFocus(int type, const EmscriptenFocusEvent* e, void* self);
     static EM_BOOL OnVisibility(int type, const EmscriptenVisibilityChangeEvent* e, void* self);
+    static EM_BOOL OnGamepad(int type, const EmscriptenGamepadEvent* e, void* self);
 
     Host* script = nullptr; // the headless machine when the page runs a script
     mutable MachineConfig machine;
@@ -250,6 +255,12 @@ private:
     uint32_t tableMasks[3] = {};
     int frameWidth = 0, frameHeight = 0;
     mutable EmscriptenGamepadEvent pad{};
+    // The browser's pads are read once a turn (it changes them only between turns), and not at
+    // all before it has said that one is there.
+    bool padsSeen = false;
+    unsigned turn = 1;
+    mutable unsigned sampledTurn = 0;
+    mutable bool sampled = false;
 
     AudioPull audioPull = nullptr;
     void* audioContext = nullptr;
@@ -278,6 +289,7 @@ WebHost::WebHost() {
     emscripten_set_blur_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, 1, &WebHost::OnFocus);
     emscripten_set_focus_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, 1, &WebHost::OnFocus);
     emscripten_set_visibilitychange_callback(this, 1, &WebHost::OnVisibility);
+    emscripten_set_gamepadconnected_callback(this, 1, &WebHost::OnGamepad);
 }
 
 const MachineConfig& WebHost::Machine() const {
@@ -387,6 +399,11 @@ EM_BOOL WebHost::OnFocus(int type, const EmscriptenFocusEvent*, void* self) {
     return EM_FALSE;
 }
 
+EM_BOOL WebHost::OnGamepad(int, const EmscriptenGamepadEvent*, void* self) {
+    static_cast<WebHost*>(self)->padsSeen = true;
+    return EM_FALSE;
+}
+
 EM_BOOL WebHost::OnVisibility(int, const EmscriptenVisibilityChangeEvent* e, void* self) {
     WebHost& host = *static_cast<WebHost*>(self);
     host.visible = !e->hidden;
@@ -394,6 +411,31 @@ EM_BOOL WebHost::OnVisibility(int, const EmscriptenVisibilityChangeEvent* e, voi
     if (host.visible) host.pageFocused = true;
     host.FocusChanged(host.visible && host.pageFocused);
     return EM_FALSE;
+}
+
+// One row of 5-6-5 pixels as the canvas's R, G, B, A bytes, eight pixels at a time in vector
+// registers where the build has them.
+void Widen565(const uint16_t* src, uint32_t* dst, int width) {
+    int x = 0;
+#ifdef __wasm_simd128__
+    const v128_t low5 = wasm_i16x8_splat(31), low6 = wasm_i16x8_splat(63);
+    const v128_t alpha = wasm_i16x8_splat((short)0xFF00);
+    for (; x + 8 <= width; x += 8) {
+        const v128_t p = wasm_v128_load(src + x);
+        const v128_t r = wasm_u16x8_shr(p, 11), g = wasm_v128_and(wasm_u16x8_shr(p, 5), low6),
+                     b = wasm_v128_and(p, low5);
+        const v128_t r8 = wasm_v128_or(wasm_i16x8_shl(r, 3), wasm_u16x8_shr(r, 2));
+        const v128_t g8 = wasm_v128_or(wasm_i16x8_shl(g, 2), wasm_u16x8_shr(g, 4));
+        const v128_t b8 = wasm_v128_or(wasm_i16x8_shl(b, 3), wasm_u16x8_shr(b, 2));
+        const v128_t rg = wasm_v128_or(r8, wasm_i16x8_shl(g8, 8)), ba = wasm_v128_or(b8, alpha);
+        wasm_v128_store(dst + x, wasm_i16x8_shuffle(rg, ba, 0, 8, 1, 9, 2, 10, 3, 11));
+        wasm_v128_store(dst + x + 4, wasm_i16x8_shuffle(rg, ba, 4, 12, 5, 13, 6, 14, 7, 15));
+    }
+#endif
+    for (; x < width; ++x) {
+        const uint32_t p = src[x], r = p >> 11, g = (p >> 5) & 63, b = p & 31;
+        dst[x] = (r << 3 | r >> 2) | (g << 2 | g >> 4) << 8 | (b << 3 | b >> 2) << 16 | 0xFF000000u;
+    }
 }
 
 // The frame in the canvas's layout. 16-bit pixels go through a table of every value, so each
@@ -431,13 +473,9 @@ bool WebHost::Convert(const FrameView& f) {
         case 16: {
             const uint16_t* src = reinterpret_cast<const uint16_t*>(row);
             if (rgb565) {
-                // The display's own format, worked out in vector registers: each channel's top
-                // bits repeated below it, as WidenChannel does.
-                for (int x = 0; x < f.width; ++x) {
-                    const uint32_t p = src[x], r = p >> 11, g = (p >> 5) & 63, b = p & 31;
-                    dst[x] = (r << 3 | r >> 2) | (g << 2 | g >> 4) << 8 | (b << 3 | b >> 2) << 16 |
-                             0xFF000000u;
-                }
+                // The display's own format worked out arithmetically: each channel's top bits
+                // repeated below it, as WidenChannel does.
+                Widen565(src, dst, f.width);
             } else {
                 for (int x = 0; x < f.width; ++x) dst[x] = table16[src[x]];
             }
@@ -477,6 +515,7 @@ void WebHost::WaitVerticalBlank() {
     if (script) script->WaitVerticalBlank();
     WebNextAnimationFrame();
     lastYield = emscripten_get_now();
+    ++turn;
 }
 
 // A program that only polls (no frame wait, no message wait) still lets the browser run now
@@ -485,6 +524,7 @@ void WebHost::YieldIfBusy() {
     if (emscripten_get_now() - lastYield < 100) return;
     WebNextAnimationFrame();
     lastYield = emscripten_get_now();
+    ++turn;
 }
 
 bool WebHost::PollEvent(HostEvent* event) {
@@ -507,6 +547,7 @@ void WebHost::WaitEvent() {
     while (events.empty()) {
         WebSleepUntilWoken(1000);
         lastYield = emscripten_get_now();
+        ++turn;
     }
 }
 
@@ -521,9 +562,18 @@ void WebHost::ReadMouse(MouseState* out) {
     mouse.dx = mouse.dy = mouse.wheel = 0;
 }
 
-// The first connected gamepad's latest state, sampled when asked; null when there is none.
+bool WebHost::SamplePads() const {
+    if (!padsSeen) return false;
+    if (sampledTurn != turn) {
+        sampled = emscripten_sample_gamepad_data() == EMSCRIPTEN_RESULT_SUCCESS;
+        sampledTurn = turn;
+    }
+    return sampled;
+}
+
+// The first connected gamepad's latest state; null when there is none.
 const EmscriptenGamepadEvent* WebHost::Gamepad() const {
-    if (emscripten_sample_gamepad_data() != EMSCRIPTEN_RESULT_SUCCESS) return nullptr;
+    if (!SamplePads()) return nullptr;
     const int count = emscripten_get_num_gamepads();
     for (int i = 0; i < count; ++i)
         if (emscripten_get_gamepad_status(i, &pad) == EMSCRIPTEN_RESULT_SUCCESS && pad.connected)
@@ -566,7 +616,7 @@ bool WebHost::ReadPad(int slot, PadState* out) {
     if (script) return script->ReadPad(slot, out);
     if (out) *out = PadState{};
     if (slot < 0 || slot >= kPadSlots) return false;
-    if (emscripten_sample_gamepad_data() != EMSCRIPTEN_RESULT_SUCCESS) return false;
+    if (!SamplePads()) return false;
     EmscriptenGamepadEvent p{};
     if (emscripten_get_gamepad_status(slot, &p) != EMSCRIPTEN_RESULT_SUCCESS || !p.connected)
         return false;
