@@ -1,9 +1,10 @@
 # tarn_web_page(TARGET [TEXT] [FILES FILE...]): makes the executable TARGET a web page, TARGET.html
 # with its .js, .wasm and .data beside it (Emscripten builds only). The program runs unchanged:
-# Asyncify lets its own loop give the browser its turn at each frame and message wait. FILES are
-# preloaded into /game, the folder the program runs in (a file's name there is its own name;
-# FILE@NAME names it); TEXT preloads the DejaVu font for programs that draw text. What the
-# program writes under /game is kept in the browser's storage across reloads.
+# Asyncify lets its own loop give the browser its turn at each frame and message wait. FILES go
+# into /game, the folder the program runs in (a file's name there is its own name; FILE@NAME
+# names it); TEXT adds the DejaVu font for programs that draw text. They travel as one gzip'd tar
+# file, TARGET.data, which the page fetches while the program loads and unpacks before it starts.
+# What the program writes under /game is kept in the browser's storage across reloads.
 include_guard(GLOBAL)
 set(TARN_WEB_DIR ${CMAKE_CURRENT_LIST_DIR}/../web)
 set(TARN_WEB_FONT /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf)
@@ -18,11 +19,16 @@ function(tarn_web_page target)
     target_link_options(${target} PRIVATE
         -sGLOBAL_BASE=65536 -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536
         "-sASYNCIFY_IMPORTS=['WebNextAnimationFrame','WebSleepUntilWoken']" -sEXIT_RUNTIME=1
-        -sALLOW_MEMORY_GROWTH=1 -sENVIRONMENT=web -sMINIFY_HTML=0 -sLZ4=1
+        -sALLOW_MEMORY_GROWTH=1 -sENVIRONMENT=web -sMINIFY_HTML=0
         "-sEXPORTED_RUNTIME_METHODS=['FS','addRunDependency','removeRunDependency']"
         "SHELL:--shell-file ${TARN_WEB_DIR}/shell.html" "SHELL:--post-js ${TARN_WEB_DIR}/exit.js")
     set(depends ${TARN_WEB_DIR}/shell.html ${TARN_WEB_DIR}/exit.js)
-    # SHELL: keeps each option with its value (CMake drops repeated options otherwise).
+
+    # The files are laid out as the program sees them (folders under the file system's root) in
+    # a folder of their own, packed into TARGET.data when the page is linked.
+    set(stage ${CMAKE_CURRENT_BINARY_DIR}/${target}.files)
+    set(copies)
+    set(roots)
     foreach(file ${web_FILES})
         string(FIND "${file}" "@" at)
         if(at GREATER_EQUAL 0)
@@ -34,15 +40,30 @@ function(tarn_web_page target)
             get_filename_component(name "${file}" NAME)
         endif()
         get_filename_component(source "${source}" ABSOLUTE)
-        target_link_options(${target} PRIVATE "SHELL:--preload-file ${source}@/game/${name}")
+        list(APPEND copies COMMAND ${CMAKE_COMMAND} -E copy ${source} ${stage}/game/${name})
         list(APPEND depends ${source})
+        set(roots game)
     endforeach()
     if(web_TEXT)
         if(NOT EXISTS ${TARN_WEB_FONT})
             message(FATAL_ERROR "${target}: text needs ${TARN_WEB_FONT} (package fonts-dejavu-core)")
         endif()
-        target_link_options(${target} PRIVATE
-                            "SHELL:--preload-file ${TARN_WEB_FONT}@${TARN_WEB_FONT}")
+        list(APPEND copies COMMAND ${CMAKE_COMMAND} -E copy ${TARN_WEB_FONT} ${stage}${TARN_WEB_FONT})
+        list(APPEND roots usr)
+    endif()
+    if(copies)
+        set(data $<TARGET_FILE_DIR:${target}>/$<TARGET_FILE_BASE_NAME:${target}>.data)
+        # The page starts fetching the files as soon as its script runs (shell.html unpacks them).
+        set(fetch ${CMAKE_CURRENT_BINARY_DIR}/${target}.files.js)
+        file(GENERATE OUTPUT ${fetch} CONTENT
+             "Module['tarnFiles'] = fetch(new URL('$<TARGET_FILE_BASE_NAME:${target}>.data', \
+document.currentScript ? document.currentScript.src : location.href));\n")
+        target_link_options(${target} PRIVATE "SHELL:--pre-js ${fetch}")
+        add_custom_command(TARGET ${target} POST_BUILD
+            COMMAND ${CMAKE_COMMAND} -E rm -rf ${stage} ${copies}
+            COMMAND ${CMAKE_COMMAND} -E chdir ${stage}
+                    ${CMAKE_COMMAND} -E tar czf ${data} --format=gnutar --mtime=1970-01-01 ${roots}
+            VERBATIM)
     endif()
     set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${depends})
 endfunction()
