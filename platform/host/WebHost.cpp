@@ -182,8 +182,9 @@ EM_JS(void, WebRumble, (int index, double strong, double weak), {
         .catch(function(){});
 });
 
-// What the program last read from a browser's pad, kept on the page (tarnWeb.pads[slot],
-// tarnWeb.joystick) for the page or a test to see.
+// What the program last read from a browser's pad, and the mouse's motion and wheel it has read
+// in all, kept on the page (tarnWeb.pads[slot], tarnWeb.joystick, tarnWeb.mouse) for the page or
+// a test to see. Called only when there is something to note.
 EM_JS(void, WebNotePad, (int slot, int buttons, int lt, int rt, int lx, int ly, int rx, int ry), {
     const web = Module['tarnWeb'] || (Module['tarnWeb'] = {frames : 0});
     web.pads = web.pads || [];
@@ -200,6 +201,13 @@ EM_JS(void, WebNotePad, (int slot, int buttons, int lt, int rt, int lx, int ly, 
 EM_JS(void, WebNoteJoystick, (int x, int y, int buttons), {
     const web = Module['tarnWeb'] || (Module['tarnWeb'] = {frames : 0});
     web.joystick = {x : x, y : y, buttons : buttons};
+});
+EM_JS(void, WebNoteMouse, (int dx, int dy, int wheel), {
+    const web = Module['tarnWeb'] || (Module['tarnWeb'] = {frames : 0});
+    const mouse = web.mouse || (web.mouse = {dx : 0, dy : 0, wheel : 0});
+    mouse.dx += dx;
+    mouse.dy += dy;
+    mouse.wheel += wheel;
 });
 
 // A channel of a masked pixel format: where it sits and how wide it is.
@@ -598,6 +606,7 @@ void WebHost::ReadKeyboard(uint8_t state[256]) {
 void WebHost::ReadMouse(MouseState* out) {
     if (script) return script->ReadMouse(out);
     if (out) *out = mouse;
+    if (mouse.dx || mouse.dy || mouse.wheel) WebNoteMouse(mouse.dx, mouse.dy, mouse.wheel);
     mouse.dx = mouse.dy = mouse.wheel = 0;
 }
 

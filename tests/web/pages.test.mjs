@@ -3,7 +3,8 @@
 // hiding the page pauses it and showing it again brings the frame back; each example runs its
 // screenshot script in its page and shows its picture in docs/images; a saved file is there
 // again after a reload; the sound page's sound reaches Web Audio only after a click or a key;
-// a browser's gamepad reaches the program as the XInput pad and as the joystick.
+// a browser's gamepad reaches the program as the XInput pad and as the joystick; a click locks
+// the pointer, whose motion and the wheel reach the program.
 //   TARN_WEB_DIR   the pages (build-web)       TARN_BUILD   the desktop build (myfirsttarn, tarnimg)
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
@@ -265,4 +266,29 @@ test('a browser gamepad reaches the program as XInput pad 0 and as the joystick'
   assert.ok(!log.some((l) => l.startsWith('pageerror')), log.join('\n'));
   await close();
   await context.close();
+});
+
+test('a click locks the pointer; its motion and the wheel reach the program', async () => {
+  const { page, log, close } = await openPage(browser, server.url + 'input.html');
+  await framesAtLeast(page, 3);
+  await page.mouse.move(400, 300);
+  await page.mouse.down();
+  await page.mouse.up();
+  await page.waitForFunction(() => document.pointerLockElement === document.getElementById('canvas'),
+                             null, { timeout: 5000 });
+  const read = () => page.evaluate(() => ({ ...(Module.tarnWeb.mouse || { dx: 0, dy: 0, wheel: 0 }) }));
+  const before = await read();
+  await page.mouse.move(430, 280, { steps: 3 });
+  // Two notches towards the user (the browser's 100 pixels a notch): -120 each.
+  await page.mouse.wheel(0, 200);
+  await page.waitForFunction((b) => Module.tarnWeb.mouse && Module.tarnWeb.mouse.wheel - b.wheel === -240 &&
+                                    Module.tarnWeb.mouse.dx - b.dx === 30 && Module.tarnWeb.mouse.dy - b.dy === -20,
+                             before, { timeout: 5000 }).catch(() => {});
+  const after = await read();
+  assert.deepEqual({ dx: after.dx - before.dx, dy: after.dy - before.dy, wheel: after.wheel - before.wheel },
+                   { dx: 30, dy: -20, wheel: -240 });
+  await page.keyboard.press('Escape');
+  assert.equal(await ended(page), 'ended with exit code 0');
+  assert.ok(!log.some((l) => l.startsWith('pageerror')), log.join('\n'));
+  await close();
 });
