@@ -166,20 +166,49 @@ EM_JS(void, WebCloseAudio, (), {
     window.removeEventListener('touchstart', audio.resume, true);
 });
 
-// The pad's two motors, where the browser can drive them (a second at a time, renewed by the
-// program's next call).
+// The pad's two motors, where the browser can drive them. A browser plays an effect for a set
+// time, while XInput's motors run until told otherwise: the effect is played again every 0.9 s
+// until the program stops the motors or ends. A pad without motors, or a browser that refuses,
+// is left alone.
 EM_JS(void, WebRumble, (int index, double strong, double weak), {
-    const pads = navigator.getGamepads ? navigator.getGamepads() : [];
-    const pad = pads[index];
-    if (!pad || !pad.vibrationActuator || !pad.vibrationActuator.playEffect) return;
-    if (strong <= 0 && weak <= 0) {
-        if (pad.vibrationActuator.reset) pad.vibrationActuator.reset();
+    const web = Module['tarnWeb'] || (Module['tarnWeb'] = {frames : 0});
+    web.rumble = web.rumble || [];
+    clearInterval(web.rumble[index]);
+    web.rumble[index] = 0;
+    const actuator = function() {
+        const pads = navigator.getGamepads ? navigator.getGamepads() : [];
+        const pad = pads && pads[index];
+        return pad && pad.vibrationActuator;
+    };
+    const quietly = function(result) {
+        if (result && result.catch) result.catch(function(){});
+    };
+    try {
+        const a = actuator();
+        if (strong <= 0 && weak <= 0) {
+            if (a && a.reset) quietly(a.reset());
+            return;
+        }
+        if (!a || !a.playEffect) return;
+    } catch (e) {
         return;
     }
-    pad.vibrationActuator
-        .playEffect('dual-rumble',
-                    {duration : 1000, strongMagnitude : strong, weakMagnitude : weak})
-        .catch(function(){});
+    const play = function() {
+        try {
+            if (ABORT || (typeof runtimeExited != 'undefined' && runtimeExited)) {
+                clearInterval(web.rumble[index]);
+                return;
+            }
+            const a = actuator();
+            if (a && a.playEffect)
+                quietly(a.playEffect(
+                    'dual-rumble',
+                    {duration : 1000, strongMagnitude : strong, weakMagnitude : weak}));
+        } catch (e) {
+        }
+    };
+    play();
+    web.rumble[index] = setInterval(play, 900);
 });
 
 // What the program last read from a browser's pad, and the mouse's motion and wheel it has read

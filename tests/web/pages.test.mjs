@@ -3,7 +3,8 @@
 // hiding the page pauses it and showing it again brings the frame back; each example runs its
 // screenshot script in its page and shows its picture in docs/images; a saved file is there
 // again after a reload; the sound page's sound reaches Web Audio only after a click or a key;
-// a browser's gamepad reaches the program as the XInput pad and as the joystick; a click locks
+// a browser's gamepad reaches the program as the XInput pad and as the joystick, and rumbles
+// while the program runs its motors; a click locks
 // the pointer, whose motion and the wheel reach the program.
 //   TARN_WEB_DIR   the pages (build-web)       TARN_BUILD   the desktop build (myfirsttarn, tarnimg)
 import { test, before, after } from 'node:test';
@@ -226,30 +227,49 @@ test('the sound page is silent until the first key or click, then its effects re
   }
 });
 
-// Headless chromium has no gamepads: the page is given one in the browser's standard layout,
-// announced as a browser announces a pad once it is used. It reaches the program as XInput's
-// pad 0 and, once the input example looks for a joystick again (F11), as the joystick.
-test('a browser gamepad reaches the program as XInput pad 0 and as the joystick', async () => {
-  const context = await browser.newContext({ viewport: { width: 800, height: 600 } });
-  await context.addInitScript(() => {
+// Headless chromium has no gamepads: the page is given one in the browser's standard layout
+// (A, left shoulder, d-pad up held, the right trigger half way, the left stick right and up, the
+// right stick a little down), with motors that note what they are told when `motors` is set.
+// Like a browser, the page announces it only once it is used: `announcePad` does.
+async function fakePad(context, motors) {
+  await context.addInitScript((motors) => {
     const button = (value) => ({ pressed: value > 0.5, touched: value > 0, value });
     const buttons = Array.from({ length: 17 }, () => button(0));
-    buttons[0] = button(1); // A
-    buttons[4] = button(1); // left shoulder
-    buttons[7] = button(0.5); // right trigger, half way
-    buttons[12] = button(1); // d-pad up
-    // No vibrationActuator: rumble must be skipped quietly.
+    for (const i of [0, 4, 12]) buttons[i] = button(1);
+    buttons[7] = button(0.5);
     window.tarnPad = { id: 'Test pad (STANDARD GAMEPAD)', index: 0, connected: true, mapping: 'standard',
                        timestamp: 1, axes: [0.5, -1, 0, 0.25], buttons };
+    if (motors) {
+      window.tarnMotors = [];
+      tarnPad.vibrationActuator = {
+        playEffect: (type, p) => { tarnMotors.push([type, p.strongMagnitude, p.weakMagnitude]); return Promise.resolve('complete'); },
+        reset: () => { tarnMotors.push(['reset']); return Promise.resolve('complete'); },
+      };
+    }
     navigator.getGamepads = () => [window.tarnPad, null, null, null];
-  });
-  const { page, log, close } = await openPage(browser, server.url + 'input.html', context);
-  await framesAtLeast(page, 3);
-  await page.evaluate(() => {
+  }, motors);
+}
+function announcePad(page) {
+  return page.evaluate(() => {
     const event = new Event('gamepadconnected');
     Object.defineProperty(event, 'gamepad', { value: tarnPad });
     window.dispatchEvent(event);
   });
+}
+
+// R held in the input example runs the motors of every pad.
+async function holdR(page, ms) {
+  await page.keyboard.down('r');
+  await page.waitForTimeout(ms);
+  await page.keyboard.up('r');
+}
+
+test('a browser gamepad reaches the program as XInput pad 0 and as the joystick', async () => {
+  const context = await browser.newContext({ viewport: { width: 800, height: 600 } });
+  await fakePad(context, false);
+  const { page, log, close } = await openPage(browser, server.url + 'input.html', context);
+  await framesAtLeast(page, 3);
+  await announcePad(page);
   const pad = () => page.waitForFunction(() => Module.tarnWeb.pads && Module.tarnWeb.pads[0], null, { timeout: 10000 })
     .then(() => page.evaluate(() => Module.tarnWeb.pads[0]));
   // A, left shoulder and up; y grows upwards on the pad, downwards in the browser.
@@ -261,9 +281,32 @@ test('a browser gamepad reaches the program as XInput pad 0 and as the joystick'
   await page.keyboard.press('F11');
   await page.waitForFunction(() => Module.tarnWeb.joystick, null, { timeout: 10000 });
   assert.deepEqual(await page.evaluate(() => Module.tarnWeb.joystick), { x: 16383, y: -32768, buttons: (1 << 4) | (1 << 12) });
+  await holdR(page, 200); // a pad without motors: nothing happens, nothing fails
   await page.keyboard.press('Escape');
   assert.equal(await ended(page), 'ended with exit code 0');
   assert.ok(!log.some((l) => l.startsWith('pageerror')), log.join('\n'));
+  await close();
+  await context.close();
+});
+
+// The browser plays an effect for a set time; the program's motors run until it stops them.
+test('a browser gamepad rumbles for as long as the program runs its motors', async () => {
+  const context = await browser.newContext({ viewport: { width: 800, height: 600 } });
+  await fakePad(context, true);
+  const { page, close } = await openPage(browser, server.url + 'input.html', context);
+  await framesAtLeast(page, 3);
+  await announcePad(page);
+  await page.waitForFunction(() => Module.tarnWeb.pads && Module.tarnWeb.pads[0], null, { timeout: 10000 });
+  await holdR(page, 2300);
+  await page.waitForFunction(() => tarnMotors.some((m) => m[0] === 'reset'), null, { timeout: 5000 });
+  const told = await page.evaluate(() => tarnMotors);
+  const effects = told.filter((m) => m[0] === 'dual-rumble');
+  assert.ok(effects.length >= 3, `the effect is renewed while held: ${JSON.stringify(told)}`);
+  assert.deepEqual(effects[0], ['dual-rumble', 40000 / 65535, 20000 / 65535]);
+  await page.waitForTimeout(1000);
+  assert.deepEqual((await page.evaluate(() => tarnMotors)).slice(-1), [['reset']], 'nothing more once stopped');
+  await page.keyboard.press('Escape');
+  assert.equal(await ended(page), 'ended with exit code 0');
   await close();
   await context.close();
 });
