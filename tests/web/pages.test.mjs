@@ -32,13 +32,16 @@ after(async () => {
   await server?.close();
 });
 
-// A picture that must match: on a mismatch both are left in the work folder for a look.
+// Both pictures left in the work folder for a look.
+function keep(name, actual, expected) {
+  writeBmp(path.join(work, name + '-page.bmp'), actual);
+  writeBmp(path.join(work, name + '-expected.bmp'), expected);
+}
+
+// A picture that must match: on a mismatch both are kept.
 function expectClose(name, actual, expected, allowed) {
   const d = difference(actual, expected);
-  if (d.count > allowed) {
-    writeBmp(path.join(work, name + '-page.bmp'), actual);
-    writeBmp(path.join(work, name + '-expected.bmp'), expected);
-  }
+  if (d.count > allowed) keep(name, actual, expected);
   assert.ok(d.count <= allowed, `${name}: ${d.count} pixels differ (at most ${allowed}), within ` +
             `${JSON.stringify(d.box)}; the pictures are in ${work}`);
   return d;
@@ -144,8 +147,8 @@ for (const { name, text, allowed } of EXAMPLES) {
     const actual = await canvasPixels(page), expected = readBmp(reference);
     const d = expectClose(name, actual, expected, allowed);
     const outside = rowsOutside(actual, expected, text);
-    if (outside.length) expectClose(name, actual, expected, 0); // keeps both for a look
-    assert.deepEqual(outside, [], `${name}: rows outside the text differ, within ${JSON.stringify(d.box)}`);
+    if (outside.length) keep(name, actual, expected);
+    assert.deepEqual(outside, [], `${name}: rows outside the text differ (the pictures are in ${work})`);
     console.log(`${name}: ${d.count} pixels of the text differ from the picture` +
                 (d.box ? ` (within ${JSON.stringify(d.box)})` : ''));
     await close();
