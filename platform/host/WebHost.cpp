@@ -216,20 +216,22 @@ EM_JS(void, WebRumble, (int index, double strong, double weak), {
 // a test to see. Called only when there is something to note.
 EM_JS(void, WebNotePad, (int slot, int buttons, int lt, int rt, int lx, int ly, int rx, int ry), {
     const web = Module['tarnWeb'] || (Module['tarnWeb'] = {frames : 0});
-    web.pads = web.pads || [];
-    web.pads[slot] = {
-        buttons : buttons,
-        leftTrigger : lt,
-        rightTrigger : rt,
-        leftX : lx,
-        leftY : ly,
-        rightX : rx,
-        rightY : ry
-    };
+    const pads = web.pads || (web.pads = []);
+    const pad = pads[slot] || (pads[slot] = {});
+    pad.buttons = buttons;
+    pad.leftTrigger = lt;
+    pad.rightTrigger = rt;
+    pad.leftX = lx;
+    pad.leftY = ly;
+    pad.rightX = rx;
+    pad.rightY = ry;
 });
 EM_JS(void, WebNoteJoystick, (int x, int y, int buttons), {
     const web = Module['tarnWeb'] || (Module['tarnWeb'] = {frames : 0});
-    web.joystick = {x : x, y : y, buttons : buttons};
+    const joystick = web.joystick || (web.joystick = {});
+    joystick.x = x;
+    joystick.y = y;
+    joystick.buttons = buttons;
 });
 EM_JS(void, WebNoteMouse, (int dx, int dy, int wheel), {
     const web = Module['tarnWeb'] || (Module['tarnWeb'] = {frames : 0});
