@@ -16,7 +16,8 @@ function(tarn_web_page target)
     # program's exit reaches the page (exit.js); memory grows with the pictures; the page's saves
     # need the file system's calls.
     target_link_options(${target} PRIVATE
-        -sGLOBAL_BASE=65536 -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536 -sEXIT_RUNTIME=1
+        -sGLOBAL_BASE=65536 -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536
+        "-sASYNCIFY_IMPORTS=['WebNextAnimationFrame','WebSleepUntilWoken']" -sEXIT_RUNTIME=1
         -sALLOW_MEMORY_GROWTH=1 -sENVIRONMENT=web -sMINIFY_HTML=0 -sLZ4=1
         "-sEXPORTED_RUNTIME_METHODS=['FS','addRunDependency','removeRunDependency']"
         "SHELL:--shell-file ${TARN_WEB_DIR}/shell.html" "SHELL:--post-js ${TARN_WEB_DIR}/exit.js")

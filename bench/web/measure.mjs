@@ -51,10 +51,12 @@ async function firstFrame() {
   return ms;
 }
 
-// The main thread's busy time per frame over a few seconds, from chromium's own counters.
+// The main thread's busy time per frame over a few seconds, from chromium's own counters, once
+// the page has settled (the garbage its loading left has been collected).
 async function frameCost(name) {
   const { page, context, close } = await openPage(browser, server.url + name);
   await framesAtLeast(page, 30);
+  await page.waitForTimeout(2000);
   const cdp = await context.newCDPSession(page);
   await cdp.send('Performance.enable');
   const busy = async () => (await cdp.send('Performance.getMetrics')).metrics.find((m) => m.name === 'TaskDuration').value;

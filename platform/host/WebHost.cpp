@@ -64,24 +64,29 @@ EM_JS(void, WebShowFrame, (const void* rgba, int width, int height), {
     if (Module['onTarnFrame']) Module['onTarnFrame'](web.frames);
 });
 
-EM_ASYNC_JS(void, WebNextAnimationFrame, (), {
-    await new Promise(function(resolve) { requestAnimationFrame(function() { resolve(); }); });
+// The two waits hand the browser its turn: Asyncify unwinds the program and winds it back when
+// the callback wakes it (both are named in the link's ASYNCIFY_IMPORTS). They create no promise,
+// so a frame leaves no garbage behind.
+EM_JS(void, WebNextAnimationFrame, (), {
+    Asyncify.handleSleep(function(wakeUp) { requestAnimationFrame(function() { wakeUp(); }); });
 });
 
 // Ends when WebWake is called (an event arrived) or after `ms` milliseconds.
-EM_ASYNC_JS(void, WebSleepUntilWoken, (int ms), {
-    await new Promise(function(resolve) {
+EM_JS(void, WebSleepUntilWoken, (int ms), {
+    Asyncify.handleSleep(function(wakeUp) {
         const web = Module['tarnWeb'] || (Module['tarnWeb'] = {frames : 0});
         const timer = setTimeout(
             function() {
                 web.wake = null;
-                resolve();
+                wakeUp();
             },
             ms);
+        // Called from an event handler that the program itself is running: the program is
+        // woken once that handler has returned.
         web.wake = function() {
             clearTimeout(timer);
             web.wake = null;
-            resolve();
+            queueMicrotask(wakeUp);
         };
     });
 });
