@@ -107,7 +107,9 @@ EM_JS(void, WebShowCursor, (int show), {
 
 // Web Audio: a stereo processor node that asks the program for each block of frames (16-bit,
 // interleaved, in the program's memory at `buffer`). Browsers let sound start only after a
-// click or a key: until then the context waits, and the first one resumes it.
+// click or a key: until then the context waits, and the first one resumes it. The node counts
+// the blocks it handed on and keeps the loudest sample of each side (audio.blocks, audio.peaks:
+// what a page or a test can ask). Once the program has ended it only plays silence.
 EM_JS(int, WebOpenAudio, (int rate, int16_t* buffer, int frames), {
     const AudioContextType = window.AudioContext || window.webkitAudioContext;
     if (!AudioContextType) return 0;
@@ -117,55 +119,131 @@ EM_JS(int, WebOpenAudio, (int rate, int16_t* buffer, int frames), {
     } catch (e) {
         return 0;
     }
-    const node = context.createScriptProcessor(frames, 0, 2);
-    node.onaudioprocess = function(event) {
+    const web = Module['tarnWeb'] || (Module['tarnWeb'] = {frames : 0});
+    const audio = {context : context, blocks : 0, peaks : [ 0, 0 ]};
+    audio.node = context.createScriptProcessor(frames, 0, 2);
+    audio.node.onaudioprocess = function(event) {
         const left = event.outputBuffer.getChannelData(0);
         const right = event.outputBuffer.getChannelData(1);
+        if (ABORT || (typeof runtimeExited != 'undefined' && runtimeExited) || web.audio != audio) {
+            left.fill(0);
+            right.fill(0);
+            return;
+        }
         Module['_TarnWebPullAudio'](left.length);
         const samples = new Int16Array(HEAPU8.buffer, buffer, left.length * 2);
+        let peakLeft = audio.peaks[0], peakRight = audio.peaks[1];
         for (let i = 0; i < left.length; ++i) {
-            left[i] = samples[2 * i] / 32768;
-            right[i] = samples[2 * i + 1] / 32768;
+            const l = samples[2 * i], r = samples[2 * i + 1];
+            left[i] = l / 32768;
+            right[i] = r / 32768;
+            peakLeft = Math.max(peakLeft, l < 0 ? -l : l);
+            peakRight = Math.max(peakRight, r < 0 ? -r : r);
         }
+        audio.blocks++;
+        audio.peaks = [ peakLeft, peakRight ];
     };
-    node.connect(context.destination);
-    const resume = function() {
-        if (context.state == 'suspended') context.resume();
+    audio.node.connect(context.destination);
+    // A resume the browser refuses (no gesture yet) is tried again at the next one.
+    audio.resume = function() {
+        if (context.state == 'suspended') context.resume().catch(function(){});
     };
-    window.addEventListener('keydown', resume, true);
-    window.addEventListener('mousedown', resume, true);
-    window.addEventListener('touchstart', resume, true);
-    const web = Module['tarnWeb'] || (Module['tarnWeb'] = {frames : 0});
-    web.audio = {context : context, node : node, resume : resume};
-    resume();
+    window.addEventListener('keydown', audio.resume, true);
+    window.addEventListener('mousedown', audio.resume, true);
+    window.addEventListener('pointerdown', audio.resume, true);
+    window.addEventListener('touchstart', audio.resume, true);
+    web.audio = audio;
+    audio.resume();
     return 1;
 });
 
 EM_JS(void, WebCloseAudio, (), {
     const web = Module['tarnWeb'];
     if (!web || !web.audio) return;
-    web.audio.node.disconnect();
-    web.audio.context.close();
-    window.removeEventListener('keydown', web.audio.resume, true);
-    window.removeEventListener('mousedown', web.audio.resume, true);
-    window.removeEventListener('touchstart', web.audio.resume, true);
+    const audio = web.audio;
     web.audio = null;
+    audio.node.onaudioprocess = null;
+    audio.node.disconnect();
+    audio.context.close().catch(function(){});
+    window.removeEventListener('keydown', audio.resume, true);
+    window.removeEventListener('mousedown', audio.resume, true);
+    window.removeEventListener('pointerdown', audio.resume, true);
+    window.removeEventListener('touchstart', audio.resume, true);
 });
 
-// The pad's two motors, where the browser can drive them (a second at a time, renewed by the
-// program's next call).
+// The pad's two motors, where the browser can drive them. A browser plays an effect for a set
+// time, while XInput's motors run until told otherwise: the effect is played again every 0.9 s
+// until the program stops the motors or ends. A pad without motors, or a browser that refuses,
+// is left alone.
 EM_JS(void, WebRumble, (int index, double strong, double weak), {
-    const pads = navigator.getGamepads ? navigator.getGamepads() : [];
-    const pad = pads[index];
-    if (!pad || !pad.vibrationActuator || !pad.vibrationActuator.playEffect) return;
-    if (strong <= 0 && weak <= 0) {
-        if (pad.vibrationActuator.reset) pad.vibrationActuator.reset();
+    const web = Module['tarnWeb'] || (Module['tarnWeb'] = {frames : 0});
+    web.rumble = web.rumble || [];
+    clearInterval(web.rumble[index]);
+    web.rumble[index] = 0;
+    const actuator = function() {
+        const pads = navigator.getGamepads ? navigator.getGamepads() : [];
+        const pad = pads && pads[index];
+        return pad && pad.vibrationActuator;
+    };
+    const quietly = function(result) {
+        if (result && result.catch) result.catch(function(){});
+    };
+    try {
+        const a = actuator();
+        if (strong <= 0 && weak <= 0) {
+            if (a && a.reset) quietly(a.reset());
+            return;
+        }
+        if (!a || !a.playEffect) return;
+    } catch (e) {
         return;
     }
-    pad.vibrationActuator
-        .playEffect('dual-rumble',
-                    {duration : 1000, strongMagnitude : strong, weakMagnitude : weak})
-        .catch(function(){});
+    const play = function() {
+        try {
+            if (ABORT || (typeof runtimeExited != 'undefined' && runtimeExited)) {
+                clearInterval(web.rumble[index]);
+                return;
+            }
+            const a = actuator();
+            if (a && a.playEffect)
+                quietly(a.playEffect(
+                    'dual-rumble',
+                    {duration : 1000, strongMagnitude : strong, weakMagnitude : weak}));
+        } catch (e) {
+        }
+    };
+    play();
+    web.rumble[index] = setInterval(play, 900);
+});
+
+// What the program last read from a browser's pad, and the mouse's motion and wheel it has read
+// in all, kept on the page (tarnWeb.pads[slot], tarnWeb.joystick, tarnWeb.mouse) for the page or
+// a test to see. Called only when there is something to note.
+EM_JS(void, WebNotePad, (int slot, int buttons, int lt, int rt, int lx, int ly, int rx, int ry), {
+    const web = Module['tarnWeb'] || (Module['tarnWeb'] = {frames : 0});
+    const pads = web.pads || (web.pads = []);
+    const pad = pads[slot] || (pads[slot] = {});
+    pad.buttons = buttons;
+    pad.leftTrigger = lt;
+    pad.rightTrigger = rt;
+    pad.leftX = lx;
+    pad.leftY = ly;
+    pad.rightX = rx;
+    pad.rightY = ry;
+});
+EM_JS(void, WebNoteJoystick, (int x, int y, int buttons), {
+    const web = Module['tarnWeb'] || (Module['tarnWeb'] = {frames : 0});
+    const joystick = web.joystick || (web.joystick = {});
+    joystick.x = x;
+    joystick.y = y;
+    joystick.buttons = buttons;
+});
+EM_JS(void, WebNoteMouse, (int dx, int dy, int wheel), {
+    const web = Module['tarnWeb'] || (Module['tarnWeb'] = {frames : 0});
+    const mouse = web.mouse || (web.mouse = {dx : 0, dy : 0, wheel : 0});
+    mouse.dx += dx;
+    mouse.dy += dy;
+    mouse.wheel += wheel;
 });
 
 // A channel of a masked pixel format: where it sits and how wide it is.
@@ -564,6 +642,7 @@ void WebHost::ReadKeyboard(uint8_t state[256]) {
 void WebHost::ReadMouse(MouseState* out) {
     if (script) return script->ReadMouse(out);
     if (out) *out = mouse;
+    if (mouse.dx || mouse.dy || mouse.wheel) WebNoteMouse(mouse.dx, mouse.dy, mouse.wheel);
     mouse.dx = mouse.dy = mouse.wheel = 0;
 }
 
@@ -609,7 +688,12 @@ bool WebHost::ReadJoystick(JoystickState* out) {
     };
     out->x = axis(0);
     out->y = axis(1);
-    for (int i = 0; i < 32; ++i) out->buttons[i] = i < p->numButtons && p->digitalButton[i];
+    int held = 0;
+    for (int i = 0; i < 32; ++i) {
+        out->buttons[i] = i < p->numButtons && p->digitalButton[i];
+        if (out->buttons[i]) held |= 1 << i;
+    }
+    WebNoteJoystick(out->x, out->y, held);
     return true;
 }
 
@@ -651,6 +735,8 @@ bool WebHost::ReadPad(int slot, PadState* out) {
     out->leftY = axis(1, true);
     out->rightX = axis(2, false);
     out->rightY = axis(3, true);
+    WebNotePad(slot, out->buttons, out->leftTrigger, out->rightTrigger, out->leftX, out->leftY,
+               out->rightX, out->rightY);
     return true;
 }
 
@@ -666,9 +752,18 @@ bool WebHost::OpenAudio(int rate, AudioPull pull, void* context) {
     audioBuffer.assign(BLOCK_FRAMES * 2, 0);
     audioPull = pull;
     audioContext = context;
-    if (WebOpenAudio(rate, audioBuffer.data(), BLOCK_FRAMES)) return true;
-    audioPull = nullptr;
-    return false;
+    if (!WebOpenAudio(rate, audioBuffer.data(), BLOCK_FRAMES)) {
+        audioPull = nullptr;
+        return false;
+    }
+    // A program that ends with its device still open (exit() in the middle of a game) has its
+    // context closed before its sound objects are destroyed.
+    static bool closeAtExit = false;
+    if (!closeAtExit)
+        closeAtExit = std::atexit([] {
+                          if (webHost) webHost->CloseAudio();
+                      }) == 0;
+    return true;
 }
 
 void WebHost::CloseAudio() {

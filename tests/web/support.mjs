@@ -30,12 +30,12 @@ export function serve(root) {
 }
 
 // The flags Debian's chromium needs here: no sandbox as root, no GPU, nothing that reaches out
-// to the network (which is closed).
-export function launch() {
+// to the network (which is closed); `extra` adds to them.
+export function launch(extra = []) {
   return chromium.launch({
     executablePath: process.env.TARN_CHROMIUM || '/usr/bin/chromium',
     args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-           '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+           '--disable-background-networking', '--disable-component-update', '--disable-sync', ...extra],
   });
 }
 
