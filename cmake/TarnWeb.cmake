@@ -6,11 +6,12 @@
 # file, TARGET.data, which the page fetches while the program loads and unpacks before it starts.
 # What the program writes under /game is kept in the browser's storage across reloads.
 include_guard(GLOBAL)
-set(TARN_WEB_DIR ${CMAKE_CURRENT_LIST_DIR}/../web)
-set(TARN_WEB_FONT /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf)
 
 function(tarn_web_page target)
     cmake_parse_arguments(PARSE_ARGV 1 web "TEXT" "" "FILES")
+    # Found from this file, so that a project which has Tarn as a subdirectory finds them too.
+    set(TARN_WEB_DIR ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../web)
+    set(TARN_WEB_FONT /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf)
     set_target_properties(${target} PROPERTIES SUFFIX ".html")
     # The program's data starts at 64 KiB, as on Windows, where no object lies in the lowest
     # 64 KiB: a name there would read as an atom or a resource number (MAKEINTRESOURCE). The
@@ -26,7 +27,7 @@ function(tarn_web_page target)
 
     # The files are laid out as the program sees them (folders under the file system's root) in
     # a folder of their own, packed into TARGET.data when the page is linked.
-    set(stage ${CMAKE_CURRENT_BINARY_DIR}/${target}.files)
+    set(stage ${CMAKE_CURRENT_BINARY_DIR}/CMakeFiles/${target}.web/files)
     set(copies)
     set(roots)
     foreach(file ${web_FILES})
@@ -54,7 +55,7 @@ function(tarn_web_page target)
     if(copies)
         set(data $<TARGET_FILE_DIR:${target}>/$<TARGET_FILE_BASE_NAME:${target}>.data)
         # The page starts fetching the files as soon as its script runs (shell.html unpacks them).
-        set(fetch ${CMAKE_CURRENT_BINARY_DIR}/${target}.files.js)
+        set(fetch ${CMAKE_CURRENT_BINARY_DIR}/CMakeFiles/${target}.web/fetch.js)
         file(GENERATE OUTPUT ${fetch} CONTENT
              "Module['tarnFiles'] = fetch(new URL('$<TARGET_FILE_BASE_NAME:${target}>.data', \
 document.currentScript ? document.currentScript.src : location.href));\n")
