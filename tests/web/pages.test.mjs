@@ -4,8 +4,8 @@
 // screenshot script in its page and shows its picture in docs/images; a saved file is there
 // again after a reload; the sound page's sound reaches Web Audio only after a click or a key;
 // a browser's gamepad reaches the program as the XInput pad and as the joystick, and rumbles
-// while the program runs its motors; a click locks
-// the pointer, whose motion and the wheel reach the program.
+// while the program runs its motors; a click locks the pointer, whose motion and the wheel
+// reach the program.
 //   TARN_WEB_DIR   the pages (build-web)       TARN_BUILD   the desktop build (myfirsttarn, tarnimg)
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
