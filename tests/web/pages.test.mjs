@@ -338,3 +338,32 @@ test('a click locks the pointer; its motion and the wheel reach the program', as
   assert.ok(!log.some((l) => l.startsWith('pageerror')), log.join('\n'));
   await close();
 });
+
+// The guide's first program, made a page as the guide's web section says (scripts/test-web.sh
+// builds it into TARN_GUIDE_WEB): the page is the four files the guide names, the ball moves
+// with the arrow keys over the picture, and Escape ends it.
+test('the guide\'s game, built as its web section says, runs in its page', { skip: !process.env.TARN_GUIDE_WEB }, async () => {
+  const dir = process.env.TARN_GUIDE_WEB;
+  assert.deepEqual(fs.readdirSync(dir).filter((f) => f.startsWith('game.')).sort(),
+                   ['game.data', 'game.html', 'game.js', 'game.wasm']);
+  const guide = await serve(dir);
+  try {
+    const { page, log, close } = await openPage(browser, guide.url + 'game.html');
+    await framesAtLeast(page, 3);
+    const ball = (p) => { // the ball's colour in the middle of its starting place
+      const at = (240 * p.width + 320) * 3;
+      return [...p.rgb.subarray(at, at + 3)];
+    };
+    const first = await canvasPixels(page);
+    await page.keyboard.down('ArrowRight');
+    await page.waitForTimeout(500);
+    await page.keyboard.up('ArrowRight');
+    assert.notDeepEqual(ball(await canvasPixels(page)), ball(first), 'the ball has moved on');
+    await page.keyboard.press('Escape');
+    assert.equal(await ended(page), 'ended with exit code 0');
+    assert.ok(!log.some((l) => l.startsWith('pageerror')), log.join('\n'));
+    await close();
+  } finally {
+    await guide.close();
+  }
+});
