@@ -219,33 +219,29 @@ TEST_F(WincodecTest, StreamOverMemoryUsesTheCallersBytes) {
     move.QuadPart = 0;
     ASSERT_EQ(stream->Seek(move, STREAM_SEEK_SET, nullptr), S_OK);
 
-    IWICBitmapDecoder* decoder = nullptr;
-    ASSERT_EQ(
-        factory->CreateDecoderFromStream(stream, nullptr, WICDecodeMetadataCacheOnDemand, &decoder),
-        S_OK);
-    stream->Release(); // the decoder keeps it
-    IWICBitmapFrameDecode* frame = nullptr;
-    ASSERT_EQ(decoder->GetFrame(0, &frame), S_OK);
+    // The pixels decoded from a stream; the decoder keeps the stream, so it is released here.
+    auto pixelsOf = [&](IStream* source, std::vector<BYTE>* pixels) {
+        IWICBitmapDecoder* d = nullptr;
+        ASSERT_EQ(
+            factory->CreateDecoderFromStream(source, nullptr, WICDecodeMetadataCacheOnDemand, &d),
+            S_OK);
+        source->Release();
+        IWICBitmapFrameDecode* f = nullptr;
+        ASSERT_EQ(d->GetFrame(0, &f), S_OK);
+        ASSERT_EQ(f->CopyPixels(nullptr, 96, static_cast<UINT>(pixels->size()), pixels->data()),
+                  S_OK);
+        f->Release();
+        d->Release();
+    };
     std::vector<BYTE> inPlace(32 * 32 * 3), copied(32 * 32 * 3);
-    ASSERT_EQ(frame->CopyPixels(nullptr, 96, static_cast<UINT>(inPlace.size()), inPlace.data()),
-              S_OK);
-    frame->Release();
-    decoder->Release();
-
-    IStream* own = StreamOver(file);
-    ASSERT_EQ(
-        factory->CreateDecoderFromStream(own, nullptr, WICDecodeMetadataCacheOnDemand, &decoder),
-        S_OK);
-    own->Release();
-    ASSERT_EQ(decoder->GetFrame(0, &frame), S_OK);
-    ASSERT_EQ(frame->CopyPixels(nullptr, 96, static_cast<UINT>(copied.size()), copied.data()),
-              S_OK);
-    frame->Release();
-    decoder->Release();
+    pixelsOf(stream, &inPlace);
+    pixelsOf(StreamOver(file), &copied);
     EXPECT_EQ(inPlace, copied);
 
     // The same file cut in its image data: the header reads, the pixels do not.
     file.resize(file.size() / 2);
+    IWICBitmapDecoder* decoder = nullptr;
+    IWICBitmapFrameDecode* frame = nullptr;
     ASSERT_EQ(factory->CreateStream(&stream), S_OK);
     ASSERT_EQ(stream->InitializeFromMemory(file.data(), static_cast<DWORD>(file.size())), S_OK);
     HRESULT made =

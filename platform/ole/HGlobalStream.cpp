@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "internal/ComObject.h"
+#include "ole/ReadStream.h"
 
 #include <algorithm>
 #include <cstring>
@@ -88,19 +89,7 @@ public:
                                    ULARGE_INTEGER* plibNewPosition) override {
         if (HRESULT hr; Entered<"Seek">(&hr)) return hr;
         LONGLONG origin;
-        switch (dwOrigin) {
-        case STREAM_SEEK_SET:
-            origin = 0;
-            break;
-        case STREAM_SEEK_CUR:
-            origin = (LONGLONG)position;
-            break;
-        case STREAM_SEEK_END:
-            origin = (LONGLONG)shared->size;
-            break;
-        default:
-            return STG_E_INVALIDFUNCTION;
-        }
+        if (!SeekStart(dwOrigin, position, shared->size, &origin)) return STG_E_INVALIDFUNCTION;
         // Positions past the end are allowed (a later write grows the stream); before the
         // start and beyond the largest stream are not. The move is checked before it is added,
         // so no distance can overflow the sum (the origin is never beyond the largest stream).

@@ -1,5 +1,5 @@
-// Reading a whole stream into memory. The stream's statistics size the block when the stream
-// offers them; otherwise it grows as the bytes come.
+// Reading a whole stream into memory (the stream's statistics size the block when the stream
+// offers them; otherwise it grows as the bytes come), and where a seek starts.
 #include "ole/ReadStream.h"
 
 #include <cstdlib>
@@ -56,6 +56,22 @@ HRESULT ReadStream(IStream* stream, LONG wanted, uint8_t** data, size_t* size) {
     *data = buffer;
     *size = filled;
     return S_OK;
+}
+
+bool SeekStart(DWORD origin, ULONGLONG position, ULONGLONG size, LONGLONG* start) {
+    switch (origin) {
+    case STREAM_SEEK_SET:
+        *start = 0;
+        return true;
+    case STREAM_SEEK_CUR:
+        *start = (LONGLONG)position;
+        return true;
+    case STREAM_SEEK_END:
+        *start = (LONGLONG)size;
+        return true;
+    default:
+        return false;
+    }
 }
 
 } // namespace tarn::platform

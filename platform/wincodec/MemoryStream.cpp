@@ -5,6 +5,7 @@
 // reads such a stream's bytes where they are (MemoryStreamSpan) and holds the stream meanwhile.
 #include "wincodec/Codecs.h"
 #include "internal/ComObject.h"
+#include "ole/ReadStream.h"
 
 #include <cstring>
 #include <new>
@@ -55,19 +56,7 @@ public:
         if (HRESULT hr; Entered<"Seek">(&hr)) return hr;
         if (!buffer) return WINCODEC_ERR_NOTINITIALIZED;
         LONGLONG from;
-        switch (origin) {
-        case STREAM_SEEK_SET:
-            from = 0;
-            break;
-        case STREAM_SEEK_CUR:
-            from = (LONGLONG)position;
-            break;
-        case STREAM_SEEK_END:
-            from = (LONGLONG)length;
-            break;
-        default:
-            return STG_E_INVALIDFUNCTION;
-        }
+        if (!SeekStart(origin, position, length, &from)) return STG_E_INVALIDFUNCTION;
         // Within the buffer only: it cannot grow. The move is checked before it is added.
         if (move.QuadPart < -from || move.QuadPart > (LONGLONG)length - from) return E_INVALIDARG;
         position = (size_t)(from + move.QuadPart);
