@@ -89,10 +89,12 @@ TEST(HostileSounds, CutAndFlippedFilesAreDecodedOrRefused) {
     }
 }
 
-// Files the fuzzers found, kept as they were found. Under the sanitizer build a leak is a
-// failure: a setup header broken inside a sparse codebook once lost the decoder's scratch memory.
+// Files the fuzzers found, kept as they were found; the sanitizer build watches the decoder too.
+// A setup header broken inside a sparse codebook once lost the decoder's scratch memory; a
+// lattice codebook of thousands of dimensions once overflowed the decoder's size arithmetic.
 TEST(HostileSounds, FoundFilesAreRefusedAndLoseNothing) {
-    for (const char* name : {"broken-setup-sparse-codebook.ogg"}) {
+    for (const char* name :
+         {"broken-setup-sparse-codebook.ogg", "setup-lattice-codebook-too-large.ogg"}) {
         Bytes file = ReadFile((std::string(TARN_TEST_DATA "/sound/") + name).c_str());
         ASSERT_FALSE(file.empty()) << name;
         const char* error = nullptr;
