@@ -91,7 +91,7 @@ TEST(HostileSounds, CutAndFlippedFilesAreDecodedOrRefused) {
 
 // Files the fuzzers found, kept as they were found; the sanitizer build watches the decoder too.
 // A setup header broken inside a sparse codebook once lost the decoder's scratch memory; a
-// lattice codebook of thousands of dimensions once overflowed the decoder's size arithmetic;
+// lattice codebook of 37 dimensions once overflowed the decoder's size arithmetic;
 // a stream that decodes to huge samples once overflowed the conversion to 16 bits.
 TEST(HostileSounds, FoundFilesAreDecodedOrRefusedAndLoseNothing) {
     const struct {
