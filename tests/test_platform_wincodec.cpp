@@ -53,6 +53,23 @@ protected:
         HeadlessTest::TearDown();
     }
 
+    // The pixels of frame 0 decoded from `source`, `stride` bytes a row, into *pixels (sized by
+    // the caller). The decoder keeps the stream, so the caller's reference is released here.
+    void DecodeFrom(IStream* source, UINT stride, std::vector<BYTE>* pixels) {
+        IWICBitmapDecoder* decoder = nullptr;
+        ASSERT_EQ(factory->CreateDecoderFromStream(source, nullptr, WICDecodeMetadataCacheOnDemand,
+                                                   &decoder),
+                  S_OK);
+        source->Release();
+        IWICBitmapFrameDecode* frame = nullptr;
+        ASSERT_EQ(decoder->GetFrame(0, &frame), S_OK);
+        ASSERT_EQ(
+            frame->CopyPixels(nullptr, stride, static_cast<UINT>(pixels->size()), pixels->data()),
+            S_OK);
+        frame->Release();
+        decoder->Release();
+    }
+
     IWICImagingFactory* factory = nullptr;
     int live = 0;
 };
@@ -168,19 +185,10 @@ TEST_F(WincodecTest, EncoderStepsGoInOrder) {
     LARGE_INTEGER start;
     start.QuadPart = 0;
     ASSERT_EQ(stream->Seek(start, STREAM_SEEK_SET, nullptr), S_OK);
-    IWICBitmapDecoder* decoder = nullptr;
-    ASSERT_EQ(
-        factory->CreateDecoderFromStream(stream, nullptr, WICDecodeMetadataCacheOnDemand, &decoder),
-        S_OK);
-    stream->Release();
-    IWICBitmapFrameDecode* decoded = nullptr;
-    ASSERT_EQ(decoder->GetFrame(0, &decoded), S_OK);
-    BYTE back[2 * 2 * 3];
-    ASSERT_EQ(decoded->CopyPixels(nullptr, 6, sizeof back, back), S_OK);
-    EXPECT_EQ(std::memcmp(back, row, 6), 0);
-    EXPECT_EQ(std::memcmp(back + 6, row, 6), 0);
-    decoded->Release();
-    decoder->Release();
+    std::vector<BYTE> back(2 * 2 * 3);
+    ASSERT_NO_FATAL_FAILURE(DecodeFrom(stream, 6, &back));
+    EXPECT_EQ(std::memcmp(back.data(), row, 6), 0);
+    EXPECT_EQ(std::memcmp(back.data() + 6, row, 6), 0);
 }
 
 } // namespace
@@ -219,23 +227,9 @@ TEST_F(WincodecTest, StreamOverMemoryUsesTheCallersBytes) {
     move.QuadPart = 0;
     ASSERT_EQ(stream->Seek(move, STREAM_SEEK_SET, nullptr), S_OK);
 
-    // The pixels decoded from a stream; the decoder keeps the stream, so it is released here.
-    auto pixelsOf = [&](IStream* source, std::vector<BYTE>* pixels) {
-        IWICBitmapDecoder* d = nullptr;
-        ASSERT_EQ(
-            factory->CreateDecoderFromStream(source, nullptr, WICDecodeMetadataCacheOnDemand, &d),
-            S_OK);
-        source->Release();
-        IWICBitmapFrameDecode* f = nullptr;
-        ASSERT_EQ(d->GetFrame(0, &f), S_OK);
-        ASSERT_EQ(f->CopyPixels(nullptr, 96, static_cast<UINT>(pixels->size()), pixels->data()),
-                  S_OK);
-        f->Release();
-        d->Release();
-    };
     std::vector<BYTE> inPlace(32 * 32 * 3), copied(32 * 32 * 3);
-    pixelsOf(stream, &inPlace);
-    pixelsOf(StreamOver(file), &copied);
+    ASSERT_NO_FATAL_FAILURE(DecodeFrom(stream, 96, &inPlace));
+    ASSERT_NO_FATAL_FAILURE(DecodeFrom(StreamOver(file), 96, &copied));
     EXPECT_EQ(inPlace, copied);
 
     // The same file cut in its image data: the header reads, the pixels do not.
