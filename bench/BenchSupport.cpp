@@ -2,7 +2,7 @@
 // BenchSupport.h. The summary reads the median CPU time of each benchmark from the reporter (or
 // its single run when repetitions are turned off) and, for benchmarks that measure their peer
 // inside their own loop, the ratio counters (named x_...) they report.
-#include "bench/BenchSupport.h"
+#include "BenchSupport.h"
 
 #include "host/HeadlessHost.h"
 

@@ -3,7 +3,7 @@
 // of memory, and TarnSurface::FillSolid of a 5-6-5 surface beside memset of the same bytes.
 // The peers write into the surfaces' own memory (its address taken from a lock), so both sides
 // touch exactly the same bytes.
-#include "bench/BenchSupport.h"
+#include "BenchSupport.h"
 
 #include "surface/TarnSurface.h"
 

@@ -3,7 +3,7 @@
 // beside SDL2 converting the same bytes: SDL_ConvertPixels BGR24 or BGRA32 to RGB565, and
 // SDL_BlitSurface of an INDEX8 surface with the same colours onto an RGB565 surface.
 // The device context is taken once, outside the timing; only the transfer is timed.
-#include "bench/BenchSupport.h"
+#include "BenchSupport.h"
 
 #include <SDL.h>
 

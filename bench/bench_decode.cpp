@@ -6,7 +6,7 @@
 // frees its own results in every iteration. The files are written here from the test picture:
 // BMP 24-bit, 8-bit and 8-bit run-length; TGA 24-bit raw and run-length; PSD raw and PackBits;
 // JPEG at quality 90 with 4:2:0 and 4:4:4 sampling.
-#include "bench/BenchSupport.h"
+#include "BenchSupport.h"
 
 #include "image/TarnImage.h"
 #include "support/JpegReader.h"

@@ -3,7 +3,7 @@
 // TarnScreen::Flip, in a full-screen 640 x 480 x 16 display, beside memcpy of one 640 x 480
 // 16-bit frame. The headless host keeps every presented frame as 0x00RRGGBB pixels; that copy
 // is part of what the frame costs here.
-#include "bench/BenchSupport.h"
+#include "BenchSupport.h"
 
 #include "display/TarnScreen.h"
 #include "host/HeadlessHost.h"

@@ -9,7 +9,7 @@
 // Saving: TarnSurface::SavePNG of a 640 x 480 5-6-5 surface to a file, beside SDL_ConvertPixels
 // to RGB24 and libpng (the encoder under the imaging component here) at the same compression
 // level, written to a file too.
-#include "bench/BenchSupport.h"
+#include "BenchSupport.h"
 
 #include "image/TarnImage.h"
 #include "surface/TarnSurface.h"

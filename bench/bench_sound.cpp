@@ -9,7 +9,7 @@
 // decoder, called directly (stb_vorbis_decode_memory). The file is the sound example's tune,
 // made by tools/mksounds (8 seconds of stereo at 44.1 kHz). In both rows the size names the
 // work: voices x frames, seconds x rate.
-#include "bench/BenchSupport.h"
+#include "BenchSupport.h"
 
 #include "dsound/Mixer.h"
 #include "sound/TarnAudioDecoder.h"

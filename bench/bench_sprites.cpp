@@ -4,7 +4,7 @@
 // doubled in size, at constant alpha 128, and weighted by an alpha plane (SDL: an ARGB8888 sprite
 // blended onto RGB565); and FillRect of the whole destination beside memset. Both sides start
 // from the same destination, and their results are compared before anything is timed.
-#include "bench/BenchSupport.h"
+#include "BenchSupport.h"
 
 #include "surface/TarnSurface.h"
 

@@ -4,7 +4,7 @@
 // The peer is SDL_ttf with the same font file at the same size: each line rendered with
 // TTF_RenderText_Solid (glyphs kept by SDL_ttf's own cache, the line's surface made anew, as a
 // program does when its text changes) and blitted onto an RGB565 surface with SDL_BlitSurface.
-#include "bench/BenchSupport.h"
+#include "BenchSupport.h"
 
 #include "display/TarnScreen.h"
 #include "host/HeadlessHost.h"

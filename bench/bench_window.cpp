@@ -10,7 +10,7 @@
 // one frame per display refresh (its real time per frame); the peer then paces itself with the
 // smallest frame limiter, a sleep to the next 60th of a second, so that both pay for frames
 // that start with cold caches and sleeping driver threads, as a paced program does.
-#include "bench/BenchSupport.h"
+#include "BenchSupport.h"
 
 #include "display/TarnScreen.h"
 #include "host/Host.h"

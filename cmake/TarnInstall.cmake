@@ -22,9 +22,8 @@ if(NOT WIN32)
 endif()
 install(TARGETS ${targets} EXPORT TarnTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-install(DIRECTORY display surface image input sound game
-        DESTINATION ${TARN_INCLUDE_DIR} FILES_MATCHING PATTERN "*.h" PATTERN "internal" EXCLUDE
-        PATTERN "PixelFormat.h" EXCLUDE PATTERN "BlendVectors.h" EXCLUDE)
+install(DIRECTORY lib/display lib/surface lib/image lib/input lib/sound lib/game
+        DESTINATION ${TARN_INCLUDE_DIR} FILES_MATCHING PATTERN "*.h" PATTERN "internal" EXCLUDE)
 install(FILES ${PROJECT_BINARY_DIR}/include/TarnVersion.h DESTINATION ${TARN_INCLUDE_DIR})
 if(NOT WIN32)
     install(DIRECTORY platform/include/ DESTINATION ${TARN_INCLUDE_DIR}/platform

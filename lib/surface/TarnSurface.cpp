@@ -13,8 +13,8 @@
 
 #include "display/TarnScreen.h"
 #include "image/TarnImage.h"
-#include "surface/BitmapTransfer.h"
-#include "surface/LostSurfaces.h"
+#include "surface/internal/BitmapTransfer.h"
+#include "surface/internal/LostSurfaces.h"
 
 namespace {
 

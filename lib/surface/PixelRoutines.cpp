@@ -8,7 +8,7 @@
 // clipped against clipArea (right and bottom exclusive). A surface that was never locked (no
 // pixel address) is left alone, and a read outside the surface returns 0 instead of reading
 // memory that is not the surface's.
-#include "surface/PixelFormat.h"
+#include "surface/internal/PixelFormat.h"
 #include "surface/TarnSurface.h"
 
 namespace {

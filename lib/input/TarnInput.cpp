@@ -4,7 +4,7 @@
 // here allocates: all state lives in the object's fixed arrays. The key tables are built in
 // TarnKeyTables.cpp.
 #include "input/TarnInput.h"
-#include "input/TarnInputParts.h"
+#include "input/internal/TarnInputParts.h"
 
 #include <cmath>
 #include <cstring>

@@ -7,8 +7,8 @@
 // thirty-two bytes per 32-byte step with AVX2, twice that with AVX-512BW, half that with the
 // baseline vectors; the rest of a row goes in narrower vectors, its last pixels (and 24-bit keys
 // and alpha planes) one at a time through the trait itself.
-#include "surface/BlendVectors.h"
-#include "surface/PixelFormat.h"
+#include "surface/internal/BlendVectors.h"
+#include "surface/internal/PixelFormat.h"
 
 #include <cstddef>
 #include <cstdint>

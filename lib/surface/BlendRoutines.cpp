@@ -2,11 +2,11 @@
 // hand the rows to the widest vector kernel the processor runs (BlendVectors.cpp), and the plain
 // references, one pixel at a time through the depth's pixel-format trait, the same blend the
 // pixel routines use.
-#include "surface/BlendRoutines.h"
+#include "surface/internal/BlendRoutines.h"
 
 #include "cpu/ProcessorFeatures.h"
-#include "surface/BlendVectors.h"
-#include "surface/PixelFormat.h"
+#include "surface/internal/BlendVectors.h"
+#include "surface/internal/PixelFormat.h"
 
 #include <cstddef>
 

@@ -4,7 +4,7 @@
 // surface code.
 #pragma once
 
-#include "surface/BlendRoutines.h"
+#include "surface/internal/BlendRoutines.h"
 
 /// Whether this build has the AVX2 and AVX-512BW kernels. MinGW does not keep the stack 32-byte
 /// aligned for spilled AVX registers, so Windows builds keep to the baseline vectors.

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <new>
 
-#include "surface/BitmapTransfer.h"
+#include "surface/internal/BitmapTransfer.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 // window is the foreground window, so a program in the background reads its pads as neutral and
 // its pads stop rumbling. Nothing here allocates.
 #include "input/TarnInput.h"
-#include "input/TarnInputParts.h"
+#include "input/internal/TarnInputParts.h"
 
 #include <cmath>
 #include <cstring>

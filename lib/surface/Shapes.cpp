@@ -3,10 +3,10 @@
 // writes every pixel without a test; rectangle outlines and discs are runs of the horizontal and
 // vertical line routines (which clip whole runs); a rectangle fill is a DirectDraw colour fill.
 // The software shapes lock the surface themselves, nesting with a caller's lock.
-#include "surface/PixelFormat.h"
+#include "surface/internal/PixelFormat.h"
 #include "surface/TarnSurface.h"
 
-#include "surface/LostSurfaces.h"
+#include "surface/internal/LostSurfaces.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -11,9 +11,9 @@
 #include <initializer_list>
 
 #include "display/TarnScreen.h"
-#include "surface/BitmapTransfer.h"
-#include "surface/BlendRoutines.h"
-#include "surface/LostSurfaces.h"
+#include "surface/internal/BitmapTransfer.h"
+#include "surface/internal/BlendRoutines.h"
+#include "surface/internal/LostSurfaces.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // bitmap's colour table or the fixed 3-3-2 one. Resource data is read only within the
 // resource's size, and a resource or file that ends before its header and colour table do gives
 // a failure, never a read past what was there.
-#include "surface/BitmapTransfer.h"
+#include "surface/internal/BitmapTransfer.h"
 
 #include <cstring>
 
