@@ -15,6 +15,32 @@ class TarnScreen;
 
 /// StretchTo's flag: skip the source pixels equal to its colour key.
 const DWORD TARN_COPY_KEYED = 0x1;
+/// CopyTurnedTo's flags: weigh each pixel by the source's alpha plane (opaque without one);
+/// sample bilinearly, with smooth edges; mirror the source left to right, top to bottom.
+/// @{
+const DWORD TARN_COPY_ALPHA = 0x2;
+const DWORD TARN_COPY_SMOOTH = 0x4;
+const DWORD TARN_COPY_FLIP_X = 0x8;
+const DWORD TARN_COPY_FLIP_Y = 0x10;
+/// @}
+/// A TarnTurn pivot coordinate that stands for the middle of the source rectangle.
+const float TARN_TURN_CENTRE = -1.0e30f;
+
+/// How CopyTurnedTo draws: the source rectangle is mirrored by the flags, scaled, turned about
+/// its pivot and drawn with the pivot on the given destination point.
+struct TarnTurn {
+    float degrees = 0; ///< the turn, clockwise as seen on the screen
+    /// The pivot in pixels from the source rectangle's top-left corner (0.5 is the middle of
+    /// its first pixel); TARN_TURN_CENTRE: the rectangle's middle.
+    /// @{
+    float pivotX = TARN_TURN_CENTRE;
+    float pivotY = TARN_TURN_CENTRE;
+    /// @}
+    float scaleX = 1; ///< width scale, 2^-16 to 2^16 across (a negative scale mirrors too)
+    float scaleY = 1; ///< height scale, as scaleX
+    DWORD flags = 0;  ///< TARN_COPY_KEYED, _ALPHA, _SMOOTH, _FLIP_X, _FLIP_Y, combined by |
+    int alpha = 256;  ///< constant opacity: 0 (nothing drawn) to 256 (opaque)
+};
 
 /// One surface, off-screen picture or screen buffer, with its size, clip area, pixel layout and
 /// drawing routines. Deleting it releases its DirectDraw surface and unlinks it from its screen.
@@ -174,6 +200,21 @@ public:
     int AlphaBlendTo(TarnSurface* dest, int x, int y, const RECT* srcRect);
     /// 1 when the surface has an alpha plane of its size, else 0.
     int HasAlpha();
+    /// srcRect (null: the whole surface; trimmed to the clip area, the pivot staying on its
+    /// source point) turned, scaled and mirrored as `turn` says, its pivot on (x, y) of dest,
+    /// clipped to dest's clip area (surface/TarnSurfaceTurn.cpp). Each destination pixel shows
+    /// the source where its centre maps back to: the nearest pixel, or with TARN_COPY_SMOOTH the
+    /// four around it, each counted by its opacity (smooth edges); turns by multiples of 90
+    /// degrees at scale 1 and mirrors move whole pixels. The key (TARN_COPY_KEYED), the alpha
+    /// plane (TARN_COPY_ALPHA) and turn.alpha combine; opaque pixels are stored as they are,
+    /// others blended as BlendTo does. 8-bit surfaces: nearest and keyed only. Results as the
+    /// other sprite calls: 0 when drawn or nothing is left (a rectangle, scale below 2^-16 or
+    /// opacity 0 drawing nothing), -1 without a surface here or at dest, the lock's failure,
+    /// DDERR_INVALIDPIXELFORMAT for different depths or what 8 bits cannot do,
+    /// DDERR_INVALIDPARAMS for dest == this, unknown flags, an opacity outside 0-256, a scale
+    /// above 2^16, a pivot farther than 2^24 pixels or a value that is not a finite number. A
+    /// lost surface is restored and the copy made once more, as for every copy.
+    int CopyTurnedTo(TarnSurface* dest, int x, int y, const RECT* srcRect, const TarnTurn& turn);
     /// Fills the alpha plane from rows of blue-green-red-alpha pixels (the alpha of pixel x of row
     /// y at rows + y * pitch + 4 * x + 3), or drops it (rows null). 0, or -1 for a size that is
     /// not the surface's or a plane that cannot be allocated (the plane held before stays).

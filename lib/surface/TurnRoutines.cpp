@@ -1,0 +1,256 @@
+// Turned, scaled and flipped copies on plain memory (see TurnRoutines.h): the map from destination
+// pixels to source positions, worked out once per call in floating point and then kept in exact
+// 64-bit integers, and the drawing over it. The fast version visits, row by row, only the span of
+// pixels whose sample lies in the source (found by division, not by testing each pixel) and steps
+// the positions by addition; a row that reads one source row forwards or backwards pixel by pixel
+// (a plain or mirrored copy) goes without positions at all. The reference works every pixel out
+// afresh and tests it.
+#include "surface/internal/TurnRoutines.h"
+
+#include "surface/internal/PixelFormat.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstring>
+
+namespace {
+
+const int64_t HALF_PIXEL = TURN_PIXEL / 2;
+const uint64_t FULL_COVER = uint64_t{1} << 40; // four weights (2^32 in all) times opacity 256
+
+int64_t FloorDiv(int64_t a, int64_t b) { // b > 0
+    return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
+
+int64_t CeilDiv(int64_t a, int64_t b) { // b > 0
+    return -FloorDiv(-a, b);
+}
+
+// Narrows [*lo, *hi) to the i with low <= s + i * d < high.
+void KeepInside(int64_t s, int64_t d, int64_t low, int64_t high, int64_t* lo, int64_t* hi) {
+    if (d == 0) {
+        if (s < low || s >= high) *hi = *lo;
+        return;
+    }
+    if (d > 0) {
+        *lo = std::max(*lo, CeilDiv(low - s, d));
+        *hi = std::min(*hi, FloorDiv(high - 1 - s, d) + 1);
+    } else {
+        *lo = std::max(*lo, CeilDiv(s - high + 1, -d));
+        *hi = std::min(*hi, FloorDiv(s - low, -d) + 1);
+    }
+}
+
+inline BYTE* PixelAt(const PixelRect& r, int x, int y, int bytes) {
+    return r.pixels + static_cast<std::ptrdiff_t>(y) * r.pitch +
+           static_cast<std::ptrdiff_t>(x) * bytes;
+}
+
+// The nearest sample at (sx, sy), inside the source, into the destination pixel at `d`.
+template <class F>
+inline void PutNearest(BYTE* d, const PixelRect& src, int64_t sx, int64_t sy,
+                       const TurnExtras& ex) {
+    const int px = static_cast<int>(sx >> 33), py = static_cast<int>(sy >> 33);
+    const DWORD v = F::Load(PixelAt(src, px, py, F::bytes));
+    if (ex.key.on && v == ex.key.value) return;
+    int a = ex.alpha;
+    if (ex.plane != nullptr) {
+        const int p = ex.plane[static_cast<std::ptrdiff_t>(py) * ex.planePitch + px];
+        a = (p + (p >> 7)) * a >> 8;
+    }
+    if (a >= 256)
+        F::Store(d, v);
+    else if (a > 0)
+        F::Store(d, F::Blend(F::Load(d), v, a));
+}
+
+// The bilinear sample at (sx, sy): the four source pixels around it, each weighted by its
+// distance and its own opacity (none outside `bounds` or keyed).
+template <class F>
+inline void PutSmooth(BYTE* d, const PixelRect& src, const RECT& bounds, int64_t sx, int64_t sy,
+                      const TurnExtras& ex) {
+    const int64_t bx = sx - HALF_PIXEL, by = sy - HALF_PIXEL;
+    const int x0 = static_cast<int>(bx >> 33), y0 = static_cast<int>(by >> 33);
+    const uint64_t fx = static_cast<uint64_t>(bx >> 17) & 0xFFFF;
+    const uint64_t fy = static_cast<uint64_t>(by >> 17) & 0xFFFF;
+    uint64_t cover = 0, red = 0, green = 0, blue = 0;
+    for (int k = 0; k < 4; ++k) {
+        const int px = x0 + (k & 1), py = y0 + (k >> 1);
+        if (px < bounds.left || px >= bounds.right || py < bounds.top || py >= bounds.bottom)
+            continue;
+        const uint64_t w = ((k & 1) ? fx : 65536 - fx) * ((k >> 1) ? fy : 65536 - fy);
+        if (w == 0) continue;
+        const DWORD v = F::Load(PixelAt(src, px, py, F::bytes));
+        if (ex.key.on && v == ex.key.value) continue;
+        uint64_t a = 256;
+        if (ex.plane != nullptr) {
+            const uint64_t p = ex.plane[static_cast<std::ptrdiff_t>(py) * ex.planePitch + px];
+            a = p + (p >> 7);
+        }
+        const uint64_t wa = w * a;
+        cover += wa;
+        red += wa * ((v >> F::redShift) & F::redMax);
+        green += wa * ((v >> F::greenShift) & F::greenMax);
+        blue += wa * (v & F::blueMax);
+    }
+    if (cover == 0) return;
+    DWORD r, g, b;
+    if (cover == FULL_COVER) {
+        r = static_cast<DWORD>((red + FULL_COVER / 2) >> 40);
+        g = static_cast<DWORD>((green + FULL_COVER / 2) >> 40);
+        b = static_cast<DWORD>((blue + FULL_COVER / 2) >> 40);
+    } else {
+        r = static_cast<DWORD>((red + cover / 2) / cover);
+        g = static_cast<DWORD>((green + cover / 2) / cover);
+        b = static_cast<DWORD>((blue + cover / 2) / cover);
+    }
+    const int a = static_cast<int>(cover >> 32) * ex.alpha >> 8;
+    if (a <= 0) return;
+    const DWORD colour = r << F::redShift | g << F::greenShift | b;
+    F::Store(d, a >= 256 ? colour : F::Blend(F::Load(d), colour, a));
+}
+
+// The source rectangle in position units: nearest samples inside [low, high) read a pixel of it;
+// bilinear ones reach half a pixel further.
+void SampleLimits(const TurnMap& m, int64_t* lowX, int64_t* highX, int64_t* lowY, int64_t* highY) {
+    const int64_t reach = m.smooth ? HALF_PIXEL : 0;
+    *lowX = m.bounds.left * TURN_PIXEL - reach;
+    *highX = m.bounds.right * TURN_PIXEL + reach;
+    *lowY = m.bounds.top * TURN_PIXEL - reach;
+    *highY = m.bounds.bottom * TURN_PIXEL + reach;
+}
+
+template <class F>
+void TurnRows(const PixelRect& dst, const PixelRect& src, const TurnMap& m, const TurnExtras& ex) {
+    int64_t lowX, highX, lowY, highY;
+    SampleLimits(m, &lowX, &highX, &lowY, &highY);
+    const int boxWidth = m.box.right - m.box.left;
+    const bool opaque = !ex.key.on && ex.plane == nullptr && ex.alpha >= 256;
+    int64_t rowX = m.originX, rowY = m.originY;
+    for (int y = m.box.top; y < m.box.bottom; ++y, rowX += m.stepXY, rowY += m.stepYY) {
+        int64_t lo = 0, hi = boxWidth;
+        KeepInside(rowX, m.stepXX, lowX, highX, &lo, &hi);
+        KeepInside(rowY, m.stepYX, lowY, highY, &lo, &hi);
+        if (lo >= hi) continue;
+        int64_t sx = rowX + lo * m.stepXX, sy = rowY + lo * m.stepYX;
+        BYTE* d = PixelAt(dst, m.box.left + static_cast<int>(lo), y, F::bytes);
+        const int count = static_cast<int>(hi - lo);
+        if (m.smooth) {
+            if constexpr (F::mixes) {
+                for (int i = 0; i < count; ++i, d += F::bytes, sx += m.stepXX, sy += m.stepYX)
+                    PutSmooth<F>(d, src, m.bounds, sx, sy, ex);
+            }
+            continue;
+        }
+        // One source row read pixel by pixel, forwards or backwards: a plain or mirrored copy.
+        if (m.stepYX == 0 && (m.stepXX == TURN_PIXEL || m.stepXX == -TURN_PIXEL) && opaque) {
+            const BYTE* s =
+                PixelAt(src, static_cast<int>(sx >> 33), static_cast<int>(sy >> 33), F::bytes);
+            if (m.stepXX > 0) {
+                std::memcpy(d, s, static_cast<size_t>(count) * F::bytes);
+            } else {
+                for (int i = 0; i < count; ++i, d += F::bytes, s -= F::bytes)
+                    F::Store(d, F::Load(s));
+            }
+            continue;
+        }
+        for (int i = 0; i < count; ++i, d += F::bytes, sx += m.stepXX, sy += m.stepYX)
+            PutNearest<F>(d, src, sx, sy, ex);
+    }
+}
+
+template <class F>
+void TurnRowsReference(const PixelRect& dst, const PixelRect& src, const TurnMap& m,
+                       const TurnExtras& ex) {
+    int64_t lowX, highX, lowY, highY;
+    SampleLimits(m, &lowX, &highX, &lowY, &highY);
+    for (int y = m.box.top; y < m.box.bottom; ++y)
+        for (int x = m.box.left; x < m.box.right; ++x) {
+            const int64_t i = x - m.box.left, j = y - m.box.top;
+            const int64_t sx = m.originX + i * m.stepXX + j * m.stepXY;
+            const int64_t sy = m.originY + i * m.stepYX + j * m.stepYY;
+            if (sx < lowX || sx >= highX || sy < lowY || sy >= highY) continue;
+            BYTE* d = PixelAt(dst, x, y, F::bytes);
+            if (!m.smooth)
+                PutNearest<F>(d, src, sx, sy, ex);
+            else if constexpr (F::mixes)
+                PutSmooth<F>(d, src, m.bounds, sx, sy, ex);
+        }
+}
+
+int64_t Fixed(double v) {
+    return std::llround(std::ldexp(v, 32));
+}
+
+} // namespace
+
+// The box comes from the source's corners mapped forwards, widened by a pixel against rounding;
+// the spans then keep only the pixels whose samples really land inside.
+bool MakeTurnMap(const RECT& bounds, double pivotX, double pivotY, int x, int y, double degrees,
+                 double scaleX, double scaleY, bool flipX, bool flipY, bool smooth,
+                 const RECT& destClip, TurnMap* map) {
+    double turn = std::fmod(degrees, 360.0);
+    if (turn < 0) turn += 360.0;
+    double c, s;
+    if (turn == 0) {
+        c = 1, s = 0;
+    } else if (turn == 90) {
+        c = 0, s = 1;
+    } else if (turn == 180) {
+        c = -1, s = 0;
+    } else if (turn == 270) {
+        c = 0, s = -1;
+    } else {
+        const double radians = turn * (3.14159265358979323846 / 180.0);
+        c = std::cos(radians);
+        s = std::sin(radians);
+    }
+    // A quarter turn at full size moves whole pixels: nothing to smooth.
+    if (smooth && (c == 0 || s == 0) && std::fabs(scaleX) == 1 && std::fabs(scaleY) == 1)
+        smooth = false;
+    const double mx = flipX ? -scaleX : scaleX, my = flipY ? -scaleY : scaleY;
+
+    const double reach = smooth ? 0.5 : 0;
+    double minX = HUGE_VAL, maxX = -HUGE_VAL, minY = HUGE_VAL, maxY = -HUGE_VAL;
+    for (double qx : {bounds.left - reach - pivotX, bounds.right + reach - pivotX})
+        for (double qy : {bounds.top - reach - pivotY, bounds.bottom + reach - pivotY}) {
+            const double u = mx * qx, v = my * qy;
+            const double dx = x + c * u - s * v, dy = y + s * u + c * v;
+            minX = std::min(minX, dx), maxX = std::max(maxX, dx);
+            minY = std::min(minY, dy), maxY = std::max(maxY, dy);
+        }
+    const double left = std::max<double>(destClip.left, std::floor(minX) - 1);
+    const double right = std::min<double>(destClip.right, std::ceil(maxX) + 1);
+    const double top = std::max<double>(destClip.top, std::floor(minY) - 1);
+    const double bottom = std::min<double>(destClip.bottom, std::ceil(maxY) + 1);
+    if (!(left < right && top < bottom)) return false;
+    map->box = {static_cast<LONG>(left), static_cast<LONG>(top), static_cast<LONG>(right),
+                static_cast<LONG>(bottom)};
+    map->bounds = bounds;
+    map->smooth = smooth;
+
+    // The inverse: a destination offset (u, v) from (x, y) reads the source at the pivot plus
+    // (c u + s v) / mx across and (c v - s u) / my down.
+    const int64_t xx = Fixed(c / mx), xy = Fixed(s / mx), yx = Fixed(-s / my), yy = Fixed(c / my);
+    const int64_t u2 = 2 * static_cast<int64_t>(map->box.left) + 1 - 2 * static_cast<int64_t>(x);
+    const int64_t v2 = 2 * static_cast<int64_t>(map->box.top) + 1 - 2 * static_cast<int64_t>(y);
+    map->originX = 2 * Fixed(pivotX) + xx * u2 + xy * v2;
+    map->originY = 2 * Fixed(pivotY) + yx * u2 + yy * v2;
+    map->stepXX = 2 * xx;
+    map->stepXY = 2 * xy;
+    map->stepYX = 2 * yx;
+    map->stepYY = 2 * yy;
+    return true;
+}
+
+void TurnRect(int depth, const PixelRect& dst, const PixelRect& src, const TurnMap& map,
+              const TurnExtras& extras) {
+    WithPixelFormat(depth, [&](auto format) { TurnRows<decltype(format)>(dst, src, map, extras); });
+}
+
+void TurnRectReference(int depth, const PixelRect& dst, const PixelRect& src, const TurnMap& map,
+                       const TurnExtras& extras) {
+    WithPixelFormat(
+        depth, [&](auto format) { TurnRowsReference<decltype(format)>(dst, src, map, extras); });
+}
