@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Runs every fuzzer (the picture decoders', the PNG decoder's two ways against each other, the
-# sprite routines' fast-against-reference one and the sound readers') for SECONDS seconds each,
-# one after another, and fails on any finding (crash, sanitizer report, leaked stand-in object,
-# mismatch, timeout, out of memory).
+# sprite routines' fast-against-reference one, the sound readers' and the font reader's) for
+# SECONDS seconds each, one after another, and fails on any finding (crash, sanitizer report,
+# leaked stand-in object, mismatch, timeout, out of memory).
 #   fuzz/run.sh SECONDS [TARGET...]     TARGET: detect bmp psd tga pcx jpg png pngwhole sprites
-#                                       wav ogg
+#                                       wav ogg font
 #                                       (default: all)
 # Builds with clang in $TARN_FUZZ_BUILD (default build-fuzz). The seeds come from the test
 # fixtures (make_seeds), the BMP files and the PngSuite files of tests/data; what the fuzzers find worth keeping
@@ -18,7 +18,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:?usage: fuzz/run.sh SECONDS [TARGET...]}
 shift
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(detect bmp psd tga pcx jpg png pngwhole sprites wav ogg)
+[ ${#targets[@]} -eq 0 ] && targets=(detect bmp psd tga pcx jpg png pngwhole sprites wav ogg font)
 build=${TARN_FUZZ_BUILD:-build-fuzz}
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
@@ -44,6 +44,10 @@ done
 mkdir -p "$seeds/wav" "$seeds/ogg"
 cp tests/data/sound/*.ogg "$seeds/ogg/"
 cp tests/data/sound/*.wav "$seeds/wav/" 2>/dev/null || true
+# The font reader starts from the small test fonts and DejaVu Sans Mono.
+mkdir -p "$seeds/font"
+cp tests/data/fonts/*.ttf "$seeds/font/"
+cp /usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf "$seeds/font/" 2>/dev/null || true
 mkdir -p "$build/findings"
 
 failed=()
@@ -55,6 +59,7 @@ for t in "${targets[@]}"; do
     program=fuzz_image_$t
     [ "$t" = sprites ] && program=fuzz_sprites # no seed files: the input only steers a generator
     [ "$t" = wav ] || [ "$t" = ogg ] && program=fuzz_sound_$t
+    [ "$t" = font ] && program=fuzz_font
     mkdir -p "$seeds/$t"
     if [ "$t" = pngwhole ]; then
         program=fuzz_png_whole # the PNG seeds, through both of the PNG decoder's ways
