@@ -2,6 +2,7 @@
 // DirectSound's laws, saturation, resampling, loops), the buffer calls' strictness (Lock's two
 // parts, sizes, controls), lost buffers when the program leaves the foreground, and a machine
 // without a sound device or whose device goes away.
+#include "dsound/SoundObjects.h"
 #include "support/HeadlessTest.h"
 
 #include "dsound/Mixer.h"
@@ -11,6 +12,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -118,6 +120,95 @@ TEST_F(DirectSoundTest, FrequencyResamplesByLinearInterpolation) {
     DWORD hz = 0;
     EXPECT_EQ(a->GetFrequency(&hz), DS_OK);
     EXPECT_EQ(hz, 88200u);
+}
+
+// Interpolating between full-swing neighbours (65535 apart) at every kind of fraction and gain
+// gives the exact sample: the neighbour's share floored, then the gain's share floored.
+TEST(Mixer, InterpolatesFullSwingNeighboursExactly) {
+    struct Pair {
+        int16_t from, to;
+    };
+    const Pair pairs[] = {{-32768, 32767}, {32767, -32768}, {-32768, 32512}, {100, -100}};
+    const uint32_t fractions[] = {0x4000, 0x8000, 0xC000, 0x0001, 0xFFFF};
+    const int32_t gains[] = {65536, 32768, 1};
+    for (const Pair& p : pairs)
+        for (uint32_t frac : fractions)
+            for (int32_t gain : gains) {
+                int16_t data[2] = {p.from, p.to};
+                tarn::platform::Voice v;
+                v.data = reinterpret_cast<const uint8_t*>(data);
+                v.frames = 2;
+                v.channels = 1;
+                v.position = uint64_t(frac) << 16;
+                v.step = 0;
+                v.gainLeft = v.gainRight = gain;
+                v.playing = true;
+                tarn::platform::Voice* voices[] = {&v};
+                int16_t out[2] = {};
+                tarn::platform::MixVoices(voices, 1, out, 1);
+                const int64_t between =
+                    p.from + (int64_t(p.to - p.from) * frac >> 16); // floored share
+                const int64_t expected = between * gain >> 16;
+                EXPECT_EQ(out[0], expected)
+                    << p.from << " to " << p.to << " at " << frac << " gain " << gain;
+                EXPECT_EQ(out[1], expected);
+            }
+    // Three quarters of the way up a full swing at half volume: 8191 (a product in int wraps
+    // to -24577).
+    int16_t square[2] = {-32768, 32767};
+    tarn::platform::Voice v;
+    v.data = reinterpret_cast<const uint8_t*>(square);
+    v.frames = 2;
+    v.channels = 1;
+    v.position = uint64_t(3) << 30;
+    v.step = 0;
+    v.gainLeft = v.gainRight = 32768;
+    v.playing = true;
+    tarn::platform::Voice* voices[] = {&v};
+    int16_t out[2] = {};
+    tarn::platform::MixVoices(voices, 1, out, 1);
+    EXPECT_EQ(out[0], 8191);
+}
+
+// Programs written the Windows way replay an effect by calling Play on a buffer that ended.
+TEST_F(DirectSoundTest, AFinishedBufferPlaysAgainFromItsStart) {
+    auto* a = Buffer({300, 300, 400, 400});
+    auto* slow = Buffer({0, 1000, 2000}, 1, 22050); // resampled, ends on a fraction
+    for (auto* b : {a, slow}) {
+        ASSERT_EQ(b->Play(0, 0, 0), DS_OK);
+        Hear(8);
+        DWORD status = 1;
+        ASSERT_EQ(b->GetStatus(&status), DS_OK);
+        ASSERT_EQ(status, 0u);
+        ASSERT_EQ(b->Play(0, 0, 0), DS_OK);
+        std::vector<int16_t> again = Hear(2);
+        if (b == a)
+            EXPECT_EQ(again, (std::vector<int16_t>{300, 300, 400, 400}));
+        else
+            EXPECT_EQ(again, (std::vector<int16_t>{0, 0, 500, 500}));
+        b->Stop();
+    }
+}
+
+// On a device that mixes on its own thread, a period may be mixed between the program asking
+// for the write cursor and writing there: the write cursor leads by that period too, so that
+// what is written there is always heard.
+TEST_F(DirectSoundTest, TheWriteCursorLeadsByWhatADeviceThreadTakesAtOnce) {
+    auto* a = Buffer(std::vector<int16_t>(44100 * 2, 0)); // one second
+    ASSERT_EQ(a->Play(0, 0, DSBPLAY_LOOPING), DS_OK);
+    DWORD play = 0, write = 0;
+    ASSERT_EQ(a->GetCurrentPosition(&play, &write), DS_OK);
+    EXPECT_EQ(write - play, 441u * 4); // a device that plays only when asked: 10 ms
+    std::thread device([&] { host->PlayAudio(1024); });
+    device.join();
+    ASSERT_EQ(a->GetCurrentPosition(&play, &write), DS_OK);
+    EXPECT_EQ(play, 1024u * 4);
+    std::thread again([&] { host->PlayAudio(1024); });
+    again.join();
+    DWORD after = 0;
+    ASSERT_EQ(a->GetCurrentPosition(&after, nullptr), DS_OK);
+    EXPECT_LE(after, write) << "the device mixed past the write cursor";
+    EXPECT_EQ(write - play, (441u + 1024) * 4);
 }
 
 TEST_F(DirectSoundTest, LockGivesTheWrapsTwoPartsAndCursorsFollowTheClock) {
@@ -246,6 +337,38 @@ TEST_F(DirectSoundTest, DeviceGoneWhilePlayingLosesEverything) {
     EXPECT_EQ(status, DWORD(DSBSTATUS_BUFFERLOST));
     EXPECT_EQ(a->Restore(), DSERR_BUFFERLOST);
     EXPECT_EQ(a->Play(0, 0, 0), DSERR_BUFFERLOST);
+    // The device itself says it is gone, unlike a program that is only in the background.
+    DSCAPS caps{};
+    caps.dwSize = sizeof caps;
+    EXPECT_EQ(ds->GetCaps(&caps), DSERR_NODRIVER);
+    WAVEFORMATEX f{WAVE_FORMAT_PCM, 2, 44100, 44100 * 4, 4, 16, 0};
+    DSBUFFERDESC d{};
+    d.dwSize = sizeof d;
+    d.dwBufferBytes = 4096;
+    d.lpwfxFormat = &f;
+    IDirectSoundBuffer* b = nullptr;
+    EXPECT_EQ(ds->CreateSoundBuffer(&d, &b, nullptr), DSERR_NODRIVER);
+}
+
+TEST_F(DirectSoundTest, AwayTheDeviceStillAnswersAndAFreshMachineHasItsSoundBack) {
+    auto* a = Buffer({700, 700});
+    TakeDisplayAway();
+    DSCAPS caps{};
+    caps.dwSize = sizeof caps;
+    EXPECT_EQ(ds->GetCaps(&caps), DS_OK);
+    a->Release();
+    made.clear();
+    ds->Release();
+    ds = nullptr;
+    tarn::platform::ResetSound(); // what a fresh machine does
+    ASSERT_EQ(DirectSoundCreate(nullptr, &ds, nullptr), DS_OK);
+    ASSERT_EQ(ds->SetCooperativeLevel(Window(), DSSCL_PRIORITY), DS_OK);
+    auto* b = Buffer({800, 800});
+    DWORD status = 0;
+    ASSERT_EQ(b->GetStatus(&status), DS_OK);
+    EXPECT_EQ(status, 0u);
+    ASSERT_EQ(b->Play(0, 0, 0), DS_OK);
+    EXPECT_EQ(Hear(1), (std::vector<int16_t>{800, 800}));
 }
 
 TEST_F(HeadlessTest, NoSoundDeviceMeansNoDriver) {

@@ -1,7 +1,8 @@
 // The sound library on the headless host: the WAV reader's formats and refusals, the volume and
 // pan laws, effects mixed with exact samples, loops without a gap, voices taken over, music
-// streamed across the ring, through a late Update and a loss of the foreground, and a machine
-// without a sound device.
+// streamed across the ring, through a late Update and a loss of the foreground, a machine
+// without a sound device or whose device goes away, the codes of every refusal, and sound
+// objects moved rather than copied.
 #include "support/ByteWriter.h"
 #include "support/HeadlessTest.h"
 
@@ -15,6 +16,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -446,10 +448,171 @@ TEST_F(SoundTest, DeviceLostWhilePlayingLeavesTheGameSilent) {
     TarnSound s;
     ASSERT_EQ(s.Load(&audio, WriteWav("lost", {5, 5, 6, 6}, 2).c_str()), 0);
     ASSERT_GE(s.Play(256, 0, TARN_SOUND_LOOP), 0);
+    std::vector<int16_t> music = Ramp(44100 * 3);
+    TarnMusic m;
+    ASSERT_EQ(m.Open(&audio, WriteWav("lostmusic", music, 1).c_str()), 0);
+    ASSERT_EQ(m.Play(TARN_SOUND_LOOP), 0);
+    audio.Update();
+    Hear(1000);
     host->LoseAudioDevice();
     audio.Update();
-    EXPECT_EQ(s.Play(), SOUND_DEVICE_ERROR);
+    // Gone for good, unlike a program in the background: the music ends and every call says
+    // there is no device.
+    EXPECT_TRUE(audio.IsLost());
+    EXPECT_FALSE(m.IsPlaying());
+    EXPECT_NE(host->DebugText().find("the sound device is gone"), std::string::npos);
+    EXPECT_EQ(s.Play(), SOUND_NO_DEVICE);
     EXPECT_FALSE(s.IsPlaying());
+    EXPECT_EQ(m.Play(), SOUND_NO_DEVICE);
+    EXPECT_EQ(m.Resume(), SOUND_NO_DEVICE);
+    TarnSound later;
+    EXPECT_EQ(later.Load(&audio, WriteWav("later", {1, 1}, 2).c_str()), SOUND_NO_DEVICE);
+    audio.Update();
+    EXPECT_FALSE(m.IsPlaying());
+    audio.Release();
+    EXPECT_FALSE(audio.IsLost());
+    EXPECT_EQ(tarn::platform::LiveObjects("sound"), 0);
+}
+
+// A sound's voice numbers reach only voices that play: not voice 0 before any Play, not a voice
+// that ended or was stopped.
+TEST_F(SoundTest, VoiceNumbersOfVoicesThatDoNotPlayAreRefused) {
+    TarnAudio audio;
+    ASSERT_EQ(audio.Create(window), 0);
+    TarnSound s;
+    ASSERT_EQ(s.Load(&audio, WriteWav("voices", {10, 10, 20, 20}, 2).c_str()), 0);
+    struct Call {
+        const char* what;
+        int (*call)(TarnSound&, int);
+    };
+    const Call calls[] = {
+        {"SetVoiceVolume", [](TarnSound& x, int v) { return x.SetVoiceVolume(v, 100); }},
+        {"SetVoicePan", [](TarnSound& x, int v) { return x.SetVoicePan(v, 10); }},
+        {"SetVoiceFrequency", [](TarnSound& x, int v) { return x.SetVoiceFrequency(v, 22050); }},
+        {"StopVoice", [](TarnSound& x, int v) { return x.StopVoice(v); }},
+    };
+    for (const Call& c : calls) {
+        EXPECT_EQ(c.call(s, 0), SOUND_BAD_VOICE) << c.what << " before any Play";
+        int ended = s.Play();
+        ASSERT_GE(ended, 0);
+        Hear(3);
+        ASSERT_FALSE(s.IsPlaying());
+        EXPECT_EQ(c.call(s, ended), SOUND_BAD_VOICE) << c.what << " on a voice that ended";
+        int stopped = s.Play(256, 0, TARN_SOUND_LOOP);
+        ASSERT_GE(stopped, 0);
+        EXPECT_EQ(c.call(s, stopped), 0) << c.what << " on a voice that plays";
+        s.Stop();
+        EXPECT_EQ(c.call(s, stopped), SOUND_BAD_VOICE) << c.what << " on a voice stopped";
+        s.Release();
+        ASSERT_EQ(s.Load(&audio, WriteWav("voices", {10, 10, 20, 20}, 2).c_str()), 0);
+    }
+}
+
+// Every refusal has its code, the same for effects and music, whatever the message says.
+TEST_F(SoundTest, EffectsAndMusicRefuseWithTheSameCodes) {
+    TarnAudio audio;
+    ASSERT_EQ(audio.Create(window), 0);
+    const std::string good = WriteWav("codes", {1, 2, 3, 4}, 1);
+    FILE* f = std::fopen("sound_codes_bad.wav", "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs("RIFF\x10\0\0\0WAVEjunkjunk", f);
+    std::fclose(f);
+    files.push_back("sound_codes_bad.wav");
+    struct Case {
+        const char* what;
+        std::string file;
+        const char* fault; // a stand-in call made to fail, or null
+        long faultCode;
+        int expected;
+    };
+    const Case cases[] = {
+        {"missing", "sound_codes_missing.wav", nullptr, 0, SOUND_FILE_ERROR},
+        {"cannot be read", good, "ReadFile", 0, SOUND_FILE_ERROR},
+        {"not a sound", "sound_codes_bad.wav", nullptr, 0, SOUND_BAD_FORMAT},
+        {"no buffer", good, "IDirectSound::CreateSoundBuffer", DSERR_OUTOFMEMORY, SOUND_NO_MEMORY},
+    };
+    for (const Case& c : cases) {
+        TarnSound s;
+        if (c.fault) tarn::platform::InjectFault(c.fault, 1, c.faultCode);
+        EXPECT_EQ(s.Load(&audio, c.file.c_str()), c.expected) << c.what << " (effect)";
+        tarn::platform::ClearFaults();
+        TarnMusic m;
+        if (c.fault) tarn::platform::InjectFault(c.fault, 1, c.faultCode);
+        EXPECT_EQ(m.Open(&audio, c.file.c_str()), c.expected) << c.what << " (music)";
+        tarn::platform::ClearFaults();
+        EXPECT_LT(m.Play(), 0) << c.what;
+    }
+    // The decoders give the code beside the message.
+    const char* message = nullptr;
+    int code = 0;
+    EXPECT_EQ(TarnAudioDecoder::OpenFile("sound_codes_missing.wav", &message, &code), nullptr);
+    EXPECT_EQ(code, SOUND_FILE_ERROR);
+    EXPECT_STREQ(message, "cannot open the file");
+    EXPECT_EQ(TarnAudioDecoder::Open(Bytes{'O', 'g', 'g', 'S', 0}, &message, &code), nullptr);
+    EXPECT_EQ(code, SOUND_BAD_FORMAT);
+    std::unique_ptr<TarnAudioDecoder> d(TarnAudioDecoder::OpenFile(good.c_str(), &message, &code));
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(code, 0);
+}
+
+// The "no sound device" line is said once, however often the program asks for the device (a
+// game asks again at every switch to or from full screen).
+TEST_F(SoundTest, NoSoundDeviceIsSaidOnce) {
+    host->SetAudioDevicePresent(false);
+    TarnAudio audio;
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(audio.Create(window), SOUND_NO_DEVICE);
+    const std::string& said = host->DebugText();
+    const size_t first = said.find("no sound device");
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_EQ(said.find("no sound device", first + 1), std::string::npos);
+}
+
+// Sounds, music and the device move (a vector of sounds grows) and never copy: everything is
+// released once, and what plays goes on playing from its new place.
+TEST_F(SoundTest, SoundObjectsMoveWithTheirRegistration) {
+    TarnAudio first;
+    ASSERT_EQ(first.Create(window), 0);
+    std::vector<TarnSound> effects;
+    for (int i = 0; i < 5; ++i) {
+        effects.emplace_back();
+        int16_t v = int16_t(100 * (i + 1));
+        ASSERT_EQ(effects.back().Load(
+                      &first, WriteWav(("move" + std::to_string(i)).c_str(), {v, v}, 2).c_str()),
+                  0);
+    }
+    std::vector<int16_t> music = Ramp(44100);
+    TarnMusic m;
+    ASSERT_EQ(m.Open(&first, WriteWav("movemusic", music, 1).c_str()), 0);
+    ASSERT_EQ(m.Play(TARN_SOUND_LOOP), 0);
+    TarnAudio audio(std::move(first));
+    EXPECT_FALSE(first.IsReady());
+    TarnMusic moved(std::move(m));
+    EXPECT_FALSE(m.IsPlaying());
+    EXPECT_EQ(m.Play(), SOUND_NOT_LOADED);
+    EXPECT_TRUE(moved.IsPlaying());
+    int voice = effects[2].Play(256, 0, TARN_SOUND_LOOP);
+    ASSERT_GE(voice, 0);
+    TarnSound third = std::move(effects[2]);
+    EXPECT_EQ(effects[2].Play(), SOUND_NOT_LOADED);
+    EXPECT_EQ(third.SetVoiceVolume(voice, 0), 0); // the voice number still reaches it
+    EXPECT_EQ(third.SetVoiceVolume(voice, 256), 0);
+    moved.SetVolume(0);
+    // Streamed from its new place past the ring's queue, and the master volume reaches all.
+    std::vector<int16_t> heard;
+    for (int frame = 0; frame < 40; ++frame) {
+        audio.Update();
+        std::vector<int16_t> piece = Hear(705);
+        heard.insert(heard.end(), piece.begin(), piece.end());
+    }
+    for (size_t i = 0; i < heard.size() / 2; ++i) ASSERT_EQ(heard[i * 2], 300) << i;
+    EXPECT_EQ(moved.Position(), DWORD(40 * 705 * 1000 / 44100));
+    audio.SetMasterVolume(0);
+    EXPECT_EQ(Hear(1), (std::vector<int16_t>{0, 0}));
+    effects.clear();
+    third.Release();
+    moved.Close();
+    audio.Release();
+    EXPECT_EQ(tarn::platform::LiveObjects("sound"), 0);
 }
 
 TEST_F(SoundTest, AFileItCannotReadIsRefusedWithAMessageAndNothingLoaded) {
@@ -468,6 +631,83 @@ TEST_F(SoundTest, AFileItCannotReadIsRefusedWithAMessageAndNothingLoaded) {
     EXPECT_LT(s.Play(), 0);
     audio.Release();
     EXPECT_EQ(tarn::platform::LiveObjects("sound"), 0);
+}
+
+Bytes ReadBytes(const char* path) {
+    Bytes bytes;
+    FILE* f = std::fopen(path, "rb");
+    if (!f) return bytes;
+    int c;
+    while ((c = std::fgetc(f)) != EOF) bytes.push_back(uint8_t(c));
+    std::fclose(f);
+    return bytes;
+}
+
+// An Ogg page (checksum and all) of the logical stream `serial` holding one whole packet.
+Bytes OggPage(uint8_t flags, uint64_t granule, uint32_t serial, uint32_t sequence,
+              const uint8_t* packet, uint8_t size) {
+    Bytes page = {'O', 'g', 'g', 'S', 0, flags};
+    for (int i = 0; i < 8; ++i) page.push_back(uint8_t(granule >> (8 * i)));
+    Put32(page, serial);
+    Put32(page, sequence);
+    Put32(page, 0); // the checksum, below
+    page.push_back(1);
+    page.push_back(size);
+    page.insert(page.end(), packet, packet + size);
+    uint32_t crc = 0;
+    for (uint8_t byte : page) {
+        crc ^= uint32_t(byte) << 24;
+        for (int k = 0; k < 8; ++k) crc = (crc & 0x80000000u) ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
+    }
+    for (int i = 0; i < 4; ++i) page[22 + i] = uint8_t(crc >> (8 * i));
+    return page;
+}
+
+// The test tone's header pages, then a last page whose granule claims 5000 frames while its one
+// packet (the tone's first audio packet, which only primes the decoder) yields none: music that
+// loops over it must end, not spin.
+TEST_F(SoundTest, LoopingMusicThatYieldsNothingEndsInsteadOfSpinning) {
+    Bytes tone = ReadBytes(TARN_TEST_DATA "/sound/tone.ogg");
+    ASSERT_GT(tone.size(), 100u);
+    size_t at = 0;
+    for (int page = 0; page < 2; ++page) { // the identification page, then the comment and setup
+        int segments = tone[at + 26];
+        size_t body = 0;
+        for (int i = 0; i < segments; ++i) body += tone[at + 27 + i];
+        at += 27 + segments + body;
+    }
+    ASSERT_EQ(std::memcmp(tone.data() + at, "OggS", 4), 0);
+    const uint8_t firstPacket = tone[at + 27];
+    ASSERT_LT(firstPacket, 255);
+    const uint8_t* audioBody = tone.data() + at + 27 + tone[at + 26];
+    uint32_t serial = uint32_t(tone[14] | (tone[15] << 8) | (tone[16] << 16) | (tone[17] << 24));
+    Bytes file(tone.begin(), tone.begin() + std::ptrdiff_t(at));
+    Bytes last = OggPage(4, 5000, serial, 2, audioBody, firstPacket);
+    file.insert(file.end(), last.begin(), last.end());
+    FILE* f = std::fopen("sound_empty_loop.ogg", "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(file.data(), 1, file.size(), f);
+    std::fclose(f);
+    files.push_back("sound_empty_loop.ogg");
+    {
+        const char* error = nullptr;
+        std::unique_ptr<TarnAudioDecoder> d(TarnAudioDecoder::Open(file, &error));
+        ASSERT_NE(d, nullptr) << (error ? error : "");
+        ASSERT_EQ(d->Frames(), 5000u);
+        int16_t some[64];
+        ASSERT_EQ(d->Read(some, 32), 0); // the fixture is what it claims to be
+    }
+
+    TarnAudio audio;
+    ASSERT_EQ(audio.Create(window), 0);
+    TarnMusic m;
+    ASSERT_EQ(m.Open(&audio, "sound_empty_loop.ogg"), 0);
+    for (DWORD flags : {DWORD(TARN_SOUND_LOOP), DWORD(0)}) {
+        EXPECT_EQ(m.Play(flags), SOUND_BAD_FORMAT) << flags; // returns, saying why
+        EXPECT_FALSE(m.IsPlaying());
+        audio.Update();
+        EXPECT_EQ(Hear(100), std::vector<int16_t>(200, 0));
+    }
 }
 
 TEST_F(SoundTest, OggVorbisDecodesToItsLengthAndItsTone) {

@@ -3,7 +3,8 @@
 //   tarnsnd info FILE          the format, rate, channels and length
 //   tarnsnd convert IN OUT.wav decode IN and write it as a 16-bit PCM WAV file, same rate and
 //                              channels
-//   tarnsnd play FILE          play FILE through the machine's sound device until its end
+//   tarnsnd play FILE          play FILE through the machine's sound device until its end (an
+//                              error when the device goes away before)
 //   tarnsnd --version          the library's version
 //
 // Exit 0 on success; otherwise one line naming the file and the reason on standard error, exit 1.
@@ -72,14 +73,20 @@ int Play(const char* file) {
     TarnMusic music;
     int result = music.Open(&audio, file);
     if (result == SOUND_FILE_ERROR) return Fail(file, "cannot open the file");
+    if (result == SOUND_NO_MEMORY) return Fail(file, "out of memory");
+    if (result == SOUND_NO_DEVICE) return Fail(file, "the sound device went away");
     if (result != 0) return Fail(file, "not a sound file this library reads");
-    if (music.Play() != 0) return Fail(file, "the sound device refused to play it");
+    result = music.Play();
+    if (result == SOUND_BAD_FORMAT) return Fail(file, "the sound in it is broken");
+    if (result != 0) return Fail(file, "the sound device refused to play it");
     while (music.IsPlaying()) {
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
         audio.Update();
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+    // The music ends early when the device goes away for good (unplugged).
+    if (audio.IsLost()) return Fail(file, "the sound device went away");
     // What was mixed last is still in the device's own buffer: let it out.
     std::this_thread::sleep_for(std::chrono::milliseconds(150));
     music.Close();

@@ -42,12 +42,45 @@ TarnAudio::~TarnAudio() {
     Release();
 }
 
+TarnAudio::TarnAudio(TarnAudio&& other) noexcept {
+    TakeOver(other);
+}
+
+TarnAudio& TarnAudio::operator=(TarnAudio&& other) noexcept {
+    if (this != &other) {
+        Release();
+        TakeOver(other);
+    }
+    return *this;
+}
+
+// Moves the device and the registrations over; what was made on the device follows it here.
+void TarnAudio::TakeOver(TarnAudio& other) {
+    device = other.device;
+    primary = other.primary;
+    masterVolume = other.masterVolume;
+    lost = other.lost;
+    saidNoDevice = other.saidNoDevice;
+    sounds = std::move(other.sounds);
+    musics = std::move(other.musics);
+    for (TarnSound* sound : sounds) sound->audio = this;
+    for (TarnMusic* music : musics) music->audio = this;
+    other.device = nullptr;
+    other.primary = nullptr;
+    other.lost = false;
+    other.sounds.clear();
+    other.musics.clear();
+}
+
 int TarnAudio::Create(HWND window) {
     Release();
     LPDIRECTSOUND created = nullptr;
     HRESULT hr = DirectSoundCreate(nullptr, &created, nullptr);
     if (FAILED(hr) || !created) {
-        OutputDebugStringA("Error: TarnAudio - no sound device, the program goes on silent.\n");
+        // Said once: a program that opens its window again (a switch to full screen) asks again.
+        if (!saidNoDevice)
+            OutputDebugStringA("Error: TarnAudio - no sound device, the program goes on silent.\n");
+        saidNoDevice = true;
         return SOUND_NO_DEVICE;
     }
     if (FAILED(created->SetCooperativeLevel(window, DSSCL_PRIORITY))) {
@@ -85,12 +118,30 @@ void TarnAudio::Release() {
     primary = nullptr;
     if (device) device->Release();
     device = nullptr;
+    lost = false;
+}
+
+bool TarnAudio::CheckLost() {
+    if (!device) return false;
+    if (lost) return true;
+    // DirectSound answers DSERR_NODRIVER once its device was removed; a buffer that is only
+    // taken away while the program is in the background leaves the device answering.
+    DSCAPS caps{};
+    caps.dwSize = sizeof caps;
+    if (device->GetCaps(&caps) != DSERR_NODRIVER) return false;
+    lost = true;
+    OutputDebugStringA(
+        "Error: TarnAudio - the sound device is gone, the program goes on silent.\n");
+    for (TarnMusic* music : musics) music->Lose();
+    for (TarnSound* sound : sounds) sound->Stop();
+    return true;
 }
 
 void TarnAudio::Update() {
-    if (!device) return;
+    if (!device || lost) return;
     for (TarnMusic* music : musics) music->Update();
-    for (TarnSound* sound : sounds) sound->RestoreIfLost();
+    for (TarnSound* sound : sounds)
+        if (!lost && !sound->RestoreIfLost()) CheckLost();
 }
 
 void TarnAudio::SetMasterVolume(int volume) {
@@ -110,4 +161,10 @@ void TarnAudio::Register(TarnMusic* music) {
 }
 void TarnAudio::Unregister(TarnMusic* music) {
     musics.erase(std::remove(musics.begin(), musics.end(), music), musics.end());
+}
+void TarnAudio::Moved(TarnSound* from, TarnSound* to) {
+    std::replace(sounds.begin(), sounds.end(), from, to);
+}
+void TarnAudio::Moved(TarnMusic* from, TarnMusic* to) {
+    std::replace(musics.begin(), musics.end(), from, to);
 }

@@ -28,46 +28,51 @@ const char* TarnAudioDecoder::FormatName(int format) {
     return "unknown";
 }
 
-TarnAudioDecoder* TarnAudioDecoder::Open(std::vector<uint8_t> bytes, const char** error) {
-    const char* ignored = nullptr;
-    if (!error) error = &ignored;
-    *error = "not a sound file (neither RIFF WAVE nor Ogg Vorbis)";
-    if (bytes.size() >= 12 && std::memcmp(bytes.data(), "RIFF", 4) == 0 &&
-        std::memcmp(bytes.data() + 8, "WAVE", 4) == 0)
-        return TarnOpenWave(std::move(bytes), error);
-    if (bytes.size() >= 4 && std::memcmp(bytes.data(), "OggS", 4) == 0)
-        return TarnOpenVorbis(std::move(bytes), error);
+namespace {
+
+// Null, with the reason and its code handed back to whoever asked for them.
+TarnAudioDecoder* Refuse(const char** error, int* code, const char* reason, int result) {
+    if (error) *error = reason;
+    if (code) *code = result;
     return nullptr;
 }
 
-TarnAudioDecoder* TarnAudioDecoder::OpenFile(const char* fileName, const char** error) {
-    const char* ignored = nullptr;
-    if (!error) error = &ignored;
+} // namespace
+
+TarnAudioDecoder* TarnAudioDecoder::Open(std::vector<uint8_t> bytes, const char** error,
+                                         int* code) {
+    if (bytes.size() >= 12 && std::memcmp(bytes.data(), "RIFF", 4) == 0 &&
+        std::memcmp(bytes.data() + 8, "WAVE", 4) == 0)
+        return TarnOpenWave(std::move(bytes), error, code);
+    if (bytes.size() >= 4 && std::memcmp(bytes.data(), "OggS", 4) == 0)
+        return TarnOpenVorbis(std::move(bytes), error, code);
+    return Refuse(error, code, "not a sound file (neither RIFF WAVE nor Ogg Vorbis)",
+                  SOUND_BAD_FORMAT);
+}
+
+TarnAudioDecoder* TarnAudioDecoder::OpenFile(const char* fileName, const char** error, int* code) {
     TarnFile file;
-    if (!fileName || file.OpenRead(fileName) != 0) {
-        *error = "cannot open the file";
-        return nullptr;
-    }
+    if (!fileName || file.OpenRead(fileName) != 0)
+        return Refuse(error, code, "cannot open the file", SOUND_FILE_ERROR);
     DWORD size = file.GetSize();
-    if (size == INVALID_FILE_SIZE || size > SOUND_MAX_FILE_BYTES) {
-        *error = "the file is too large";
-        return nullptr;
-    }
+    if (size == INVALID_FILE_SIZE || size > SOUND_MAX_FILE_BYTES)
+        return Refuse(error, code, "the file is too large", SOUND_BAD_FORMAT);
     std::vector<uint8_t> bytes;
     try {
         bytes.resize(size);
     } catch (const std::bad_alloc&) {
-        *error = "out of memory";
-        return nullptr;
+        return Refuse(error, code, "out of memory", SOUND_NO_MEMORY);
     }
-    if (size > 0 && file.Read(bytes.data(), size) != size) {
-        *error = "cannot read the file";
-        return nullptr;
-    }
-    return Open(std::move(bytes), error);
+    if (size > 0 && file.Read(bytes.data(), size) != size)
+        return Refuse(error, code, "cannot read the file", SOUND_FILE_ERROR);
+    return Open(std::move(bytes), error, code);
 }
 
-bool TarnAudioDecoder::DecodeAll(TarnAudioDecoder* decoder, std::vector<int16_t>* samples) {
+bool TarnAudioDecoder::DecodeAll(TarnAudioDecoder* decoder, std::vector<int16_t>* samples,
+                                 int* code) {
+    int ignored = 0;
+    if (!code) code = &ignored;
+    *code = SOUND_BAD_FORMAT;
     if (!decoder || !samples) return false;
     uint64_t count = uint64_t(decoder->Frames()) * uint64_t(decoder->Channels());
     if (count == 0 || count * 2 > SOUND_MAX_DECODED_BYTES) return false;
@@ -75,6 +80,7 @@ bool TarnAudioDecoder::DecodeAll(TarnAudioDecoder* decoder, std::vector<int16_t>
     try {
         samples->assign(size_t(count), 0);
     } catch (const std::bad_alloc&) {
+        *code = SOUND_NO_MEMORY;
         return false;
     }
     uint32_t done = 0;
@@ -86,5 +92,7 @@ bool TarnAudioDecoder::DecodeAll(TarnAudioDecoder* decoder, std::vector<int16_t>
         if (n == 0) break; // shorter than its header said: the rest stays silent
         done += uint32_t(n);
     }
-    return done > 0;
+    if (done == 0) return false;
+    *code = 0;
+    return true;
 }

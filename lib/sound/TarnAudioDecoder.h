@@ -4,8 +4,11 @@
 /// (interleaved left, right for stereo) at the file's own rate, from the start to the end, so
 /// that a sound effect decodes whole and music decodes piece by piece as it plays. Every file is
 /// hostile: every read is checked against the end of the data and a header is checked in full
-/// before anything is decoded.
+/// before anything is decoded. A failure comes back as a SOUND_* code, with a short message for
+/// people beside it.
 #pragma once
+
+#include "sound/TarnSoundCodes.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -54,19 +57,28 @@ public:
     static const char* FormatName(int format);
 
     /// A decoder for the file in `bytes` (taken over), chosen by its content; null when no
-    /// decoder reads it, with the reason in *error when error is not null.
-    static TarnAudioDecoder* Open(std::vector<uint8_t> bytes, const char** error = nullptr);
-    /// Reads the file `fileName` whole and opens it as Open does.
-    static TarnAudioDecoder* OpenFile(const char* fileName, const char** error = nullptr);
-    /// Decodes a whole file into memory: frames x channels samples.
-    static bool DecodeAll(TarnAudioDecoder* decoder, std::vector<int16_t>* samples);
+    /// decoder reads it, with the reason in *error and its code in *code (SOUND_BAD_FORMAT or
+    /// SOUND_NO_MEMORY), for those not null.
+    static TarnAudioDecoder* Open(std::vector<uint8_t> bytes, const char** error = nullptr,
+                                  int* code = nullptr);
+    /// Reads the file `fileName` whole and opens it as Open does; a file that cannot be opened
+    /// or read is SOUND_FILE_ERROR.
+    static TarnAudioDecoder* OpenFile(const char* fileName, const char** error = nullptr,
+                                      int* code = nullptr);
+    /// Decodes a whole file into memory: frames x channels samples. False when it cannot, with
+    /// the code in *code when not null: SOUND_BAD_FORMAT for a sound that is broken or longer
+    /// than SOUND_MAX_DECODED_BYTES, SOUND_NO_MEMORY when its memory cannot be had.
+    static bool DecodeAll(TarnAudioDecoder* decoder, std::vector<int16_t>* samples,
+                          int* code = nullptr);
 };
 
 /// The WAV reader, for Open (and for tests that want one directly); null when it cannot read
-/// `bytes`, with the reason in *error.
-TarnAudioDecoder* TarnOpenWave(std::vector<uint8_t>&& bytes, const char** error);
+/// `bytes`, with the reason in *error and its code in *code (each when not null).
+TarnAudioDecoder* TarnOpenWave(std::vector<uint8_t>&& bytes, const char** error,
+                               int* code = nullptr);
 /// The Ogg Vorbis reader, likewise.
-TarnAudioDecoder* TarnOpenVorbis(std::vector<uint8_t>&& bytes, const char** error);
+TarnAudioDecoder* TarnOpenVorbis(std::vector<uint8_t>&& bytes, const char** error,
+                                 int* code = nullptr);
 
 /// Writes frames x channels 16-bit samples as a PCM WAV file (replacing it in one step, as
 /// TarnFile::WriteReplacing does). S_OK, or the failure as an HRESULT.

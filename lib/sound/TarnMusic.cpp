@@ -28,6 +28,59 @@ TarnMusic::~TarnMusic() {
     Close();
 }
 
+TarnMusic::TarnMusic(TarnMusic&& other) noexcept {
+    TakeOver(other);
+}
+
+TarnMusic& TarnMusic::operator=(TarnMusic&& other) noexcept {
+    if (this != &other) {
+        Close();
+        TakeOver(other);
+    }
+    return *this;
+}
+
+// Takes the stream, its ring and its place in the device's list; `other` is left closed.
+void TarnMusic::TakeOver(TarnMusic& other) {
+    audio = other.audio;
+    decoder = other.decoder;
+    buffer = other.buffer;
+    state = other.state;
+    looping = other.looping;
+    ended = other.ended;
+    ringBytes = other.ringBytes;
+    blockAlign = other.blockAlign;
+    targetBytes = other.targetBytes;
+    lastPlay = other.lastPlay;
+    writePos = other.writePos;
+    silenceAhead = other.silenceAhead;
+    musicAhead = other.musicAhead;
+    framesHeard = other.framesHeard;
+    volume = other.volume;
+    fadeFrom = other.fadeFrom;
+    fadeTo = other.fadeTo;
+    fadeStart = other.fadeStart;
+    fadeLength = other.fadeLength;
+    fading = other.fading;
+    if (audio) audio->Moved(&other, this);
+    other.audio = nullptr;
+    other.decoder = nullptr;
+    other.buffer = nullptr;
+    other.state = CLOSED;
+    other.fading = false;
+}
+
+int TarnMusic::DeviceFailure() {
+    return audio && audio->CheckLost() ? SOUND_NO_DEVICE : SOUND_DEVICE_ERROR;
+}
+
+void TarnMusic::Lose() {
+    if (state == CLOSED) return;
+    buffer->Stop();
+    state = STOPPED;
+    fading = false;
+}
+
 void TarnMusic::Detach() {
     if (buffer) {
         buffer->Stop();
@@ -47,16 +100,16 @@ void TarnMusic::Close() {
 
 int TarnMusic::Open(TarnAudio* target, const char* fileName) {
     Close();
-    if (!target || !target->IsReady()) return SOUND_NO_DEVICE;
+    if (!target || !target->IsReady() || target->IsLost()) return SOUND_NO_DEVICE;
     const char* reason = nullptr;
-    TarnAudioDecoder* opened = TarnAudioDecoder::OpenFile(fileName, &reason);
+    int code = SOUND_BAD_FORMAT;
+    TarnAudioDecoder* opened = TarnAudioDecoder::OpenFile(fileName, &reason, &code);
     if (!opened) {
         char text[512];
         std::snprintf(text, sizeof text, "Error: TarnMusic - %s: %s.\n",
                       fileName ? fileName : "(null)", reason);
         OutputDebugStringA(text);
-        return std::strcmp(reason, "cannot open the file") == 0 ? SOUND_FILE_ERROR
-                                                                : SOUND_BAD_FORMAT;
+        return code;
     }
     WAVEFORMATEX format = TarnAudio::Pcm16(opened->Channels(), opened->Rate());
     DSBUFFERDESC desc{};
@@ -67,6 +120,7 @@ int TarnMusic::Open(TarnAudio* target, const char* fileName) {
     LPDIRECTSOUNDBUFFER ring = nullptr;
     if (FAILED(target->device->CreateSoundBuffer(&desc, &ring, nullptr)) || !ring) {
         delete opened;
+        if (target->CheckLost()) return SOUND_NO_DEVICE;
         OutputDebugStringA("Error: TarnMusic - no sound buffer for the stream.\n");
         return SOUND_NO_MEMORY;
     }
@@ -101,8 +155,10 @@ bool TarnMusic::ResetRing() {
 }
 
 int TarnMusic::Play(DWORD flags) {
-    if (state == CLOSED) return audio ? SOUND_NOT_LOADED : SOUND_NOT_LOADED;
+    if (state == CLOSED) return SOUND_NOT_LOADED;
+    if (audio->IsLost()) return SOUND_NO_DEVICE;
     buffer->Stop();
+    state = STOPPED;
     looping = (flags & TARN_SOUND_LOOP) != 0;
     ended = false;
     framesHeard = 0;
@@ -110,10 +166,10 @@ int TarnMusic::Play(DWORD flags) {
     DWORD status = 0;
     if (SUCCEEDED(buffer->GetStatus(&status)) && (status & DSBSTATUS_BUFFERLOST) &&
         FAILED(buffer->Restore()))
-        return SOUND_DEVICE_ERROR;
-    if (FAILED(buffer->SetCurrentPosition(0)) || !ResetRing() || !Fill(0))
-        return SOUND_DEVICE_ERROR;
-    if (FAILED(buffer->Play(0, 0, DSBPLAY_LOOPING))) return SOUND_DEVICE_ERROR;
+        return DeviceFailure();
+    if (FAILED(buffer->SetCurrentPosition(0)) || !ResetRing() || !Fill(0)) return DeviceFailure();
+    if (ended && musicAhead == 0) return SOUND_BAD_FORMAT; // not one frame of sound in it
+    if (FAILED(buffer->Play(0, 0, DSBPLAY_LOOPING))) return DeviceFailure();
     state = PLAYING;
     return 0;
 }
@@ -127,8 +183,10 @@ int TarnMusic::Pause() {
 }
 
 int TarnMusic::Resume() {
-    if (state != PAUSED) return state == CLOSED ? SOUND_NOT_LOADED : 0;
-    if (FAILED(buffer->Play(0, 0, DSBPLAY_LOOPING))) return SOUND_DEVICE_ERROR;
+    if (state == CLOSED) return SOUND_NOT_LOADED;
+    if (audio->IsLost()) return SOUND_NO_DEVICE;
+    if (state != PAUSED) return 0;
+    if (FAILED(buffer->Play(0, 0, DSBPLAY_LOOPING))) return DeviceFailure();
     state = PLAYING;
     return 0;
 }
@@ -216,8 +274,10 @@ void TarnMusic::Advance(DWORD play) {
 }
 
 // Decodes music behind what is queued until a quarter of a second is queued; a looping stream
-// starts its decoder again at the end, so the loop has no gap.
+// starts its decoder again at the end, so the loop has no gap. A stream that yields nothing
+// right after it started again (its length claimed more than it holds) ends there.
 bool TarnMusic::Fill(DWORD) {
+    bool rewound = false; // the decoder started again and has given nothing since
     while (!ended && silenceAhead + musicAhead < targetBytes) {
         DWORD want = targetBytes - silenceAhead - musicAhead;
         void* part1 = nullptr;
@@ -236,8 +296,9 @@ bool TarnMusic::Fill(DWORD) {
                     reinterpret_cast<int16_t*>(static_cast<uint8_t*>(parts[p]) + done), frames);
                 if (n > 0) {
                     done += DWORD(n) * blockAlign;
-                } else if (n == 0 && looping && decoder->Rewind() == 0) {
-                    continue;
+                    rewound = false;
+                } else if (n == 0 && looping && !rewound && decoder->Rewind() == 0) {
+                    rewound = true;
                 } else {
                     ended = true; // the end, or data that turned out broken: what came plays
                 }
@@ -270,7 +331,12 @@ void TarnMusic::Update() {
     if (FAILED(buffer->GetStatus(&status))) return;
     if (status & DSBSTATUS_BUFFERLOST) {
         // Back from the background: the ring comes back with junk; what was queued is lost.
-        if (FAILED(buffer->Restore()) || !ResetRing()) return;
+        // Still away, it waits; a device gone for good ends the music (CheckLost stops it).
+        if (FAILED(buffer->Restore())) {
+            audio->CheckLost();
+            return;
+        }
+        if (!ResetRing()) return;
         Fill(0);
         buffer->Play(0, 0, DSBPLAY_LOOPING);
         return;

@@ -9,7 +9,8 @@
 /// nothing of the music is skipped, and Position counts only music that was heard. (A stall of
 /// more than about two seconds may hear the last quarter second once more; call Pause before
 /// such work.) After the program was out of the foreground, the queued quarter second is lost
-/// and the music carries on after it.
+/// and the music carries on after it. When the device goes away for good the music ends
+/// (IsPlaying turns false) and every call answers SOUND_NO_DEVICE.
 #pragma once
 
 #include "sound/TarnAudio.h"
@@ -20,13 +21,22 @@ class TarnMusic {
 public:
     TarnMusic();
     virtual ~TarnMusic();
+    /// Not copied: the stream, its buffer and its registration with TarnAudio have one owner.
+    TarnMusic(const TarnMusic&) = delete;
+    /// Not copied.
+    TarnMusic& operator=(const TarnMusic&) = delete;
+    /// Takes over `other`'s stream, playing or not; `other` is left closed.
+    TarnMusic(TarnMusic&& other) noexcept;
+    /// Closes this stream and takes over `other`'s.
+    TarnMusic& operator=(TarnMusic&& other) noexcept;
 
     /// Opens `fileName` (WAV or Ogg Vorbis) to stream it on `audio`. 0 on success, a negative
     /// SOUND_* code otherwise (the reason goes to the debugger output).
     int Open(TarnAudio* audio, const char* fileName);
     /// Closes the stream.
     void Close();
-    /// Plays from the start; flags TARN_SOUND_LOOP. 0 or a negative SOUND_* code.
+    /// Plays from the start; flags TARN_SOUND_LOOP. 0 or a negative SOUND_* code
+    /// (SOUND_BAD_FORMAT for a stream that yields no sound at all).
     int Play(DWORD flags = 0);
     /// Holds the music where it is; Resume carries on from there. 0 or a negative SOUND_* code.
     int Pause();
@@ -53,6 +63,11 @@ private:
     bool ResetRing();
     void ApplyVolume();
     void Detach();
+    // The device went away for good: the music stops where it is.
+    void Lose();
+    // The result for a device that failed a call: SOUND_NO_DEVICE once it is gone for good.
+    int DeviceFailure();
+    void TakeOver(TarnMusic& other);
     // Moves the accounting on to the play cursor `play`.
     void Advance(DWORD play);
 

@@ -33,6 +33,40 @@ TarnSound::~TarnSound() {
     Release();
 }
 
+TarnSound::TarnSound(TarnSound&& other) noexcept {
+    TakeOver(other);
+}
+
+TarnSound& TarnSound::operator=(TarnSound&& other) noexcept {
+    if (this != &other) {
+        Release();
+        TakeOver(other);
+    }
+    return *this;
+}
+
+// Takes the buffers, the samples and the place in the device's list; `other` is left empty.
+void TarnSound::TakeOver(TarnSound& other) {
+    samples = std::move(other.samples);
+    rate = other.rate;
+    channels = other.channels;
+    for (int i = 0; i < SOUND_VOICES; ++i) {
+        voices[i] = other.voices[i];
+        other.voices[i] = Voice{};
+    }
+    plays = other.plays;
+    audio = other.audio;
+    if (audio) audio->Moved(&other, this);
+    other.audio = nullptr;
+    other.samples.clear();
+    other.rate = other.channels = 0;
+    other.plays = 0;
+}
+
+int TarnSound::DeviceFailure() {
+    return audio && audio->CheckLost() ? SOUND_NO_DEVICE : SOUND_DEVICE_ERROR;
+}
+
 void TarnSound::Detach() {
     for (Voice& v : voices) {
         if (v.buffer) {
@@ -54,20 +88,19 @@ void TarnSound::Release() {
 
 int TarnSound::Load(TarnAudio* target, const char* fileName) {
     Release();
-    if (!target || !target->IsReady()) return SOUND_NO_DEVICE;
+    if (!target || !target->IsReady() || target->IsLost()) return SOUND_NO_DEVICE;
     const char* reason = nullptr;
-    std::unique_ptr<TarnAudioDecoder> decoder(TarnAudioDecoder::OpenFile(fileName, &reason));
+    int code = SOUND_BAD_FORMAT;
+    std::unique_ptr<TarnAudioDecoder> decoder(TarnAudioDecoder::OpenFile(fileName, &reason, &code));
     if (!decoder) {
         Complain(fileName, reason);
-        return std::strcmp(reason, "cannot open the file") == 0 ||
-                       std::strcmp(reason, "cannot read the file") == 0
-                   ? SOUND_FILE_ERROR
-                   : SOUND_BAD_FORMAT;
+        return code;
     }
     std::vector<int16_t> decoded;
-    if (!TarnAudioDecoder::DecodeAll(decoder.get(), &decoded)) {
-        Complain(fileName, "the sound is broken or too long");
-        return SOUND_BAD_FORMAT;
+    if (!TarnAudioDecoder::DecodeAll(decoder.get(), &decoded, &code)) {
+        Complain(fileName,
+                 code == SOUND_NO_MEMORY ? "out of memory" : "the sound is broken or too long");
+        return code;
     }
     WAVEFORMATEX format = TarnAudio::Pcm16(decoder->Channels(), decoder->Rate());
     DSBUFFERDESC desc{};
@@ -78,6 +111,7 @@ int TarnSound::Load(TarnAudio* target, const char* fileName) {
     desc.lpwfxFormat = &format;
     LPDIRECTSOUNDBUFFER buffer = nullptr;
     if (FAILED(target->device->CreateSoundBuffer(&desc, &buffer, nullptr)) || !buffer) {
+        if (target->CheckLost()) return SOUND_NO_DEVICE;
         Complain(fileName, "no sound buffer for it");
         return SOUND_NO_MEMORY;
     }
@@ -88,8 +122,9 @@ int TarnSound::Load(TarnAudio* target, const char* fileName) {
     audio = target;
     if (!Refill()) {
         Complain(fileName, "the sound buffer cannot be filled");
+        int result = DeviceFailure();
         Release();
-        return SOUND_DEVICE_ERROR;
+        return result;
     }
     audio->Register(this);
     return 0;
@@ -121,18 +156,24 @@ bool TarnSound::RestoreIfLost() {
     return Refill();
 }
 
+// A voice number names a slot and the generation of its start; generation 0 was never
+// started, and a voice that ended (or was stopped) is no longer reached.
 TarnSound::Voice* TarnSound::Find(int voice) {
     if (voice < 0 || !audio) return nullptr;
     Voice& v = voices[voice & (SOUND_VOICES - 1)];
-    if (!v.buffer || v.generation != (voice >> VOICE_SLOT_BITS)) return nullptr;
+    if (!v.buffer || v.generation == 0 || v.generation != (voice >> VOICE_SLOT_BITS))
+        return nullptr;
+    DWORD status = 0;
+    if (FAILED(v.buffer->GetStatus(&status)) || !(status & DSBSTATUS_PLAYING)) return nullptr;
     return &v;
 }
 
 int TarnSound::Play(int volume, int pan, DWORD flags) {
-    if (!audio || !audio->IsReady()) return audio ? SOUND_NO_DEVICE : SOUND_NOT_LOADED;
+    if (!audio) return SOUND_NOT_LOADED;
+    if (!audio->IsReady() || audio->IsLost()) return SOUND_NO_DEVICE;
     if (volume < 0 || volume > SOUND_VOLUME_MAX || pan < SOUND_PAN_LEFT || pan > SOUND_PAN_RIGHT)
         return SOUND_BAD_ARGUMENT;
-    if (!RestoreIfLost()) return SOUND_DEVICE_ERROR;
+    if (!RestoreIfLost()) return DeviceFailure();
     // A free voice, or else the one that started first.
     int slot = -1;
     for (int i = 0; i < SOUND_VOICES && slot < 0; ++i) {
@@ -162,9 +203,9 @@ int TarnSound::Play(int volume, int pan, DWORD flags) {
     v.buffer->SetPan(TarnPanToDecibels(pan));
     v.buffer->SetFrequency(DSBFREQUENCY_ORIGINAL);
     if (FAILED(v.buffer->Play(0, 0, (flags & TARN_SOUND_LOOP) ? DSBPLAY_LOOPING : 0)))
-        return SOUND_DEVICE_ERROR;
+        return DeviceFailure();
     v.started = ++plays;
-    v.generation = (v.generation + 1) % VOICE_GENERATIONS;
+    v.generation = v.generation % (VOICE_GENERATIONS - 1) + 1; // 1 .. VOICE_GENERATIONS - 1
     return (v.generation << VOICE_SLOT_BITS) | slot;
 }
 
@@ -173,8 +214,11 @@ void TarnSound::Stop() {
         if (v.buffer) v.buffer->Stop();
 }
 
-void TarnSound::StopVoice(int voice) {
-    if (Voice* v = Find(voice)) v->buffer->Stop();
+int TarnSound::StopVoice(int voice) {
+    if (!audio) return SOUND_NOT_LOADED;
+    Voice* v = Find(voice);
+    if (!v) return SOUND_BAD_VOICE;
+    return SUCCEEDED(v->buffer->Stop()) ? 0 : SOUND_DEVICE_ERROR;
 }
 
 int TarnSound::SetVoiceVolume(int voice, int volume) {

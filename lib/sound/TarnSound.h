@@ -17,6 +17,15 @@ class TarnSound {
 public:
     TarnSound();
     virtual ~TarnSound();
+    /// Not copied: the buffers and the registration with TarnAudio have one owner.
+    TarnSound(const TarnSound&) = delete;
+    /// Not copied.
+    TarnSound& operator=(const TarnSound&) = delete;
+    /// Takes over `other`'s sound and voices (voice numbers stay good); `other` is left
+    /// empty. A std::vector<TarnSound> may grow.
+    TarnSound(TarnSound&& other) noexcept;
+    /// Releases this sound and takes over `other`'s.
+    TarnSound& operator=(TarnSound&& other) noexcept;
 
     /// Loads `fileName` (WAV or Ogg Vorbis) for `audio`. 0 on success, a negative SOUND_* code
     /// otherwise (the reason goes to the debugger output); a sound loaded before is released
@@ -29,8 +38,8 @@ public:
     int Play(int volume = SOUND_VOLUME_MAX, int pan = 0, DWORD flags = 0);
     /// Stops every voice.
     void Stop();
-    /// Stops one voice.
-    void StopVoice(int voice);
+    /// Stops one voice: 0, or SOUND_BAD_VOICE when it has ended or is not one of this sound's.
+    int StopVoice(int voice);
     /// Changes a playing voice's volume (0 .. 256): 0 or a negative SOUND_* code.
     int SetVoiceVolume(int voice, int volume);
     /// Changes a playing voice's pan (-256 .. 256): 0 or a negative SOUND_* code.
@@ -53,8 +62,11 @@ private:
         int generation = 0;                   // part of the voice number
         int volume = SOUND_VOLUME_MAX;
     };
-    // The buffer of a voice number that is still current, or null.
+    // The voice of a voice number that is still playing, or null.
     Voice* Find(int voice);
+    // The result for a device that failed a call: SOUND_NO_DEVICE once it is gone for good.
+    int DeviceFailure();
+    void TakeOver(TarnSound& other);
     bool Refill();
     bool RestoreIfLost();
     void ApplyMasterVolume();

@@ -171,28 +171,32 @@ public:
         if (vorbis) stb_vorbis_close(vorbis);
     }
 
-    bool Parse(const char** error) {
+    // 0, or the code of the refusal with its reason in *error.
+    int Parse(const char** error) {
         *error = "the Ogg Vorbis stream is broken";
-        if (bytes.size() > size_t(INT_MAX) || !HeadersSound(bytes)) return false;
-        if (!OpenInArena()) return false;
+        if (bytes.size() > size_t(INT_MAX) || !HeadersSound(bytes)) return SOUND_BAD_FORMAT;
+        if (int opened = OpenInArena(); opened != 0) {
+            if (opened == SOUND_NO_MEMORY) *error = "out of memory";
+            return opened;
+        }
         stb_vorbis_info info = stb_vorbis_get_info(vorbis);
         if (info.channels < 1 || info.channels > SOUND_MAX_CHANNELS) {
             *error = "the Ogg Vorbis stream is neither mono nor stereo";
-            return false;
+            return SOUND_BAD_FORMAT;
         }
         if (info.sample_rate < unsigned(SOUND_MIN_RATE) ||
             info.sample_rate > unsigned(SOUND_MAX_RATE)) {
             *error = "the Ogg Vorbis stream's rate is outside 8000 .. 96000";
-            return false;
+            return SOUND_BAD_FORMAT;
         }
         channels = info.channels;
         rate = int(info.sample_rate);
         frames = stb_vorbis_stream_length_in_samples(vorbis);
         if (frames == 0) {
             *error = "the Ogg Vorbis stream holds no sound";
-            return false;
+            return SOUND_BAD_FORMAT;
         }
-        return stb_vorbis_seek_start(vorbis) != 0;
+        return stb_vorbis_seek_start(vorbis) != 0 ? 0 : SOUND_BAD_FORMAT;
     }
 
     int Format() const override { return SOUND_FORMAT_VORBIS; }
@@ -210,19 +214,20 @@ private:
     // The decoder works inside an arena of ours rather than on the heap: some of its failure
     // paths for a broken setup header forget what they allocated, and an arena loses nothing.
     // It also bounds what a hostile file can make it take. An arena too small for the stream
-    // is doubled, up to MAX_ARENA.
-    bool OpenInArena() {
+    // is doubled, up to MAX_ARENA. 0, SOUND_NO_MEMORY when an arena cannot be had, or
+    // SOUND_BAD_FORMAT.
+    int OpenInArena() {
         for (size_t size = FIRST_ARENA; size <= MAX_ARENA; size *= 2) {
             arena.reset(new (std::nothrow) char[size]);
-            if (!arena) return false;
+            if (!arena) return SOUND_NO_MEMORY;
             stb_vorbis_alloc alloc{arena.get(), int(size)};
             int code = 0;
             vorbis = stb_vorbis_open_memory(bytes.data(), int(bytes.size()), &code, &alloc);
-            if (vorbis) return true;
+            if (vorbis) return 0;
             if (code != VORBIS_outofmem) break;
         }
         arena.reset();
-        return false;
+        return SOUND_BAD_FORMAT;
     }
 
     static constexpr size_t FIRST_ARENA = size_t(256) << 10;
@@ -238,11 +243,19 @@ private:
 
 } // namespace
 
-TarnAudioDecoder* TarnOpenVorbis(std::vector<uint8_t>&& bytes, const char** error) {
-    auto* decoder = new TarnVorbisDecoder(std::move(bytes));
-    if (!decoder->Parse(error)) {
+TarnAudioDecoder* TarnOpenVorbis(std::vector<uint8_t>&& bytes, const char** error, int* code) {
+    const char* reason = "out of memory";
+    int result = SOUND_NO_MEMORY;
+    auto* decoder = new (std::nothrow) TarnVorbisDecoder(std::move(bytes));
+    if (decoder) {
+        result = decoder->Parse(&reason);
+        if (result == 0) {
+            if (code) *code = 0;
+            return decoder;
+        }
         delete decoder;
-        return nullptr;
     }
-    return decoder;
+    if (error) *error = reason;
+    if (code) *code = result;
+    return nullptr;
 }

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -288,11 +289,19 @@ int TarnWaveDecoder::Read(int16_t* out, int count) {
 
 } // namespace
 
-TarnAudioDecoder* TarnOpenWave(std::vector<uint8_t>&& bytes, const char** error) {
-    auto* decoder = new TarnWaveDecoder(std::move(bytes));
-    if (!decoder->Parse(error)) {
+TarnAudioDecoder* TarnOpenWave(std::vector<uint8_t>&& bytes, const char** error, int* code) {
+    const char* reason = "out of memory";
+    int result = SOUND_NO_MEMORY;
+    auto* decoder = new (std::nothrow) TarnWaveDecoder(std::move(bytes));
+    if (decoder) {
+        if (decoder->Parse(&reason)) {
+            if (code) *code = 0;
+            return decoder;
+        }
         delete decoder;
-        return nullptr;
+        result = SOUND_BAD_FORMAT; // every refusal of Parse is the file's
     }
-    return decoder;
+    if (error) *error = reason;
+    if (code) *code = result;
+    return nullptr;
 }

@@ -32,6 +32,13 @@ void LoseEverything(SoundSystem& s) {
     for (SoundBuffer* b : s.buffers) b->TakeAway();
 }
 
+// True once the host's device went away.
+bool Gone() {
+    SoundSystem& s = Sounds();
+    std::lock_guard<std::mutex> guard(s.lock);
+    return s.deviceLost;
+}
+
 // A format DirectSound takes for a secondary buffer: PCM, mono or stereo, 8 or 16 bits.
 bool ValidFormat(const WAVEFORMATEX& f) {
     return f.wFormatTag == WAVE_FORMAT_PCM && (f.nChannels == 1 || f.nChannels == 2) &&
@@ -60,6 +67,8 @@ void SoundEntry() {
 void PullSound(void*, int16_t* out, int frames) {
     SoundSystem& s = Sounds();
     std::lock_guard<std::mutex> guard(s.lock);
+    if (frames > s.devicePeriod && std::this_thread::get_id() != s.programThread)
+        s.devicePeriod = frames;
     s.mixing.clear();
     if (!s.takenAway && !s.deviceLost)
         for (SoundBuffer* b : s.buffers)
@@ -80,6 +89,17 @@ void SoundGivenBack() {
     if (s.open) CurrentHost().CatchUpAudio();
     std::lock_guard<std::mutex> guard(s.lock);
     s.takenAway = false;
+}
+
+void ResetSound() {
+    SoundSystem& s = Sounds();
+    std::lock_guard<std::mutex> guard(s.lock);
+    s.takenAway = false;
+    if (s.devices == 0) {
+        s.deviceLost = false;
+        s.primaryLevel = 0;
+        s.devicePeriod = 0;
+    }
 }
 
 SoundDevice::SoundDevice() : SoundObject("sound", {&IID_IDirectSound}) {
@@ -117,6 +137,7 @@ HRESULT SoundDevice::CreateSoundBuffer(LPCDSBUFFERDESC desc, LPDIRECTSOUNDBUFFER
         return DSERR_INVALIDPARAM;
     if (outer) return DSERR_NOAGGREGATION;
     if (!level) return DSERR_PRIOLEVELNEEDED;
+    if (Gone()) return DSERR_NODRIVER;
     if (desc->dwFlags & DSBCAPS_PRIMARYBUFFER) {
         if (desc->dwBufferBytes != 0 || desc->lpwfxFormat ||
             (desc->dwFlags & (DSBCAPS_CTRLFREQUENCY | DSBCAPS_STATIC)))
@@ -163,10 +184,12 @@ HRESULT SoundDevice::DuplicateSoundBuffer(LPDIRECTSOUNDBUFFER original,
     return DS_OK;
 }
 
+// A device that went away answers DSERR_NODRIVER, as DirectSound's does once it is removed.
 HRESULT SoundDevice::GetCaps(LPDSCAPS caps) {
     HRESULT hr;
     if (Entered<"GetCaps">(&hr)) return hr;
     if (!caps || caps->dwSize != sizeof(DSCAPS)) return DSERR_INVALIDPARAM;
+    if (Gone()) return DSERR_NODRIVER;
     std::memset(caps, 0, sizeof *caps);
     caps->dwSize = sizeof(DSCAPS);
     caps->dwFlags = DSCAPS_PRIMARYMONO | DSCAPS_PRIMARYSTEREO | DSCAPS_PRIMARY8BIT |
@@ -204,6 +227,8 @@ HRESULT WINAPI DirectSoundCreate(LPCGUID pcGuidDevice, LPDIRECTSOUND* ppDS, LPUN
     if (pcGuidDevice) return DSERR_NODRIVER;
     SoundSystem& s = Sounds();
     if (!s.open) {
+        s.programThread = std::this_thread::get_id();
+        s.devicePeriod = 0;
         if (!CurrentHost().OpenAudio(s.rate, &PullSound, nullptr)) return DSERR_NODRIVER;
         s.open = true;
         s.deviceLost = false;

@@ -78,8 +78,9 @@ void MixResampled(Voice& v, int32_t* acc, int frames) {
             uint32_t next = at + 1 < v.frames ? at + 1 : (v.looping ? 0 : at);
             int32_t l1, r1;
             Frame(v, next, &l1, &r1);
-            l0 += ((l1 - l0) * frac) >> 16;
-            r0 += ((r1 - r0) * frac) >> 16;
+            // Neighbours may be up to 65535 apart: the product needs more than 32 bits.
+            l0 += int32_t((int64_t(l1 - l0) * frac) >> 16);
+            r0 += int32_t((int64_t(r1 - r0) * frac) >> 16);
         }
         acc[i * 2] += (l0 * v.gainLeft) >> 16;
         acc[i * 2 + 1] += (r0 * v.gainRight) >> 16;

@@ -10,6 +10,17 @@
 #include <cstring>
 
 namespace tarn::platform {
+namespace {
+
+// Frames at `rate` a device pulling on its own thread may take at once (rounded up); 0 for a
+// device that plays only when the program calls (the headless host). Under the lock.
+uint64_t LeadOfDevice(DWORD rate) {
+    const SoundSystem& s = Sounds();
+    if (s.devicePeriod <= 0 || s.rate <= 0) return 0;
+    return (uint64_t(s.devicePeriod) * rate + uint64_t(s.rate) - 1) / uint64_t(s.rate);
+}
+
+} // namespace
 
 SoundBuffer::SoundBuffer(bool isPrimary, DWORD bufferFlags, const WAVEFORMATEX& bufferFormat,
                          std::shared_ptr<SoundMemory> bufferMemory)
@@ -70,7 +81,8 @@ HRESULT SoundBuffer::GetCaps(LPDSBCAPS caps) {
 }
 
 // The play cursor is where the mixer reads; the write cursor, where it is safe to write, is
-// 10 ms of the buffer's own rate ahead of it.
+// 10 ms of the buffer's own rate ahead of it, and further by what a device that pulls on its own
+// thread may take at once: that much may be mixed between this answer and the program's write.
 HRESULT SoundBuffer::GetCurrentPosition(LPDWORD play, LPDWORD write) {
     HRESULT hr;
     if (Entered<"GetCurrentPosition">(&hr)) return hr;
@@ -83,7 +95,9 @@ HRESULT SoundBuffer::GetCurrentPosition(LPDWORD play, LPDWORD write) {
     DWORD at = DWORD(voice.position >> 32) * format.nBlockAlign;
     if (at >= memory->size) at = 0;
     DWORD rate = frequency ? frequency : format.nSamplesPerSec;
-    DWORD lead = (rate / 100) * format.nBlockAlign;
+    uint64_t leadFrames = rate / 100 + LeadOfDevice(rate);
+    DWORD lead = DWORD(
+        std::min<uint64_t>(leadFrames * format.nBlockAlign, memory->size - format.nBlockAlign));
     if (play) *play = at;
     if (write) *write = voice.playing ? (at + lead) % memory->size : at;
     return DS_OK;
@@ -200,6 +214,8 @@ HRESULT SoundBuffer::Play(DWORD reserved, DWORD priority, DWORD playFlags) {
         return DS_OK;
     }
     if (memory->lost) return DSERR_BUFFERLOST;
+    // A buffer that played to its end plays again from its start, as DirectSound's does.
+    if ((voice.position >> 32) >= voice.frames) voice.position = 0;
     voice.looping = (playFlags & DSBPLAY_LOOPING) != 0;
     voice.playing = true;
     return DS_OK;

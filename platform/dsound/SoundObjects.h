@@ -12,6 +12,7 @@
 
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace tarn::platform {
@@ -123,8 +124,16 @@ struct SoundSystem {
     bool deviceLost = false;           // the host's device went away
     int rate = 44100;
     DWORD primaryLevel = 0; // the highest cooperative level of a live device
+    // The program's thread (the one that opened the device), and the most frames a device
+    // pulling on a thread of its own took at once: the write cursors lead by that much more.
+    std::thread::id programThread;
+    int devicePeriod = 0;
 };
 SoundSystem& Sounds();
+
+// Back to a machine whose program has the foreground and whose sound device is there, for a
+// fresh machine (the headless host's reset); what is still open stays open.
+void ResetSound();
 
 // The host asks for `frames` more frames.
 void PullSound(void* context, int16_t* out, int frames);

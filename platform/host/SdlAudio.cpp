@@ -15,6 +15,13 @@ namespace {
 SDL_AudioDeviceID g_device = 0;
 AudioPull g_pull = nullptr;
 void* g_context = nullptr;
+bool g_saidNoSound = false; // the missing device is said once, however often it is asked for
+
+void SayNoSound(const char* what) {
+    if (g_saidNoSound) return;
+    g_saidNoSound = true;
+    std::fprintf(stderr, "tarn: %s: %s\n", what, SDL_GetError());
+}
 
 void SDLCALL Callback(void*, Uint8* stream, int bytes) {
     g_pull(g_context, reinterpret_cast<int16_t*>(stream), bytes / 4);
@@ -25,7 +32,7 @@ void SDLCALL Callback(void*, Uint8* stream, int bytes) {
 bool SdlOpenAudio(int rate, AudioPull pull, void* context) {
     if (g_device || !pull || rate <= 0) return false;
     if (!SDL_WasInit(SDL_INIT_AUDIO) && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-        std::fprintf(stderr, "tarn: no sound: %s\n", SDL_GetError());
+        SayNoSound("no sound");
         return false;
     }
     SDL_AudioSpec want{};
@@ -40,7 +47,7 @@ bool SdlOpenAudio(int rate, AudioPull pull, void* context) {
     SDL_AudioSpec have{};
     g_device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (!g_device) {
-        std::fprintf(stderr, "tarn: no sound device: %s\n", SDL_GetError());
+        SayNoSound("no sound device");
         g_pull = nullptr;
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return false;
