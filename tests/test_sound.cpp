@@ -464,6 +464,7 @@ TEST_F(SoundTest, DeviceLostWhilePlayingLeavesTheGameSilent) {
     EXPECT_EQ(s.Play(), SOUND_NO_DEVICE);
     EXPECT_FALSE(s.IsPlaying());
     EXPECT_EQ(m.Play(), SOUND_NO_DEVICE);
+    EXPECT_EQ(m.Pause(), SOUND_NO_DEVICE);
     EXPECT_EQ(m.Resume(), SOUND_NO_DEVICE);
     TarnSound later;
     EXPECT_EQ(later.Load(&audio, WriteWav("later", {1, 1}, 2).c_str()), SOUND_NO_DEVICE);

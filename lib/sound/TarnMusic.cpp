@@ -175,8 +175,11 @@ int TarnMusic::Play(DWORD flags) {
 }
 
 int TarnMusic::Pause() {
-    if (state != PLAYING) return state == CLOSED ? SOUND_NOT_LOADED : 0;
-    Update(); // account for what was heard up to now
+    if (state == CLOSED) return SOUND_NOT_LOADED;
+    if (audio->IsLost()) return SOUND_NO_DEVICE;
+    if (state != PLAYING) return 0;
+    Update(); // account for what was heard up to now; it may find the device gone
+    if (state != PLAYING) return audio->IsLost() ? SOUND_NO_DEVICE : 0;
     buffer->Stop();
     state = PAUSED;
     return 0;
