@@ -1,11 +1,16 @@
 // The headless host as a test instrument: its clock, the conversion of presented frames to
-// 0x00RRGGBB and their BMP dump, scripted and scheduled events, raw input state, the report
-// written at exit, Reset; and the stand-in's call counts, injected faults and live objects.
+// 0x00RRGGBB and their BMP dump, scheduled events, raw input state, Reset; the script player in
+// front of it and in front of a host without controls of its own, and the report written at
+// exit; the machine's listeners; and the stand-in's call counts, injected faults and live
+// objects.
 #include "support/HeadlessTest.h"
 
 #include "host/HeadlessScript.h"
+#include "host/ScriptedHost.h"
+#include "internal/MachineEvents.h"
 
 #include <windows.h>
+#include <dsound.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -13,6 +18,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -20,7 +26,7 @@ namespace {
 using tarn::platform::FrameView;
 using tarn::platform::HostEvent;
 
-std::vector<HostEvent::Type> Drain(tarn::platform::HeadlessHost* host) {
+std::vector<HostEvent::Type> Drain(tarn::platform::Host* host) {
     std::vector<HostEvent::Type> types;
     HostEvent e;
     while (host->PollEvent(&e)) types.push_back(e.type);
@@ -123,15 +129,17 @@ TEST_F(HeadlessHostTest, PitchPaddingIsSkippedAndTheDumpIsABottomUpBmp) {
 }
 
 TEST_F(HeadlessHostTest, ScriptStepsWaitForFrames) {
-    host->RunScript("focus 0; frames 2; key ESCAPE; time 100; dikey ESCAPE 1; mouse 3 -4\n"
-                    "button 0 1; wheel -120; joystick 100 -200; jbutton 3 1\n"
-                    "frames 1; close; lose");
+    tarn::platform::ScriptedHost& player =
+        tarn::platform::PlayScript("focus 0; frames 2; key ESCAPE; time 100; dikey ESCAPE 1; "
+                                   "mouse 3 -4\nbutton 0 1; wheel -120; joystick 100 -200; "
+                                   "jbutton 3 1\nframes 1; close; lose");
+    EXPECT_EQ(&tarn::platform::CurrentHost(), &player);
     EXPECT_FALSE(host->HasFocus());
     EXPECT_EQ(Drain(host), std::vector<HostEvent::Type>{HostEvent::FocusLost});
     uint32_t pixel = 0;
-    host->Present(OnePixel(&pixel, 32));
+    player.Present(OnePixel(&pixel, 32));
     EXPECT_TRUE(Drain(host).empty());
-    host->Present(OnePixel(&pixel, 32));
+    player.Present(OnePixel(&pixel, 32));
     HostEvent e;
     ASSERT_TRUE(host->PollEvent(&e));
     EXPECT_EQ(e.type, HostEvent::KeyDown);
@@ -154,9 +162,183 @@ TEST_F(HeadlessHostTest, ScriptStepsWaitForFrames) {
     EXPECT_EQ(stick.y, -200);
     EXPECT_TRUE(stick.buttons[3]);
     EXPECT_TRUE(Drain(host).empty());
-    host->Present(OnePixel(&pixel, 32));
+    player.Present(OnePixel(&pixel, 32));
     EXPECT_EQ(Drain(host),
               (std::vector<HostEvent::Type>{HostEvent::Close, HostEvent::DisplayLost}));
+    EXPECT_EQ(player.FramesPresented(), 3);
+}
+
+// A key step is a press and release for the window and, for one frame, a key held on the
+// keyboard device, so that the game's Pressed sees it; dikey takes the same names.
+TEST_F(HeadlessHostTest, KeyStepsReachTheKeyboardDeviceByTheSameNames) {
+    tarn::platform::ScriptedHost& player =
+        tarn::platform::PlayScript("key SPACE; dikey F11 1; dikey leftshift 1");
+    uint8_t keys[256];
+    player.ReadKeyboard(keys);
+    EXPECT_EQ(keys[0x39], 0x80) << "space held until the next frame";
+    EXPECT_EQ(keys[0x57], 0x80);
+    EXPECT_EQ(keys[0x2A], 0x80);
+    HostEvent e;
+    ASSERT_TRUE(player.PollEvent(&e));
+    EXPECT_EQ(e.type, HostEvent::KeyDown);
+    EXPECT_EQ(e.vk, 0x20u);
+    uint32_t pixel = 0;
+    player.Present(OnePixel(&pixel, 32));
+    player.ReadKeyboard(keys);
+    EXPECT_EQ(keys[0x39], 0);
+    EXPECT_EQ(keys[0x57], 0x80) << "a dikey stays down";
+}
+
+// The sound the headless machine played so far, as a 16-bit stereo WAV file.
+TEST_F(HeadlessHostTest, WavStepWritesTheSoundPlayedSoFar) {
+    auto pull = [](void*, int16_t* out, int frames) {
+        for (int i = 0; i < 2 * frames; ++i) out[i] = int16_t(i % 2 ? -300 : 1000);
+    };
+    ASSERT_TRUE(host->OpenAudio(22050, pull, nullptr));
+    host->PlayAudio(3);
+    const std::string path = testing::TempDir() + "tarn_script_sound.wav";
+    std::remove(path.c_str());
+    tarn::platform::PlayScript("wav " + path);
+    host->CloseAudio();
+    std::ifstream in(path, std::ios::binary);
+    std::vector<unsigned char> wav((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_EQ(wav.size(), 44u + 3 * 4);
+    EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
+    EXPECT_EQ(std::string(wav.begin() + 8, wav.begin() + 16), "WAVEfmt ");
+    EXPECT_EQ(wav[22], 2);                    // channels
+    EXPECT_EQ(wav[24] | wav[25] << 8, 22050); // rate
+    EXPECT_EQ(wav[34], 16);                   // bits
+    EXPECT_EQ(wav[40], 12);                   // data bytes
+    EXPECT_EQ(int16_t(wav[44] | wav[45] << 8), 1000);
+    EXPECT_EQ(int16_t(wav[46] | wav[47] << 8), -300);
+    std::remove(path.c_str());
+}
+
+// A machine without controls of its own, as the SDL2 and web hosts are: one key down, the
+// mouse moved, one event waiting, its clock at 1000.
+class PlainHost final : public tarn::platform::Host {
+public:
+    const char* Name() const override { return "plain"; }
+    const tarn::platform::MachineConfig& Machine() const override { return machine; }
+    bool OpenWindow(const char*, int, int) override { return true; }
+    void CloseWindow() override {}
+    void SetFullScreen(bool, int, int, int) override {}
+    void ShowCursor(bool) override {}
+    void Present(const FrameView&) override { ++presented; }
+    void WaitVerticalBlank() override {}
+    bool PollEvent(HostEvent* event) override {
+        if (!eventWaiting) return false;
+        eventWaiting = false;
+        event->type = HostEvent::KeyDown;
+        event->vk = 'Q';
+        return true;
+    }
+    void WaitEvent() override {}
+    bool HasFocus() const override { return true; }
+    void ReadKeyboard(uint8_t state[256]) override {
+        std::fill(state, state + 256, 0);
+        state[0x10] = 0x80;
+    }
+    void ReadMouse(tarn::platform::MouseState* mouse) override {
+        *mouse = tarn::platform::MouseState{};
+        mouse->dx = 1;
+    }
+    bool JoystickAttached() const override { return false; }
+    std::string JoystickName() const override { return ""; }
+    bool ReadJoystick(tarn::platform::JoystickState*) override { return false; }
+    uint32_t Milliseconds() override { return 1000; }
+    void CursorPos(int* x, int* y) override { *x = *y = 0; }
+    void DebugOutput(const char*) override {}
+
+    tarn::platform::MachineConfig machine;
+    bool eventWaiting = true;
+    int presented = 0;
+};
+
+// In front of a host without controls, the steps are laid over what the machine reports: its
+// keys, motion and events stay, the script's come first or on top.
+TEST(ScriptedHost, PlaysOverAHostWithoutControls) {
+    PlainHost plain;
+    tarn::platform::ScriptedHost player(plain);
+    std::string error;
+    ASSERT_TRUE(player.Play("focus 0; dikey A 1; mouse 5 0; time 30; pbutton 2 B 1; "
+                            "joystick 9 -9; frames 1; close",
+                            &error))
+        << error;
+    EXPECT_FALSE(player.HasFocus());
+    EXPECT_EQ(player.Milliseconds(), 1030u);
+    uint8_t keys[256];
+    player.ReadKeyboard(keys);
+    EXPECT_EQ(keys[0x10], 0x80) << "the machine's key";
+    EXPECT_EQ(keys[0x1E], 0x80) << "the script's key";
+    tarn::platform::MouseState mouse;
+    player.ReadMouse(&mouse);
+    EXPECT_EQ(mouse.dx, 6);
+    player.ReadMouse(&mouse);
+    EXPECT_EQ(mouse.dx, 1) << "the script's motion is consumed";
+    tarn::platform::PadState pad;
+    EXPECT_FALSE(player.ReadPad(0, &pad));
+    ASSERT_TRUE(player.ReadPad(2, &pad));
+    EXPECT_EQ(pad.buttons, 0x2000);
+    tarn::platform::JoystickState stick;
+    ASSERT_TRUE(player.ReadJoystick(&stick));
+    EXPECT_EQ(stick.y, -9);
+    EXPECT_EQ(Drain(&player),
+              (std::vector<HostEvent::Type>{HostEvent::FocusLost, HostEvent::KeyDown}));
+    uint32_t pixel = 0;
+    player.Present(OnePixel(&pixel, 32));
+    EXPECT_EQ(plain.presented, 1);
+    EXPECT_EQ(Drain(&player), std::vector<HostEvent::Type>{HostEvent::Close});
+    const std::string wav = testing::TempDir() + "tarn_plain_sound.wav";
+    std::remove(wav.c_str());
+    EXPECT_TRUE(player.Play("wav " + wav, &error));
+    EXPECT_FALSE(std::ifstream(wav).good()) << "this host records no sound";
+}
+
+// Every part registers one listener, with no limit on how many; a fresh machine reaches them all,
+// DirectSound's foreground state included.
+template <int N> int heard = 0;
+template <int N> void Hear(tarn::platform::MachineChange change) {
+    if (change == tarn::platform::MachineChange::Reset) ++heard<N>;
+}
+template <int... N> void ListenAll(std::integer_sequence<int, N...>) {
+    (tarn::platform::ListenToMachine(&Hear<N>), ...);
+    (tarn::platform::ListenToMachine(&Hear<N>), ...); // registered once however often asked
+}
+template <int... N> std::vector<int> HeardAll(std::integer_sequence<int, N...>) {
+    return {heard<N>...};
+}
+
+TEST_F(HeadlessHostTest, AFreshMachineReachesEveryListener) {
+    constexpr auto many = std::make_integer_sequence<int, 12>{};
+    ListenAll(many);
+    tarn::platform::UseHeadlessHost();
+    EXPECT_EQ(HeardAll(many), std::vector<int>(12, 1));
+}
+
+TEST_F(HeadlessHostTest, AFreshMachineHasItsSoundBack) {
+    TakeDisplayAway(); // the program left the foreground: its sound is taken away
+    tarn::platform::UseHeadlessHost();
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.lpszClassName = "Fresh";
+    ASSERT_NE(RegisterClassA(&wc), 0);
+    HWND hwnd =
+        CreateWindowExA(0, "Fresh", "", WS_POPUP, 0, 0, 8, 8, nullptr, nullptr, nullptr, nullptr);
+    LPDIRECTSOUND ds = nullptr;
+    ASSERT_EQ(DirectSoundCreate(nullptr, &ds, nullptr), DS_OK);
+    ASSERT_EQ(ds->SetCooperativeLevel(hwnd, DSSCL_PRIORITY), DS_OK);
+    WAVEFORMATEX format{WAVE_FORMAT_PCM, 1, 22050, 44100, 2, 16, 0};
+    DSBUFFERDESC desc{};
+    desc.dwSize = sizeof desc;
+    desc.dwBufferBytes = 64;
+    desc.lpwfxFormat = &format;
+    LPDIRECTSOUNDBUFFER buffer = nullptr;
+    ASSERT_EQ(ds->CreateSoundBuffer(&desc, &buffer, nullptr), DS_OK);
+    EXPECT_EQ(buffer->Play(0, 0, 0), DS_OK);
+    buffer->Release();
+    ds->Release();
+    DestroyWindow(hwnd);
 }
 
 // A step that cannot be read is reported and left out; the rest of the script still runs.
@@ -165,19 +347,37 @@ TEST_F(HeadlessHostTest, BadScriptStepsAreReportedAndSkipped) {
     std::string error;
     EXPECT_FALSE(tarn::platform::ParseScript(
         "bogus 1; key NOSUCHKEY; frames -1; focus 2; dikey A 5; key A; mouse 1; button 4 1; "
-        "jbutton 0 2; joystick 40000 0; wheel",
+        "jbutton 0 2; joystick 40000 0; wheel; wav",
         &steps, &error));
     ASSERT_EQ(steps.size(), 1u);
     EXPECT_EQ(steps[0].kind, tarn::platform::ScriptStep::Key);
     EXPECT_EQ(steps[0].a, 'A');
-    EXPECT_NE(error.find("bogus 1"), std::string::npos);
+    EXPECT_NE(error.find("\"bogus 1\""), std::string::npos) << error;
+    EXPECT_NE(error.find("\"key NOSUCHKEY\""), std::string::npos) << error;
     EXPECT_NE(error.find("mouse 1"), std::string::npos);
+    EXPECT_NE(error.find("LEFTSHIFT"), std::string::npos) << "the error lists the key names";
 
     struct Name {
         const char* name;
         int vk, scan;
-    } names[] = {{"ESCAPE", 0x1B, 0x01}, {"space", 0x20, 0x39}, {"A", 'A', 0x1E},
-                 {"0x41", 0x41, 0x41},   {"F12", 0x7B, -1},     {"M", 'M', 0x32}};
+    } names[] = {{"ESCAPE", 0x1B, 0x01},
+                 {"space", 0x20, 0x39},
+                 {"A", 'A', 0x1E},
+                 {"0x41", 0x41, 0x41},
+                 {"F12", 0x7B, 0x58},
+                 {"M", 'M', 0x32},
+                 {"f11", 0x7A, 0x57},
+                 {"LEFTSHIFT", 0xA0, 0x2A},
+                 {"Digit7", '7', 0x08},
+                 {"DIGIT0", '0', 0x0B},
+                 {"F20", 0x83, -1},
+                 {"NUMPAD5", 0x65, 0x4C},
+                 {"RIGHTALT", 0xA5, 0xB8},
+                 {"F0", -1, -1},
+                 {"", -1, -1},
+                 {"7", 7, 7},
+                 {"left_ctrl", 0xA2, 0x1D},
+                 {"PAGE_UP", 0x21, 0xC9}};
     for (const Name& n : names) {
         EXPECT_EQ(tarn::platform::VirtualKeyByName(n.name), n.vk) << n.name;
         EXPECT_EQ(tarn::platform::ScanCodeByName(n.name), n.scan) << n.name;
@@ -197,11 +397,11 @@ TEST_F(HeadlessHostTest, WaitEventReleasesWhatWaitsForFramesAndEndsAHang) {
     EXPECT_EQ(Drain(host), std::vector<HostEvent::Type>{HostEvent::DisplayLost});
     host->WaitEvent();
     EXPECT_EQ(Drain(host), std::vector<HostEvent::Type>{HostEvent::Close});
-    host->RunScript("frames 50; focus 0");
-    host->WaitEvent();
-    EXPECT_EQ(Drain(host), std::vector<HostEvent::Type>{HostEvent::FocusLost});
+    tarn::platform::ScriptedHost& player = tarn::platform::PlayScript("frames 50; focus 0");
+    player.WaitEvent();
+    EXPECT_EQ(Drain(&player), std::vector<HostEvent::Type>{HostEvent::FocusLost});
 
-    EXPECT_EXIT(host->WaitEvent(), testing::ExitedWithCode(3), "no event");
+    EXPECT_EXIT(player.WaitEvent(), testing::ExitedWithCode(3), "no event");
 }
 
 TEST_F(HeadlessHostTest, ReportIsWrittenAtExit) {
@@ -210,9 +410,12 @@ TEST_F(HeadlessHostTest, ReportIsWrittenAtExit) {
     EXPECT_EXIT(
         {
             setenv("TARN_HEADLESS_REPORT", path.c_str(), 1);
+            tarn::platform::Host* player = tarn::platform::PlayerFromEnvironment(host);
             uint32_t pixel = 0;
-            host->Present(OnePixel(&pixel, 32));
-            host->DebugOutput("hello\n");
+            player->Present(OnePixel(&pixel, 32));
+            player->SetFullScreen(true, 640, 480, 16);
+            player->SetFullScreen(false, 640, 480, 16);
+            player->DebugOutput("hello\n");
             tarn::platform::ObjectCreated("leak");
             std::exit(0);
         },
@@ -220,7 +423,8 @@ TEST_F(HeadlessHostTest, ReportIsWrittenAtExit) {
     std::ifstream in(path);
     std::stringstream text;
     text << in.rdbuf();
-    EXPECT_EQ(text.str().rfind("frames 1\nlive 1\n", 0), 0u) << text.str();
+    EXPECT_EQ(text.str().rfind("frames 1\nlive 1\nfullscreen 0\nfullscreen_ever 1\n", 0), 0u)
+        << text.str();
     EXPECT_NE(text.str().find("hello\n"), std::string::npos);
     std::remove(path.c_str());
 }

@@ -4,6 +4,8 @@
 // and quit sequence; plus geometry, the cursor, and the real error results for bad arguments.
 #include "support/HeadlessTest.h"
 
+#include "host/ScriptedHost.h"
+
 #include <winbase.h>
 #include <winuser.h>
 
@@ -270,7 +272,7 @@ TEST_F(UserTest, DemoShapedLoopRunsFramesWhileActiveAndEndsOnEscape) {
                                 GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
                                 nullptr, nullptr, nullptr, nullptr);
     ShowWindow(hwnd, SW_SHOWDEFAULT);
-    host->RunScript(
+    tarn::platform::ScriptedHost& player = tarn::platform::PlayScript(
         "frames 2; focus 1; frames 3; focus 0; frames 4; focus 1; frames 5; key ESCAPE");
 
     uint16_t pixel = 0;
@@ -290,7 +292,7 @@ TEST_F(UserTest, DemoShapedLoopRunsFramesWhileActiveAndEndsOnEscape) {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         } else if (g_demoActive) {
-            host->Present(frame);
+            player.Present(frame);
             ++frames;
         } else {
             WaitMessage();

@@ -5,6 +5,7 @@
 #include "support/HeadlessTest.h"
 
 #include "host/HeadlessScript.h"
+#include "host/ScriptedHost.h"
 
 #include <windows.h>
 #include <xinput.h>
@@ -166,8 +167,9 @@ TEST_F(XInputTest, CallsAreCountedAndFaultsInjected) {
 }
 
 TEST_F(XInputTest, ScriptedPads) {
-    host->RunScript("pbutton 1 A 1; pbutton 1 dpleft 1; pbutton 1 0x0020 1; pstick 1 R 100 -200; "
-                    "ptrigger 1 L 255; pad 3 1; ptrigger 3 r 7; pbutton 3 LB 1; pbutton 3 LB 0");
+    tarn::platform::PlayScript(
+        "pbutton 1 A 1; pbutton 1 dpleft 1; pbutton 1 0x0020 1; pstick 1 R 100 -200; "
+        "ptrigger 1 L 255; pad 3 1; ptrigger 3 r 7; pbutton 3 LB 1; pbutton 3 LB 0");
     PadState pad;
     EXPECT_FALSE(host->ReadPad(0, &pad));
     ASSERT_TRUE(host->ReadPad(1, &pad)) << "plugged in by its first step";
@@ -178,7 +180,7 @@ TEST_F(XInputTest, ScriptedPads) {
     ASSERT_TRUE(host->ReadPad(3, &pad));
     EXPECT_EQ(pad.rightTrigger, 7);
     EXPECT_EQ(pad.buttons, 0);
-    host->RunScript("pad 1 0");
+    tarn::platform::PlayScript("pad 1 0");
     EXPECT_FALSE(host->ReadPad(1, &pad));
 
     std::vector<tarn::platform::ScriptStep> steps;

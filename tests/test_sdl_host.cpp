@@ -63,7 +63,7 @@ TEST(SdlFrame, ConvertsEveryDisplayFormatToOpaqueArgb) {
         frame.redMask = c.red, frame.greenMask = c.green, frame.blueMask = c.blue;
         frame.palette = kPalette;
 
-        FrameConverter converter;
+        SdlFrame converter;
         ASSERT_TRUE(converter.Prepare(frame, false, nullptr));
         ASSERT_FALSE(converter.Direct());
         uint32_t out[2][3] = {}; // a destination pitch wider than the frame too
@@ -99,7 +99,7 @@ TEST(SdlFrame, WidensEvery16BitPixel) {
                         ((1u << l.greenBits) - 1) << 5,
                         0x1F,
                         nullptr};
-        FrameConverter converter;
+        SdlFrame converter;
         ASSERT_TRUE(converter.Prepare(frame, false, nullptr));
         std::vector<uint32_t> out(static_cast<size_t>(width) * height);
         converter.Convert(frame, out.data(), width * 4);
@@ -119,7 +119,7 @@ TEST(SdlFrame, WidensEvery16BitPixel) {
 TEST(SdlFrame, UploadsNativeFormatsUnchanged) {
     uint16_t pixels[4] = {};
     FrameView frame{pixels, 4, 2, 2, 16, 0xF800, 0x07E0, 0x001F, nullptr};
-    FrameConverter converter;
+    SdlFrame converter;
     ASSERT_TRUE(converter.Prepare(frame, true, nullptr));
     EXPECT_TRUE(converter.Direct());
     EXPECT_EQ(converter.TextureFormat(), uint32_t(SDL_PIXELFORMAT_RGB565));
@@ -150,7 +150,7 @@ TEST(SdlFrame, RefusesFramesItCannotShow) {
     cases[4].frame.height = 1 << 20;
     cases[5].frame.bits = 8;
     cases[6].frame.greenMask = 0x0FE0;
-    FrameConverter converter;
+    SdlFrame converter;
     for (const Bad& c : cases) {
         const char* why = nullptr;
         EXPECT_FALSE(converter.Prepare(c.frame, true, &why)) << c.name;

@@ -10,6 +10,7 @@
 
 #include "display/TarnScreen.h"
 #include "image/TarnFile.h"
+#include "image/TarnImageBase.h"
 #include "image/TarnImaging.h"
 
 #include <cstdint>
@@ -51,16 +52,7 @@ struct Channel {
         }
         narrow = width <= 8;
         if (!narrow) return true;
-        for (DWORD v = 0; v <= max; ++v) {
-            // Repeat the value's bits from the top down until 8 bits are filled.
-            DWORD out = 0;
-            int filled = 0;
-            while (filled < 8) {
-                out = (out << width) | v;
-                filled += width;
-            }
-            wide[v] = static_cast<BYTE>(out >> (filled - 8));
-        }
+        for (DWORD v = 0; v <= max; ++v) wide[v] = TarnWidenChannel(v, width);
         return true;
     }
     BYTE Widen(DWORD pixel) const {

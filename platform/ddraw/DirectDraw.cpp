@@ -1,11 +1,11 @@
 // The DirectDraw device: creation and driver enumeration, the cooperative level, display modes
 // (from the host machine's list; setting one makes the host go full screen), capabilities, the
 // vertical blank, and the one display all devices share, including its loss when the program
-// is no longer in the foreground (DisplayTakenAway / DisplayGivenBack).
+// is no longer in the foreground (heard of through MachineEvents.h).
 #include "ddraw/DirectDrawObjects.h"
 
 #include "host/Host.h"
-#include "internal/Display.h"
+#include "internal/MachineEvents.h"
 #include "internal/StandIn.h"
 
 #include <algorithm>
@@ -70,16 +70,24 @@ void FillPixelFormat(const SurfaceFormat& format, DDPIXELFORMAT* out) {
 }
 
 // The display is taken away: the chain and every video-memory surface are lost until restored,
-// and cannot be restored until the display is given back.
-void DisplayTakenAway() {
+// and cannot be restored until the display is given back. Another program's mode change gives
+// it back at once, so Restore brings the surfaces back while the program keeps the foreground.
+void ListenForDisplay(MachineChange change) {
     DisplayState& d = Display();
-    d.away = true;
-    for (DirectDrawSurface* s : d.surfaces) s->MarkLostIfDisplayed();
+    switch (change) {
+    case MachineChange::TakenAway:
+        d.away = true;
+        [[fallthrough]];
+    case MachineChange::DisplayLost:
+        for (DirectDrawSurface* s : d.surfaces) s->MarkLostIfDisplayed();
+        break;
+    case MachineChange::GivenBack:
+    case MachineChange::Reset:
+        d.away = false;
+        break;
+    }
 }
-
-void DisplayGivenBack() {
-    Display().away = false;
-}
+[[maybe_unused]] const bool listening = ListenToMachine(&ListenForDisplay);
 
 namespace {
 
@@ -170,9 +178,8 @@ DirectDrawDevice::~DirectDrawDevice() {
         if (d.modeChanged) RestoreDisplayMode();
         d.exclusiveOwner = nullptr;
     }
-    // With no device left, the display is the desktop again (and a new test starts fresh).
+    // With no device left, the display is the desktop's own mode again.
     if (--d.liveDevices == 0) {
-        d.away = false;
         d.width = d.height = d.bits = 0;
         d.modeChanged = false;
     }

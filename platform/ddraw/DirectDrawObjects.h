@@ -35,7 +35,7 @@ struct DisplayState {
     bool modeChanged = false;            // a device set a mode that was not given back yet
     unsigned modeGeneration = 0;         // counts mode changes; a chain belongs to one
     DirectDrawDevice* exclusiveOwner = nullptr;
-    bool away = false; // the display was taken away (DisplayTakenAway)
+    bool away = false; // the display was taken away (MachineChange::TakenAway)
     uint64_t videoMemoryUsed = 0;
     std::vector<DirectDrawSurface*> surfaces; // every live surface
     AddressSet surfaceInterfaces;             // the same, by their interface pointers

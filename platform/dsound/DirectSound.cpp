@@ -6,6 +6,7 @@
 #include "dsound/SoundObjects.h"
 
 #include "host/Host.h"
+#include "internal/MachineEvents.h"
 #include "internal/Sound.h"
 
 #include <algorithm>
@@ -90,6 +91,14 @@ void SoundGivenBack() {
     std::lock_guard<std::mutex> guard(s.lock);
     s.takenAway = false;
 }
+
+// The foreground's changes as the window manager hears of them; a fresh machine has its sound.
+void ListenForSound(MachineChange change) {
+    if (change == MachineChange::TakenAway) SoundTakenAway();
+    if (change == MachineChange::GivenBack) SoundGivenBack();
+    if (change == MachineChange::Reset) ResetSound();
+}
+[[maybe_unused]] const bool listening = ListenToMachine(&ListenForSound);
 
 void ResetSound() {
     SoundSystem& s = Sounds();

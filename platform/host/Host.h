@@ -164,11 +164,8 @@ public:
 Host& CurrentHost();
 // Chooses a registered host by name before or instead of the first use; false when unknown.
 bool SelectHost(const char* name);
-
-// The parts of the stand-in above the host that keep state about the machine (the window
-// manager's windows and queue ...) register how to start afresh; the headless host's Reset
-// calls them, without knowing what they are.
-void WhenMachineResets(void (*startAfresh)());
-void MachineReset();
+// Makes `host` the current host: a host that stands in front of the current one (the script
+// player) puts itself there. The caller keeps it alive while it is current.
+void InstallHost(Host* host);
 
 } // namespace tarn::platform

@@ -2,8 +2,10 @@
 // HOSTS; the current host is chosen on first use from TARN_HOST, or the default below. The
 // headless host is a test instrument and is only ever chosen by name. A build for the browser
 // (Emscripten) has the web host in place of the SDL2 one: which machine exists is known when
-// the stand-in is compiled.
+// the stand-in is compiled. A script or a report asked for in the environment puts the script
+// player (ScriptedHost.h) in front of the chosen host.
 #include "host/Host.h"
+#include "host/ScriptedHost.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -63,7 +65,13 @@ Host& CurrentHost() {
     }
     if (!entry) entry = FindEntry(DEFAULT_HOST);
     currentHost = entry->create();
+    // A script or a report asked for from the environment puts the player in front.
+    currentHost = PlayerFromEnvironment(currentHost);
     return *currentHost;
+}
+
+void InstallHost(Host* host) {
+    if (host) currentHost = host;
 }
 
 bool SelectHost(const char* name) {
@@ -72,30 +80,6 @@ bool SelectHost(const char* name) {
     if (!entry) return false;
     currentHost = entry->create();
     return true;
-}
-
-namespace {
-struct ResetHooks {
-    void (*hooks[8])() = {};
-    int count = 0;
-};
-ResetHooks& Hooks() {
-    static ResetHooks hooks; // filled during static initialisation, before any reset
-    return hooks;
-}
-} // namespace
-
-void WhenMachineResets(void (*startAfresh)()) {
-    ResetHooks& h = Hooks();
-    if (!startAfresh || h.count == (int)(sizeof h.hooks / sizeof h.hooks[0])) return;
-    for (int i = 0; i < h.count; ++i)
-        if (h.hooks[i] == startAfresh) return;
-    h.hooks[h.count++] = startAfresh;
-}
-
-void MachineReset() {
-    ResetHooks& h = Hooks();
-    for (int i = 0; i < h.count; ++i) h.hooks[i]();
 }
 
 } // namespace tarn::platform

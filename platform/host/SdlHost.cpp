@@ -87,7 +87,7 @@ private:
     int textureWidth = 0, textureHeight = 0;
     uint32_t textureFormat = 0;
     bool rgb565Native = false;
-    FrameConverter converter;
+    SdlFrame converter;
     const char* lastFrameProblem = nullptr;
 
     bool fullScreen = false;

@@ -1,5 +1,5 @@
-// Between the window manager and the DirectSound part of the stand-in: what happens to sound
-// when the program loses or regains the foreground, as the window manager learns it.
+// What happens to sound when the program loses or regains the foreground; DirectSound hears of
+// it through MachineEvents.h and calls these.
 #pragma once
 
 namespace tarn::platform {

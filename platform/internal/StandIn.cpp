@@ -14,6 +14,8 @@
 // after start-up. Everything runs on the program's one thread.
 #include "internal/StandIn.h"
 
+#include "internal/MachineEvents.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -216,6 +218,16 @@ void ResetCallCounts() {
     for (Operation& op : Get().operations) op.counter.calls = 0;
     Get().overflow.counter.calls = 0;
 }
+
+namespace {
+// A fresh machine has no faults planned and has counted no calls.
+void ListenForFaults(MachineChange change) {
+    if (change != MachineChange::Reset) return;
+    ClearFaults();
+    ResetCallCounts();
+}
+[[maybe_unused]] const bool listening = ListenToMachine(&ListenForFaults);
+} // namespace
 
 void ObjectCreated(const char* kind) {
     if (!kind) kind = "";

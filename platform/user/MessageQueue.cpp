@@ -8,8 +8,7 @@
 #include "user/WindowManager.h"
 
 #include "host/Host.h"
-#include "internal/Display.h"
-#include "internal/Sound.h"
+#include "internal/MachineEvents.h"
 #include "internal/StandIn.h"
 #include "kernel/Kernel.h"
 
@@ -88,22 +87,17 @@ bool PumpHost() {
             PostKey(e);
             break;
         case HostEvent::FocusGained:
-            DisplayGivenBack();
-            SoundGivenBack();
+            TellMachine(MachineChange::GivenBack);
             q.sentSomething = true;
             ActivateApplication(true);
             break;
         case HostEvent::FocusLost:
-            DisplayTakenAway();
-            SoundTakenAway();
+            TellMachine(MachineChange::TakenAway);
             q.sentSomething = true;
             ActivateApplication(false);
             break;
         case HostEvent::DisplayLost:
-            // Another program changed the display mode and gave it back: the surfaces are lost,
-            // and Restore brings them back since the program still has the foreground.
-            DisplayTakenAway();
-            DisplayGivenBack();
+            TellMachine(MachineChange::DisplayLost);
             break;
         case HostEvent::Close:
             if (HWND target = InputWindow()) PostToQueue(target, WM_CLOSE, 0, 0);

@@ -6,6 +6,7 @@
 
 #include "host/Host.h"
 #include "internal/Display.h"
+#include "internal/MachineEvents.h"
 #include "internal/StandIn.h"
 #include "kernel/Kernel.h"
 
@@ -208,7 +209,10 @@ void ResetWindowManager() {
 }
 
 // A fresh machine from the test host means a fresh window manager.
-[[maybe_unused]] const bool resetsWithMachine = (WhenMachineResets(&ResetWindowManager), true);
+void ListenForWindowManager(MachineChange change) {
+    if (change == MachineChange::Reset) ResetWindowManager();
+}
+[[maybe_unused]] const bool listening = ListenToMachine(&ListenForWindowManager);
 
 } // namespace tarn::platform
 

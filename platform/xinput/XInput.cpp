@@ -6,6 +6,7 @@
 #include <xinput.h>
 
 #include "host/Host.h"
+#include "internal/MachineEvents.h"
 #include "internal/StandIn.h"
 #include "xinput/XInputState.h"
 
@@ -64,7 +65,10 @@ void ResetXInput() {
 }
 
 // A fresh machine from the test host means every slot forgotten and XInput enabled.
-[[maybe_unused]] const bool resetsWithMachine = (WhenMachineResets(&ResetXInput), true);
+void ListenForXInput(MachineChange change) {
+    if (change == MachineChange::Reset) ResetXInput();
+}
+[[maybe_unused]] const bool listening = ListenToMachine(&ListenForXInput);
 
 } // namespace tarn::platform
 
