@@ -10,7 +10,9 @@ set(TARN_DEPENDENCIES
     "JPEG|libjpeg|libjpeg-dev"
     "PNG|libpng|libpng-dev"
     "Libdeflate|libdeflate|libdeflate-dev"
-    "Fontconfig|fontconfig|libfontconfig-dev")
+    "Fontconfig|fontconfig|libfontconfig-dev"
+    "pugixml CONFIG|pugixml|libpugixml-dev"
+    "zstd CONFIG|libzstd|libzstd-dev")
 
 # A build for the browser (Emscripten) links none of them: the web host, stb_image and
 # stb_truetype (Debian's libstb-dev, header-only) take their places (platform/CMakeLists.txt).

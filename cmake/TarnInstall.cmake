@@ -22,7 +22,7 @@ if(NOT WIN32)
 endif()
 install(TARGETS ${targets} EXPORT TarnTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-install(DIRECTORY lib/display lib/surface lib/image lib/input lib/sound lib/game lib/text
+install(DIRECTORY lib/display lib/surface lib/image lib/input lib/sound lib/game lib/text lib/map
         DESTINATION ${TARN_INCLUDE_DIR} FILES_MATCHING PATTERN "*.h" PATTERN "internal" EXCLUDE)
 install(FILES ${PROJECT_BINARY_DIR}/include/TarnVersion.h DESTINATION ${TARN_INCLUDE_DIR})
 if(NOT WIN32)
