@@ -1,7 +1,8 @@
 # What `cmake --install` puts under the prefix (LIBDIR is lib/x86_64-linux-gnu on Debian):
 #   LIBDIR/            libtarn.a (on Linux also libtarn_platform.a, the stand-in, and
 #                      libtarn_winmain.a, the process entry of WinMain programs)
-#   LIBDIR/cmake/Tarn  the CMake package: find_package(Tarn) gives Tarn::tarn and Tarn::winmain
+#   LIBDIR/cmake/Tarn  the CMake package: find_package(Tarn) gives Tarn::tarn, Tarn::winmain
+#                      and tarn_add_program()
 #   LIBDIR/pkgconfig   tarn.pc and tarn-winmain.pc
 #   include/tarn/      what a user includes and nothing else: the library's headers in their
 #                      folders and TarnVersion.h; on Linux the stand-in's Windows-named headers
@@ -22,8 +23,10 @@ if(NOT WIN32)
 endif()
 install(TARGETS ${targets} EXPORT TarnTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-install(DIRECTORY lib/display lib/surface lib/image lib/input lib/sound lib/game lib/text lib/map
-        DESTINATION ${TARN_INCLUDE_DIR} FILES_MATCHING PATTERN "*.h" PATTERN "internal" EXCLUDE)
+# Every module's public headers; the processor probe (cpu/) and the internal/ folders are the
+# library's own.
+install(DIRECTORY lib/ DESTINATION ${TARN_INCLUDE_DIR}
+        FILES_MATCHING PATTERN "*.h" PATTERN "internal" EXCLUDE PATTERN "cpu" EXCLUDE)
 install(FILES ${PROJECT_BINARY_DIR}/include/TarnVersion.h DESTINATION ${TARN_INCLUDE_DIR})
 if(NOT WIN32)
     install(DIRECTORY platform/include/ DESTINATION ${TARN_INCLUDE_DIR}/platform
@@ -56,11 +59,13 @@ endif()
 
 # The CMake package.
 install(EXPORT TarnTargets NAMESPACE Tarn:: DESTINATION ${TARN_CMAKE_DIR})
+set(TARN_DATA_DIR ${CMAKE_INSTALL_DATADIR}/tarn)
 configure_package_config_file(cmake/TarnConfig.cmake.in ${PROJECT_BINARY_DIR}/TarnConfig.cmake
-                              INSTALL_DESTINATION ${TARN_CMAKE_DIR})
+                              INSTALL_DESTINATION ${TARN_CMAKE_DIR} PATH_VARS TARN_DATA_DIR)
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/TarnConfigVersion.cmake
                                  COMPATIBILITY SameMajorVersion)
 install(FILES ${PROJECT_BINARY_DIR}/TarnConfig.cmake ${PROJECT_BINARY_DIR}/TarnConfigVersion.cmake
+              cmake/TarnProgram.cmake
         DESTINATION ${TARN_CMAKE_DIR})
 # The find modules of libraries that ship no CMake package of their own, for the config's
 # find_dependency.

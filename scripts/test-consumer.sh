@@ -17,7 +17,10 @@
 #     a width this machine's Wine cannot run
 #
 # Each program shows the installed demo picture for a few frames (on Linux on the headless host,
-# whose sound card it opens) and must exit 0. The installed tarnsnd must read the installed
+# whose sound card it opens) and must exit 0; its folder of assets must be copied beside it
+# (tarn_add_program). The install must hold no private header (internal/, cpu/), and a project
+# that has Tarn as a subdirectory must reach the library's and the Windows-named headers but not
+# the stand-in's inside nor the tests' helpers. The installed tarnsnd must read the installed
 # sounds. The examples in examples/ are built against the install the same way (and on
 # Linux run for a few frames). The work goes to BUILD/consumer/.
 set -euo pipefail
@@ -39,6 +42,12 @@ run() {
     [[ "$out" == *"consumer: Tarn "*" frames of "* ]] || fail "$name: no frames reported"
 }
 
+# has_assets NAME FOLDER: tarn_add_program copied the consumer's assets beside it.
+has_assets() {
+    cmp -s examples/consumer/assets/data/consumer.txt "$2/data/consumer.txt" ||
+        fail "$1: the assets are not beside the program in $2"
+}
+
 rm -rf "$work"
 mkdir -p "$work"
 prefix=$work/prefix
@@ -47,6 +56,8 @@ libdir=$(sed -n 's/^CMAKE_INSTALL_LIBDIR:[A-Z]*=//p' "$build/CMakeCache.txt")
 [ -n "$libdir" ] || fail "$build has no CMAKE_INSTALL_LIBDIR"
 step "install $build into $prefix"
 cmake --install "$build" --prefix "$prefix" >/dev/null
+private=$(find "$prefix/include" -path '*/internal/*' -o -path '*/cpu/*')
+[ -z "$private" ] || fail "the install holds private headers: $private"
 
 if [ "$mode" = windows ]; then
     toolchain=$(sed -n 's/^CMAKE_TOOLCHAIN_FILE:[A-Z]*=//p' "$build/CMakeCache.txt")
@@ -56,6 +67,7 @@ if [ "$mode" = windows ]; then
     cmake --no-warn-unused-cli -S examples/consumer -B "$work/find_package" \
         -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
     cmake --build "$work/find_package" -j "$jobs" >/dev/null
+    has_assets "windows find_package" "$work/find_package"
     if [ "${3:-}" != build-only ]; then
         run "windows find_package" wine "$work/find_package/consumer.exe" \
             "Z:$prefix/share/tarn/landskap.bmp"
@@ -78,6 +90,7 @@ picture=$prefix/share/tarn/landskap.bmp
 step "find_package against $prefix"
 cmake -S examples/consumer -B "$work/find_package" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 cmake --build "$work/find_package" -j "$jobs" >/dev/null
+has_assets "find_package" "$work/find_package"
 run "find_package" "$work/find_package/consumer" "$picture"
 step "tarnsnd of $prefix on its sounds"
 for sound in "$prefix"/share/tarn/sounds/*; do "$prefix/bin/tarnsnd" info "$sound"; done
@@ -95,8 +108,23 @@ for script in examples/*/screenshot.script; do
 done
 
 step "add_subdirectory of $src"
-cmake -S examples/consumer -B "$work/add_subdirectory" -DTARN_SOURCE_DIR="$src" >/dev/null
+# What a program may include (the library, the Windows-named headers, the version) and what it
+# must not reach (the stand-in's hosts and inside, the tests' helpers), however it names them.
+reachable=(game/TarnGame.h windows.h TarnVersion.h)
+unreachable=(platform/host/Host.h host/Host.h platform/internal/StandIn.h internal/StandIn.h
+             tests/support/HeadlessTest.h support/HeadlessTest.h HeadlessTest.h)
+headers=("${reachable[@]}" "${unreachable[@]}")
+cmake -S examples/consumer -B "$work/add_subdirectory" -DTARN_SOURCE_DIR="$src" \
+    "-DTARN_CONSUMER_REACH=$(IFS=';'; echo "${headers[*]}")" >/dev/null
 cmake --build "$work/add_subdirectory" -j "$jobs" >/dev/null
+has_assets "add_subdirectory" "$work/add_subdirectory"
+for i in "${!headers[@]}"; do
+    if cmake --build "$work/add_subdirectory" --target "reach_$i" >/dev/null 2>&1; then
+        [ "$i" -lt "${#reachable[@]}" ] || fail "add_subdirectory: a program reaches ${headers[$i]}"
+    else
+        [ "$i" -ge "${#reachable[@]}" ] || fail "add_subdirectory: a program cannot include ${headers[$i]}"
+    fi
+done
 # Only the library is built inside another project: no demo, tools, tests or benchmarks.
 extra=$(find "$work/add_subdirectory" -type f -perm -u+x \
             \( -name 'test_*' -o -name myfirsttarn -o -name tarnimg -o -name tarnsnd -o -name tarn_bench \))

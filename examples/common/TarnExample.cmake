@@ -11,12 +11,24 @@ if(NOT TARGET Tarn::tarn)
     endif()
 endif()
 
-# tarn_example(NAME SOURCES...): a Windows GUI program on TarnGame, with a plain main().
+# The examples' files: the demo's picture and the sounds. Tarn's own build says where it makes
+# them (TARN_PICTURE_ASSETS, TARN_SOUND_ASSETS); against an install they are its data folder.
+if(NOT DEFINED TARN_PICTURE_ASSETS AND Tarn_DATA_DIR AND IS_DIRECTORY "${Tarn_DATA_DIR}")
+    set(TARN_PICTURE_ASSETS ${Tarn_DATA_DIR})
+    set(TARN_SOUND_ASSETS ${Tarn_DATA_DIR})
+endif()
+
+# tarn_example(NAME SOURCES... [SOUNDS]): a Windows GUI program on TarnGame, with a plain
+# main(), its page drawing text; the demo's picture beside it, or with SOUNDS the sounds.
 function(tarn_example name)
-    add_executable(${name} WIN32 ${ARGN})
-    target_link_libraries(${name} PRIVATE Tarn::tarn)
-    target_compile_features(${name} PRIVATE cxx_std_17)
-    if(TARGET tarn_warnings) # Tarn's own build: its warning flags
-        target_link_libraries(${name} PRIVATE tarn_warnings)
+    cmake_parse_arguments(PARSE_ARGV 1 example "SOUNDS" "" "")
+    set(assets ${TARN_PICTURE_ASSETS})
+    if(example_SOUNDS)
+        set(assets ${TARN_SOUND_ASSETS})
     endif()
+    set(files)
+    if(assets)
+        set(files ASSETS ${assets} DEPENDS ${TARN_ASSETS_DEPENDS})
+    endif()
+    tarn_add_program(${name} ${example_UNPARSED_ARGUMENTS} WIN32 TEXT ${files})
 endfunction()
