@@ -360,7 +360,7 @@ TEST_F(DirectSoundTest, AwayTheDeviceStillAnswersAndAFreshMachineHasItsSoundBack
     made.clear();
     ds->Release();
     ds = nullptr;
-    tarn::platform::ResetSound(); // what a fresh machine does
+    host = &tarn::platform::UseHeadlessHost(); // a fresh machine
     ASSERT_EQ(DirectSoundCreate(nullptr, &ds, nullptr), DS_OK);
     ASSERT_EQ(ds->SetCooperativeLevel(Window(), DSSCL_PRIORITY), DS_OK);
     auto* b = Buffer({800, 800});
