@@ -96,6 +96,23 @@ EM_JS(void, WebWake, (), {
     if (web && web.wake) web.wake();
 });
 
+// The canvas's place on the page in CSS pixels: left, top, width, height (the letterbox is what
+// lies around it).
+EM_JS(void, WebCanvasPlace, (double* place), {
+    const canvas = Module['canvas'];
+    const r = canvas ? canvas.getBoundingClientRect() : {left : 0, top : 0, width : 0, height : 0};
+    HEAPF64[place >> 3] = r.left;
+    HEAPF64[(place >> 3) + 1] = r.top;
+    HEAPF64[(place >> 3) + 2] = r.width;
+    HEAPF64[(place >> 3) + 3] = r.height;
+});
+
+// A click on the canvas gives it the keyboard's focus (its mousedown prevents the default, which
+// would otherwise do that).
+EM_JS(void, WebFocusCanvas, (), {
+    if (Module['canvas'] && document.activeElement != Module['canvas']) Module['canvas'].focus();
+});
+
 EM_JS(void, WebSetTitle, (const char* title), { document.title = UTF8ToString(title); });
 
 EM_JS(int, WebPageWidth, (), { return window.innerWidth | 0; });
@@ -125,7 +142,8 @@ EM_JS(int, WebOpenAudio, (int rate, int16_t* buffer, int frames), {
     audio.node.onaudioprocess = function(event) {
         const left = event.outputBuffer.getChannelData(0);
         const right = event.outputBuffer.getChannelData(1);
-        if (ABORT || (typeof runtimeExited != 'undefined' && runtimeExited) || web.audio != audio) {
+        if (ABORT || (typeof runtimeExited != 'undefined' && runtimeExited) || web.ended ||
+            web.audio != audio) {
             left.fill(0);
             right.fill(0);
             return;
@@ -238,6 +256,11 @@ EM_JS(void, WebNoteJoystick, (int x, int y, int buttons), {
     joystick.y = y;
     joystick.buttons = buttons;
 });
+// Where the program was last told the cursor is (tarnWeb.cursor), for the page or a test.
+EM_JS(void, WebNoteCursor, (int x, int y), {
+    const web = Module['tarnWeb'] || (Module['tarnWeb'] = {frames : 0});
+    web.cursor = {x : x, y : y};
+});
 EM_JS(void, WebNoteMouse, (int dx, int dy, int wheel), {
     const web = Module['tarnWeb'] || (Module['tarnWeb'] = {frames : 0});
     const mouse = web.mouse || (web.mouse = {dx : 0, dy : 0, wheel : 0});
@@ -305,6 +328,8 @@ public:
 private:
     void Push(HostEvent::Type type, uint32_t vk = 0);
     void FocusChanged(bool on);
+    void MoveCursor(long clientX, long clientY);
+    static bool PointerLocked();
     void YieldIfBusy();
     bool Convert(const FrameView& frame);
     bool SamplePads() const;
@@ -329,6 +354,7 @@ private:
     uint8_t keys[256] = {};
     MouseState mouse;
     int cursorX = 0, cursorY = 0;
+    int notedCursorX = -1, notedCursorY = -1;
     double start = 0, lastYield = 0;
 
     // The frame in the canvas's layout (red, green, blue, alpha bytes), and the table that
@@ -369,8 +395,10 @@ WebHost::WebHost() {
     emscripten_set_mousemove_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, 1,
                                       &WebHost::OnMouseMove);
     emscripten_set_wheel_callback(CANVAS, this, 1, &WebHost::OnWheel);
-    emscripten_set_blur_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, 1, &WebHost::OnFocus);
-    emscripten_set_focus_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, 1, &WebHost::OnFocus);
+    // The window's own blur and focus only (not in the capture phase): an element of the page
+    // losing the focus to another (the canvas to the page's body) is not the page losing it.
+    emscripten_set_blur_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, 0, &WebHost::OnFocus);
+    emscripten_set_focus_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, 0, &WebHost::OnFocus);
     emscripten_set_visibilitychange_callback(this, 1, &WebHost::OnVisibility);
     emscripten_set_gamepadconnected_callback(this, 1, &WebHost::OnGamepad);
 }
@@ -442,26 +470,47 @@ EM_BOOL WebHost::OnMouseButton(int type, const EmscriptenMouseEvent* e, void* se
     static constexpr int BUTTON[] = {0, 2, 1, 3};
     if (e->button >= 0 && e->button < 4)
         host.mouse.buttons[BUTTON[e->button]] = type == EMSCRIPTEN_EVENT_MOUSEDOWN;
+    if (type != EMSCRIPTEN_EVENT_MOUSEDOWN) return EM_FALSE;
+    // A click on the canvas is the page in front: if its blur went unanswered, it has the focus
+    // back now.
+    WebFocusCanvas();
+    if (!host.pageFocused && host.visible) {
+        host.pageFocused = true;
+        host.FocusChanged(true);
+    }
+    host.MoveCursor(e->clientX, e->clientY);
     // Relative motion without the pointer's edge: the browser grants the lock only while it
     // handles a click.
-    if (type == EMSCRIPTEN_EVENT_MOUSEDOWN) emscripten_request_pointerlock(CANVAS, 0);
-    return type == EMSCRIPTEN_EVENT_MOUSEDOWN;
+    emscripten_request_pointerlock(CANVAS, 0);
+    return EM_TRUE;
 }
 
 EM_BOOL WebHost::OnMouseMove(int, const EmscriptenMouseEvent* e, void* self) {
     WebHost& host = *static_cast<WebHost*>(self);
     host.mouse.dx += e->movementX;
     host.mouse.dy += e->movementY;
-    // The cursor in the frame's pixels: the canvas is scaled by the page.
-    double cssWidth = 0, cssHeight = 0;
-    if (host.frameWidth > 0 &&
-        emscripten_get_element_css_size(CANVAS, &cssWidth, &cssHeight) ==
-            EMSCRIPTEN_RESULT_SUCCESS &&
-        cssWidth > 0 && cssHeight > 0) {
-        host.cursorX = (int)(e->targetX * host.frameWidth / cssWidth);
-        host.cursorY = (int)(e->targetY * host.frameHeight / cssHeight);
-    }
+    // While the pointer is locked it stays where it was locked.
+    if (!host.PointerLocked()) host.MoveCursor(e->clientX, e->clientY);
     return EM_FALSE;
+}
+
+bool WebHost::PointerLocked() {
+    EmscriptenPointerlockChangeEvent status{};
+    return emscripten_get_pointerlock_status(&status) == EMSCRIPTEN_RESULT_SUCCESS &&
+           status.isActive;
+}
+
+// The cursor in the frame's pixels from a place on the page: the canvas sits inside the page's
+// letterbox and is scaled by it. The page is the whole screen, so a pointer in the letterbox is
+// at the frame's nearest edge.
+void WebHost::MoveCursor(long clientX, long clientY) {
+    double place[4] = {};
+    WebCanvasPlace(place);
+    if (frameWidth <= 0 || frameHeight <= 0 || place[2] <= 0 || place[3] <= 0) return;
+    const double x = (clientX - place[0]) * frameWidth / place[2];
+    const double y = (clientY - place[1]) * frameHeight / place[3];
+    cursorX = (int)std::clamp(x, 0.0, (double)(frameWidth - 1));
+    cursorY = (int)std::clamp(y, 0.0, (double)(frameHeight - 1));
 }
 
 // The page's wheel counts pixels, lines or pages, down positive; the platform counts 120 a
@@ -791,6 +840,11 @@ void WebHost::CursorPos(int* x, int* y) {
     if (script) return script->CursorPos(x, y);
     if (x) *x = cursorX;
     if (y) *y = cursorY;
+    if (cursorX != notedCursorX || cursorY != notedCursorY) {
+        notedCursorX = cursorX;
+        notedCursorY = cursorY;
+        WebNoteCursor(cursorX, cursorY);
+    }
 }
 
 void WebHost::DebugOutput(const char* text) {

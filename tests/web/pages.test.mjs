@@ -5,12 +5,15 @@
 // again after a reload; the sound page's sound reaches Web Audio only after a click or a key;
 // a browser's gamepad reaches the program as the XInput pad and as the joystick, and rumbles
 // while the program runs its motors; a click locks the pointer, whose motion and the wheel
-// reach the program.
+// reach the program. The page keeps its focus through clicks in its letterbox, the cursor the
+// program reads is on the frame's pixels, a damaged page archive ends the page with the reason,
+// a save changed just before a reload survives it, and a program that throws ends visibly.
 //   TARN_WEB_DIR   the pages (build-web)       TARN_BUILD   the desktop build (myfirsttarn, tarnimg)
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
+import zlib from 'node:zlib';
 import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
@@ -365,5 +368,174 @@ test('the guide\'s game, built as its web section says, runs in its page', { ski
     await close();
   } finally {
     await guide.close();
+  }
+});
+
+// Whether the program keeps drawing: its frame count moves on within half a second.
+async function drawing(page) {
+  const before = await frames(page);
+  await page.waitForTimeout(500);
+  return (await frames(page)) > before + 3;
+}
+
+// Only the page hidden or its window losing the focus is the focus lost (the demo then pauses);
+// the canvas losing the focus to the page, or the pointer lock ending, is not, and a click on the
+// canvas brings back a focus that went. The canvas lies at (80, 60) .. (720, 540) of the page.
+test('the page keeps its focus through clicks in the letterbox and the pointer lock ending', async () => {
+  const { page, log, close } = await openPage(browser, server.url + 'myfirsttarn.html');
+  await framesAtLeast(page, 3);
+  const cases = [
+    { what: 'a click in the letterbox', act: () => page.mouse.click(10, 10), drawing: true },
+    { what: 'the canvas blurred', act: () => page.evaluate(() => { const c = document.getElementById('canvas'); c.focus(); c.blur(); }),
+      drawing: true },
+    { what: 'the pointer lock ended, then a click in the letterbox', act: async () => {
+      await page.mouse.click(400, 300);
+      await page.waitForFunction(() => document.pointerLockElement, null, { timeout: 5000 });
+      await page.evaluate(() => document.exitPointerLock());
+      await page.mouse.click(10, 590);
+    }, drawing: true },
+    { what: 'the window blurred', act: () => page.evaluate(() => window.dispatchEvent(new FocusEvent('blur'))), drawing: false },
+    { what: 'then a click on the canvas', act: () => page.mouse.click(400, 300), drawing: true },
+    { what: 'the window blurred and focused again', act: async () => {
+      await page.evaluate(() => window.dispatchEvent(new FocusEvent('blur')));
+      await page.waitForTimeout(200);
+      await page.evaluate(() => window.dispatchEvent(new FocusEvent('focus')));
+    }, drawing: true },
+  ];
+  for (const c of cases) {
+    await c.act();
+    await page.waitForTimeout(100);
+    assert.equal(await drawing(page), c.drawing, c.what);
+  }
+  await page.keyboard.press('Escape');
+  assert.equal(await ended(page), 'ended with exit code 0');
+  assert.ok(!log.some((l) => l.startsWith('pageerror')), log.join('\n'));
+  await close();
+});
+
+// The cursor the program is told of (a message's point, noted by the page as tarnWeb.cursor) is
+// in the frame's pixels, through the letterbox and the page's scaling; in the letterbox it is at
+// the frame's nearest edge.
+test('the cursor the program reads is where the pointer is on the frame', async () => {
+  const cases = [
+    { viewport: { width: 800, height: 600 }, at: [180, 110], cursor: { x: 100, y: 50 } },
+    { viewport: { width: 800, height: 600 }, at: [719, 539], cursor: { x: 639, y: 479 } },
+    // Scaled by 2: the canvas is 1280 x 960 at (60, 20).
+    { viewport: { width: 1400, height: 1000 }, at: [261, 121], cursor: { x: 100, y: 50 } },
+    { viewport: { width: 800, height: 600 }, at: [10, 590], cursor: { x: 0, y: 479 } },
+  ];
+  for (const { viewport, at, cursor } of cases) {
+    const context = await browser.newContext({ viewport });
+    const { page, close } = await openPage(browser, server.url + 'myfirsttarn.html', context);
+    await framesAtLeast(page, 3);
+    await page.mouse.move(at[0], at[1]);
+    await page.keyboard.press('Shift'); // a message, which carries the cursor
+    await page.waitForFunction((c) => Module.tarnWeb.cursor && Module.tarnWeb.cursor.x === c.x &&
+                                      Module.tarnWeb.cursor.y === c.y, cursor, { timeout: 3000 }).catch(() => {});
+    assert.deepEqual(await page.evaluate(() => Module.tarnWeb.cursor), cursor, `${JSON.stringify(viewport)} at ${at}`);
+    await close();
+    await context.close();
+  }
+});
+
+// A tar file of `entries` ({name, body, size, type, checksum} with the header's fields as text
+// where given), ended as tar ends one unless `end` is false, gzip'd.
+function tarFile(entries, end = true) {
+  const blocks = [];
+  for (const e of entries) {
+    const body = Buffer.from(e.body || '');
+    const header = Buffer.alloc(512);
+    header.write(e.name, 0, 'latin1');
+    header.write('0000644\0', 100, 'latin1');
+    header.write('0000000\0', 108, 'latin1');
+    header.write('0000000\0', 116, 'latin1');
+    header.write(e.size ?? body.length.toString(8).padStart(11, '0') + '\0', 124, 'latin1');
+    header.write('00000000000\0', 136, 'latin1');
+    header.write(e.type || '0', 156, 'latin1');
+    header.write('ustar  \0', 257, 'latin1');
+    header.fill(32, 148, 156);
+    let sum = 0;
+    for (const b of header) sum += b;
+    header.write(e.checksum ?? sum.toString(8).padStart(6, '0') + '\0 ', 148, 'latin1');
+    blocks.push(header, body, Buffer.alloc((512 - (body.length % 512)) % 512));
+  }
+  if (end) blocks.push(Buffer.alloc(1024));
+  return zlib.gzipSync(Buffer.concat(blocks));
+}
+
+// The page's files come from a damaged or hostile archive: the page ends at once, saying why,
+// and writes nothing outside the program's folders.
+test('a damaged or hostile archive of files ends the page with the reason', async () => {
+  const picture = fs.readFileSync(path.join(SOURCE, 'assets/landskap.bmp'));
+  const cases = [
+    { what: 'a negative size', data: tarFile([{ name: 'game/a', size: '-0001000000\0' }]), reason: /bad size/ },
+    { what: 'a size that is not octal', data: tarFile([{ name: 'game/a', size: '0000000009x\0' }, { name: 'game/b' }]), reason: /bad size/ },
+    { what: 'a body shorter than its size',
+      data: zlib.gzipSync(zlib.gunzipSync(tarFile([{ name: 'game/a', body: 'x'.repeat(2000) }], false)).subarray(0, 1024)),
+      reason: /cut short/ },
+    { what: 'no end', data: tarFile([{ name: 'game/landskap.bmp', body: picture }], false), reason: /cut short/ },
+    { what: 'a damaged header', data: tarFile([{ name: 'game/a', body: 'x', checksum: '0012345\0' }]), reason: /damaged/ },
+    { what: 'a name climbing out', data: tarFile([{ name: 'game/../../tmp/evil', body: 'x' }]), reason: /leaves/ },
+    { what: 'an absolute name', data: tarFile([{ name: '/tmp/evil', body: 'x' }]), reason: /leaves/ },
+    { what: 'a name outside the folders', data: tarFile([{ name: 'tmp/evil', body: 'x' }]), reason: /outside/ },
+    { what: 'a link', data: tarFile([{ name: 'game/link', type: '2' }]), reason: /not a file/ },
+    { what: 'not gzip at all', data: Buffer.from('not a gzip stream'), reason: /./ },
+  ];
+  for (const { what, data, reason } of cases) {
+    const context = await browser.newContext({ viewport: { width: 800, height: 600 } });
+    await context.route('**/myfirsttarn.data', (route) => route.fulfill({ status: 200, body: data }));
+    const { page, close } = await openPage(browser, server.url + 'myfirsttarn.html', context);
+    const line = await ended(page, 10000);
+    assert.match(line, /^ended: the program's files could not be loaded \(.+\)$/, what);
+    assert.match(line, reason, what);
+    assert.equal(await page.evaluate(() => { try { FS.stat('/tmp/evil'); return true; } catch (e) { return false; } }),
+                 false, `${what}: nothing written outside`);
+    await close();
+    await context.close();
+  }
+});
+
+// What the program does to its saves just before the page is reloaded is what comes back:
+// written, truncated without a write, truncated by name, removed, renamed over another.
+test('a save changed just before a reload comes back as it was left', async () => {
+  const A = '/game/a.sav', B = '/game/b.sav';
+  const cases = [
+    { what: 'written', act: () => FS.writeFile('/game/a.sav', 'saved'), a: 'saved', b: 'other' },
+    { what: 'opened for writing and closed', act: () => FS.close(FS.open('/game/a.sav', 'w')), a: '', b: 'other' },
+    { what: 'truncated by name', act: () => FS.truncate('/game/a.sav', 2), a: 'ol', b: 'other' },
+    { what: 'removed', act: () => FS.unlink('/game/a.sav'), a: null, b: 'other' },
+    { what: 'renamed over another', act: () => FS.rename('/game/b.sav', '/game/a.sav'), a: 'other', b: null },
+  ];
+  const read = (page) => page.evaluate((files) => files.map((f) => {
+    try { return new TextDecoder().decode(FS.readFile(f)); } catch (e) { return null; }
+  }), [A, B]);
+  for (const { what, act, a, b } of cases) {
+    const context = await browser.newContext({ viewport: { width: 800, height: 600 } });
+    const { page, close } = await openPage(browser, server.url + 'myfirsttarn.html', context);
+    await framesAtLeast(page, 1);
+    await page.evaluate(() => { FS.writeFile('/game/a.sav', 'old'); FS.writeFile('/game/b.sav', 'other'); });
+    await page.waitForTimeout(500); // stored
+    await page.evaluate(act);
+    await page.reload();
+    await framesAtLeast(page, 1);
+    assert.deepEqual(await read(page), [a, b], what);
+    await close();
+    await context.close();
+  }
+});
+
+// A JavaScript error or a C++ exception (a number, to JavaScript) escaping the program ends the
+// page with a line saying so.
+test('a program that throws ends with a line saying so', async () => {
+  const cases = [
+    { thrown: 'new Error("boom")', line: 'ended: the program stopped (an error escaped it: boom)' },
+    { thrown: '5247312', line: 'ended: the program stopped (an exception escaped it)' },
+  ];
+  for (const { thrown, line } of cases) {
+    const { page, close } = await openPage(browser, server.url + 'myfirsttarn.html');
+    await framesAtLeast(page, 3);
+    await page.evaluate((t) => { Module.onTarnFrame = new Function('throw ' + t); }, thrown);
+    assert.equal(await ended(page, 10000), line, thrown);
+    await close();
   }
 });
