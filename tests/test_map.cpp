@@ -11,10 +11,14 @@
 #include "support/HeadlessTest.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 namespace {
 
@@ -106,6 +110,48 @@ TEST_F(MapTest, DrawsEveryMapAsTiledDoesFromBothFormats) {
             ASSERT_EQ(ref->Create(screen, (MAPS + name + ".ref.png").c_str(), 1), 1);
             EXPECT_EQ(CompareWithReference(Render(map), ref), 0);
         }
+}
+
+// The tool draws what Tiled draws; its info names the things of the map; a bad map is said.
+TEST_F(MapTest, TheToolRendersAsTiledAndListsTheMap) {
+    const std::string tool = std::string(TARN_BIN_DIR) + "/tarnmap";
+    ASSERT_TRUE(std::filesystem::exists(tool)) << "build the tarnmap tool first";
+    const std::string out =
+        (std::filesystem::temp_directory_path() / ("tarnmap-" + std::to_string(::getpid())))
+            .string();
+    for (const char* file : {"basic.tmx", "external.tmj", "infinite.tmx", "collection.tmj"}) {
+        SCOPED_TRACE(file);
+        const std::string stem = std::string(file).substr(0, std::string(file).find('.'));
+        ASSERT_EQ(
+            std::system(("'" + tool + "' render '" + MAPS + file + "' '" + out + ".png'").c_str()),
+            0);
+        TarnSurface* ours = new TarnSurface();
+        TarnSurface* ref = new TarnSurface();
+        surfaces.push_back(ours);
+        surfaces.push_back(ref);
+        ASSERT_EQ(ours->Create(screen, (out + ".png").c_str(), 1), 1);
+        ASSERT_EQ(ref->Create(screen, (MAPS + stem + ".ref.png").c_str(), 1), 1);
+        EXPECT_EQ(CompareWithReference(ours, ref), 0);
+    }
+    ASSERT_EQ(
+        std::system(("'" + tool + "' info '" + MAPS + "external.tmx' >'" + out + ".txt'").c_str()),
+        0);
+    std::ifstream in(out + ".txt");
+    const std::string info((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    for (const char* line :
+         {"map ", "tileset things: first id 1, 12 tiles of 8x8", "layer 2 top (tiles) in 1",
+          "object 4 exit (door) rectangle at (48, 8)", "property partner (object) = 3"})
+        EXPECT_NE(info.find(line), std::string::npos) << line << " in:\n" << info;
+    EXPECT_NE(std::system(("'" + tool + "' render '" + MAPS + "gone.tmx' '" + out + ".png' 2>'" +
+                           out + ".txt'")
+                              .c_str()),
+              0);
+    std::ifstream err(out + ".txt");
+    std::string said;
+    std::getline(err, said);
+    EXPECT_NE(said.find("gone.tmx: cannot be read"), std::string::npos) << said;
+    std::filesystem::remove(out + ".png");
+    std::filesystem::remove(out + ".txt");
 }
 
 TEST_F(MapTest, AnimatedTilesFollowTheGamesTime) {
