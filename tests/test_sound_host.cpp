@@ -1,6 +1,6 @@
 // The sound library on the real SDL2 host: SDL's disk audio driver (SDL_AUDIODRIVER=disk) writes
 // what the device played to a file, and a known sound played through TarnAudio must be found in
-// it sample for sample.
+// it sample for sample, and the device's own thread is seen in the write cursor's lead.
 #include "host/Host.h"
 #include "sound/TarnAudioDecoder.h"
 #include "sound/TarnSound.h"
@@ -57,4 +57,32 @@ TEST(SdlDiskAudio, APlayedSoundIsFoundInTheCapture) {
     ASSERT_LT(at + known.size(), heard.size() + 1) << "the sound's first sample is not there";
     for (size_t i = 0; i < known.size(); ++i)
         ASSERT_EQ(heard[at + i], known[i]) << "sample " << i << " of the sound";
+}
+
+// SDL's thread mixes a period (1024 frames) at a time while the program runs: the write cursor
+// leads by that period beyond its 10 ms, so that music the program writes there is never
+// already mixed.
+TEST(SdlDiskAudio, TheWriteCursorLeadsByTheDevicesPeriod) {
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", "sound_disk_lead.raw", 1);
+    ASSERT_TRUE(tarn::platform::SelectHost("sdl2"));
+    {
+        TarnAudio audio;
+        ASSERT_EQ(audio.Create(reinterpret_cast<HWND>(uintptr_t(1))), 0);
+        WAVEFORMATEX f{WAVE_FORMAT_PCM, 2, 44100, 44100 * 4, 4, 16, 0};
+        DSBUFFERDESC d{};
+        d.dwSize = sizeof d;
+        d.dwBufferBytes = 44100 * 4; // one second
+        d.lpwfxFormat = &f;
+        IDirectSoundBuffer* ring = nullptr;
+        ASSERT_EQ(audio.device->CreateSoundBuffer(&d, &ring, nullptr), DS_OK);
+        ASSERT_EQ(ring->Play(0, 0, DSBPLAY_LOOPING), DS_OK);
+        std::this_thread::sleep_for(std::chrono::milliseconds(200)); // a few periods pulled
+        DWORD play = 0, write = 0;
+        ASSERT_EQ(ring->GetCurrentPosition(&play, &write), DS_OK);
+        DWORD lead = (write + d.dwBufferBytes - play) % d.dwBufferBytes;
+        EXPECT_GE(lead, (441u + 1024u) * 4) << "play " << play << " write " << write;
+        ring->Release();
+    }
+    std::remove("sound_disk_lead.raw");
 }
