@@ -10,6 +10,10 @@
 
 namespace tarn::cpu {
 
+bool ProbeMmx() {
+    return TARN_CPU_PROBE("mmx");
+}
+
 bool ProbeSsse3() {
     return TARN_CPU_PROBE("ssse3");
 }

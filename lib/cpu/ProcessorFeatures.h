@@ -7,12 +7,19 @@
 namespace tarn::cpu {
 
 /// The probes themselves (ProcessorFeatures.cpp); callers use the Has* functions below.
+bool ProbeMmx();
 bool ProbeSsse3();
 bool ProbeAvx2();
 bool ProbeAvx512Bw();
 
 // Each answer is kept after its first question; the check that it is known is inlined, so a
 // routine may ask once per row at the cost of one load and one branch.
+
+/// MMX (64-bit integer vectors; every x86 processor since the Pentium MMX).
+inline bool HasMmx() {
+    static const bool has = ProbeMmx();
+    return has;
+}
 
 /// Supplemental SSE3 (byte shuffles).
 inline bool HasSsse3() {

@@ -4,13 +4,12 @@
 // routines. The drawing routines themselves are in PixelRoutines.cpp.
 #include "surface/TarnSurface.h"
 
-#include <intrin.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 
+#include "cpu/ProcessorFeatures.h"
 #include "display/TarnScreen.h"
 #include "image/TarnImage.h"
 #include "surface/internal/BitmapTransfer.h"
@@ -459,14 +458,7 @@ BOOL QueryPixelLayout(IDirectDrawSurface7* surface, PixelLayout* out) {
     return TRUE;
 }
 
-// Processors before the Pentium have no MMX and some have no CPUID, so they are not asked.
+// The library's one processor probe answers, once per process.
 int ProcessorHasMMX() {
-    SYSTEM_INFO info;
-    std::memset(&info, 0, sizeof(info));
-    GetSystemInfo(&info);
-    if (info.dwProcessorType == PROCESSOR_INTEL_386 || info.dwProcessorType == PROCESSOR_INTEL_486)
-        return 0;
-    int registers[4] = {0, 0, 0, 0};
-    __cpuid(registers, 1);
-    return (registers[3] >> 23) & 1;
+    return tarn::cpu::HasMmx() ? 1 : 0;
 }

@@ -1,9 +1,11 @@
 // The Host: everything of the stand-in that touches the machine, behind one narrow interface.
-// The Windows-shaped facade (kernel, user, gdi, ddraw, dinput, ole) is written once over it; a
-// backend (the headless host for tests, the SDL2 host for a real window, the web host in a
-// browser) only reports raw state and shows frames. Backends are registered in one table and
-// chosen at run time (TARN_HOST, or the SDL2 host by default, the web host in a browser build);
-// the headless one only when asked for by name.
+// The Windows-shaped facade (kernel, user, gdi, ddraw, dinput, dsound, xinput, ole, wincodec) is
+// written once over it; a backend (the headless host for tests, the SDL2 host for a real window,
+// the web host in a browser) only reports raw state and shows frames, through the one frame
+// converter (FrameConvert.h). Backends are registered in one table and chosen at run time
+// (TARN_HOST, or the SDL2 host by default, the web host in a browser build); the headless one
+// only when asked for by name. A host may stand in front of another and pass it through with
+// something added: the script player (ScriptedHost.h) does so.
 #pragma once
 
 #include <cstdint>

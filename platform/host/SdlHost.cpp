@@ -44,9 +44,9 @@ public:
     std::string JoystickName() const override;
     bool ReadJoystick(JoystickState* out) override;
     // Gamepads: SdlPads.cpp.
-    bool ReadPad(int slot, PadState* pad) override { return SdlReadPad(slot, pad); }
+    bool ReadPad(int slot, PadState* pad) override { return pads.Read(slot, pad); }
     void SetPadRumble(int slot, uint16_t low, uint16_t high) override {
-        SdlSetPadRumble(slot, low, high);
+        pads.SetRumble(slot, low, high);
     }
 
     uint32_t Milliseconds() override;
@@ -88,6 +88,7 @@ private:
     uint32_t textureFormat = 0;
     bool rgb565Native = false;
     SdlFrame converter;
+    SdlPads pads;
     const char* lastFrameProblem = nullptr;
 
     bool fullScreen = false;

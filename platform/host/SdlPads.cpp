@@ -7,6 +7,7 @@
 #include "host/SdlPads.h"
 
 #include <SDL.h>
+#include <xinput.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -20,20 +21,20 @@ struct ButtonMap {
     uint16_t xinput;
 };
 const ButtonMap kButtons[] = {
-    {SDL_CONTROLLER_BUTTON_DPAD_UP, 0x0001},       // XINPUT_GAMEPAD_DPAD_UP
-    {SDL_CONTROLLER_BUTTON_DPAD_DOWN, 0x0002},     // XINPUT_GAMEPAD_DPAD_DOWN
-    {SDL_CONTROLLER_BUTTON_DPAD_LEFT, 0x0004},     // XINPUT_GAMEPAD_DPAD_LEFT
-    {SDL_CONTROLLER_BUTTON_DPAD_RIGHT, 0x0008},    // XINPUT_GAMEPAD_DPAD_RIGHT
-    {SDL_CONTROLLER_BUTTON_START, 0x0010},         // XINPUT_GAMEPAD_START
-    {SDL_CONTROLLER_BUTTON_BACK, 0x0020},          // XINPUT_GAMEPAD_BACK
-    {SDL_CONTROLLER_BUTTON_LEFTSTICK, 0x0040},     // XINPUT_GAMEPAD_LEFT_THUMB
-    {SDL_CONTROLLER_BUTTON_RIGHTSTICK, 0x0080},    // XINPUT_GAMEPAD_RIGHT_THUMB
-    {SDL_CONTROLLER_BUTTON_LEFTSHOULDER, 0x0100},  // XINPUT_GAMEPAD_LEFT_SHOULDER
-    {SDL_CONTROLLER_BUTTON_RIGHTSHOULDER, 0x0200}, // XINPUT_GAMEPAD_RIGHT_SHOULDER
-    {SDL_CONTROLLER_BUTTON_A, 0x1000},             // XINPUT_GAMEPAD_A
-    {SDL_CONTROLLER_BUTTON_B, 0x2000},             // XINPUT_GAMEPAD_B
-    {SDL_CONTROLLER_BUTTON_X, 0x4000},             // XINPUT_GAMEPAD_X
-    {SDL_CONTROLLER_BUTTON_Y, 0x8000},             // XINPUT_GAMEPAD_Y
+    {SDL_CONTROLLER_BUTTON_DPAD_UP, XINPUT_GAMEPAD_DPAD_UP},
+    {SDL_CONTROLLER_BUTTON_DPAD_DOWN, XINPUT_GAMEPAD_DPAD_DOWN},
+    {SDL_CONTROLLER_BUTTON_DPAD_LEFT, XINPUT_GAMEPAD_DPAD_LEFT},
+    {SDL_CONTROLLER_BUTTON_DPAD_RIGHT, XINPUT_GAMEPAD_DPAD_RIGHT},
+    {SDL_CONTROLLER_BUTTON_START, XINPUT_GAMEPAD_START},
+    {SDL_CONTROLLER_BUTTON_BACK, XINPUT_GAMEPAD_BACK},
+    {SDL_CONTROLLER_BUTTON_LEFTSTICK, XINPUT_GAMEPAD_LEFT_THUMB},
+    {SDL_CONTROLLER_BUTTON_RIGHTSTICK, XINPUT_GAMEPAD_RIGHT_THUMB},
+    {SDL_CONTROLLER_BUTTON_LEFTSHOULDER, XINPUT_GAMEPAD_LEFT_SHOULDER},
+    {SDL_CONTROLLER_BUTTON_RIGHTSHOULDER, XINPUT_GAMEPAD_RIGHT_SHOULDER},
+    {SDL_CONTROLLER_BUTTON_A, XINPUT_GAMEPAD_A},
+    {SDL_CONTROLLER_BUTTON_B, XINPUT_GAMEPAD_B},
+    {SDL_CONTROLLER_BUTTON_X, XINPUT_GAMEPAD_X},
+    {SDL_CONTROLLER_BUTTON_Y, XINPUT_GAMEPAD_Y},
 };
 
 // SDL2 runs one rumble request for at most about a minute; a running motor is renewed well
@@ -41,35 +42,16 @@ const ButtonMap kButtons[] = {
 constexpr Uint32 kRumbleMs = 60000;
 constexpr Uint32 kRenewRumbleMs = 30000;
 
-struct Slot {
-    SDL_GameController* controller = nullptr;
-    SDL_JoystickID id = -1;
-    uint16_t low = 0, high = 0; // motor speeds asked for
-    Uint32 rumbleStarted = 0;   // SDL_GetTicks of the last request
-};
+} // namespace
 
-struct Pads {
-    int started = 0; // 0 not tried, 1 running, -1 failed
-    Slot slots[kPadSlots];
-    // SDL2 numbers devices in the order they appear, never twice: the ones up to here were
-    // looked at already (and are not controllers, or found every slot taken).
-    SDL_JoystickID lastSeen = -1;
-};
-
-Pads& State() {
-    static Pads pads;
-    return pads;
-}
-
-bool Start() {
-    Pads& pads = State();
-    if (pads.started != 0) return pads.started > 0;
+bool SdlPads::Start() {
+    if (started != 0) return started > 0;
     // XInput decides when reads count (XInputEnable); SDL2 must not drop pad input on its own
     // while no window of ours has the keyboard focus.
     SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
     if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0) {
         std::fprintf(stderr, "tarn: SDL2 cannot start its game controllers: %s\n", SDL_GetError());
-        pads.started = -1;
+        started = -1;
         return false;
     }
     // SDL2 reads SDL_GAMECONTROLLERCONFIG and SDL_GAMECONTROLLERCONFIG_FILE itself; our own
@@ -79,17 +61,17 @@ bool Start() {
         std::fprintf(stderr,
                      "tarn: cannot read the gamepad mappings in %s (TARN_PAD_MAPPINGS): %s\n", file,
                      SDL_GetError());
-    pads.started = 1;
+    started = 1;
     return true;
 }
 
-void Drop(Slot& slot) {
+void SdlPads::Drop(Slot& slot) {
     SDL_GameControllerClose(slot.controller);
     slot = Slot{};
 }
 
-bool InSlot(SDL_JoystickID id) {
-    for (const Slot& slot : State().slots)
+bool SdlPads::InSlot(SDL_JoystickID id) const {
+    for (const Slot& slot : slots)
         if (slot.controller && slot.id == id) return true;
     return false;
 }
@@ -97,23 +79,22 @@ bool InSlot(SDL_JoystickID id) {
 // Lets SDL2 update its devices, empties the slots of controllers that went and puts new ones
 // into the lowest free slots. Only devices that appeared since the last look are asked whether
 // they are controllers, unless a slot came free: then every device is asked again.
-void Refresh() {
-    Pads& pads = State();
+void SdlPads::Refresh() {
     SDL_GameControllerUpdate();
-    for (Slot& slot : pads.slots) {
+    for (Slot& slot : slots) {
         if (slot.controller && !SDL_GameControllerGetAttached(slot.controller)) {
             Drop(slot);
-            pads.lastSeen = -1;
+            lastSeen = -1;
         }
     }
     const int count = SDL_NumJoysticks();
-    SDL_JoystickID newest = pads.lastSeen;
+    SDL_JoystickID newest = lastSeen;
     for (int index = 0; index < count; ++index) {
         SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(index);
         if (id > newest) newest = id;
-        if (id <= pads.lastSeen || InSlot(id) || !SDL_IsGameController(index)) continue;
+        if (id <= lastSeen || InSlot(id) || !SDL_IsGameController(index)) continue;
         Slot* free = nullptr;
-        for (Slot& slot : pads.slots) {
+        for (Slot& slot : slots) {
             if (!slot.controller) {
                 free = &slot;
                 break;
@@ -123,10 +104,10 @@ void Refresh() {
         free->controller = SDL_GameControllerOpen(index);
         if (free->controller) free->id = id;
     }
-    pads.lastSeen = newest;
+    lastSeen = newest;
     // A motor kept running is asked again before SDL2 ends its request.
     Uint32 now = SDL_GetTicks();
-    for (Slot& slot : pads.slots) {
+    for (Slot& slot : slots) {
         if (slot.controller && (slot.low || slot.high) &&
             now - slot.rumbleStarted >= kRenewRumbleMs) {
             SDL_GameControllerRumble(slot.controller, slot.low, slot.high, kRumbleMs);
@@ -134,6 +115,8 @@ void Refresh() {
         }
     }
 }
+
+namespace {
 
 int16_t UpwardsY(Sint16 sdl) {
     return int16_t(sdl == -32768 ? 32767 : -sdl);
@@ -146,11 +129,11 @@ uint8_t TriggerByte(Sint16 sdl) {
 
 } // namespace
 
-bool SdlReadPad(int slot, PadState* pad) {
+bool SdlPads::Read(int slot, PadState* pad) {
     if (pad) *pad = PadState{};
     if (slot < 0 || slot >= kPadSlots || !Start()) return false;
     Refresh();
-    SDL_GameController* controller = State().slots[slot].controller;
+    SDL_GameController* controller = slots[slot].controller;
     if (!controller) return false;
     if (!pad) return true;
     for (const ButtonMap& b : kButtons)
@@ -166,9 +149,9 @@ bool SdlReadPad(int slot, PadState* pad) {
     return true;
 }
 
-void SdlSetPadRumble(int slot, uint16_t low, uint16_t high) {
+void SdlPads::SetRumble(int slot, uint16_t low, uint16_t high) {
     if (slot < 0 || slot >= kPadSlots || !Start()) return;
-    Slot& s = State().slots[slot];
+    Slot& s = slots[slot];
     if (!s.controller) return;
     s.low = low;
     s.high = high;
