@@ -38,9 +38,17 @@ Bytes Wave(uint16_t tag, int channels, int bits, uint32_t blockAlign, size_t dat
     return b;
 }
 
+// Opens, decodes and reads the file again; a refusal comes with its code and message.
 void Exercise(const Bytes& file) {
-    std::unique_ptr<TarnAudioDecoder> d(TarnAudioDecoder::Open(file));
-    if (!d) return;
+    const char* error = nullptr;
+    int code = 1;
+    std::unique_ptr<TarnAudioDecoder> d(TarnAudioDecoder::Open(file, &error, &code));
+    if (!d) {
+        ASSERT_TRUE(code == SOUND_BAD_FORMAT || code == SOUND_NO_MEMORY) << code;
+        ASSERT_NE(error, nullptr);
+        return;
+    }
+    EXPECT_EQ(code, 0);
     EXPECT_GE(d->Channels(), 1);
     EXPECT_LE(d->Channels(), 2);
     std::vector<int16_t> out;
