@@ -383,7 +383,8 @@ TEST_F(TurnTest, OtherAnglesAndScalesMatchThePlainReference) {
 
 // The fast routine (spans found by division, positions stepped) and the reference (every pixel
 // of the box worked out afresh and tested) give the same bytes for sprites far larger than the
-// destination, tiny scales, pivots far off the sprite and angles close to the quarters.
+// destination, tiny scales, pivots far off the sprite, angles close to the quarters, and rows
+// read whole forwards or backwards (a plain or mirrored copy, whole vectors at a time).
 TEST_F(TurnTest, FastRoutineMatchesItsReferenceAtTheExtremes) {
     const struct {
         double degrees, scaleX, scaleY, pivotX, pivotY;
@@ -394,6 +395,7 @@ TEST_F(TurnTest, FastRoutineMatchesItsReferenceAtTheExtremes) {
         {33, 40, 40, 16, 16, 20, 20, false},   {33, 40, 40, 16, 16, 20, 20, true},
         {271, 0.01, 0.02, 3, 5, 7, 9, false},  {12, 1, 1, -500, 300, 20, 20, false},
         {-45, 7.5, -3, 0, 0, -3, 45, true},    {180.5, 1, 1, 31.9, 0.1, 0, 0, true},
+        {180, 1, 1, 16, 16, 20, 20, false},    {0, 1, 1, 16, 16, 19, 20, false},
     };
     for (int depth : {16, 32}) {
         const int bytes = BytesPerPixel(depth);
