@@ -217,6 +217,64 @@ TEST_F(GameTest, SwitchesBetweenWindowAndFullScreen) {
     }
 }
 
+// Every alpha plane comes back byte for byte after a switch there and back and after a display
+// loss: a picture's own, and planes the program set on a picture and on a blank surface.
+TEST_F(GameTest, AlphaPlanesSurviveSwitchesAndDisplayLoss) {
+    const std::string withAlpha = std::string(TARN_TEST_DATA) + "/pngsuite/basn6a08.png";
+    struct Case {
+        const char* name;
+        std::vector<HostEvent::Type> events; // after frames 2 and 4 (KeyDown: F11)
+    };
+    const Case cases[] = {
+        {"F11 and back", {HostEvent::KeyDown, HostEvent::KeyDown}},
+        {"display lost", {HostEvent::DisplayLost}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        host = &tarn::platform::UseHeadlessHost();
+        host->SetFrameTime(16);
+        for (size_t i = 0; i < c.events.size(); ++i) {
+            if (c.events[i] == HostEvent::KeyDown)
+                KeyAfter(2 + 2 * int(i), VK_F11);
+            else
+                After(2 + 2 * int(i), c.events[i]);
+        }
+        TarnGame game("test");
+        TarnSurface* own = game.LoadPicture(withAlpha.c_str());
+        TarnSurface* picture = game.LoadPicture(PICTURE.c_str());
+        TarnSurface* blank = game.CreateSurface(13, 7); // an odd width: rows are not 4-aligned
+        ASSERT_TRUE(own && picture && blank);
+        ASSERT_EQ(own->HasAlpha(), 1);
+        // Planes the program sets, from blue-green-red-alpha rows.
+        for (TarnSurface* s : {picture, blank}) {
+            std::vector<BYTE> rows(size_t(s->width) * size_t(s->height) * 4);
+            for (size_t i = 0; i < rows.size() / 4; ++i) rows[i * 4 + 3] = BYTE(i * 7 + 1);
+            ASSERT_EQ(s->SetAlphaPlane(rows.data(), s->width * 4, s->width, s->height), 0);
+        }
+        const TarnSurface* surfaces[] = {own, picture, blank};
+        std::vector<std::vector<BYTE>> before;
+        for (const TarnSurface* s : surfaces)
+            before.emplace_back(s->alphaPlane,
+                                s->alphaPlane + size_t(s->alphaWidth) * size_t(s->alphaHeight));
+        int frames = 0;
+        bool wasFull = false;
+        EXPECT_EQ(game.Run([&](TarnGame& g) {
+            wasFull = wasFull || g.IsFullScreen();
+            for (size_t i = 0; i < std::size(surfaces); ++i) {
+                TarnSurface* s = const_cast<TarnSurface*>(surfaces[i]);
+                ASSERT_EQ(s->HasAlpha(), 1) << "surface " << i << ", frame " << frames + 1;
+                EXPECT_EQ(std::vector<BYTE>(s->alphaPlane, s->alphaPlane + before[i].size()),
+                          before[i])
+                    << "surface " << i << ", frame " << frames + 1;
+            }
+            if (++frames == 7) g.Quit(0);
+        }),
+                  0);
+        EXPECT_EQ(frames, 7);
+        EXPECT_EQ(wasFull, c.events.size() == 2);
+    }
+}
+
 // A loss of the display without a change of focus: the game restores the surfaces, reloads the
 // picture and lets the program draw its own surface again; the frames look as before.
 TEST_F(GameTest, DisplayLossRedrawsThroughTheCallback) {
@@ -255,12 +313,19 @@ TEST_F(GameTest, PauseSleepsAndTheFrameAfterItIsClamped) {
     After(3, HostEvent::FocusLost);   // with frame 3's flip
     After(4, HostEvent::FocusGained); // released by the wait, as no frame comes meanwhile
     KeyAfter(5, VK_ESCAPE);
+    host->SetPad(0, tarn::platform::PadState{});
     TarnGame game("test");
     int redraws = 0;
     game.OnRedraw([&](TarnGame&) { ++redraws; });
     std::vector<double> seconds;
+    uint16_t low = 0, high = 0;
     game.Run([&](TarnGame& g) {
         seconds.push_back(g.seconds);
+        if (seconds.size() == 2) {
+            EXPECT_EQ(g.Input().SetPadRumble(0, 9000, 9000), ERROR_SUCCESS);
+            host->PadRumble(0, &low, &high);
+            EXPECT_EQ(low, 9000);
+        }
         if (seconds.size() == 3) {
             host->AdvanceTime(5000); // the time spent away
             ResetCallCounts();
@@ -270,6 +335,9 @@ TEST_F(GameTest, PauseSleepsAndTheFrameAfterItIsClamped) {
             EXPECT_EQ(host->FramesPresented(), 3);
         }
     });
+    // In the background the pad stopped rumbling, and it does not start again by itself.
+    host->PadRumble(0, &low, &high);
+    EXPECT_EQ(low + high, 0);
     ASSERT_EQ(seconds.size(), 5u);
     EXPECT_EQ(redraws, 2);
     EXPECT_DOUBLE_EQ(seconds[0], 0.0);
@@ -332,6 +400,30 @@ TEST_F(GameTest, FixedStepUpdate) {
         EXPECT_EQ(updates, c.updates);
         EXPECT_DOUBLE_EQ(stepSeconds, 1.0 / c.stepsPerSecond);
     }
+}
+
+// A rate changed mid-run counts on from the time played: time never goes back.
+TEST_F(GameTest, FixedStepRateChangeKeepsTime) {
+    host->SetFrameTime(50);
+    TarnGame game("test");
+    game.stepsPerSecond = 60;
+    double last = 0;
+    int frames = 0;
+    bool ordered = true;
+    game.Run(
+        [&](TarnGame& g) {
+            ordered = ordered && g.time > last;
+            last = g.time;
+        },
+        [&](TarnGame& g) {
+            ++frames;
+            if (frames == 5) g.stepsPerSecond = 20;
+            if (frames == 9) g.stepsPerSecond = 100;
+            if (frames == 13) g.Quit(0);
+        });
+    EXPECT_TRUE(ordered);
+    // 12 frames of 50 ms: 0.6 s played, whatever the rates.
+    EXPECT_NEAR(game.time, 0.6, 0.02);
 }
 
 // A key press between two steps is seen by exactly one step, also when a frame runs none.
@@ -410,6 +502,7 @@ TEST_F(GameTest, SoundOpensWithTheGameAndPlaysAcrossSwitches) {
 // and what is loaded on it answers SOUND_NO_DEVICE.
 TEST_F(GameTest, WithoutASoundDeviceTheGameGoesOnSilent) {
     host->SetAudioDevicePresent(false);
+    KeyAfter(2, VK_F11); // each new window asks for the device again, silently
     TarnGame game("test");
     TarnSound effect;
     int frames = 0;

@@ -148,26 +148,29 @@ protected:
 } // namespace
 
 // Saved and loaded again, every depth gives its colours back exactly, through either format; an
-// 8-bit surface's BMP is an 8-bit file with its palette.
+// 8-bit surface's BMP is an 8-bit file with its palette. Also with rows padded to an odd pitch,
+// where every other row of 16-bit pixels starts at an odd address.
 TEST_F(SaveTest, SavedPicturesLoadBackWithTheSamePixels) {
-    for (const Format& format : FORMATS) {
-        SCOPED_TRACE(format.name);
-        TarnSurface* s = Make(format, 37, 11); // odd width: padded BMP rows
-        ASSERT_NE(s, nullptr);
-        const Decoded expected = Colours(s);
-        ASSERT_TRUE(expected.ok);
-        const std::string bmp = Path("saved.bmp"), png = Path("saved.png");
-        ASSERT_EQ(s->SaveBMP(bmp.c_str()), S_OK);
-        ASSERT_EQ(s->SavePNG(png.c_str()), S_OK);
-        EXPECT_TRUE(SamePicture(LoadFile(bmp, IMAGE_BMP), expected, 0, "saved_bmp"));
-        EXPECT_TRUE(SamePicture(LoadFile(png), expected, 0, "saved_png"));
-        fixtures::Bytes file;
-        ASSERT_TRUE(ReadWholeFile(bmp, &file));
-        ASSERT_GT(file.size(), 30u);
-        EXPECT_EQ(file[28], format.bits == 8 ? 8 : 24);
-        EXPECT_FALSE(std::filesystem::exists(bmp + ".saving"));
-        EXPECT_FALSE(std::filesystem::exists(png + ".saving"));
-    }
+    for (const int padding : {0, 1})
+        for (const Format& format : FORMATS) {
+            SCOPED_TRACE(testing::Message() << format.name << ", rows padded by " << padding);
+            host->Config().pitchPadding = padding;
+            TarnSurface* s = Make(format, 37, 11); // odd width: padded BMP rows
+            ASSERT_NE(s, nullptr);
+            const Decoded expected = Colours(s);
+            ASSERT_TRUE(expected.ok);
+            const std::string bmp = Path("saved.bmp"), png = Path("saved.png");
+            ASSERT_EQ(s->SaveBMP(bmp.c_str()), S_OK);
+            ASSERT_EQ(s->SavePNG(png.c_str()), S_OK);
+            EXPECT_TRUE(SamePicture(LoadFile(bmp, IMAGE_BMP), expected, 0, "saved_bmp"));
+            EXPECT_TRUE(SamePicture(LoadFile(png), expected, 0, "saved_png"));
+            fixtures::Bytes file;
+            ASSERT_TRUE(ReadWholeFile(bmp, &file));
+            ASSERT_GT(file.size(), 30u);
+            EXPECT_EQ(file[28], format.bits == 8 ? 8 : 24);
+            EXPECT_FALSE(std::filesystem::exists(bmp + ".saving"));
+            EXPECT_FALSE(std::filesystem::exists(png + ".saving"));
+        }
 }
 
 // A saved PNG is a picture like any other for TarnSurface::Create; a later save replaces it.

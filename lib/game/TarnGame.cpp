@@ -4,12 +4,12 @@
 // apart before and made again after, at the same addresses; a display loss only restores them.
 // Either way the program's redraw callback runs once they exist again.
 #include "game/TarnGame.h"
+#include "game/internal/TarnGameSurfaces.h"
 
 #include <mmsystem.h>
 
 #include <cstdarg>
 #include <cstdio>
-#include <new>
 
 namespace {
 
@@ -17,29 +17,6 @@ const char* const WINDOW_CLASS = "TarnGame";
 
 // The game whose window is open; the window procedure hands its messages to it.
 TarnGame* g_game = nullptr;
-
-// The colour key's red, green and blue, read back from the surface's own format; false when the
-// surface has none or it cannot be read (an 8-bit surface without a palette).
-bool KeyRGB(TarnSurface* s, BYTE* r, BYTE* g, BYTE* b) {
-    if (!s->hasColourKey) return false;
-    const PixelLayout& p = s->pixelLayout;
-    if (p.depth == 8) {
-        PALETTEENTRY entries[256];
-        IDirectDrawPalette* palette = s->screen ? s->screen->palette : nullptr;
-        if (palette == nullptr || FAILED(palette->GetEntries(0, 0, 256, entries))) return false;
-        const PALETTEENTRY& e = entries[s->colourKey & 0xFF];
-        *r = e.peRed, *g = e.peGreen, *b = e.peBlue;
-        return true;
-    }
-    if (p.redMax == 0 || p.greenMax == 0 || p.blueMax == 0) return false;
-    auto channel = [&](BYTE max, BYTE shift) {
-        return BYTE(((s->colourKey >> shift) & max) * 255 / max);
-    };
-    *r = channel(p.redMax, p.redShift);
-    *g = channel(p.greenMax, p.greenShift);
-    *b = channel(p.blueMax, p.blueShift);
-    return true;
-}
 
 } // namespace
 
@@ -86,7 +63,7 @@ TarnGame::TarnGame(const char* title, const char* commandLine) : TarnGame(title)
 TarnGame::~TarnGame() {
     CloseSound();
     CloseFrame();
-    for (Owned& o : owned) delete o.surface; // already apart from the screen
+    resources.clear(); // apart from the screen already
     delete input;
     if (registered) UnregisterClassA(WINDOW_CLASS, instance);
     if (g_game == this) g_game = nullptr;
@@ -169,8 +146,13 @@ int TarnGame::OpenFrame() {
     active = true; // a new window has the foreground
     restore = false;
     altDown = false;
-    for (Owned& o : owned)
-        if (!Remake(o)) return -1;
+    for (auto& resource : resources) {
+        const int made = resource->Remake(screen);
+        if (made != 1) {
+            Say(resource->What(), resource->Name(), made);
+            return -1;
+        }
+    }
     return 0;
 }
 
@@ -183,11 +165,10 @@ void TarnGame::OpenSound() {
         audio.Create(window);
 }
 
-// Everything of the window, the game's surfaces only taken apart: they are made again by the
+// Everything of the window, the game's resources only taken apart: they are made again by the
 // next OpenFrame or deleted by the destructor.
 void TarnGame::CloseFrame() {
-    for (Owned& o : owned)
-        if (o.surface->surface != nullptr) Detach(o);
+    for (auto& resource : resources) resource->Detach();
     delete input;
     input = new TarnInput;
     if (screen != nullptr && screen->IsFullScreen()) delete screen->GetBack();
@@ -197,87 +178,42 @@ void TarnGame::CloseFrame() {
     window = nullptr;
 }
 
-// Keeps what makes the surface again elsewhere, then gives back its memory: the object itself
-// is built anew in place, so the program's pointer stays good.
-void TarnGame::Detach(Owned& o) {
-    TarnSurface* s = o.surface;
-    o.file = s->fileName;
-    o.width = s->width;
-    o.height = s->height;
-    o.placement = BYTE(s->placement);
-    o.keyed = KeyRGB(s, &o.keyRed, &o.keyGreen, &o.keyBlue);
-    if (s->alphaPlane)
-        o.alphaPlane.assign(s->alphaPlane,
-                            s->alphaPlane + size_t(s->alphaWidth) * size_t(s->alphaHeight));
-    else
-        o.alphaPlane.clear();
-    o.clipArea = s->clipArea;
-    s->~TarnSurface();
-    new (s) TarnSurface;
-}
-
-bool TarnGame::Remake(Owned& o) {
-    TarnSurface* s = o.surface;
-    const int result = o.picture ? s->Create(screen, o.file.c_str(), o.placement)
-                                 : s->CreateBlank(screen, o.width, o.height, o.placement);
-    if (result != 1) {
-        Say(o.picture ? "cannot load the picture" : "cannot make a surface",
-            o.picture ? o.file.c_str() : nullptr, result);
-        return false;
-    }
-    if (o.keyed) s->SetColourKeyRGB(o.keyRed, o.keyGreen, o.keyBlue);
-    if (!o.alphaPlane.empty() && o.alphaPlane.size() == size_t(s->width) * size_t(s->height))
-        s->SetAlphaPlane(o.alphaPlane.data(), s->width, s->width, s->height);
-    s->SetClipArea(&o.clipArea);
-    return true;
-}
-
 TarnSurface* TarnGame::LoadPicture(const char* fileName, int* result) {
     if (result) *result = -1;
     if (Open() != 0) return nullptr;
     TarnSurface* s = new TarnSurface;
-    const int loaded = s->Create(screen, fileName, 2);
-    if (result) *result = loaded;
-    if (loaded != 1) {
-        delete s;
-        if (result == nullptr) {
-            Say("cannot load the picture", fileName ? fileName : "", loaded);
-            failed = true;
-        }
-        return nullptr;
-    }
-    Owned o;
-    o.surface = s;
-    o.picture = true;
-    owned.push_back(o);
-    return s;
+    return Keep(s, s->Create(screen, fileName, 2), result, true, fileName ? fileName : "");
 }
 
 TarnSurface* TarnGame::CreateSurface(int w, int h, int* result) {
     if (result) *result = -1;
     if (Open() != 0) return nullptr;
     TarnSurface* s = new TarnSurface;
-    const int made = s->CreateBlank(screen, w, h, 2);
-    if (result) *result = made;
-    if (made != 1) {
-        delete s;
-        if (result == nullptr) {
-            Say("cannot make a surface", nullptr, made);
+    return Keep(s, s->CreateBlank(screen, w, h, 2), result, false, nullptr);
+}
+
+// A surface just made joins the resources; one that failed is an error of the program unless
+// the program asked for the result itself.
+TarnSurface* TarnGame::Keep(TarnSurface* made, int result, int* out, bool picture,
+                            const char* name) {
+    if (out) *out = result;
+    if (result != 1) {
+        delete made;
+        if (out == nullptr) {
+            Say(picture ? "cannot load the picture" : "cannot make a surface", name, result);
             failed = true;
         }
         return nullptr;
     }
-    Owned o;
-    o.surface = s;
-    owned.push_back(o);
-    return s;
+    resources.push_back(picture ? TarnGamePicture(made) : TarnGameBlankSurface(made));
+    return made;
 }
 
 void TarnGame::DeleteSurface(TarnSurface* surface) {
-    for (size_t i = 0; i < owned.size(); ++i)
-        if (owned[i].surface == surface) {
-            delete surface;
-            owned.erase(owned.begin() + long(i));
+    if (surface == nullptr) return;
+    for (auto i = resources.begin(); i != resources.end(); ++i)
+        if ((*i)->Handle() == surface) {
+            resources.erase(i); // the resource deletes the surface
             return;
         }
 }
@@ -327,7 +263,12 @@ LRESULT TarnGame::HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
     case WM_ACTIVATEAPP:
         active = wParam != 0;
         altDown = false;
-        if (!active) restore = true; // the display may go with the foreground
+        if (!active) {
+            restore = true; // the display may go with the foreground
+            // The game sleeps until it comes back, so the pads are read once now: out of the
+            // foreground they go neutral and their motors stop.
+            if (input != nullptr) input->UpdatePads();
+        }
         break;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
@@ -392,15 +333,12 @@ bool TarnGame::DisplayCameBack() {
     return lost && SUCCEEDED(screen->Restore());
 }
 
-// Gives the lost surfaces their memory back (a picture reloads its file as it is restored) and
-// lets the program draw its own again.
+// Gives the lost resources their memory back (a picture reloads its file as it is restored)
+// and lets the program draw its own again.
 void TarnGame::Restore() {
     restore = false;
     screen->Restore();
-    for (Owned& o : owned) {
-        TarnSurface* s = o.surface;
-        if (s->surface != nullptr && s->surface->IsLost() != DD_OK) s->Restore();
-    }
+    for (auto& resource : resources) resource->Redraw();
     if (redraw) redraw(*this);
 }
 
@@ -419,6 +357,8 @@ int TarnGame::Loop(const Callback* update, const Callback& draw) {
     if (redraw) redraw(*this);
     seconds = time = stepFraction = 0;
     stepCredit = playedMs = stepsRun = 0;
+    stepBase = 0;
+    stepRate = 0;
     lastTime = timeGetTime();
     MSG msg = {};
     int exitCode = 0;
@@ -453,15 +393,24 @@ void TarnGame::Advance(const Callback* update, const Callback& draw) {
     if (elapsed > longest) elapsed = DWORD(longest);
     seconds = elapsed / 1000.0;
     if (update != nullptr && *update) {
-        // Whole steps of the clock's milliseconds x steps per second: exact, no drift.
+        // Whole steps of the clock's milliseconds x steps per second: exact, no drift. A new
+        // rate counts from the time played so far, with the unrun part of a step carried over.
         const int rate = stepsPerSecond > 0 ? stepsPerSecond : 1;
+        if (rate != stepRate) {
+            if (stepRate > 0) {
+                stepBase += double(stepsRun) / stepRate;
+                stepCredit = stepCredit * rate / stepRate;
+            }
+            stepsRun = 0;
+            stepRate = rate;
+        }
         stepCredit += (long long)elapsed * rate;
         const double frameSeconds = seconds;
         seconds = 1.0 / rate;
         while (stepCredit >= 1000) {
             stepCredit -= 1000;
             input->Update();
-            time = double(++stepsRun) / rate;
+            time = stepBase + double(++stepsRun) / rate;
             (*update)(*this);
         }
         seconds = frameSeconds;

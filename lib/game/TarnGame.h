@@ -20,6 +20,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,8 @@
 
 /// A window or full screen with a screen, input and a frame loop, and the program's surfaces.
 /// One per program.
+class TarnGameResource;
+
 class TarnGame {
 public:
     /// What the game calls: once per frame, per fixed step, or to redraw surfaces.
@@ -126,25 +129,12 @@ public:
     int Print(int x, int y, COLORREF colour, const char* format, ...);
 
 private:
-    // One surface the game owns, with what it takes to make it again on another screen.
-    struct Owned {
-        TarnSurface* surface = nullptr;
-        bool picture = false; // loaded from `file`, else blank
-        std::string file;
-        int width = 0, height = 0;
-        BYTE placement = 2;
-        bool keyed = false; // the colour key, as RGB: it is made anew in the new format
-        BYTE keyRed = 0, keyGreen = 0, keyBlue = 0;
-        std::vector<BYTE> alphaPlane;
-        RECT clipArea = {};
-    };
-
     HINSTANCE instance = nullptr;
     HWND window = nullptr;
     TarnScreen* screen = nullptr;
     TarnInput* input = nullptr;
     TarnAudio audio;
-    std::vector<Owned> owned;
+    std::vector<std::unique_ptr<TarnGameResource>> resources; // every one on the screen
     Callback redraw;
     int depth = 0;            // 0 windowed, else the full screen's bits per pixel
     int wanted = -1;          // a switch asked for: -1 none, 0 window, else a depth
@@ -157,7 +147,9 @@ private:
     DWORD lastTime = 0;       // the clock at the last frame
     long long stepCredit = 0; // unrun update time, in milliseconds x stepsPerSecond
     long long playedMs = 0;   // every frame's milliseconds (time, without rounding sums)
-    long long stepsRun = 0;   // fixed steps run (time with a fixed step)
+    long long stepsRun = 0;   // fixed steps run at stepRate (time with a fixed step)
+    int stepRate = 0;         // the rate those steps ran at; 0 before the first
+    double stepBase = 0;      // seconds played at earlier rates
 
     friend LRESULT CALLBACK TarnGameWindowProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -166,8 +158,7 @@ private:
     bool Switch();
     bool DisplayCameBack();
     void Restore();
-    void Detach(Owned& o);
-    bool Remake(Owned& o);
+    TarnSurface* Keep(TarnSurface* made, int result, int* out, bool picture, const char* name);
     void Say(const char* what, const char* name, int code);
     int Loop(const Callback* update, const Callback& draw);
     void Advance(const Callback* update, const Callback& draw);

@@ -61,6 +61,11 @@ TarnSurface::TarnSurface()
 // A device context still held is given back whatever its nesting depth, then the surface is
 // released and the object leaves its screen's surface list.
 TarnSurface::~TarnSurface() {
+    Reset();
+}
+
+// As the destructor, then every field as the constructor left it.
+void TarnSurface::Reset() {
     if (hdc != nullptr) {
         dcCount = 1;
         ReleaseDC();
@@ -74,6 +79,20 @@ TarnSurface::~TarnSurface() {
     // A full-screen back buffer is deleted by its owner before the screen: the screen must not
     // keep the pointer.
     if (screen != nullptr && screen->backBuffer == this) screen->backBuffer = nullptr;
+    std::memset(&surfaceDesc, 0, sizeof(surfaceDesc));
+    width = height = 0;
+    std::memset(fileName, 0, sizeof(fileName));
+    hdc = nullptr;
+    screen = nullptr;
+    std::memset(&clipArea, 0, sizeof(clipArea));
+    std::memset(&pixelLayout, 0, sizeof(pixelLayout));
+    nextSurface = prevSurface = nullptr;
+    lockCount = dcCount = 0;
+    placement = 1;
+    surfaceId = -1;
+    colourKey = 0;
+    hasColourKey = FALSE;
+    SelectPixelRoutines();
 }
 
 // Makes the surface from a picture file through the image front end; a name the front end

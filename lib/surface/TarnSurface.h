@@ -10,6 +10,7 @@
 #include <ddraw.h>
 
 #include "surface/PixelLayout.h"
+#include "surface/TarnColour.h"
 
 class TarnScreen;
 
@@ -92,6 +93,10 @@ public:
 
     TarnSurface();
     virtual ~TarnSurface();
+    /// Gives back everything the surface holds (its device context, DirectDraw surface, alpha
+    /// plane and place in its screen's list) and leaves the object as a new one, ready for
+    /// another Create or CreateBlank at the same address.
+    void Reset();
 
     /// Loads the picture file `fileName` (else the bitmap resource of that name) into a new
     /// surface of its size on the screen's device and links it into the screen's surface list
@@ -130,10 +135,14 @@ public:
     /// Writes text at (x, y) in the GDI colour `colour` with a transparent background. 0 when
     /// drawn (or for null text), -1 without a device context or when the output fails.
     int DrawString(int x, int y, COLORREF colour, const char* text);
+    /// As DrawString with a GDI colour, in the typed colour's red, green and blue.
+    int DrawString(int x, int y, TarnColour colour, const char* text);
     /// Fills the whole surface, ignoring the clip area, with a pixel value in the surface's own
     /// format. -1 without a surface, else the fill's result; a fill that finds the surface lost
     /// restores it and is made once more (a restore that fails ends the call with its result).
     HRESULT FillSolid(DWORD colour);
+    /// As FillSolid, in the typed colour (MapRGB of it).
+    HRESULT FillSolid(TarnColour colour);
     /// The surface's pixels as they are on screen, written as a picture file: BMP keeps an 8-bit
     /// surface's pixels and palette and writes other depths as 24-bit RGB; PNG is 24-bit RGB,
     /// written by the system's imaging component. The surface is locked for the copy. S_OK, or
@@ -174,11 +183,15 @@ public:
     /// nearest palette entry. As SetColourKey; DDERR_INVALIDPIXELFORMAT for a surface that is
     /// not RGB.
     HRESULT SetColourKeyRGB(BYTE r, BYTE g, BYTE b);
+    /// SetColourKeyRGB of the typed colour's red, green and blue.
+    HRESULT SetColourKey(TarnColour colour);
     /// The pixel value in this surface's own format nearest to the colour (r, g, b): each
     /// channel cut to the surface's bits, at 8 bits the nearest palette entry (the surface's,
     /// else the screen's, else the fixed 3-3-2 palette). 0 without a surface or for a surface
     /// that is not RGB. For the colours of fills, shapes, pixel routines and keys.
     DWORD MapRGB(BYTE r, BYTE g, BYTE b);
+    /// MapRGB of the typed colour's red, green and blue: the pixel value of the older forms.
+    DWORD MapRGB(TarnColour colour);
     /// Removes the colour key; -1 without a surface, else the result of removing it.
     HRESULT ClearColourKey();
     /// As CopyTo, skipping source pixels equal to the colour key (CopyTo when none is set).
@@ -234,6 +247,14 @@ public:
     int DrawCircle(int cx, int cy, int radius, DWORD colour);
     /// A filled circle around (cx, cy); a negative radius draws nothing.
     int FillCircle(int cx, int cy, int radius, DWORD colour);
+    /// The shapes in a typed colour: the same as above with MapRGB of it (its alpha unused).
+    /// @{
+    int DrawLine(int x1, int y1, int x2, int y2, TarnColour colour);
+    int DrawRect(const RECT* r, TarnColour colour);
+    int FillRect(const RECT* r, TarnColour colour);
+    int DrawCircle(int cx, int cy, int radius, TarnColour colour);
+    int FillCircle(int cx, int cy, int radius, TarnColour colour);
+    /// @}
 
     // The per-depth drawing routines (surface/PixelRoutines.cpp). They work on the locked
     // memory (surfaceDesc.lpSurface, surfaceDesc.lPitch) and clip against clipArea. Without a

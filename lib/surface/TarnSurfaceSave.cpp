@@ -147,11 +147,13 @@ HRESULT CaptureSurface(TarnSurface& s, bool keepIndices, uint64_t maxImageBytes,
                     out[2] = c.rgbRed;
                 }
             } else if (sourceBytes == 2) {
-                const WORD* pixel = reinterpret_cast<const WORD*>(in);
-                for (int x = 0; x < width; ++x, out += 3) {
-                    out[0] = blue.Widen(pixel[x]);
-                    out[1] = green.Widen(pixel[x]);
-                    out[2] = red.Widen(pixel[x]);
+                // A row of an odd pitch starts at an odd address: each pixel is copied out.
+                for (int x = 0; x < width; ++x, in += 2, out += 3) {
+                    WORD pixel;
+                    std::memcpy(&pixel, in, sizeof(pixel));
+                    out[0] = blue.Widen(pixel);
+                    out[1] = green.Widen(pixel);
+                    out[2] = red.Widen(pixel);
                 }
             } else {
                 for (int x = 0; x < width; ++x, in += sourceBytes, out += 3) {
