@@ -58,6 +58,11 @@ const char* const DEFAULT_FACES[] = {"DejaVuSans.ttf", "DejaVuSans-Bold.ttf", "D
 const char* const DEFAULT_FOLDERS[] = {"", "fonts/", "/usr/share/fonts/truetype/dejavu/"};
 const DWORD MAX_FILE_SIZE = 64u << 20;
 
+// A pen position in 1/64 pixels as whole pixels, rounded up and kept within an int.
+int Pixels(long long pen64) {
+    return static_cast<int>(std::clamp<long long>((pen64 + 63) / 64, 0, 1 << 30));
+}
+
 } // namespace
 
 // Where drawing goes: the locked pixels, their layout, the clip and, at 8 bits, the palette.
@@ -238,8 +243,8 @@ const TarnFont::Glyph& TarnFont::Rendered(int glyph, bool outlined) {
 const char* TarnFont::NextLine(const char* text, int wrapWidth, Line* line) {
     const char* p = text;
     const char* breakAt = nullptr; // the first space of the last run of spaces
-    int breakWidth = 0;
-    int pen = 0, previous = -1;
+    long long breakWidth = 0, pen = 0;
+    int previous = -1;
     bool afterSpace = false;
     while (*p != '\0' && *p != '\n') {
         const char* q = p;
@@ -252,23 +257,23 @@ const char* TarnFont::NextLine(const char* text, int wrapWidth, Line* line) {
         if (space && !afterSpace) breakAt = p, breakWidth = pen;
         afterSpace = space;
         const int glyph = GlyphOf(c);
-        int next = pen + Units64(file->Advance(glyph));
+        long long next = pen + Units64(file->Advance(glyph));
         if (previous >= 0) next += Units64(file->Kerning(previous, glyph));
         if (wrapWidth > 0 && !space && (next + 63) / 64 > wrapWidth) {
             if (breakAt != nullptr && breakAt != text) {
                 line->begin = text, line->end = breakAt;
-                line->width = std::max(0, (breakWidth + 63) / 64);
+                line->width = Pixels(breakWidth);
                 while (*breakAt == ' ') ++breakAt;
                 return breakAt;
             }
             if (p != text) {
-                line->begin = text, line->end = p, line->width = std::max(0, (pen + 63) / 64);
+                line->begin = text, line->end = p, line->width = Pixels(pen);
                 return p;
             }
         }
         pen = next, previous = glyph, p = q;
     }
-    line->begin = text, line->end = p, line->width = std::max(0, (pen + 63) / 64);
+    line->begin = text, line->end = p, line->width = Pixels(pen);
     return *p == '\n' ? p + 1 : nullptr;
 }
 
@@ -354,29 +359,36 @@ void TarnFont::DrawPass(Target& target, int x, int y, int wrapWidth, int alignWi
     // 8 bits: the mixes found are kept for this pass only (the colour and palette may change).
     if (target.layout->depth == 8) std::memset(paletteKnown, 0, sizeof paletteKnown);
     Line line;
-    int top = y;
+    // How far a glyph may reach from its pen and line: as large as RasterizeGlyph lets it be.
+    const int reach = 8 * pixelSize + 64 + 2 * MAX_EFFECT;
+    long long top = y;
     for (const char* p = utf8; p != nullptr; top += LineHeight()) {
         p = NextLine(p, wrapWidth, &line);
-        if (top >= target.clip.bottom) break;
-        if (top + LineHeight() + MAX_EFFECT * 2 <= target.clip.top) continue;
-        int left = x;
+        if (top - reach >= target.clip.bottom) break;
+        if (top + LineHeight() + reach <= target.clip.top) continue;
+        long long left = x;
         if (flags & TARN_TEXT_CENTRE)
             left = alignWidth > 0 ? x + (alignWidth - line.width) / 2 : x - line.width / 2;
         else if (flags & TARN_TEXT_RIGHT)
             left = alignWidth > 0 ? x + alignWidth - line.width : x - line.width;
-        const int baseline = top + ascent;
-        int pen = 0, previous = -1;
+        const int baseline = static_cast<int>(top) + ascent;
+        long long pen = 0;
+        int previous = -1;
         for (const char* q = line.begin; q < line.end;) {
+            const long long at = left + (pen + 32) / 64;
+            if (at - reach >= target.clip.right) break; // the rest lies right of the clip
             const uint32_t c = NextCharacter(&q);
             if (c < 0x20) continue;
             const int glyph = GlyphOf(c);
             if (previous >= 0) pen += Units64(file->Kerning(previous, glyph));
-            const Glyph& g = Rendered(glyph, outlined != 0);
-            if (g.width > 0)
-                BlendGlyph(target, g, left + (pen + 32) / 64 + g.left, baseline + g.top, colour,
-                           alpha);
+            const long long penX = left + (pen + 32) / 64;
             pen += Units64(file->Advance(glyph));
             previous = glyph;
+            if (penX + reach <= target.clip.left) continue; // left of the clip
+            const Glyph& g = Rendered(glyph, outlined != 0);
+            if (g.width > 0)
+                BlendGlyph(target, g, static_cast<int>(penX) + g.left, baseline + g.top, colour,
+                           alpha);
         }
     }
 }

@@ -57,10 +57,15 @@ public:
     /// Widest outline and farthest shadow SetOutline and SetShadow accept, in pixels.
     static const int MAX_EFFECT = 16;
 
+    /// A font with nothing open: Open, OpenMemory or OpenDefault opens one.
     TarnFont();
+    /// Releases the font file and the glyphs rendered from it.
     virtual ~TarnFont();
+    /// Not copied: each font keeps its own glyphs.
+    /// @{
     TarnFont(const TarnFont&) = delete;
     TarnFont& operator=(const TarnFont&) = delete;
+    /// @}
 
     /// Opens a TrueType (or OpenType with TrueType outlines) file at `pixelSize`. 0, or
     /// FONT_BAD_ARGUMENT, FONT_NOT_FOUND, FONT_DAMAGED, FONT_UNSUPPORTED, FONT_NO_MEMORY, with
