@@ -5,6 +5,7 @@
 // the stand-in is compiled. A script or a report asked for in the environment puts the script
 // player (ScriptedHost.h) in front of the chosen host.
 #include "host/Host.h"
+#include "host/Recording.h"
 #include "host/ScriptedHost.h"
 
 #include <cstdio>
@@ -56,6 +57,9 @@ const HostEntry* FindEntry(const char* name) {
 Host& CurrentHost() {
     if (currentHost) return *currentHost;
     const char* wanted = std::getenv("TARN_HOST");
+    // A replay runs on the headless host unless another is asked for.
+    const char* replay = std::getenv("TARN_REPLAY");
+    if ((!wanted || !*wanted) && replay && *replay) wanted = "headless";
     const HostEntry* entry = nullptr;
     if (wanted && *wanted) {
         entry = FindEntry(wanted);
@@ -65,8 +69,10 @@ Host& CurrentHost() {
     }
     if (!entry) entry = FindEntry(DEFAULT_HOST);
     currentHost = entry->create();
-    // A script or a report asked for from the environment puts the player in front.
+    // A script or a report asked for from the environment puts the player in front, and a
+    // recorder or a replay in front of that.
     currentHost = PlayerFromEnvironment(currentHost);
+    currentHost = RecordingFromEnvironment(currentHost);
     return *currentHost;
 }
 

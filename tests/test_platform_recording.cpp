@@ -1,0 +1,141 @@
+// Recording a run and replaying it: what the program received comes back in the same order,
+// every frame is checked by its hash, and a recording that is damaged, cut, of another version
+// or of another program is refused.
+#include "support/HeadlessTest.h"
+
+#include "host/Recording.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+using tarn::platform::FrameView;
+using tarn::platform::HostEvent;
+using tarn::platform::RecordingHost;
+using tarn::platform::ReplayHost;
+
+FrameView Frame(const uint32_t* pixels) {
+    return FrameView{pixels, 8, 2, 1, 32, 0xFF0000, 0x00FF00, 0x0000FF, nullptr};
+}
+
+class RecordingTest : public HeadlessTest {
+protected:
+    // What a program does in one frame: reads the clock, the events, the keyboard and the mouse,
+    // then shows a frame. Returns what it read.
+    template <class H> std::vector<long> OneFrame(H& h, const uint32_t* pixels) {
+        std::vector<long> seen{(long)h.Milliseconds()};
+        HostEvent e;
+        while (h.PollEvent(&e)) seen.insert(seen.end(), {(long)e.type, (long)e.vk});
+        uint8_t keys[256];
+        h.ReadKeyboard(keys);
+        for (int i = 0; i < 256; ++i)
+            if (keys[i]) seen.push_back(1000 + i);
+        tarn::platform::MouseState mouse;
+        h.ReadMouse(&mouse);
+        seen.insert(seen.end(), {mouse.dx, mouse.dy, mouse.wheel, (long)h.HasFocus()});
+        h.Present(Frame(pixels));
+        return seen;
+    }
+
+    // Records three frames of play and returns the file's bytes.
+    std::vector<uint8_t> Record(std::vector<long>* seen) {
+        const std::string path = testing::TempDir() + "tarn_recording.bin";
+        {
+            RecordingHost recorder(*host, std::fopen(path.c_str(), "wb"), "game");
+            host->SetFrameTime(16);
+            host->SetKey(0x39, true);
+            host->MoveMouse(3, -2);
+            for (int f = 0; f < 3; ++f) {
+                if (f == 1) host->SetFocus(false);
+                auto one = OneFrame(recorder, pixels[f]);
+                seen->insert(seen->end(), one.begin(), one.end());
+            }
+            recorder.Finish();
+            EXPECT_TRUE(recorder.Good());
+        }
+        std::FILE* f = std::fopen(path.c_str(), "rb");
+        std::vector<uint8_t> bytes;
+        for (int c; f && (c = std::fgetc(f)) != EOF;) bytes.push_back(uint8_t(c));
+        if (f) std::fclose(f);
+        std::remove(path.c_str());
+        return bytes;
+    }
+
+    const uint32_t pixels[3][2] = {{1, 2}, {3, 4}, {5, 6}};
+};
+
+TEST_F(RecordingTest, AReplayGivesWhatWasRecordedAndMatchesEveryFrame) {
+    std::vector<long> recorded;
+    const std::vector<uint8_t> file = Record(&recorded);
+    EXPECT_LT(file.size(), 120u) << "three frames of play";
+
+    tarn::platform::UseHeadlessHost(); // a machine that knows nothing of the play
+    ReplayHost replay(*host, file, "game", testing::TempDir() + "replay");
+    ASSERT_EQ(replay.Error(), "");
+    std::vector<long> replayed;
+    for (int f = 0; f < 3; ++f) {
+        auto one = OneFrame(replay, pixels[f]);
+        replayed.insert(replayed.end(), one.begin(), one.end());
+    }
+    EXPECT_EQ(replayed, recorded);
+    EXPECT_EQ(replay.FramesMatched(), 3);
+    EXPECT_TRUE(replay.AtEnd());
+    EXPECT_EQ(host->FramesPresented(), 3) << "the frames are shown on the host behind";
+}
+
+TEST_F(RecordingTest, AChangedProgramIsStoppedAtItsFirstDifferentFrame) {
+    std::vector<long> recorded;
+    const std::vector<uint8_t> file = Record(&recorded);
+    const uint32_t changed[2] = {3, 5};
+    EXPECT_EXIT(
+        {
+            ReplayHost replay(*host, file, "game", testing::TempDir() + "replay");
+            OneFrame(replay, pixels[0]);
+            OneFrame(replay, changed);
+        },
+        testing::ExitedWithCode(1), "frame 2 differs at 16 ms.*replayed frame is in");
+    // A program that asks for something else than the recording holds next, or for more.
+    EXPECT_EXIT(
+        {
+            ReplayHost replay(*host, file, "game", "");
+            replay.Present(Frame(pixels[0]));
+        },
+        testing::ExitedWithCode(2), "asks for a frame where the recording holds");
+    EXPECT_EXIT(
+        {
+            ReplayHost replay(*host, file, "game", "");
+            for (int f = 0; f < 4; ++f) OneFrame(replay, pixels[f % 3]);
+        },
+        testing::ExitedWithCode(2), "more input than the recording holds");
+}
+
+TEST_F(RecordingTest, DamagedRecordingsAreRefused) {
+    std::vector<long> recorded;
+    const std::vector<uint8_t> file = Record(&recorded);
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        const char* program;
+        const char* error;
+    } cases[] = {
+        {"empty", {}, "game", "no recording"},
+        {"another format",
+         {'T', 'A', 'R', 'N', 'P', 'L', 'A', 'X', 1, 0, 0, 0},
+         "game",
+         "no recording"},
+        {"another version", file, "game", "version 2"},
+        {"cut in the header", std::vector<uint8_t>(file.begin(), file.begin() + 13), "game",
+         "cut short"},
+        {"another program", file, "other", "program \"game\""},
+    };
+    cases[2].bytes[8] = 2;
+    for (const Case& c : cases) {
+        ReplayHost replay(*host, c.bytes, c.program, "");
+        EXPECT_NE(replay.Error().find(c.error), std::string::npos)
+            << c.name << ": " << replay.Error();
+    }
+}
+
+} // namespace
