@@ -3,6 +3,7 @@
 // streamed across the ring, through a late Update and a loss of the foreground, a machine
 // without a sound device or whose device goes away, the codes of every refusal, and sound
 // objects moved rather than copied.
+#include "support/AllocationCounter.h"
 #include "support/ByteWriter.h"
 #include "support/HeadlessTest.h"
 
@@ -514,6 +515,9 @@ TEST_F(SoundTest, EffectsAndMusicRefuseWithTheSameCodes) {
     TarnAudio audio;
     ASSERT_EQ(audio.Create(window), 0);
     const std::string good = WriteWav("codes", {1, 2, 3, 4}, 1);
+    // A sound whose file (12390 bytes) and decoded samples (12346) have sizes of their own, so
+    // that only their allocations are made to fail.
+    const std::string sized = WriteWav("codes_sized", std::vector<int16_t>(6173, 5), 1);
     FILE* f = std::fopen("sound_codes_bad.wav", "wb");
     ASSERT_NE(f, nullptr);
     std::fputs("RIFF\x10\0\0\0WAVEjunkjunk", f);
@@ -524,24 +528,34 @@ TEST_F(SoundTest, EffectsAndMusicRefuseWithTheSameCodes) {
         std::string file;
         const char* fault; // a stand-in call made to fail, or null
         long faultCode;
+        size_t failBytes; // allocations of this size fail, or 0
         int expected;
+        int expectedMusic; // music decodes as it plays: Open does not decode the whole sound
     };
     const Case cases[] = {
-        {"missing", "sound_codes_missing.wav", nullptr, 0, SOUND_FILE_ERROR},
-        {"cannot be read", good, "ReadFile", 0, SOUND_FILE_ERROR},
-        {"not a sound", "sound_codes_bad.wav", nullptr, 0, SOUND_BAD_FORMAT},
-        {"no buffer", good, "IDirectSound::CreateSoundBuffer", DSERR_OUTOFMEMORY, SOUND_NO_MEMORY},
+        {"missing", "sound_codes_missing.wav", nullptr, 0, 0, SOUND_FILE_ERROR, SOUND_FILE_ERROR},
+        {"cannot be read", good, "ReadFile", 0, 0, SOUND_FILE_ERROR, SOUND_FILE_ERROR},
+        {"not a sound", "sound_codes_bad.wav", nullptr, 0, 0, SOUND_BAD_FORMAT, SOUND_BAD_FORMAT},
+        {"no buffer", good, "IDirectSound::CreateSoundBuffer", DSERR_OUTOFMEMORY, 0,
+         SOUND_NO_MEMORY, SOUND_NO_MEMORY},
+        {"no memory for the file", sized, nullptr, 0, 12390, SOUND_NO_MEMORY, SOUND_NO_MEMORY},
+        {"no memory for the sound", sized, nullptr, 0, 12346, SOUND_NO_MEMORY, 0},
     };
     for (const Case& c : cases) {
         TarnSound s;
         if (c.fault) tarn::platform::InjectFault(c.fault, 1, c.faultCode);
+        FailAllocationsOf(c.failBytes);
         EXPECT_EQ(s.Load(&audio, c.file.c_str()), c.expected) << c.what << " (effect)";
+        FailAllocationsOf(0);
         tarn::platform::ClearFaults();
+        EXPECT_EQ(s.Play() < 0, c.expected != 0) << c.what;
         TarnMusic m;
         if (c.fault) tarn::platform::InjectFault(c.fault, 1, c.faultCode);
-        EXPECT_EQ(m.Open(&audio, c.file.c_str()), c.expected) << c.what << " (music)";
+        FailAllocationsOf(c.failBytes);
+        EXPECT_EQ(m.Open(&audio, c.file.c_str()), c.expectedMusic) << c.what << " (music)";
+        FailAllocationsOf(0);
         tarn::platform::ClearFaults();
-        EXPECT_LT(m.Play(), 0) << c.what;
+        EXPECT_EQ(m.Play() < 0, c.expectedMusic != 0) << c.what;
     }
     // The decoders give the code beside the message.
     const char* message = nullptr;
