@@ -495,6 +495,28 @@ TEST_F(TextTest, BlendsByCoverageAtEveryDepth) {
     }
 }
 
+// A typed colour's alpha weighs the text as the opacity does, and the two multiply.
+TEST_F(TextTest, ATypedColoursAlphaIsAnOpacity) {
+    TarnFont font;
+    ASSERT_EQ(font.Open(SANS, 20), 0);
+    auto draw = [&](auto colour, int opacity, bool box) {
+        TarnSurface* s = Make(16, 100, 30, 0x1234);
+        font.SetOpacity(opacity);
+        const RECT area = {2, 2, 100, 30};
+        EXPECT_EQ(box ? font.DrawBox(s, &area, colour, "Tarn \xCE\xA9")
+                      : font.Draw(s, 2, 2, colour, "Tarn \xCE\xA9"),
+                  0);
+        return Pixels(s);
+    };
+    for (bool box : {false, true}) {
+        EXPECT_EQ(draw(TarnColour(250, 120, 30, 128), 255, box), draw(RGB(250, 120, 30), 128, box));
+        EXPECT_EQ(draw(TarnColour(250, 120, 30), 255, box), draw(RGB(250, 120, 30), 255, box));
+        EXPECT_EQ(draw(TarnColour(250, 120, 30, 0), 255, box), draw(RGB(250, 120, 30), 0, box));
+        EXPECT_EQ(draw(TarnColour(250, 120, 30, 255), 0, box), draw(RGB(250, 120, 30), 0, box));
+    }
+    EXPECT_NE(draw(TarnColour(250, 120, 30, 128), 255, false), draw(RGB(250, 120, 30), 255, false));
+}
+
 TEST_F(TextTest, ClipsToTheClipAreaAndTheBox) {
     TarnFont font;
     ASSERT_EQ(font.Open(SANS, 20), 0);

@@ -293,22 +293,33 @@ int TarnFont::Measure(const char* utf8, int* width, int* height, int wrapWidth) 
 
 int TarnFont::Draw(TarnSurface* surface, int x, int y, COLORREF colour, const char* utf8,
                    DWORD flags) {
-    return DrawLines(surface, x, y, 0, nullptr, colour, utf8, flags, false);
+    return DrawLines(surface, x, y, 0, nullptr, colour, 255, utf8, flags, false);
+}
+
+int TarnFont::Draw(TarnSurface* surface, int x, int y, TarnColour colour, const char* utf8,
+                   DWORD flags) {
+    return DrawLines(surface, x, y, 0, nullptr, colour.ToCOLORREF(), colour.a, utf8, flags, false);
 }
 
 int TarnFont::DrawBox(TarnSurface* surface, const RECT* box, COLORREF colour, const char* utf8,
                       DWORD flags) {
+    return DrawBox(surface, box, TarnColour::FromCOLORREF(colour), utf8, flags);
+}
+
+int TarnFont::DrawBox(TarnSurface* surface, const RECT* box, TarnColour colour, const char* utf8,
+                      DWORD flags) {
     if (box == nullptr) return FONT_BAD_ARGUMENT;
     if (box->right <= box->left || box->bottom <= box->top) return file ? 0 : FONT_NOT_OPEN;
-    return DrawLines(surface, box->left, box->top, box->right - box->left, box, colour, utf8, flags,
-                     true);
+    return DrawLines(surface, box->left, box->top, box->right - box->left, box, colour.ToCOLORREF(),
+                     colour.a, utf8, flags, true);
 }
 
 int TarnFont::DrawLines(TarnSurface* surface, int x, int y, int wrapWidth, const RECT* clip,
-                        COLORREF colour, const char* utf8, DWORD flags, bool box) {
+                        COLORREF colour, int alpha, const char* utf8, DWORD flags, bool box) {
     if (!file) return FONT_NOT_OPEN;
     if (surface == nullptr) return FONT_BAD_ARGUMENT;
-    if (utf8 == nullptr || opacity == 0) return 0;
+    const int shown = (opacity * alpha + 127) / 255;
+    if (utf8 == nullptr || shown == 0) return 0;
     const int depth = surface->pixelLayout.depth;
     if (surface->surface == nullptr ||
         (depth != 8 && depth != 15 && depth != 16 && depth != 24 && depth != 32))
@@ -344,10 +355,10 @@ int TarnFont::DrawLines(TarnSurface* surface, int x, int y, int wrapWidth, const
     const int alignWidth = box ? wrapWidth : 0;
     if (flags & TARN_TEXT_SHADOW)
         DrawPass(target, x + shadowOffset, y + shadowOffset, wrapWidth, alignWidth, utf8, flags,
-                 (flags & TARN_TEXT_OUTLINE) ? 1 : 0, shadowColour, opacity);
+                 (flags & TARN_TEXT_OUTLINE) ? 1 : 0, shadowColour, shown);
     if (flags & TARN_TEXT_OUTLINE)
-        DrawPass(target, x, y, wrapWidth, alignWidth, utf8, flags, 1, outlineColour, opacity);
-    DrawPass(target, x, y, wrapWidth, alignWidth, utf8, flags, 0, colour, opacity);
+        DrawPass(target, x, y, wrapWidth, alignWidth, utf8, flags, 1, outlineColour, shown);
+    DrawPass(target, x, y, wrapWidth, alignWidth, utf8, flags, 0, colour, shown);
     surface->Unlock();
     return 0;
 }

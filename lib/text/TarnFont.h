@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+#include "surface/TarnColour.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -100,6 +102,14 @@ public:
     /// Results as Draw; FONT_BAD_ARGUMENT for a null box.
     int DrawBox(TarnSurface* surface, const RECT* box, COLORREF colour, const char* utf8,
                 DWORD flags = 0);
+    /// As Draw and DrawBox in a typed colour, whose alpha multiplies the opacity (SetOpacity)
+    /// of the text and its effects.
+    /// @{
+    int Draw(TarnSurface* surface, int x, int y, TarnColour colour, const char* utf8,
+             DWORD flags = 0);
+    int DrawBox(TarnSurface* surface, const RECT* box, TarnColour colour, const char* utf8,
+                DWORD flags = 0);
+    /// @}
     /// The size of the text as Draw (wrapWidth 0) or DrawBox (its box's width) lays it out: the
     /// widest line's advance and LineHeight times the lines. Shadow and outline are not counted.
     /// 0, FONT_NOT_OPEN or FONT_BAD_ARGUMENT (null width or height); null text measures 0 x 0.
@@ -141,7 +151,7 @@ private:
     const Glyph& Rendered(int glyph, bool outlined);
     const char* NextLine(const char* text, int wrapWidth, Line* line);
     int DrawLines(TarnSurface* surface, int x, int y, int wrapWidth, const RECT* clip,
-                  COLORREF colour, const char* utf8, DWORD flags, bool box);
+                  COLORREF colour, int alpha, const char* utf8, DWORD flags, bool box);
     void DrawPass(Target& target, int x, int y, int wrapWidth, int alignWidth, const char* utf8,
                   DWORD flags, int outline, DWORD colour, int opacity);
     void BlendGlyph(Target& target, const Glyph& g, int x, int y, DWORD colour, int opacity);
