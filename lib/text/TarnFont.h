@@ -53,11 +53,11 @@ class TarnFont {
 public:
     /// Sizes Open and SetSize accept.
     /// @{
-    static const int MIN_SIZE = 6;
-    static const int MAX_SIZE = 256;
+    static constexpr int MIN_SIZE = 6;
+    static constexpr int MAX_SIZE = 256;
     /// @}
     /// Widest outline and farthest shadow SetOutline and SetShadow accept, in pixels.
-    static const int MAX_EFFECT = 16;
+    static constexpr int MAX_EFFECT = 16;
 
     /// A font with nothing open: Open, OpenMemory or OpenDefault opens one.
     TarnFont();

@@ -26,9 +26,9 @@ public:
     /// Load's results besides 0.
     enum Result { DAMAGED = -3, UNSUPPORTED = -4, NO_MEMORY = -5 };
     /// Deepest nesting of composite glyphs followed; deeper ones are damaged.
-    static const int MAX_COMPOSITE_DEPTH = 8;
+    static constexpr int MAX_COMPOSITE_DEPTH = 8;
     /// Most outline steps one glyph may have.
-    static const int MAX_OUTLINE_STEPS = 1 << 16;
+    static constexpr int MAX_OUTLINE_STEPS = 1 << 16;
 
     virtual ~TarnFontFile() = default;
 
