@@ -9,6 +9,7 @@
 #include "support/HeadlessTest.h"
 
 #include <cstdio>
+#include <filesystem>
 
 #include <string>
 #include <vector>
@@ -439,6 +440,159 @@ TEST_F(GameTest, FixedStepSeesEachPressOnce) {
                  if (frames == 20) g.Quit(0);
              });
     EXPECT_EQ(presses, 1);
+}
+
+// Keys by their names: a letter held answers in either case, and each named constant is the
+// key that the scan code gives.
+TEST_F(GameTest, KeysByTheirNames) {
+    const struct {
+        int dik;
+        DWORD named;
+        DWORD upper; // the same key by its upper-case letter, or 0
+    } keys[] = {
+        {DIK_A, KEY_CODE_A, 'A'},   {DIK_Z, KEY_CODE_Z, 'Z'},       {DIK_M, KEY_CODE_M, 'M'},
+        {DIK_0, KEY_CODE_0, 0},     {DIK_9, KEY_CODE_9, 0},         {DIK_F5, KEY_CODE_F5, 0},
+        {DIK_F12, KEY_CODE_F12, 0}, {DIK_SPACE, KEY_CODE_SPACE, 0},
+    };
+    TarnGame game("test");
+    int frames = 0;
+    game.Run([&](TarnGame& g) {
+        const auto& k = keys[frames / 2];
+        if (frames % 2 == 0) {
+            host->SetKey(k.dik, true); // read by the next frame
+        } else {
+            EXPECT_TRUE(g.Held(k.named)) << k.named;
+            EXPECT_TRUE(g.Pressed(k.named)) << k.named;
+            if (k.upper != 0) {
+                EXPECT_TRUE(g.Held(k.upper) && g.Pressed(k.upper)) << k.named;
+            }
+            EXPECT_FALSE(g.Held(k.named == KEY_CODE_A ? KEY_CODE_B : KEY_CODE_A));
+            host->SetKey(k.dik, false);
+        }
+        if (++frames == int(2 * std::size(keys))) g.Quit(0);
+    });
+    EXPECT_EQ(frames, int(2 * std::size(keys)));
+}
+
+// An axis from two sets of keys and a pad's stick or d-pad, and a button from keys and pad
+// buttons, each frame after the input named in its row.
+TEST_F(GameTest, AxesAndButtonsOverKeysAndPads) {
+    using tarn::platform::PadState;
+    PadState stickRight, stickUp, dpadLeft, a;
+    stickRight.leftX = 32767;
+    stickUp.leftY = 32767; // up on the pad is negative on the axis
+    dpadLeft.buttons = XINPUT_GAMEPAD_DPAD_LEFT;
+    a.buttons = XINPUT_GAMEPAD_A;
+    const struct {
+        const char* name;
+        std::vector<int> diks;
+        PadState pad;
+        double x, y;        // Axis over the arrows / A-D with the left stick's x, and the d-pad's y
+        double dpadX;       // Axis over no keys with the d-pad's x
+        bool held, pressed; // the button of Space, Enter and the pad's A
+    } rows[] = {
+        {"nothing", {}, {}, 0, 0, 0, false, false},
+        {"right arrow", {DIK_RIGHT}, {}, 1, 0, 0, false, false},
+        {"A key", {DIK_A}, {}, -1, 0, 0, false, false},
+        {"left and right", {DIK_LEFT, DIK_D}, {}, 0, 0, 0, false, false},
+        {"stick right", {}, stickRight, 1, 0, 0, false, false},
+        {"stick right, left arrow", {DIK_LEFT}, stickRight, 0, 0, 0, false, false},
+        {"stick up, up arrow", {DIK_UP}, stickUp, 0, -1, 0, false, false}, // -2 kept to -1
+        {"d-pad left", {}, dpadLeft, 0, 0, -1, false, false},
+        {"space", {DIK_SPACE}, {}, 0, 0, 0, true, true},
+        {"space held, pad A", {DIK_SPACE}, a, 0, 0, 0, true, false},
+        {"pad A alone", {}, a, 0, 0, 0, true, false},
+        {"enter", {DIK_RETURN}, {}, 0, 0, 0, true, true},
+    };
+    host->SetPad(0, PadState{});
+    TarnGame game("test");
+    size_t frame = 0;
+    game.Run([&](TarnGame& g) {
+        if (frame > 0) {
+            const auto& r = rows[frame - 1];
+            SCOPED_TRACE(r.name);
+            EXPECT_DOUBLE_EQ(
+                g.Axis({KEY_CODE_LEFT, KEY_CODE_A}, {KEY_CODE_RIGHT, KEY_CODE_D}, PAD_AXIS_LEFT_X),
+                r.x);
+            EXPECT_DOUBLE_EQ(g.Axis({KEY_CODE_UP}, {KEY_CODE_DOWN}, PAD_AXIS_LEFT_Y), r.y);
+            EXPECT_DOUBLE_EQ(g.Axis({}, {}, PAD_AXIS_DPAD_X), r.dpadX);
+            EXPECT_EQ(g.ButtonHeld({KEY_CODE_SPACE, KEY_CODE_ENTER}, {PAD_A}), r.held);
+            EXPECT_EQ(g.ButtonPressed({KEY_CODE_SPACE, KEY_CODE_ENTER}, {PAD_A}), r.pressed);
+            for (int dik : r.diks) host->SetKey(dik, false);
+        }
+        if (frame == std::size(rows)) {
+            g.Quit(0);
+            return;
+        }
+        const auto& next = rows[frame];
+        for (int dik : next.diks) host->SetKey(dik, true);
+        host->SetPad(0, next.pad);
+        ++frame;
+    });
+    EXPECT_EQ(frame, std::size(rows));
+}
+
+// The program's files are found in the working folder, then beside the program, then in the
+// install's data folder; a file in none keeps its name. LoadPicture looks its picture up so.
+TEST_F(GameTest, AssetsAreFoundBesideTheProgram) {
+    namespace fs = std::filesystem;
+    const fs::path root = fs::temp_directory_path() / "tarn_game_assets";
+    fs::remove_all(root);
+    fs::create_directories(root / "bin");
+    fs::create_directories(root / "share" / "breakout");
+    fs::create_directories(root / "elsewhere");
+    fs::copy_file(PICTURE, root / "bin" / "ball.bmp");
+    fs::copy_file(PICTURE, root / "share" / "breakout" / "brick.bmp");
+    fs::copy_file(PICTURE, root / "elsewhere" / "here.bmp");
+    const fs::path before = fs::current_path();
+    fs::current_path(root / "elsewhere");
+    const std::string program = (root / "bin" / "breakout").string();
+    char* argv[] = {const_cast<char*>(program.c_str())};
+    {
+        TarnGame game("test", 1, argv);
+        const struct {
+            const char* name;
+            std::string found;
+        } cases[] = {
+            {"here.bmp", "here.bmp"},
+            {"ball.bmp", (root / "bin" / "ball.bmp").string()},
+            {"brick.bmp", (root / "bin" / ".." / "share" / "breakout" / "brick.bmp").string()},
+            {"none.bmp", "none.bmp"},
+        };
+        for (const auto& c : cases) EXPECT_EQ(std::string(game.Asset(c.name)), c.found);
+        TarnSurface* ball = game.LoadPicture("ball.bmp");
+        ASSERT_NE(ball, nullptr);
+        EXPECT_EQ(ball->width, 127);
+        game.DeleteSurface(ball);
+    }
+    fs::current_path(before);
+    fs::remove_all(root);
+}
+
+// The full screen keeps the window's depth unless the program asks for another: a colour shows
+// the same in the window and in the full screen.
+TEST_F(GameTest, FullScreenKeepsTheWindowsColours) {
+    const struct {
+        int fullScreenDepth;
+        uint32_t fullColour; // (12, 14, 32) as the full screen shows it
+    } cases[] = {{0, 0x0C0E20}, {16, 0x080C21}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fullScreenDepth);
+        host = &tarn::platform::UseHeadlessHost();
+        host->SetFrameTime(16);
+        KeyAfter(2, VK_F11);
+        TarnGame game("test");
+        game.fullScreenDepth = c.fullScreenDepth;
+        std::vector<uint32_t> shown;
+        game.Run([&](TarnGame& g) {
+            if (host->FramesPresented() > 0) shown.push_back(Pixel(5, 5));
+            g.Back()->FillRect(nullptr, TarnColour(12, 14, 32));
+            if (shown.size() == 4) g.Quit(0);
+        });
+        ASSERT_EQ(shown.size(), 4u);
+        EXPECT_EQ(shown[0], 0x0C0E20u);
+        EXPECT_EQ(shown[3], c.fullColour);
+    }
 }
 
 // A full screen the display refuses leaves the game in its window, running.

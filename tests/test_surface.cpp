@@ -580,6 +580,62 @@ TEST_F(SurfaceTest, PixelLayoutOfEachDisplayFormat) {
     EXPECT_EQ(QueryPixelLayout(nullptr, nullptr), FALSE);
 }
 
+// A typed colour draws that colour at every depth, through every call that takes one: a typed
+// red is red where RGB(255, 0, 0) as a pixel value would be blue.
+TEST_F(SurfaceTest, TypedRedIsRedAtEveryDepth) {
+    const struct {
+        int bits;
+        bool rgb555;
+    } depths[] = {{8, false}, {16, false}, {16, true}, {24, false}, {32, false}};
+    using Draw = int (*)(TarnSurface*);
+    const struct {
+        const char* name;
+        Draw draw; // draws red over (4, 4)
+    } calls[] = {
+        {"FillSolid", [](TarnSurface* s) { return int(s->FillSolid(TARN_RED)); }},
+        {"FillRect",
+         [](TarnSurface* s) {
+             const RECT r = {2, 2, 9, 9};
+             return s->FillRect(&r, TarnColour(255, 0, 0));
+         }},
+        {"DrawRect",
+         [](TarnSurface* s) {
+             const RECT r = {4, 4, 9, 9};
+             return s->DrawRect(&r, TARN_RED);
+         }},
+        {"DrawLine", [](TarnSurface* s) { return s->DrawLine(0, 4, 15, 4, TARN_RED); }},
+        {"FillCircle", [](TarnSurface* s) { return s->FillCircle(4, 4, 2, TARN_RED); }},
+        {"DrawCircle", [](TarnSurface* s) { return s->DrawCircle(4, 7, 3, TARN_RED); }},
+    };
+    for (const auto& d : depths) {
+        host->Config().rgb555 = d.rgb555;
+        HWND window = MakeTestWindow("TarnSurfaceTest", WS_POPUP);
+        TarnScreen* full = new TarnScreen();
+        ASSERT_EQ(full->CreateFullScreen(window, 640, 480, d.bits, 0), 0);
+        for (const auto& call : calls) {
+            SCOPED_TRACE(testing::Message() << d.bits << (d.rgb555 ? " 555 " : " ") << call.name);
+            TarnSurface blank;
+            ASSERT_EQ(blank.CreateBlank(full, 16, 16, 1), 1);
+            const DWORD red = blank.MapRGB(TARN_RED);
+            EXPECT_EQ(red, blank.MapRGB(255, 0, 0));
+            EXPECT_EQ(call.draw(&blank), 0);
+            ASSERT_GT(blank.Lock(), 0);
+            const DWORD drawn = (blank.*blank.readPixel)(4, 4);
+            blank.Unlock();
+            EXPECT_EQ(drawn, red);
+            const PixelLayout& p = blank.pixelLayout;
+            if (d.bits != 8) {
+                EXPECT_EQ((drawn >> p.redShift) & p.redMax, p.redMax);
+                EXPECT_EQ((drawn >> p.greenShift) & p.greenMax, 0u);
+                EXPECT_EQ((drawn >> p.blueShift) & p.blueMax, 0u);
+            }
+        }
+        delete full->GetBack();
+        delete full;
+        DestroyWindow(window);
+    }
+}
+
 TEST_F(SurfaceTest, ProcessorHasMMXAnswersZeroOrOne) {
     int mmx = ProcessorHasMMX();
     EXPECT_TRUE(mmx == 0 || mmx == 1);

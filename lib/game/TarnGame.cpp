@@ -27,6 +27,14 @@ LRESULT CALLBACK TarnGameWindowProc(HWND window, UINT message, WPARAM wParam, LP
 
 TarnGame::TarnGame(const char* title, int argc, char** argv)
     : title(title ? title : ""), instance(GetModuleHandleA(nullptr)), input(new TarnInput) {
+    if (argc > 0 && argv != nullptr && argv[0] != nullptr) {
+        const std::string program = argv[0];
+        const size_t slash = program.find_last_of("/\\");
+        if (slash != std::string::npos) programFolder = program.substr(0, slash + 1);
+        programName = slash == std::string::npos ? program : program.substr(slash + 1);
+        if (programName.size() > 4 && programName.compare(programName.size() - 4, 4, ".exe") == 0)
+            programName.resize(programName.size() - 4);
+    }
     for (int i = 1; i < argc && argv != nullptr; ++i) {
         if (argv[i] == nullptr) continue;
         if (std::string(argv[i]) == "--fullscreen")
@@ -97,7 +105,7 @@ int TarnGame::Open() {
         wc.lpszClassName = WINDOW_CLASS;
         registered = RegisterClassA(&wc) != 0;
     }
-    depth = fullScreen ? fullScreenDepth : 0;
+    depth = fullScreen ? FullScreenBits() : 0;
     bool open = OpenFrame() == 0;
     if (!open && depth != 0) {
         CloseFrame();
@@ -182,7 +190,8 @@ TarnSurface* TarnGame::LoadPicture(const char* fileName, int* result) {
     if (result) *result = -1;
     if (Open() != 0) return nullptr;
     TarnSurface* s = new TarnSurface;
-    return Keep(s, s->Create(screen, fileName, 2), result, true, fileName ? fileName : "");
+    const char* found = Asset(fileName);
+    return Keep(s, s->Create(screen, found, 2), result, true, fileName ? fileName : "");
 }
 
 TarnSurface* TarnGame::CreateSurface(int w, int h, int* result) {
@@ -230,12 +239,112 @@ void TarnGame::SwitchTo(int bits) {
     wanted = bits < 0 ? 0 : bits;
 }
 
+// Letters are their lower-case character among the key codes; an upper-case one means the same.
+static DWORD KeyCode(DWORD key) {
+    return key >= 'A' && key <= 'Z' ? key - 'A' + 'a' : key;
+}
+
 bool TarnGame::Pressed(DWORD key) const {
+    key = KeyCode(key);
     return key < KEY_CODE_COUNT && input->keyState[key] == KEY_PRESSED;
 }
 
 bool TarnGame::Held(DWORD key) const {
-    return key < KEY_CODE_COUNT && input->keyState[key] >= KEY_PRESSED;
+    key = KeyCode(key);
+    return key < KEY_CODE_COUNT &&
+           (input->keyState[key] == KEY_PRESSED || input->keyState[key] == KEY_HELD);
+}
+
+double TarnGame::Axis(std::initializer_list<DWORD> negative, std::initializer_list<DWORD> positive,
+                      int padAxis, int pad) const {
+    double value = 0;
+    for (DWORD key : negative)
+        if (Held(key)) {
+            value -= 1;
+            break;
+        }
+    for (DWORD key : positive)
+        if (Held(key)) {
+            value += 1;
+            break;
+        }
+    if (padAxis >= PAD_AXIS_LEFT_X && padAxis <= PAD_AXIS_RIGHT_Y) {
+        int x = 0, y = 0;
+        input->GetPadStick(pad, padAxis < PAD_AXIS_RIGHT_X ? PAD_STICK_LEFT : PAD_STICK_RIGHT, &x,
+                           &y);
+        value += ((padAxis == PAD_AXIS_LEFT_X || padAxis == PAD_AXIS_RIGHT_X) ? x : y) / 32767.0;
+    } else if (padAxis == PAD_AXIS_DPAD_X || padAxis == PAD_AXIS_DPAD_Y) {
+        const bool across = padAxis == PAD_AXIS_DPAD_X;
+        auto down = [&](int button) {
+            const BYTE state = input->GetPadButtonState(pad, button);
+            return state == KEY_PRESSED || state == KEY_HELD;
+        };
+        value -= down(across ? PAD_LEFT : PAD_UP) ? 1 : 0;
+        value += down(across ? PAD_RIGHT : PAD_DOWN) ? 1 : 0;
+    }
+    return value < -1 ? -1 : value > 1 ? 1 : value;
+}
+
+bool TarnGame::ButtonHeld(std::initializer_list<DWORD> keys, std::initializer_list<int> padButtons,
+                          int pad) const {
+    for (DWORD key : keys)
+        if (Held(key)) return true;
+    for (int button : padButtons) {
+        const BYTE state = input->GetPadButtonState(pad, button);
+        if (state == KEY_PRESSED || state == KEY_HELD) return true;
+    }
+    return false;
+}
+
+// A second source going down while the first is held is no new press of the button.
+bool TarnGame::ButtonPressed(std::initializer_list<DWORD> keys,
+                             std::initializer_list<int> padButtons, int pad) const {
+    bool pressed = false;
+    for (DWORD key : keys) {
+        key = KeyCode(key);
+        const BYTE state = key < KEY_CODE_COUNT ? input->keyState[key] : KEY_UP;
+        if (state == KEY_HELD) return false;
+        pressed = pressed || state == KEY_PRESSED;
+    }
+    for (int button : padButtons) {
+        const BYTE state = input->GetPadButtonState(pad, button);
+        if (state == KEY_HELD) return false;
+        pressed = pressed || state == KEY_PRESSED;
+    }
+    return pressed;
+}
+
+// The first place whose file opens for reading.
+const char* TarnGame::Asset(const char* name) {
+    if (name == nullptr) return nullptr;
+    const std::string given = name;
+    const bool absolute = !given.empty() && (given[0] == '/' || given[0] == '\\' ||
+                                             (given.size() > 1 && given[1] == ':'));
+    const std::string places[] = {
+        "",
+        absolute ? std::string() : programFolder,
+        absolute || programName.empty() ? std::string()
+                                        : programFolder + "../share/" + programName + "/",
+    };
+    for (const std::string& place : places) {
+        if (&place != &places[0] && place.empty()) continue;
+        assetPath = place + given;
+        if (FILE* f = std::fopen(assetPath.c_str(), "rb")) {
+            std::fclose(f);
+            return assetPath.c_str();
+        }
+    }
+    assetPath = given;
+    return assetPath.c_str();
+}
+
+// The full screen's depth: the one asked for, else the display's, which the window has.
+int TarnGame::FullScreenBits() const {
+    if (fullScreenDepth > 0) return fullScreenDepth;
+    HDC desktop = CreateCompatibleDC(nullptr); // a memory context takes the display's format
+    const int bits = desktop ? GetDeviceCaps(desktop, BITSPIXEL) : 0;
+    if (desktop) DeleteDC(desktop);
+    return bits == 8 || bits == 16 || bits == 24 || bits == 32 ? bits : 32;
 }
 
 const char* TarnGame::Argument(size_t index, const char* otherwise) const {
@@ -243,13 +352,26 @@ const char* TarnGame::Argument(size_t index, const char* otherwise) const {
 }
 
 int TarnGame::Print(int x, int y, COLORREF colour, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const int result = PrintText(x, y, colour, format, args);
+    va_end(args);
+    return result;
+}
+
+int TarnGame::Print(int x, int y, TarnColour colour, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const int result = PrintText(x, y, colour.ToCOLORREF(), format, args);
+    va_end(args);
+    return result;
+}
+
+int TarnGame::PrintText(int x, int y, COLORREF colour, const char* format, va_list args) {
     TarnSurface* back = Back();
     if (back == nullptr || format == nullptr) return -1;
     char text[256];
-    va_list args;
-    va_start(args, format);
     std::vsnprintf(text, sizeof(text), format, args);
-    va_end(args);
     if (back->GetDC() == nullptr) return -1;
     back->DrawString(x, y, colour, text);
     back->ReleaseDC();
@@ -277,7 +399,7 @@ LRESULT TarnGame::HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
         // Alt+Enter: Windows marks Alt in the message; the Alt key's own messages tell too.
         if (!repeat && (wParam == VK_F11 ||
                         (wParam == VK_RETURN && (altDown || (lParam & (LPARAM(1) << 29)) != 0)))) {
-            SwitchTo(depth ? 0 : fullScreenDepth);
+            SwitchTo(depth ? 0 : FullScreenBits());
             return 0;
         }
         break;
@@ -312,8 +434,8 @@ bool TarnGame::Switch() {
         CloseFrame();
         depth = previous;
         open = OpenFrame() == 0;
-    } else if (open && depth != 0) {
-        fullScreenDepth = depth;
+    } else if (open && depth != 0 && depth != FullScreenBits()) {
+        fullScreenDepth = depth; // a depth the program asked for stays for later switches
     }
     if (!open) {
         CloseFrame();

@@ -19,7 +19,9 @@
 
 #include <windows.h>
 
+#include <cstdarg>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,12 +41,16 @@ public:
     using Callback = std::function<void(TarnGame&)>;
 
     // Settings, read by Open (changing them later has no effect until a switch).
-    std::string title;        ///< the window's title, and the name in error messages
-    int width = 640;          ///< the frame's width in pixels, windowed and full screen
-    int height = 480;         ///< the frame's height in pixels
-    int fullScreenDepth = 16; ///< bits per pixel of the full screen (F11, `--fullscreen`)
-    bool fullScreen = false;  ///< open in full screen; `--fullscreen` on the command line sets it
+    std::string title; ///< the window's title, and the name in error messages
+    int width = 640;   ///< the frame's width in pixels, windowed and full screen
+    int height = 480;  ///< the frame's height in pixels
+    /// Bits per pixel of the full screen (F11, `--fullscreen`); 0 keeps the window's (the
+    /// desktop's) depth, so the colours stay as they are. At 16 bits each colour is cut to
+    /// 5-6-5 bits: (12, 14, 32) shows as (8, 12, 33).
+    int fullScreenDepth = 0;
+    bool fullScreen = false; ///< open in full screen; `--fullscreen` on the command line sets it
     std::vector<std::string> arguments; ///< the command line's words but `--fullscreen`
+    std::string programFolder;          ///< the folder of the program (from `argv[0]`), for Asset
 
     // Time, in seconds, from the host's millisecond clock.
     double seconds = 0; ///< this frame's length (or, in a fixed-step update, the step's)
@@ -118,15 +124,41 @@ public:
     /// it stays closed, said once on the debugger output; what is made on it then answers
     /// SOUND_NO_DEVICE and the game goes on silent.
     TarnAudio& Audio() { return audio; }
-    /// True when `key` (a TarnInput key code) went down at this frame's read.
+    /// True when `key` (a TarnInput key code, KEY_CODE_...) went down at this frame's read. A
+    /// letter may be given in either case: 'A' and 'a' are both the A key.
     bool Pressed(DWORD key) const;
-    /// True when `key` is down: pressed at this read or held since an earlier one.
+    /// True when `key` is down: pressed at this read or held since an earlier one. Letters as
+    /// in Pressed.
     bool Held(DWORD key) const;
+    /// An axis of the keys and a pad, -1 .. 1: -1 while a key of `negative` is down, 1 while
+    /// one of `positive` is (0 with both), plus the pad's `padAxis` (PAD_AXIS_LEFT_X ...
+    /// PAD_AXIS_DPAD_Y, or PAD_AXIS_NONE) of pad `pad`, the sum kept within -1 .. 1. A stick
+    /// reads 0 inside its dead zone. For a paddle:
+    /// `g.Axis({KEY_CODE_LEFT, KEY_CODE_A}, {KEY_CODE_RIGHT, KEY_CODE_D}, PAD_AXIS_LEFT_X)`.
+    double Axis(std::initializer_list<DWORD> negative, std::initializer_list<DWORD> positive,
+                int padAxis = PAD_AXIS_NONE, int pad = 0) const;
+    /// A button made of keys and pad buttons (PAD_A ...) of pad `pad`: true while any of
+    /// them is down. `g.ButtonHeld({KEY_CODE_SPACE, KEY_CODE_W}, {PAD_A})`.
+    bool ButtonHeld(std::initializer_list<DWORD> keys, std::initializer_list<int> padButtons = {},
+                    int pad = 0) const;
+    /// True at the read where the button went down: one of its keys or pad buttons was
+    /// pressed and none of them was held from before.
+    bool ButtonPressed(std::initializer_list<DWORD> keys,
+                       std::initializer_list<int> padButtons = {}, int pad = 0) const;
+    /// Where the program's file `name` is: the name itself when it opens from the working
+    /// folder (in a web page: among the page's files), else the same name in the program's
+    /// folder, else in the install's data folder beside it (`../share/PROGRAM/`, PROGRAM the
+    /// program's file name). The name as given when none has it, so that the error that
+    /// follows names it. LoadPicture looks its pictures up this way; load sounds with it:
+    /// `sound.Load(&g.Audio(), g.Asset("boom.wav"))`. The text stays valid until the next call.
+    const char* Asset(const char* name);
     /// The `index`-th of arguments, or `otherwise` when there are fewer.
     const char* Argument(size_t index, const char* otherwise = nullptr) const;
     /// Writes printf-style text at (x, y) on the back buffer in `colour`. 0, or -1 without a
     /// back buffer or its device context.
     int Print(int x, int y, COLORREF colour, const char* format, ...);
+    /// As Print with a GDI colour, in the typed colour's red, green and blue.
+    int Print(int x, int y, TarnColour colour, const char* format, ...);
 
 private:
     HINSTANCE instance = nullptr;
@@ -161,6 +193,10 @@ private:
     TarnSurface* Keep(TarnSurface* made, int result, int* out, bool picture, const char* name);
     void Say(const char* what, const char* name, int code);
     int Loop(const Callback* update, const Callback& draw);
+    int FullScreenBits() const;
+    int PrintText(int x, int y, COLORREF colour, const char* format, va_list args);
+    std::string programName; // the program's file name (from `argv[0]`), for Asset
+    std::string assetPath;   // Asset's answer
     void Advance(const Callback* update, const Callback& draw);
     // The sound: opened with the first window (later windows take it over), updated once a
     // frame, closed before the last window goes.

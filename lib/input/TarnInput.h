@@ -63,6 +63,21 @@ const DWORD KEY_CODE_PAGE_UP = 154;
 const DWORD KEY_CODE_PAGE_DOWN = 155;
 /// @}
 
+/// The letters' and digits' key codes by name: a letter's code is its lower-case character
+/// (KEY_CODE_A == 'a'), a digit's its digit (KEY_CODE_0 == '0').
+/// @{
+const DWORD KEY_CODE_A = 'a', KEY_CODE_B = 'b', KEY_CODE_C = 'c', KEY_CODE_D = 'd';
+const DWORD KEY_CODE_E = 'e', KEY_CODE_F = 'f', KEY_CODE_G = 'g', KEY_CODE_H = 'h';
+const DWORD KEY_CODE_I = 'i', KEY_CODE_J = 'j', KEY_CODE_K = 'k', KEY_CODE_L = 'l';
+const DWORD KEY_CODE_M = 'm', KEY_CODE_N = 'n', KEY_CODE_O = 'o', KEY_CODE_P = 'p';
+const DWORD KEY_CODE_Q = 'q', KEY_CODE_R = 'r', KEY_CODE_S = 's', KEY_CODE_T = 't';
+const DWORD KEY_CODE_U = 'u', KEY_CODE_V = 'v', KEY_CODE_W = 'w', KEY_CODE_X = 'x';
+const DWORD KEY_CODE_Y = 'y', KEY_CODE_Z = 'z';
+const DWORD KEY_CODE_0 = '0', KEY_CODE_1 = '1', KEY_CODE_2 = '2', KEY_CODE_3 = '3';
+const DWORD KEY_CODE_4 = '4', KEY_CODE_5 = '5', KEY_CODE_6 = '6', KEY_CODE_7 = '7';
+const DWORD KEY_CODE_8 = '8', KEY_CODE_9 = '9';
+/// @}
+
 /// Gamepads: up to four pads of the common layout (XInput's slots 0-3).
 /// @{
 const int PAD_COUNT = 4;
@@ -82,6 +97,17 @@ const int PAD_DOWN = 11;       ///< ...
 const int PAD_LEFT = 12;       ///< ...
 const int PAD_RIGHT = 13;      ///< ...
 const int PAD_BUTTON_COUNT = 14;
+/// Axes of a pad for TarnGame::Axis: a stick's across or down (down positive), or the d-pad
+/// read as -1, 0 or 1 (left or up negative).
+/// @{
+const int PAD_AXIS_NONE = -1;
+const int PAD_AXIS_LEFT_X = 0;
+const int PAD_AXIS_LEFT_Y = 1;
+const int PAD_AXIS_RIGHT_X = 2;
+const int PAD_AXIS_RIGHT_Y = 3;
+const int PAD_AXIS_DPAD_X = 4;
+const int PAD_AXIS_DPAD_Y = 5;
+/// @}
 /// Sticks, for GetPadStick.
 const int PAD_STICK_LEFT = 0;
 const int PAD_STICK_RIGHT = 1;
