@@ -146,7 +146,8 @@ Bytes BuildFont(const FontSpec& spec) {
 
 // Glyph 1 a square from (100, 0) to (600, 700); 2 the square moved 200 units right as a
 // composite; 3 a composite holding itself; 4 a composite of 2 twice, nested 8 deep (its
-// parts nest deeper than is followed); 40 holds glyph 60000, which does not exist.
+// parts nest deeper than is followed); 40 holds glyph 60000, which does not exist; 41 a square
+// far from its pen.
 FontSpec SquareFont() {
     FontSpec spec;
     spec.glyphs.push_back({});
@@ -156,7 +157,8 @@ FontSpec SquareFont() {
     spec.glyphs.push_back(Composite({{5, 0, 0}, {5, 0, 0}}));
     for (int i = 5; i < 40; ++i) spec.glyphs.push_back(Composite({{i + 1, 0, 0}, {i + 1, 0, 0}}));
     spec.glyphs.push_back(Composite({{60000, 0, 0}}));
-    spec.characters = {{'A', 1}, {'B', 2}, {'C', 3}, {'D', 4}, {'E', 40}};
+    spec.glyphs.push_back(Polygon({{30000, 0}, {30000, 700}, {30500, 700}, {30500, 0}}));
+    spec.characters = {{'A', 1}, {'B', 2}, {'C', 3}, {'D', 4}, {'E', 40}, {'F', 41}};
     return spec;
 }
 
@@ -310,6 +312,7 @@ TEST_F(TextTest, OutlinesCompositesAndKerningLandOnExactPixels) {
         {"C", {}, 70}, // holds itself: nothing drawn
         {"D", {}, 70}, // nests deeper than is followed
         {"E", {}, 70}, // a glyph that does not exist
+        {"F", {}, 70}, // 2930 pixels right of its pen: not drawn
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);

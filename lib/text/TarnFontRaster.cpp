@@ -41,9 +41,12 @@ int RasterizeGlyph(const std::vector<TarnOutlineStep>& steps, int pixelSize, int
     const int y0 = static_cast<int>(std::floor(static_cast<float>(-maxY) * scale));
     const int x1 = static_cast<int>(std::ceil(static_cast<float>(maxX) * scale));
     const int y1 = static_cast<int>(std::ceil(static_cast<float>(-minY) * scale));
-    // A glyph far larger than its em is not a letter; drawing it would only cost memory.
+    // A glyph far larger than its em, or far from its pen, is not a letter; drawing it would
+    // only cost memory.
     const int limit = 8 * pixelSize + 64;
-    if (x1 - x0 > limit || y1 - y0 > limit) return -1;
+    if (x1 - x0 > limit || y1 - y0 > limit || x0 < -limit || x0 > limit || y0 < -limit ||
+        y0 > limit)
+        return -1;
     if (x1 <= x0 || y1 <= y0) return 0;
     out->left = x0, out->top = y0, out->width = x1 - x0, out->height = y1 - y0;
     out->coverage.assign(static_cast<size_t>(out->width) * out->height, 0);

@@ -16,8 +16,8 @@ struct TarnGlyphBitmap {
 };
 
 /// The outline (font units, y up) at pixelSize pixels to the em of unitsPerEm units, into `out`.
-/// 0 (an empty outline gives an empty bitmap); -1 for a glyph far larger than its em (`out`
-/// empty).
+/// 0 (an empty outline gives an empty bitmap); -1 for a glyph far larger than its em or far
+/// from its pen (`out` empty).
 int RasterizeGlyph(const std::vector<TarnOutlineStep>& steps, int pixelSize, int unitsPerEm,
                    TarnGlyphBitmap* out);
 /// `in` widened by a disc `width` pixels across (1 to 16) into `out`, `width` larger on each side.
