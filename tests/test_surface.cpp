@@ -3,6 +3,7 @@
 // GetDC/ReleaseDC nesting reaching the stand-in once, the bound on retrying a lost surface,
 // every Create result code, serial numbers and the surface list, and the pixel layout.
 #include "display/TarnScreen.h"
+#include "surface/TarnRect.h"
 #include "surface/TarnSurface.h"
 
 #include "support/HeadlessTest.h"
@@ -634,6 +635,44 @@ TEST_F(SurfaceTest, TypedRedIsRedAtEveryDepth) {
         delete full;
         DestroyWindow(window);
     }
+}
+
+// The rectangle helpers at their edges: right and bottom exclusive, empty rectangles nothing.
+TEST(RectHelpers, EdgesAndEmptyRectangles) {
+    const RECT box = {10, 20, 30, 40};
+    const struct {
+        RECT other;
+        bool overlap, contains;
+        RECT shared;
+    } cases[] = {
+        {{10, 20, 30, 40}, true, true, {10, 20, 30, 40}},  // itself
+        {{29, 39, 50, 50}, true, false, {29, 39, 30, 40}}, // one corner pixel
+        {{30, 20, 40, 40}, false, false, {0, 0, 0, 0}},    // touching the right edge
+        {{0, 40, 50, 45}, false, false, {0, 0, 0, 0}},     // touching the bottom edge
+        {{15, 25, 15, 30}, false, false, {0, 0, 0, 0}},    // empty, inside
+        {{0, 0, 100, 100}, true, false, {10, 20, 30, 40}}, // around it
+        {{12, 22, 18, 28}, true, true, {12, 22, 18, 28}},  // inside
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.other.left << "," << c.other.top << ","
+                                        << c.other.right << "," << c.other.bottom);
+        EXPECT_EQ(TarnRectsOverlap(box, c.other), c.overlap);
+        EXPECT_EQ(TarnRectsOverlap(c.other, box), c.overlap);
+        EXPECT_EQ(TarnRectContains(box, c.other), c.contains);
+        const RECT shared = TarnRectOverlap(box, c.other);
+        EXPECT_TRUE(shared.left == c.shared.left && shared.top == c.shared.top &&
+                    shared.right == c.shared.right && shared.bottom == c.shared.bottom);
+    }
+    EXPECT_TRUE(TarnPointInRect(box, 10, 20));
+    EXPECT_TRUE(TarnPointInRect(box, 29, 39));
+    EXPECT_FALSE(TarnPointInRect(box, 30, 25));
+    EXPECT_FALSE(TarnPointInRect(box, 15, 40));
+    EXPECT_EQ(TarnClamp(5, 0, 3), 3);
+    EXPECT_EQ(TarnClamp(-2, 0, 3), 0);
+    EXPECT_EQ(TarnClamp(2.5, 0.0, 3.0), 2.5);
+    const RECT paddle = TarnRectClamp(RECT{-5, 470, 75, 490}, RECT{0, 0, 640, 480});
+    EXPECT_TRUE(paddle.left == 0 && paddle.right == 80 && paddle.top == 460 &&
+                paddle.bottom == 480);
 }
 
 TEST_F(SurfaceTest, ProcessorHasMMXAnswersZeroOrOne) {
