@@ -61,7 +61,7 @@ uint64_t FrameHash(const FrameView& frame) {
 // The recorder
 
 RecordingHost::RecordingHost(Host& inner, FILE* file, const std::string& program)
-    : inner(inner), file(file) {
+    : PassThroughHost(inner), file(file) {
     good = file != nullptr;
     if (!good) return;
     std::fwrite(MAGIC, 1, sizeof MAGIC, file);
@@ -224,7 +224,7 @@ void RecordingHost::CursorPos(int* x, int* y) {
 
 ReplayHost::ReplayHost(Host& inner, const std::vector<uint8_t>& recording,
                        const std::string& program, const std::string& picturePrefix)
-    : inner(inner), data(recording), picturePrefix(picturePrefix) {
+    : PassThroughHost(inner), data(recording), picturePrefix(picturePrefix) {
     if (data.size() < sizeof MAGIC + 4 || std::memcmp(data.data(), MAGIC, sizeof MAGIC) != 0) {
         error = "it is no recording of a Tarn program";
         return;

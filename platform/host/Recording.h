@@ -22,7 +22,7 @@
 #pragma once
 
 #include "host/FrameConvert.h"
-#include "host/Host.h"
+#include "host/PassThroughHost.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -35,29 +35,17 @@ namespace tarn::platform {
 // bits, its palette. Equal frames in the same format hash the same on every machine.
 uint64_t FrameHash(const FrameView& frame);
 
-class RecordingHost final : public Host {
+class RecordingHost final : public PassThroughHost {
 public:
-    // Records into `file` (taken over, closed at the end). False from Start when it cannot be
-    // written.
+    // Records into `file` (taken over, closed by Finish or at the end); Good() is false once
+    // it could not be written.
     RecordingHost(Host& inner, FILE* file, const std::string& program);
     ~RecordingHost() override;
     bool Good() const { return good; }
     void Finish(); // flushes and closes the file
 
-    const char* Name() const override { return inner.Name(); }
-    const MachineConfig& Machine() const override { return inner.Machine(); }
-    bool OpenWindow(const char* title, int width, int height) override {
-        return inner.OpenWindow(title, width, height);
-    }
-    void CloseWindow() override { inner.CloseWindow(); }
-    void SetFullScreen(bool on, int width, int height, int bits) override {
-        inner.SetFullScreen(on, width, height, bits);
-    }
-    void ShowCursor(bool show) override { inner.ShowCursor(show); }
     void Present(const FrameView& frame) override;
-    void WaitVerticalBlank() override { inner.WaitVerticalBlank(); }
     bool PollEvent(HostEvent* event) override;
-    void WaitEvent() override { inner.WaitEvent(); }
     bool HasFocus() const override;
     void ReadKeyboard(uint8_t state[256]) override;
     void ReadMouse(MouseState* mouse) override;
@@ -65,32 +53,21 @@ public:
     std::string JoystickName() const override;
     bool ReadJoystick(JoystickState* joystick) override;
     bool ReadPad(int slot, PadState* pad) override;
-    void SetPadRumble(int slot, uint16_t low, uint16_t high) override {
-        inner.SetPadRumble(slot, low, high);
-    }
     uint32_t Milliseconds() override;
     void CursorPos(int* x, int* y) override;
-    void DebugOutput(const char* text) override { inner.DebugOutput(text); }
-    bool OpenAudio(int rate, AudioPull pull, void* context) override {
-        return inner.OpenAudio(rate, pull, context);
-    }
-    void CloseAudio() override { inner.CloseAudio(); }
-    bool AudioLost() override { return inner.AudioLost(); }
-    void CatchUpAudio() override { inner.CatchUpAudio(); }
 
 private:
     void Byte(uint8_t v) const;
     void Unsigned(uint64_t v) const;
     void Signed(int64_t v) const;
 
-    Host& inner;
     mutable FILE* file;
     mutable bool good = true;
     uint8_t keys[256] = {}; // the keyboard as last recorded
     uint32_t lastClock = 0;
 };
 
-class ReplayHost final : public Host {
+class ReplayHost final : public PassThroughHost {
 public:
     // Reads the whole recording; Error() says why it was refused (empty when it was taken).
     ReplayHost(Host& inner, const std::vector<uint8_t>& recording, const std::string& program,
@@ -99,16 +76,6 @@ public:
     int FramesMatched() const { return framesMatched; }
     bool AtEnd() const { return at >= data.size(); }
 
-    const char* Name() const override { return inner.Name(); }
-    const MachineConfig& Machine() const override { return inner.Machine(); }
-    bool OpenWindow(const char* title, int width, int height) override {
-        return inner.OpenWindow(title, width, height);
-    }
-    void CloseWindow() override { inner.CloseWindow(); }
-    void SetFullScreen(bool on, int width, int height, int bits) override {
-        inner.SetFullScreen(on, width, height, bits);
-    }
-    void ShowCursor(bool show) override { inner.ShowCursor(show); }
     void Present(const FrameView& frame) override;
     void WaitVerticalBlank() override {} // as fast as the machine allows
     bool PollEvent(HostEvent* event) override;
@@ -120,18 +87,8 @@ public:
     std::string JoystickName() const override;
     bool ReadJoystick(JoystickState* joystick) override;
     bool ReadPad(int slot, PadState* pad) override;
-    void SetPadRumble(int slot, uint16_t low, uint16_t high) override {
-        inner.SetPadRumble(slot, low, high);
-    }
     uint32_t Milliseconds() override;
     void CursorPos(int* x, int* y) override;
-    void DebugOutput(const char* text) override { inner.DebugOutput(text); }
-    bool OpenAudio(int rate, AudioPull pull, void* context) override {
-        return inner.OpenAudio(rate, pull, context);
-    }
-    void CloseAudio() override { inner.CloseAudio(); }
-    bool AudioLost() override { return inner.AudioLost(); }
-    void CatchUpAudio() override { inner.CatchUpAudio(); }
 
 private:
     // The next record must be `tag`; anything else ends the replay (exit code 2).
@@ -141,7 +98,6 @@ private:
     int64_t Signed() const;
     [[noreturn]] void Stop(const std::string& why, int code) const;
 
-    Host& inner;
     std::vector<uint8_t> data;
     mutable size_t at = 0;
     std::string error;

@@ -179,7 +179,7 @@ bool InputOverlay::ReadPad(Host& host, int slot, PadState* out) const {
 // ---------------------------------------------------------------------------------------------
 // The player
 
-ScriptedHost::ScriptedHost(Host& inner) : inner(inner) {
+ScriptedHost::ScriptedHost(Host& inner) : PassThroughHost(inner) {
     controls = dynamic_cast<HostControls*>(&inner);
     if (!controls) controls = &overlay;
 }

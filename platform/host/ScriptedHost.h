@@ -52,8 +52,8 @@
 
 #include "host/FrameConvert.h"
 #include "host/HeadlessScript.h"
-#include "host/Host.h"
 #include "host/HostControls.h"
+#include "host/PassThroughHost.h"
 
 #include <cstdint>
 #include <deque>
@@ -118,11 +118,10 @@ private:
     std::vector<int16_t> noSound;
 };
 
-class ScriptedHost final : public Host {
+class ScriptedHost final : public PassThroughHost {
 public:
     explicit ScriptedHost(Host& inner);
 
-    Host& Inner() const { return inner; }
     // Appends the script's steps and runs them up to the first that waits for frames. False
     // (the unreadable steps described in *error) when a step could not be read.
     bool Play(const std::string& script, std::string* error);
@@ -133,16 +132,9 @@ public:
     bool WriteReport(const std::string& path) const;
     void KeepDebugText() { captureDebugText = true; }
 
-    const char* Name() const override { return inner.Name(); }
-    const MachineConfig& Machine() const override { return inner.Machine(); }
-    bool OpenWindow(const char* title, int width, int height) override {
-        return inner.OpenWindow(title, width, height);
-    }
     void CloseWindow() override;
     void SetFullScreen(bool on, int width, int height, int bits) override;
-    void ShowCursor(bool show) override { inner.ShowCursor(show); }
     void Present(const FrameView& frame) override;
-    void WaitVerticalBlank() override { inner.WaitVerticalBlank(); }
     bool PollEvent(HostEvent* event) override {
         return overlay.PollEvent(event) || inner.PollEvent(event);
     }
@@ -156,25 +148,14 @@ public:
         return overlay.ReadJoystick(inner, joystick);
     }
     bool ReadPad(int slot, PadState* pad) override { return overlay.ReadPad(inner, slot, pad); }
-    void SetPadRumble(int slot, uint16_t low, uint16_t high) override {
-        inner.SetPadRumble(slot, low, high);
-    }
     uint32_t Milliseconds() override { return overlay.Milliseconds(inner); }
-    void CursorPos(int* x, int* y) override { inner.CursorPos(x, y); }
     void DebugOutput(const char* text) override;
-    bool OpenAudio(int rate, AudioPull pull, void* context) override {
-        return inner.OpenAudio(rate, pull, context);
-    }
-    void CloseAudio() override { inner.CloseAudio(); }
-    bool AudioLost() override { return inner.AudioLost(); }
-    void CatchUpAudio() override { inner.CatchUpAudio(); }
 
 private:
     void RunSteps();
     void RunStep(const ScriptStep& step);
     void ReleaseHeldKeys();
 
-    Host& inner;
     InputOverlay overlay;
     HostControls* controls; // the inner host's own, else the overlay
 
