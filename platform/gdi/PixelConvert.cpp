@@ -14,7 +14,6 @@
 #endif
 
 namespace tarn::platform {
-namespace {
 
 Channel ChannelOf(uint32_t mask) {
     Channel c;
@@ -24,6 +23,8 @@ Channel ChannelOf(uint32_t mask) {
     while (c.shift + c.width < 32 && ((mask >> (c.shift + c.width)) & 1)) ++c.width;
     return c;
 }
+
+namespace {
 
 bool Contiguous(uint32_t mask) {
     if (!mask) return false;

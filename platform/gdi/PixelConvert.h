@@ -51,11 +51,13 @@ struct DestFormat {
     const uint32_t* palette = nullptr; // Index8: 256 colours 0x00RRGGBB
 };
 
+// One colour channel of a masked pixel: where it sits and how wide it is.
 struct Channel {
     uint32_t mask = 0;
-    int shift = 0;
-    int width = 0;
+    int shift = 0; // lowest bit of the mask
+    int width = 0; // bits from there up to the first gap
 };
+Channel ChannelOf(uint32_t mask);
 
 // Everything one conversion needs, prepared once per call.
 struct ConvertContext {

@@ -2,7 +2,6 @@
 // the way its format is converted once per frame, then converts whole rows.
 #include "host/FrameConvert.h"
 
-#include <bit>
 #include <cstdio>
 #include <cstring>
 #if defined(__SSE2__)
@@ -12,28 +11,6 @@
 #endif
 
 namespace tarn::platform {
-
-uint32_t WidenChannel(uint32_t value, int bits) {
-    if (bits <= 0) return 0;
-    if (bits >= 8) return (value >> (bits - 8)) & 0xFF;
-    uint32_t wide = 0;
-    int filled = 0;
-    while (filled < 8) {
-        wide = (wide << bits) | value;
-        filled += bits;
-    }
-    return (wide >> (filled - 8)) & 0xFF;
-}
-
-MaskChannel DescribeMask(uint32_t mask) {
-    MaskChannel c;
-    c.mask = mask;
-    if (mask != 0) {
-        c.shift = std::countr_zero(mask);
-        c.bits = std::popcount(mask);
-    }
-    return c;
-}
 
 bool FrameIs565(const FrameView& f) {
     return f.redMask == 0xF800 && f.greenMask == 0x07E0 && f.blueMask == 0x001F;
@@ -134,9 +111,9 @@ bool FrameConverter::Prepare(const FrameView& frame, const char** why) {
         masks.greenMask = wide ? 0x00FF00 : 0x07E0;
         masks.blueMask = wide ? 0x0000FF : 0x001F;
     }
-    red = DescribeMask(masks.redMask);
-    green = DescribeMask(masks.greenMask);
-    blue = DescribeMask(masks.blueMask);
+    red = ChannelOf(masks.redMask);
+    green = ChannelOf(masks.greenMask);
+    blue = ChannelOf(masks.blueMask);
     if (frame.bits == 8) {
         path = Path::Palette;
     } else if (frame.bits == 16 && FrameIs565(masks)) {
@@ -149,7 +126,8 @@ bool FrameConverter::Prepare(const FrameView& frame, const char** why) {
         if (table16.empty() || std::memcmp(want, table16Masks, sizeof want) != 0) {
             table16.resize(65536);
             for (uint32_t p = 0; p < 65536; ++p)
-                table16[p] = Compose(red.Widen(p), green.Widen(p), blue.Widen(p));
+                table16[p] =
+                    Compose(WidenChannel(p, red), WidenChannel(p, green), WidenChannel(p, blue));
             std::memcpy(table16Masks, want, sizeof want);
         }
     } else if (FrameIsX888(masks)) {
@@ -205,7 +183,7 @@ void FrameConverter::ConvertRow(const FrameView& frame, const uint8_t* src, uint
             const uint8_t* s = src + bytes * x;
             uint32_t p = uint32_t(s[0]) | uint32_t(s[1]) << 8 | uint32_t(s[2]) << 16;
             if (bytes == 4) p |= uint32_t(s[3]) << 24;
-            out[x] = Compose(red.Widen(p), green.Widen(p), blue.Widen(p));
+            out[x] = Compose(WidenChannel(p, red), WidenChannel(p, green), WidenChannel(p, blue));
         }
         break;
     }

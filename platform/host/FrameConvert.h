@@ -11,6 +11,7 @@
 // (never per frame); other 24 and 32-bit masks pixel by pixel through the channels.
 #pragma once
 
+#include "gdi/PixelConvert.h"
 #include "host/Host.h"
 
 #include <cstdint>
@@ -20,20 +21,15 @@
 namespace tarn::platform {
 
 // Widens an n-bit channel value to 8 bits by repeating its top bits (5 bits abcde ->
-// abcdeabc); a value of more than 8 bits keeps its top 8.
-uint32_t WidenChannel(uint32_t value, int bits);
-
-// One colour channel of a masked pixel: where it sits and how wide it is.
-struct MaskChannel {
-    uint32_t mask = 0;
-    int shift = 0; // lowest bit of the mask
-    int bits = 0;  // number of bits in the mask
-    // The channel of `pixel` widened to 8 bits (0 for an empty mask).
-    uint32_t Widen(uint32_t pixel) const {
-        return bits ? WidenChannel((pixel & mask) >> shift, bits) : 0;
-    }
-};
-MaskChannel DescribeMask(uint32_t mask);
+// abcdeabc); a value of more than 8 bits keeps its top 8. GDI's rule (Rescale), so a frame shows
+// what GDI drew.
+inline uint32_t WidenChannel(uint32_t value, int bits) {
+    return Rescale(value, bits, 8);
+}
+// The channel of `pixel` widened to 8 bits (0 for an empty mask).
+inline uint32_t WidenChannel(uint32_t pixel, const Channel& c) {
+    return c.width ? Rescale((pixel & c.mask) >> c.shift, c.width, 8) : 0;
+}
 
 // The byte order of the converted pixels, as 32-bit values.
 enum class RgbOrder : uint8_t {
@@ -74,7 +70,7 @@ private:
     uint32_t alpha; // already in the top byte
     Path path = Path::Masked;
     int bytes = 0;
-    MaskChannel red, green, blue;
+    Channel red, green, blue;
     uint32_t table16Masks[3] = {};
     std::vector<uint32_t> table16; // 16-bit pixel -> output pixel
 };
