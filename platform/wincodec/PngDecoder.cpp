@@ -230,7 +230,13 @@ HRESULT PngDecoder::Copy(PngRows layout, const WICRect* rect, UINT stride, UINT 
     }
     for (uint32_t y = 0; y < header.height; ++y)
         rows[y] = direct ? buffer + (size_t)stride * y : scratch + fullRow * y;
-    HRESULT hr = DecodePng(data, size, layout, rows);
+    // The decode parses the bytes again: bytes of the caller's memory may have changed since
+    // the header was read, and rows sized by that header must not take another picture.
+    PngHeader now;
+    HRESULT hr = ReadPngHeader(data, size, &now);
+    if (SUCCEEDED(hr) && (now.width != header.width || now.height != header.height))
+        hr = WINCODEC_ERR_BADIMAGE;
+    if (SUCCEEDED(hr)) hr = DecodePng(data, size, layout, rows);
     if (SUCCEEDED(hr) && !direct)
         for (INT y = 0; y < r.Height; ++y)
             std::memcpy(buffer + (size_t)stride * y, rows[r.Y + y] + (size_t)r.X * pixelBytes,
