@@ -91,24 +91,47 @@ inline void PutSmooth(BYTE* d, const PixelRect& src, const RECT& bounds, int64_t
     const uint64_t fx = static_cast<uint64_t>(bx >> 17) & 0xFFFF;
     const uint64_t fy = static_cast<uint64_t>(by >> 17) & 0xFFFF;
     uint64_t cover = 0, red = 0, green = 0, blue = 0;
-    for (int k = 0; k < 4; ++k) {
-        const int px = x0 + (k & 1), py = y0 + (k >> 1);
-        if (px < bounds.left || px >= bounds.right || py < bounds.top || py >= bounds.bottom)
-            continue;
-        const uint64_t w = ((k & 1) ? fx : 65536 - fx) * ((k >> 1) ? fy : 65536 - fy);
-        if (w == 0) continue;
-        const DWORD v = F::Load(PixelAt(src, px, py, F::bytes));
-        if (ex.key.on && v == ex.key.value) continue;
-        uint64_t a = 256;
-        if (ex.plane != nullptr) {
-            const uint64_t p = ex.plane[static_cast<std::ptrdiff_t>(py) * ex.planePitch + px];
-            a = p + (p >> 7);
+    if (x0 >= bounds.left && x0 + 1 < bounds.right && y0 >= bounds.top && y0 + 1 < bounds.bottom) {
+        // All four inside (most samples): read them all and weigh without a branch each.
+        const BYTE* top = PixelAt(src, x0, y0, F::bytes);
+        const BYTE* corners[4] = {top, top + F::bytes, top + src.pitch, top + src.pitch + F::bytes};
+        const BYTE* weights = ex.plane != nullptr
+                                  ? ex.plane + static_cast<std::ptrdiff_t>(y0) * ex.planePitch + x0
+                                  : nullptr;
+        for (int k = 0; k < 4; ++k) {
+            const DWORD v = F::Load(corners[k]);
+            uint64_t a = 256;
+            if (weights != nullptr) {
+                const uint64_t p = weights[(k >> 1) * ex.planePitch + (k & 1)];
+                a = p + (p >> 7);
+            }
+            if (ex.key.on && v == ex.key.value) a = 0;
+            const uint64_t wa = ((k & 1) ? fx : 65536 - fx) * ((k >> 1) ? fy : 65536 - fy) * a;
+            cover += wa;
+            red += wa * ((v >> F::redShift) & F::redMax);
+            green += wa * ((v >> F::greenShift) & F::greenMax);
+            blue += wa * (v & F::blueMax);
         }
-        const uint64_t wa = w * a;
-        cover += wa;
-        red += wa * ((v >> F::redShift) & F::redMax);
-        green += wa * ((v >> F::greenShift) & F::greenMax);
-        blue += wa * (v & F::blueMax);
+    } else {
+        for (int k = 0; k < 4; ++k) {
+            const int px = x0 + (k & 1), py = y0 + (k >> 1);
+            if (px < bounds.left || px >= bounds.right || py < bounds.top || py >= bounds.bottom)
+                continue;
+            const uint64_t w = ((k & 1) ? fx : 65536 - fx) * ((k >> 1) ? fy : 65536 - fy);
+            if (w == 0) continue;
+            const DWORD v = F::Load(PixelAt(src, px, py, F::bytes));
+            if (ex.key.on && v == ex.key.value) continue;
+            uint64_t a = 256;
+            if (ex.plane != nullptr) {
+                const uint64_t p = ex.plane[static_cast<std::ptrdiff_t>(py) * ex.planePitch + px];
+                a = p + (p >> 7);
+            }
+            const uint64_t wa = w * a;
+            cover += wa;
+            red += wa * ((v >> F::redShift) & F::redMax);
+            green += wa * ((v >> F::greenShift) & F::greenMax);
+            blue += wa * (v & F::blueMax);
+        }
     }
     if (cover == 0) return;
     DWORD r, g, b;
