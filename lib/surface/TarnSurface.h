@@ -132,8 +132,10 @@ public:
     HDC GetDC();
     /// Ends one GetDC: 0, or -1 without a surface or context or when the release fails.
     int ReleaseDC();
-    /// Writes text at (x, y) in the GDI colour `colour` with a transparent background. 0 when
-    /// drawn (or for null text), -1 without a device context or when the output fails.
+    /// Writes text at (x, y) in the GDI colour `colour` with a transparent background. It takes
+    /// the surface's device context itself (nested in the caller's GetDC, when there is one).
+    /// 0 when drawn (or for null text), -1 when no device context can be had or the output
+    /// fails.
     int DrawString(int x, int y, COLORREF colour, const char* text);
     /// As DrawString with a GDI colour, in the typed colour's red, green and blue.
     int DrawString(int x, int y, TarnColour colour, const char* text);
