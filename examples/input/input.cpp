@@ -24,9 +24,9 @@
 const int WIDTH = 640, HEIGHT = 480;
 
 const char* const STATE_NAMES[] = {"up", "released", "pressed", "held"}; // by KEY_UP .. KEY_HELD
-const COLORREF STATE_COLOURS[] = {RGB(130, 130, 140), RGB(255, 130, 90), RGB(255, 235, 90),
-                                  RGB(120, 230, 120)};
-const COLORREF WHITE = RGB(240, 240, 240), GREY = RGB(150, 150, 160);
+const TarnColour STATE_COLOURS[] = {TarnColour(130, 130, 140), TarnColour(255, 130, 90),
+                                    TarnColour(255, 235, 90), TarnColour(120, 230, 120)};
+const TarnColour WHITE = TarnColour(240, 240, 240), GREY = TarnColour(150, 150, 160);
 const DWORD KEEP_MS = 2000; // how long a released key stays on the list
 
 class Input {
@@ -35,13 +35,13 @@ public:
         const DWORD now = timeGetTime();
         TarnInput& input = g.Input();
         TarnSurface* back = g.Back();
-        back->FillSolid(back->MapRGB(18, 22, 34));
+        back->FillSolid(TarnColour(18, 22, 34));
         // wheelUp or wheelDown is set by the one read that saw the wheel turn.
         if (input.wheelUp) wheelUpTotal += input.wheelUpCount;
         if (input.wheelDown) wheelDownTotal += input.wheelDownCount;
 
         // The cross-hair's lines go under the panels' text, its ring over everything.
-        const DWORD hair = back->MapRGB(60, 80, 120);
+        const TarnColour hair = TarnColour(60, 80, 120);
         back->DrawLine(0, input.mouseY, WIDTH - 1, input.mouseY, hair);
         back->DrawLine(input.mouseX, 0, input.mouseX, HEIGHT - 1, hair);
 
@@ -51,7 +51,7 @@ public:
         Rumble(input);
         Pads(g, input);
         g.Print(12, HEIGHT - 24, GREY, "F11: window / full screen     R: rumble     Escape: end");
-        back->DrawCircle(input.mouseX, input.mouseY, 9, back->MapRGB(255, 255, 255));
+        back->DrawCircle(input.mouseX, input.mouseY, 9, TarnColour(255, 255, 255));
     }
 
 private:
@@ -73,7 +73,7 @@ private:
                 ++more;
                 continue;
             }
-            const COLORREF colour = STATE_COLOURS[state];
+            const TarnColour colour = STATE_COLOURS[state];
             g.Print(16, y, colour, "%s", input.keyNames[code]);
             g.Print(140, y, colour, "%s", STATE_NAMES[state]);
             g.Print(218, y, colour, "%.2f s ago", (now - input.keyPressTime[code]) / 1000.0);
@@ -117,14 +117,13 @@ private:
         }
         RECT square = {16, 272, 96, 352};
         const int cx = 56, cy = 312, reach = 40;
-        back->FillRect(&square, back->MapRGB(30, 36, 54));
-        back->DrawRect(&square, back->MapRGB(110, 120, 150));
-        back->DrawLine(cx, square.top, cx, square.bottom - 1, back->MapRGB(60, 70, 95));
-        back->DrawLine(square.left, cy, square.right - 1, cy, back->MapRGB(60, 70, 95));
+        back->FillRect(&square, TarnColour(30, 36, 54));
+        back->DrawRect(&square, TarnColour(110, 120, 150));
+        back->DrawLine(cx, square.top, cx, square.bottom - 1, TarnColour(60, 70, 95));
+        back->DrawLine(square.left, cy, square.right - 1, cy, TarnColour(60, 70, 95));
         const LONG x = std::clamp<LONG>(input.joystickDeltaX, -1000, 1000);
         const LONG y = std::clamp<LONG>(input.joystickDeltaY, -1000, 1000);
-        back->FillCircle(cx + x * reach / 1000, cy + y * reach / 1000, 5,
-                         back->MapRGB(255, 235, 90));
+        back->FillCircle(cx + x * reach / 1000, cy + y * reach / 1000, 5, TarnColour(255, 235, 90));
         g.Print(16, 410, WHITE, "axes %ld, %ld", (long)input.joystickDeltaX,
                 (long)input.joystickDeltaY);
         for (int i = 0; i < 10; ++i) {
@@ -192,17 +191,17 @@ private:
     static void Stick(TarnSurface* back, const TarnInput& input, int pad, int stick, int cx, int cy,
                       SHORT rawX, SHORT rawY) {
         const int radius = 21;
-        back->FillCircle(cx, cy, radius, back->MapRGB(30, 36, 54));
+        back->FillCircle(cx, cy, radius, TarnColour(30, 36, 54));
         const BYTE pressed = input.GetPadButtonState(
             pad, stick == PAD_STICK_LEFT ? PAD_LEFT_THUMB : PAD_RIGHT_THUMB);
-        back->DrawCircle(cx, cy, radius, Pixel(back, STATE_COLOURS[pressed]));
+        back->DrawCircle(cx, cy, radius, STATE_COLOURS[pressed]);
         back->DrawCircle(cx, cy, radius * input.padStickDeadZone[stick] / 32767,
-                         back->MapRGB(70, 80, 110));
+                         TarnColour(70, 80, 110));
         int x = 0, y = 0;
         input.GetPadStick(pad, stick, &x, &y);
         const bool moved = x != 0 || y != 0;
         back->FillCircle(cx + rawX * radius / 32768, cy - rawY * radius / 32768, 3,
-                         moved ? back->MapRGB(255, 235, 90) : back->MapRGB(150, 150, 160));
+                         moved ? TarnColour(255, 235, 90) : TarnColour(150, 150, 160));
     }
 
     // A trigger: a bar filled from the bottom by its raw travel, lit above the threshold, with
@@ -211,14 +210,14 @@ private:
                         int trigger, int pad) {
         const int height = 96;
         RECT frame = {x, y, x + 6, y + height};
-        back->DrawRect(&frame, back->MapRGB(70, 80, 110));
+        back->DrawRect(&frame, TarnColour(70, 80, 110));
         RECT fill = {x + 1, y + height - 1 - raw * (height - 2) / 255, x + 5, y + height - 1};
         if (raw > 0)
             back->FillRect(&fill, input.GetPadTrigger(pad, trigger) > 0
-                                      ? back->MapRGB(255, 235, 90)
-                                      : back->MapRGB(150, 150, 160));
+                                      ? TarnColour(255, 235, 90)
+                                      : TarnColour(150, 150, 160));
         const int mark = y + height - 1 - input.padTriggerThreshold * (height - 2) / 255;
-        back->DrawLine(x - 2, mark, x + 7, mark, back->MapRGB(255, 130, 90));
+        back->DrawLine(x - 2, mark, x + 7, mark, TarnColour(255, 130, 90));
     }
 
     // A small button: filled in its state's colour while down, outlined otherwise.
@@ -226,21 +225,17 @@ private:
         RECT r = {x, y, x + width, y + height};
         const bool down = state == KEY_PRESSED || state == KEY_HELD;
         if (down)
-            back->FillRect(&r, Pixel(back, STATE_COLOURS[state]));
+            back->FillRect(&r, STATE_COLOURS[state]);
         else
-            back->DrawRect(&r, Pixel(back, STATE_COLOURS[state]));
+            back->DrawRect(&r, STATE_COLOURS[state]);
     }
 
     static void Dot(TarnSurface* back, int x, int y, BYTE state) {
         const bool down = state == KEY_PRESSED || state == KEY_HELD;
         if (down)
-            back->FillCircle(x, y, 5, Pixel(back, STATE_COLOURS[state]));
+            back->FillCircle(x, y, 5, STATE_COLOURS[state]);
         else
-            back->DrawCircle(x, y, 5, Pixel(back, STATE_COLOURS[state]));
-    }
-
-    static DWORD Pixel(TarnSurface* back, COLORREF c) {
-        return back->MapRGB(GetRValue(c), GetGValue(c), GetBValue(c));
+            back->DrawCircle(x, y, 5, STATE_COLOURS[state]);
     }
 
     // A framed panel with its title.
@@ -255,13 +250,12 @@ private:
         TarnSurface* back = g.Back();
         RECT r = {x, y, x + width, y + 22};
         const bool down = state == KEY_PRESSED || state == KEY_HELD;
-        const COLORREF c = STATE_COLOURS[state];
-        const DWORD pixel = back->MapRGB(GetRValue(c), GetGValue(c), GetBValue(c));
+        const TarnColour pixel = STATE_COLOURS[state];
         if (down)
             back->FillRect(&r, pixel);
         else
             back->DrawRect(&r, pixel);
-        g.Print(x + 5, y + 2, down ? RGB(20, 20, 30) : WHITE, "%s", label);
+        g.Print(x + 5, y + 2, down ? TarnColour(20, 20, 30) : WHITE, "%s", label);
     }
 
     DWORD shownUntil[KEY_CODE_COUNT] = {}; // per key code: listed until this time

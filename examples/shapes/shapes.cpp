@@ -12,12 +12,12 @@ int main(int argc, char** argv) {
     TarnGame game("Tarn: shapes", argc, argv);
     const int WIDTH = game.width, HEIGHT = game.height;
     TarnSurface* layer = game.CreateSurface(WIDTH, HEIGHT);
-    game.OnRedraw([&](TarnGame&) { layer->SetColourKeyRGB(255, 0, 255); }); // see-through
+    game.OnRedraw([&](TarnGame&) { layer->SetColourKey(TarnColour(255, 0, 255)); }); // see-through
 
     return game.Run([&](TarnGame& g) {
         const double t = g.time;
         TarnSurface* back = g.Back();
-        auto rgb = [back](int r, int g, int b) { return back->MapRGB(r, g, b); };
+        auto rgb = [](int r, int g, int b) { return TarnColour(BYTE(r), BYTE(g), BYTE(b)); };
 
         // The sky in bands, and a sun cut by the top edge.
         for (int band = 0; band < 8; ++band) {
@@ -49,20 +49,20 @@ int main(int argc, char** argv) {
         back->FillCircle(380, HEIGHT + 40, 120, rgb(90, 60, 160));
 
         // The second layer: rings and a square turning about the centre, faded in and out.
-        layer->FillSolid(layer->MapRGB(255, 0, 255));
+        layer->FillSolid(TarnColour(255, 0, 255));
         for (int i = 0; i < 5; ++i) {
             const double a = t + i * 1.2566;
             const int x = WIDTH / 2 + int(150 * std::cos(a)),
                       y = HEIGHT / 2 + int(150 * std::sin(a));
-            layer->FillCircle(x, y, 36, layer->MapRGB(250, 250, 250));
-            layer->DrawCircle(x, y, 46, layer->MapRGB(250, 60, 60));
+            layer->FillCircle(x, y, 36, TarnColour(250, 250, 250));
+            layer->DrawCircle(x, y, 46, TarnColour(250, 60, 60));
         }
         RECT square = {WIDTH / 2 - 60, HEIGHT / 2 - 60, WIDTH / 2 + 60, HEIGHT / 2 + 60};
-        layer->FillRect(&square, layer->MapRGB(30, 30, 30));
+        layer->FillRect(&square, TarnColour(30, 30, 30));
         layer->DrawLine(square.left, square.top, square.right - 1, square.bottom - 1,
-                        layer->MapRGB(250, 250, 0));
+                        TarnColour(250, 250, 0));
         const WORD alpha = WORD(128 + 128 * std::sin(t * 1.5)); // 0 (gone) to 256 (solid)
         layer->BlendTo(back, 0, 0, nullptr, alpha);
-        g.Print(8, HEIGHT - 24, RGB(255, 255, 255), "layer alpha %d / 256", alpha);
+        g.Print(8, HEIGHT - 24, TarnColour(255, 255, 255), "layer alpha %d / 256", alpha);
     });
 }

@@ -30,7 +30,7 @@ const int RATE = 44100; // the mix's rate
 const int SHOWN = 1024; // frames of the mix in the picture (about 23 ms)
 const DWORD FADE_MS = 2000;
 const char* const EFFECT_FILES[3] = {"blip.wav", "boom.wav", "chime.wav"};
-const COLORREF WHITE = RGB(240, 240, 240), GREY = RGB(150, 150, 160);
+const TarnColour WHITE = TarnColour(240, 240, 240), GREY = TarnColour(150, 150, 160);
 
 class SoundExample {
 public:
@@ -59,7 +59,7 @@ public:
         }
 
         TarnSurface* back = g.Back();
-        back->FillSolid(back->MapRGB(16, 20, 30));
+        back->FillSolid(TarnColour(16, 20, 30));
         Mix(g, now);
         Trace(g, 40, "left", 0);
         Trace(g, 190, "right", 1);
@@ -134,10 +134,10 @@ private:
     void Trace(TarnGame& g, int top, const char* name, int side) {
         TarnSurface* back = g.Back();
         RECT band = {20, top, WIDTH - 80, top + 140};
-        back->DrawRect(&band, back->MapRGB(60, 70, 100));
+        back->DrawRect(&band, TarnColour(60, 70, 100));
         const int middle = top + 70, width = band.right - band.left - 2;
-        back->DrawLine(band.left + 1, middle, band.right - 2, middle, back->MapRGB(40, 48, 70));
-        const DWORD colour = side == 0 ? back->MapRGB(120, 200, 255) : back->MapRGB(255, 170, 110);
+        back->DrawLine(band.left + 1, middle, band.right - 2, middle, TarnColour(40, 48, 70));
+        const TarnColour colour = side == 0 ? TarnColour(120, 200, 255) : TarnColour(255, 170, 110);
         int lastY = middle;
         for (int x = 0; x < width; ++x) {
             const float sample = mixed[2 * (x * SHOWN / width) + side];
@@ -155,10 +155,10 @@ private:
         for (int j = 0; j < SHOWN; ++j) peak = std::max(peak, std::fabs(mixed[2 * j + side]));
         const int top = side == 0 ? 40 : 190;
         RECT frame = {WIDTH - 64, top, WIDTH - 24, top + 140};
-        back->DrawRect(&frame, back->MapRGB(60, 70, 100));
+        back->DrawRect(&frame, TarnColour(60, 70, 100));
         const int height = int(peak * 136);
         RECT bar = {frame.left + 2, frame.bottom - 2 - height, frame.right - 2, frame.bottom - 2};
-        const DWORD colour = peak > 0.9f ? back->MapRGB(255, 90, 80) : back->MapRGB(120, 230, 120);
+        const TarnColour colour = peak > 0.9f ? TarnColour(255, 90, 80) : TarnColour(120, 230, 120);
         if (height > 0) back->FillRect(&bar, colour);
     }
 
@@ -166,21 +166,21 @@ private:
     void Status(TarnGame& g, int pan) {
         TarnSurface* back = g.Back();
         const int x = (pan + 256) * (WIDTH - 40) / 512 + 20;
-        back->DrawLine(20, 352, WIDTH - 21, 352, back->MapRGB(60, 70, 100));
-        back->FillCircle(x, 352, 5, back->MapRGB(255, 235, 90));
+        back->DrawLine(20, 352, WIDTH - 21, 352, TarnColour(60, 70, 100));
+        back->FillCircle(x, 352, 5, TarnColour(255, 235, 90));
         g.Print(20, 336, GREY, "left");
         g.Print(WIDTH - 56, 336, GREY, "right");
         g.Print(WIDTH / 2 - 28, 362, WHITE, "pan %d", pan);
 
         if (!g.Audio().IsReady()) {
-            g.Print(20, 384, RGB(255, 130, 90), "no sound device: the example is silent");
+            g.Print(20, 384, TarnColour(255, 130, 90), "no sound device: the example is silent");
         } else {
             for (int i = 0; i < 3; ++i)
-                g.Print(20 + i * 150, 384, effectResults[i] == 0 ? WHITE : RGB(255, 130, 90),
+                g.Print(20 + i * 150, 384, effectResults[i] == 0 ? WHITE : TarnColour(255, 130, 90),
                         "%d: %s%s", i + 1, EFFECT_FILES[i],
                         effectResults[i] == 0 ? (effects[i].IsPlaying() ? " *" : "") : " missing");
             if (musicResult != 0)
-                g.Print(20, 404, RGB(255, 130, 90), "M: tune.ogg missing");
+                g.Print(20, 404, TarnColour(255, 130, 90), "M: tune.ogg missing");
             else
                 g.Print(20, 404, WHITE, "M: tune.ogg %s, %.1f s, volume %d", MusicState(),
                         music.Position() / 1000.0, music.Volume());
