@@ -4,7 +4,8 @@
 # <!-- file: NAME --> is written to NAME in the folder the commands are in at that point, in the
 # order of the guide, in one shell. Then the frame the guide's program drew must be the picture
 # the guide shows (docs/images/guide.png). The guide's first program (its first game.cpp) stays
-# within twenty lines, includes counted, comments and blank lines not.
+# within twenty lines, includes counted, comments and blank lines not. The README and the guide
+# ask find_package for the same version of Tarn.
 #   scripts/check-guide.sh            (scripts/run-tests.sh runs it)
 #   scripts/check-guide.sh --write    the frame becomes docs/images/guide.png
 set -euo pipefail
@@ -12,6 +13,15 @@ cd "$(dirname "$0")/.."
 src=$PWD
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
+
+# One story of find_package: the README's and the guide's CMake files ask for the same
+# version, this one's.
+version=$(sed -n 's/^project(Tarn VERSION \([0-9]*\.[0-9]*\).*/\1/p' CMakeLists.txt)
+asked=$(grep -ho '^find_package(Tarn [0-9.]*' README.md docs/guide.md | sort -u)
+[ "$asked" = "find_package(Tarn $version" ] || {
+    echo "check-guide.sh: README.md and docs/guide.md ask for '$asked'; Tarn is $version" >&2
+    exit 1
+}
 
 # The guide turned into one shell script.
 awk '
