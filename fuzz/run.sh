@@ -4,7 +4,7 @@
 # SECONDS seconds each, one after another, and fails on any finding (crash, sanitizer report,
 # leaked stand-in object, mismatch, timeout, out of memory).
 #   fuzz/run.sh SECONDS [TARGET...]     TARGET: detect bmp psd tga pcx jpg png pngwhole sprites
-#                                       wav ogg font
+#                                       wav ogg font map
 #                                       (default: all)
 # Builds with clang in $TARN_FUZZ_BUILD (default build-fuzz). The seeds come from the test
 # fixtures (make_seeds), the BMP files and the PngSuite files of tests/data; what the fuzzers find worth keeping
@@ -18,7 +18,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:?usage: fuzz/run.sh SECONDS [TARGET...]}
 shift
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(detect bmp psd tga pcx jpg png pngwhole sprites wav ogg font)
+[ ${#targets[@]} -eq 0 ] && targets=(detect bmp psd tga pcx jpg png pngwhole sprites wav ogg font map)
 build=${TARN_FUZZ_BUILD:-build-fuzz}
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
@@ -48,6 +48,9 @@ cp tests/data/sound/*.wav "$seeds/wav/" 2>/dev/null || true
 mkdir -p "$seeds/font"
 cp tests/data/fonts/*.ttf "$seeds/font/"
 cp /usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf "$seeds/font/" 2>/dev/null || true
+# The map readers start from the test maps, TMX and JSON.
+mkdir -p "$seeds/map"
+cp tests/data/maps/*.tmx tests/data/maps/*.tmj tests/data/maps/tilesets/*.tsx "$seeds/map/"
 mkdir -p "$build/findings"
 
 failed=()
@@ -60,6 +63,7 @@ for t in "${targets[@]}"; do
     [ "$t" = sprites ] && program=fuzz_sprites # no seed files: the input only steers a generator
     [ "$t" = wav ] || [ "$t" = ogg ] && program=fuzz_sound_$t
     [ "$t" = font ] && program=fuzz_font
+    [ "$t" = map ] && program=fuzz_map
     mkdir -p "$seeds/$t"
     if [ "$t" = pngwhole ]; then
         program=fuzz_png_whole # the PNG seeds, through both of the PNG decoder's ways

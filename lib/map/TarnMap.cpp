@@ -221,11 +221,30 @@ int TarnMap::Check(const std::string& fileName) {
         *why = "is past its tileset";
         return false;
     };
+    // The ids of the sheet (a tileset cut from one picture) seen last: any id in that range is
+    // one of its tiles, so most cells need no more than this.
+    DWORD fastFirst = 0, fastEnd = 0;
+    size_t fastSheet = 0;
     for (size_t i = 0; i < layers.size(); ++i) {
         TarnMapLayer& layer = layers[i];
         std::string why;
-        for (size_t c = 0; c < layer.tiles.size(); ++c)
-            if (!checkGid(layer.tiles[c], &why)) {
+        for (size_t c = 0; c < layer.tiles.size(); ++c) {
+            const DWORD gid = layer.tiles[c], id = gid & MAP_GID_MASK;
+            if (id == 0) continue;
+            if (id >= fastFirst && id < fastEnd && !(gid & MAP_FLIP_DIAGONAL)) {
+                impl->sheets[fastSheet].flipsUsed |= static_cast<BYTE>(1u << (gid >> 29));
+                continue;
+            }
+            const TarnMapTileset* ts = TilesetOf(id);
+            if (ts && !impl->sheets[static_cast<size_t>(ts - tilesets.data())].collection) {
+                fastSheet = static_cast<size_t>(ts - tilesets.data());
+                const size_t next = fastSheet + 1;
+                fastFirst = ts->firstGid;
+                fastEnd = static_cast<DWORD>(std::min<unsigned long long>(
+                    static_cast<unsigned long long>(ts->firstGid) + impl->sheets[fastSheet].range,
+                    next < tilesets.size() ? tilesets[next].firstGid : MAP_GID_MASK + 1ull));
+            }
+            if (!checkGid(gid, &why)) {
                 const int col = layer.x + static_cast<int>(c % layer.width);
                 const int row = layer.y + static_cast<int>(c / layer.width);
                 return Fail(MAP_ERR_TILE,
@@ -233,6 +252,7 @@ int TarnMap::Check(const std::string& fileName) {
                                 ", " + std::to_string(row) + "): tile id " +
                                 std::to_string(layer.tiles[c] & MAP_GID_MASK) + " " + why);
             }
+        }
         for (const TarnMapObject& o : layer.objects)
             if (!checkGid(o.gid, &why))
                 return Fail(MAP_ERR_TILE, fileName + ": object '" + o.name + "' (id " +

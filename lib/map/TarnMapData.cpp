@@ -3,10 +3,12 @@
 // exactly the cells the layer has.
 #include "map/internal/MapReader.h"
 
+#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace tarn::map {
@@ -134,28 +136,32 @@ static int Base64Value(unsigned char c) {
 }
 
 // Base64 (white space skipped, '=' padding at the end only) into `out`; false for anything else.
-static bool DecodeBase64(const char* text, size_t length, std::vector<uint8_t>* out) {
-    out->clear();
-    out->reserve(length / 4 * 3 + 3);
+static bool DecodeBase64(const char* text, size_t length, std::unique_ptr<uint8_t[]>* out,
+                         size_t* size) {
+    out->reset(new uint8_t[length / 4 * 3 + 3]); // every byte is written before it is read
+    uint8_t* to = out->get();
     uint32_t acc = 0;
     int bits = 0;
     size_t padding = 0;
     for (size_t i = 0; i < length; ++i) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c == ' ' || c == '\n' || c == '\r' || c == '\t') continue;
-        if (c == '=') {
-            ++padding;
+        const int v = Base64Value(c);
+        if (v < 0) {
+            if (c == '=')
+                ++padding;
+            else if (c != ' ' && c != '\n' && c != '\r' && c != '\t')
+                return false;
             continue;
         }
-        const int v = Base64Value(c);
-        if (v < 0 || padding) return false;
+        if (padding) return false;
         acc = acc << 6 | static_cast<uint32_t>(v);
         bits += 6;
         if (bits >= 8) {
             bits -= 8;
-            out->push_back(static_cast<uint8_t>(acc >> bits));
+            *to++ = static_cast<uint8_t>(acc >> bits);
         }
     }
+    *size = static_cast<size_t>(to - out->get());
     return padding <= 2 && bits < 6;
 }
 
@@ -209,23 +215,23 @@ bool DecodeCells(LoadContext& ctx, const std::string& what, const char* encoding
     if (enc != "base64")
         return ctx.Fail(MAP_ERR_FORMAT, what + ": unknown data encoding '" + enc + "'"), false;
 
-    std::vector<uint8_t> raw;
-    if (!DecodeBase64(text, length, &raw))
+    std::unique_ptr<uint8_t[]> raw;
+    size_t rawSize = 0;
+    if (!DecodeBase64(text, length, &raw, &rawSize))
         return ctx.Fail(MAP_ERR_FORMAT, what + ": the base64 data is damaged"), false;
+    // The cells are 32-bit little-endian ids: inflated (or copied) straight into place, and
+    // turned round only on a big-endian machine.
     const size_t bytes = count * 4;
-    std::vector<uint8_t> plain;
-    const uint8_t* data = raw.data();
-    size_t size = raw.size();
+    uint8_t* into = reinterpret_cast<uint8_t*>(cells);
     if (!comp.empty()) {
-        plain.resize(bytes);
         std::string why;
         bool ok = false;
         if (comp == "zlib")
-            ok = InflateZlib(raw.data(), raw.size(), plain.data(), bytes, &why);
+            ok = InflateZlib(raw.get(), rawSize, into, bytes, &why);
         else if (comp == "gzip")
-            ok = InflateGzip(raw.data(), raw.size(), plain.data(), bytes, &why);
+            ok = InflateGzip(raw.get(), rawSize, into, bytes, &why);
         else if (comp == "zstd")
-            ok = InflateZstd(raw.data(), raw.size(), plain.data(), bytes, &why);
+            ok = InflateZstd(raw.get(), rawSize, into, bytes, &why);
         else
             return ctx.Fail(MAP_ERR_UNSUPPORTED, what + ": unknown compression '" + comp + "'"),
                    false;
@@ -234,18 +240,19 @@ bool DecodeCells(LoadContext& ctx, const std::string& what, const char* encoding
                                                                                : MAP_ERR_TILE,
                             what + ": the " + comp + " data " + why),
                    false;
-        data = plain.data();
-        size = bytes;
+    } else {
+        if (rawSize != bytes)
+            return ctx.Fail(MAP_ERR_TILE, what + ": the data has " + std::to_string(rawSize / 4) +
+                                              " cells, the layer's size needs " +
+                                              std::to_string(count)),
+                   false;
+        std::memcpy(into, raw.get(), bytes);
     }
-    if (size != bytes)
-        return ctx.Fail(MAP_ERR_TILE, what + ": the data has " + std::to_string(size / 4) +
-                                          " cells, the layer's size needs " +
-                                          std::to_string(count)),
-               false;
-    for (size_t i = 0; i < count; ++i)
-        cells[i] = static_cast<DWORD>(data[4 * i]) | static_cast<DWORD>(data[4 * i + 1]) << 8 |
-                   static_cast<DWORD>(data[4 * i + 2]) << 16 |
-                   static_cast<DWORD>(data[4 * i + 3]) << 24;
+    if constexpr (std::endian::native == std::endian::big)
+        for (size_t i = 0; i < count; ++i)
+            cells[i] = static_cast<DWORD>(into[4 * i]) | static_cast<DWORD>(into[4 * i + 1]) << 8 |
+                       static_cast<DWORD>(into[4 * i + 2]) << 16 |
+                       static_cast<DWORD>(into[4 * i + 3]) << 24;
     return true;
 }
 

@@ -12,7 +12,13 @@ namespace tarn::map {
 // One inflate through libdeflate, `zlib` or gzip framing; the output must fill `outSize`.
 static bool Inflate(bool zlib, const uint8_t* in, size_t inSize, uint8_t* out, size_t outSize,
                     std::string* why) {
-    libdeflate_decompressor* d = libdeflate_alloc_decompressor();
+    // One decompressor per thread, made at its first use and kept: a map has many layers.
+    struct Kept {
+        libdeflate_decompressor* d = libdeflate_alloc_decompressor();
+        ~Kept() { libdeflate_free_decompressor(d); }
+    };
+    thread_local Kept kept;
+    libdeflate_decompressor* d = kept.d;
     if (!d) {
         *why = "cannot be inflated (out of memory)";
         return false;
@@ -21,7 +27,6 @@ static bool Inflate(bool zlib, const uint8_t* in, size_t inSize, uint8_t* out, s
     const libdeflate_result r = zlib
                                     ? libdeflate_zlib_decompress(d, in, inSize, out, outSize, &got)
                                     : libdeflate_gzip_decompress(d, in, inSize, out, outSize, &got);
-    libdeflate_free_decompressor(d);
     if (r == LIBDEFLATE_INSUFFICIENT_SPACE) {
         *why = "holds more cells than the layer's size";
         return false;
