@@ -13,7 +13,7 @@ else
     build-essential cmake pkg-config
     libsdl2-dev libjpeg-dev libpng-dev libdeflate-dev libspng-dev libfreetype-dev libfontconfig-dev
     libsdl2-ttf-dev libsdl2-gfx-dev
-    libpugixml-dev rapidjson-dev libzstd-dev tiled
+    libpugixml-dev rapidjson-dev libzstd-dev
     fonts-dejavu-core
     googletest libgtest-dev libbenchmark-dev libstb-dev libvorbis-dev clang libclang-rt-14-dev
     xvfb xdotool imagemagick x11-utils

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Makes the map tests' pictures, and from the hand-written TMX maps beside this script the JSON
 twins (Tiled's own export) and the reference pictures (Tiled's own tmxrasterizer). Run it here
-after changing a map; the results are committed, so the tests do not need Tiled.
+after changing a map (Tiled comes from Debian's `tiled` package, run headless); the results are
+committed, so the tests do not need Tiled.
   python3 make_fixtures.py"""
 import os
 import struct
