@@ -10,7 +10,18 @@ namespace tarn::platform {
 namespace {
 
 constexpr char MAGIC[8] = {'T', 'A', 'R', 'N', 'P', 'L', 'A', 'Y'};
-constexpr uint16_t VERSION = 1;
+constexpr uint16_t VERSION = 2;
+constexpr uint8_t RUN = 'R';
+constexpr uint8_t PATCH = 'X';
+
+size_t VarintSize(uint64_t v) {
+    size_t n = 1;
+    for (; v >= 0x80; v >>= 7) ++n;
+    return n;
+}
+// A run is written out after this many frames, so that a program that dies loses little (two
+// seconds at most).
+constexpr size_t LONGEST_RUN = 120;
 
 // One tag a record of each kind.
 enum Tag : uint8_t {
@@ -64,13 +75,14 @@ RecordingHost::RecordingHost(Host& inner, FILE* file, const std::string& program
     : PassThroughHost(inner), file(file) {
     good = file != nullptr;
     if (!good) return;
-    std::fwrite(MAGIC, 1, sizeof MAGIC, file);
-    Byte(VERSION & 0xFF);
-    Byte(VERSION >> 8);
+    input.reserve(1024);
+    for (auto& h : history) h.reserve(1024);
+    runHashes.reserve(LONGEST_RUN);
     const size_t length = program.size() > 0xFFFF ? 0xFFFF : program.size();
-    Byte(uint8_t(length));
-    Byte(uint8_t(length >> 8));
-    std::fwrite(program.data(), 1, length, file);
+    const uint8_t header[4] = {VERSION & 0xFF, VERSION >> 8, uint8_t(length), uint8_t(length >> 8)};
+    Write(reinterpret_cast<const uint8_t*>(MAGIC), sizeof MAGIC);
+    Write(header, sizeof header);
+    Write(reinterpret_cast<const uint8_t*>(program.data()), length);
 }
 
 RecordingHost::~RecordingHost() {
@@ -79,12 +91,41 @@ RecordingHost::~RecordingHost() {
 
 void RecordingHost::Finish() {
     if (!file) return;
+    EndRun();
+    Write(input.data(), input.size()); // what the program read after its last frame
+    input.clear();
     good = std::fclose(file) == 0 && good;
     file = nullptr;
 }
 
 void RecordingHost::Byte(uint8_t v) const {
-    if (file && std::fputc(v, file) == EOF) good = false;
+    input.push_back(v);
+}
+
+void RecordingHost::Write(const uint8_t* bytes, size_t count) const {
+    if (file && count && std::fwrite(bytes, 1, count, file) != count) good = false;
+}
+
+void RecordingHost::Write(uint64_t v) const {
+    uint8_t bytes[10];
+    size_t n = 0;
+    for (; v >= 0x80; v >>= 7) bytes[n++] = uint8_t(v | 0x80);
+    bytes[n++] = uint8_t(v);
+    Write(bytes, n);
+}
+
+void RecordingHost::EndRun() {
+    if (runDistance == 0) return;
+    Write(&RUN, 1);
+    Write(uint64_t(runDistance));
+    Write(uint64_t(runHashes.size()));
+    for (uint64_t hash : runHashes) {
+        uint8_t bytes[8];
+        for (int i = 0; i < 8; ++i) bytes[i] = uint8_t(hash >> (8 * i));
+        Write(bytes, 8);
+    }
+    runHashes.clear();
+    runDistance = 0;
 }
 
 void RecordingHost::Unsigned(uint64_t v) const {
@@ -99,10 +140,60 @@ void RecordingHost::Signed(int64_t v) const {
     Unsigned((uint64_t(v) << 1) ^ uint64_t(v >> 63));
 }
 
+// A frame whose input is the same as a frame's shortly before joins a run (or starts one);
+// another is written out whole.
 void RecordingHost::Present(const FrameView& frame) {
-    Byte(FRAME);
     const uint64_t hash = FrameHash(frame);
-    for (int i = 0; i < 8; ++i) Byte(uint8_t(hash >> (8 * i)));
+    auto same = [&](int d) {
+        return d <= newest + 1 && history[(newest - d + 1) % HISTORY] == input;
+    };
+    int distance = runDistance != 0 && same(runDistance) ? runDistance : 0;
+    for (int d = 1; d <= HISTORY && distance == 0; ++d)
+        if (same(d)) distance = d;
+    if (distance != runDistance) EndRun();
+    if (distance != 0) {
+        runDistance = distance;
+        runHashes.push_back(hash);
+        if (runHashes.size() >= LONGEST_RUN) EndRun();
+    } else {
+        // The input as the few bytes where it differs from a frame's shortly before, when that
+        // is shorter (the mouse moved, the rest as before).
+        int best = 0;
+        size_t bestSize = input.size() + 1;
+        for (int d = 1; d <= HISTORY && d <= newest + 1; ++d) {
+            const std::vector<uint8_t>& back = history[(newest - d + 1) % HISTORY];
+            if (back.size() != input.size()) continue;
+            size_t size = 1 + VarintSize(uint64_t(d)), count = 0;
+            for (size_t i = 0; i < input.size() && size < bestSize; ++i)
+                if (input[i] != back[i]) size += VarintSize(i) + 1, ++count;
+            size += VarintSize(count);
+            if (size < bestSize) best = d, bestSize = size;
+        }
+        uint8_t bytes[9] = {FRAME};
+        for (int i = 0; i < 8; ++i) bytes[1 + i] = uint8_t(hash >> (8 * i));
+        if (best != 0) {
+            const std::vector<uint8_t>& back = history[(newest - best + 1) % HISTORY];
+            size_t count = 0;
+            for (size_t i = 0; i < input.size(); ++i) count += input[i] != back[i];
+            Write(&PATCH, 1);
+            Write(uint64_t(best));
+            Write(uint64_t(count));
+            for (size_t i = 0; i < input.size(); ++i) {
+                if (input[i] == back[i]) continue;
+                Write(uint64_t(i));
+                Write(&input[i], 1);
+            }
+            Write(bytes + 1, 8); // the input is complete: the hash needs no tag
+        } else {
+            Write(input.data(), input.size());
+            Write(bytes, sizeof bytes);
+        }
+    }
+    // The ring's slots: newest counts frames, so that the first HISTORY frames know how far
+    // back they may look.
+    ++newest;
+    history[newest % HISTORY] = input;
+    input.clear();
     inner.Present(frame);
 }
 
@@ -246,6 +337,14 @@ ReplayHost::ReplayHost(Host& inner, const std::vector<uint8_t>& recording,
                                data.begin() + std::ptrdiff_t(at + length));
     at += length;
     if (recorded != program) error = "it was made by the program \"" + recorded + "\"";
+    input.reserve(1024);
+    for (auto& h : history) h.reserve(1024);
+}
+
+void ReplayHost::DumpFrames(const std::string& folder, int from, int to) {
+    dumpFolder = folder;
+    dumpFrom = from;
+    dumpTo = to;
 }
 
 [[noreturn]] void ReplayHost::Stop(const std::string& why, int code) const {
@@ -255,9 +354,68 @@ ReplayHost::ReplayHost(Host& inner, const std::vector<uint8_t>& recording,
     std::_Exit(code);
 }
 
-uint8_t ReplayHost::Byte() const {
+uint8_t ReplayHost::FileByte() const {
     if (at >= data.size()) Stop("the program asks for more input than the recording holds", 2);
     return data[at++];
+}
+
+// A run's record comes before its first frame's input: it says how far back this frame and the
+// run's next ones take their input from.
+void ReplayHost::BeginFrame() {
+    inFrame = true;
+    input.clear();
+    auto number = [&] {
+        uint64_t v = 0;
+        for (int shift = 0; shift < 64; shift += 7) {
+            const uint8_t b = FileByte();
+            v |= uint64_t(b & 0x7F) << shift;
+            if (!(b & 0x80)) return v;
+        }
+        Stop("the recording is damaged (a number runs on)", 2);
+    };
+    if (runLeft == 0 && at < data.size() && data[at] == RUN) {
+        ++at;
+        const uint64_t distance = number();
+        runLeft = number();
+        if (distance < 1 || distance > RecordingHost::HISTORY ||
+            int64_t(distance) > int64_t(newest) + 1 || runLeft == 0)
+            Stop("the recording is damaged (a run of frames)", 2);
+        runDistance = int(distance);
+    }
+    source = runLeft ? &history[(newest - runDistance + 1) % RecordingHost::HISTORY] : nullptr;
+    sourceAt = 0;
+    if (runLeft == 0 && at < data.size() && data[at] == PATCH) {
+        ++at;
+        const uint64_t distance = number();
+        if (distance < 1 || distance > RecordingHost::HISTORY ||
+            int64_t(distance) > int64_t(newest) + 1)
+            Stop("the recording is damaged (a frame's changes)", 2);
+        patched = history[(newest - int(distance) + 1) % RecordingHost::HISTORY];
+        const uint64_t count = number();
+        if (count > patched.size()) Stop("the recording is damaged (a frame's changes)", 2);
+        for (uint64_t i = 0; i < count; ++i) {
+            const uint64_t position = number();
+            if (position >= patched.size()) Stop("the recording is damaged (a frame's changes)", 2);
+            patched[position] = FileByte();
+        }
+        source = &patched;
+    }
+}
+
+uint8_t ReplayHost::Byte() const {
+    if (!inFrame) const_cast<ReplayHost*>(this)->BeginFrame();
+    uint8_t b;
+    if (source) {
+        if (sourceAt >= source->size())
+            Stop("the program asks for more input in a frame than it read when recorded: it "
+                 "does not run as it did when recorded",
+                 2);
+        b = (*source)[sourceAt++];
+    } else {
+        b = FileByte();
+    }
+    input.push_back(b);
+    return b;
 }
 
 uint64_t ReplayHost::Unsigned() const {
@@ -284,11 +442,33 @@ void ReplayHost::Expect(uint8_t tag, const char* what) const {
 }
 
 void ReplayHost::Present(const FrameView& view) {
-    Expect(FRAME, "a frame");
+    if (!inFrame) BeginFrame();
+    if (source && sourceAt != source->size())
+        Stop("the program shows a frame where the recording holds more input: it does not "
+             "run as it did when recorded",
+             2);
+    if (!source) {
+        const uint8_t got = FileByte();
+        if (got != FRAME)
+            Stop(std::string("the program asks for a frame where the recording holds '") +
+                     char(got) + "': it does not run as it did when recorded",
+                 2);
+    }
     uint64_t recorded = 0;
-    for (int i = 0; i < 8; ++i) recorded |= uint64_t(Byte()) << (8 * i);
+    for (int i = 0; i < 8; ++i) recorded |= uint64_t(FileByte()) << (8 * i);
+    ++newest;
+    history[newest % RecordingHost::HISTORY] = input;
+    inFrame = false;
+    if (runLeft) --runLeft;
     const uint64_t replayed = FrameHash(view);
     inner.Present(view);
+    const int number = framesMatched + 1;
+    if (!dumpFolder.empty() && number >= dumpFrom && (dumpTo < 0 || number <= dumpTo)) {
+        frame.Keep(view);
+        const std::string picture = dumpFolder + "/frame-" + std::to_string(number) + ".bmp";
+        if (!frame.WriteBmp(picture))
+            std::fprintf(stderr, "tarn replay: cannot write %s\n", picture.c_str());
+    }
     if (replayed == recorded) {
         ++framesMatched;
         return;
@@ -415,30 +595,64 @@ __attribute__((destructor)) void FinishAtExit() {
                      player->AtEnd() ? "" : " (the program ended before the recording)");
 }
 
+// A setting from the environment or, for a program with its own main() (whose arguments the
+// platform's entry never saw), from its command line: TARN_RECORD or --record FILE and so on.
+std::string Setting(const char* variable, const char* flag) {
+    const char* value = std::getenv(variable);
+    if (value && *value) return value;
+    std::ifstream in("/proc/self/cmdline", std::ios::binary);
+    std::string word;
+    bool next = false;
+    while (std::getline(in, word, '\0')) {
+        if (next) return word;
+        next = word == flag;
+    }
+    return "";
+}
+
+// A frame number from --from or --to; `fallback` when not given.
+int FrameSetting(const char* variable, const char* flag, int fallback) {
+    const std::string text = Setting(variable, flag);
+    if (text.empty()) return fallback;
+    char* end = nullptr;
+    const long n = std::strtol(text.c_str(), &end, 10);
+    if (*end != '\0' || n < 1 || n > 0x7FFFFFFF) {
+        std::fprintf(stderr, "tarn replay: %s takes a frame number from 1, not \"%s\"\n", flag,
+                     text.c_str());
+        std::_Exit(2);
+    }
+    return int(n);
+}
+
 } // namespace
 
 Host* RecordingFromEnvironment(Host* inner) {
-    const char* record = std::getenv("TARN_RECORD");
-    const char* replay = std::getenv("TARN_REPLAY");
     if (!inner || recorder || player) return inner;
-    if (replay && *replay) {
+    const std::string replay = Setting("TARN_REPLAY", "--replay");
+    const std::string record = Setting("TARN_RECORD", "--record");
+    if (!replay.empty()) {
         std::ifstream in(replay, std::ios::binary);
-        const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
-        player = new ReplayHost(*inner, bytes, ProgramName(), replay);
-        if (!in && bytes.empty()) {
-            std::fprintf(stderr, "tarn replay: cannot read %s\n", replay);
+        if (!in) {
+            std::fprintf(stderr, "tarn replay: cannot read %s\n", replay.c_str());
             std::_Exit(2);
         }
+        const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+        player = new ReplayHost(*inner, bytes, ProgramName(), replay);
         if (!player->Error().empty()) {
-            std::fprintf(stderr, "tarn replay: %s is refused: %s\n", replay,
+            std::fprintf(stderr, "tarn replay: %s is refused: %s\n", replay.c_str(),
                          player->Error().c_str());
             std::_Exit(2);
         }
+        const std::string dump = Setting("TARN_DUMP", "--dump");
+        const int from = FrameSetting("TARN_DUMP_FROM", "--from", 1);
+        const int to = FrameSetting("TARN_DUMP_TO", "--to", -1);
+        if (!dump.empty()) player->DumpFrames(dump, from, to);
         return player;
     }
-    if (record && *record) {
-        recorder = new RecordingHost(*inner, std::fopen(record, "wb"), ProgramName());
-        if (!recorder->Good()) std::fprintf(stderr, "tarn: cannot record into %s\n", record);
+    if (!record.empty()) {
+        recorder = new RecordingHost(*inner, std::fopen(record.c_str(), "wb"), ProgramName());
+        if (!recorder->Good())
+            std::fprintf(stderr, "tarn: cannot record into %s\n", record.c_str());
         return recorder;
     }
     return inner;

@@ -15,10 +15,17 @@
 //                      than it holds next, ends with code 2; at exit it says how many frames
 //                      matched.
 //
-// The file: "TARNPLAY", a 16-bit version (1), the program's name (a 16-bit length and its
+// The file: "TARNPLAY", a 16-bit version (2), the program's name (a 16-bit length and its
 // bytes), then one record per call: a tag byte and its fields, numbers as LEB128 varints
-// (signed ones zig-zagged). A file that is damaged, cut, of another version or made by another
-// program is refused with a message before anything is replayed.
+// (signed ones zig-zagged). What the program read between two frames is a frame's input; a
+// frame is a frame record ('H' and its 8-byte hash) after its input's records. Most frames read
+// what a frame shortly before read (nothing pressed, the mouse still, the clock a steady step or
+// a steady pattern of steps), so a run of them is one record: 'R', the distance back d (1 to
+// 8) and the count n, then the n frames' hashes; each of those frames reads the input the frame
+// d before it read. A frame whose input differs from such a frame's in a few bytes is 'X', the
+// distance d, the count of changed bytes and each one's position and value, then its hash. A file
+// that is damaged, cut, of another version or made by another program is refused with a message
+// before anything is replayed.
 #pragma once
 
 #include "host/FrameConvert.h"
@@ -56,15 +63,26 @@ public:
     uint32_t Milliseconds() override;
     void CursorPos(int* x, int* y) override;
 
+    // How far back a frame's input may repeat an earlier frame's.
+    static constexpr int HISTORY = 8;
+
 private:
     void Byte(uint8_t v) const;
     void Unsigned(uint64_t v) const;
     void Signed(int64_t v) const;
+    void Write(const uint8_t* bytes, size_t count) const;
+    void Write(uint64_t v) const; // a varint straight to the file
+    void EndRun();                // writes the run of repeated inputs held back
 
     mutable FILE* file;
     mutable bool good = true;
     uint8_t keys[256] = {}; // the keyboard as last recorded
     uint32_t lastClock = 0;
+    mutable std::vector<uint8_t> input;    // this frame's input so far
+    std::vector<uint8_t> history[HISTORY]; // the inputs of the last frames, a ring
+    int newest = -1;                       // history's latest frame; -1 before any
+    int runDistance = 0;                   // 0: no run
+    std::vector<uint64_t> runHashes;       // the hashes of the run's frames
 };
 
 class ReplayHost final : public PassThroughHost {
@@ -74,7 +92,7 @@ public:
                const std::string& picturePrefix);
     const std::string& Error() const { return error; }
     int FramesMatched() const { return framesMatched; }
-    bool AtEnd() const { return at >= data.size(); }
+    bool AtEnd() const { return at >= data.size() && runLeft == 0; }
 
     void Present(const FrameView& frame) override;
     void WaitVerticalBlank() override {} // as fast as the machine allows
@@ -90,9 +108,14 @@ public:
     uint32_t Milliseconds() override;
     void CursorPos(int* x, int* y) override;
 
+    // Frames from `from` to `to` (counted from 1) are written into `folder` as frame-N.bmp.
+    void DumpFrames(const std::string& folder, int from, int to);
+
 private:
     // The next record must be `tag`; anything else ends the replay (exit code 2).
     void Expect(uint8_t tag, const char* what) const;
+    void BeginFrame();        // at a frame's first read: a run's frame takes its input from back
+    uint8_t FileByte() const; // the next byte of the file itself
     uint8_t Byte() const;
     uint64_t Unsigned() const;
     int64_t Signed() const;
@@ -106,6 +129,18 @@ private:
     mutable uint32_t clock = 0;
     int framesMatched = 0;
     KeptFrame frame;
+    // A frame's input comes from the file or, in a run, from the frame `runDistance` before.
+    std::vector<uint8_t> history[RecordingHost::HISTORY];
+    int newest = -1;
+    mutable std::vector<uint8_t> input; // the current frame's input as read
+    mutable bool inFrame = false;       // the current frame's input has begun
+    uint64_t runLeft = 0;
+    int runDistance = 0;
+    std::vector<uint8_t> patched; // a frame's input given as its changes from an earlier one
+    mutable const std::vector<uint8_t>* source = nullptr; // a run's input; null: the file
+    mutable size_t sourceAt = 0;
+    std::string dumpFolder;
+    int dumpFrom = 0, dumpTo = -1;
 };
 
 // The recorder or the player in front of `inner` when TARN_RECORD or TARN_REPLAY asks for one;
