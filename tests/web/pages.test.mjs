@@ -478,6 +478,7 @@ test('a damaged or hostile archive of files ends the page with the reason', asyn
     { what: 'a name climbing out', data: tarFile([{ name: 'game/../../tmp/evil', body: 'x' }]), reason: /leaves/ },
     { what: 'an absolute name', data: tarFile([{ name: '/tmp/evil', body: 'x' }]), reason: /leaves/ },
     { what: 'a name outside the folders', data: tarFile([{ name: 'tmp/evil', body: 'x' }]), reason: /outside/ },
+    { what: 'a folder outside', data: tarFile([{ name: 'usr/', type: '5' }, { name: 'tmp/', type: '5' }]), reason: /outside/ },
     { what: 'a link', data: tarFile([{ name: 'game/link', type: '2' }]), reason: /not a file/ },
     { what: 'not gzip at all', data: Buffer.from('not a gzip stream'), reason: /./ },
   ];
@@ -493,6 +494,15 @@ test('a damaged or hostile archive of files ends the page with the reason', asyn
     await close();
     await context.close();
   }
+  // The folders on the way to the font's are the program's too.
+  const context = await browser.newContext({ viewport: { width: 800, height: 600 } });
+  const good = tarFile([{ name: 'usr/', type: '5' }, { name: 'usr/share/', type: '5' }, { name: 'usr/share/fonts/', type: '5' },
+                        { name: 'game/', type: '5' }, { name: 'game/landskap.bmp', body: picture }]);
+  await context.route('**/myfirsttarn.data', (route) => route.fulfill({ status: 200, body: good }));
+  const { page, close } = await openPage(browser, server.url + 'myfirsttarn.html', context);
+  await framesAtLeast(page, 3);
+  await close();
+  await context.close();
 });
 
 // What the program does to its saves just before the page is reloaded is what comes back:
