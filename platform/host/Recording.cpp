@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -646,7 +647,16 @@ Host* RecordingFromEnvironment(Host* inner) {
         const std::string dump = Setting("TARN_DUMP", "--dump");
         const int from = FrameSetting("TARN_DUMP_FROM", "--from", 1);
         const int to = FrameSetting("TARN_DUMP_TO", "--to", -1);
-        if (!dump.empty()) player->DumpFrames(dump, from, to);
+        if (!dump.empty()) {
+            std::error_code failed;
+            std::filesystem::create_directories(dump, failed);
+            if (failed) {
+                std::fprintf(stderr, "tarn replay: cannot make the folder %s: %s\n", dump.c_str(),
+                             failed.message().c_str());
+                std::_Exit(2);
+            }
+            player->DumpFrames(dump, from, to);
+        }
         return player;
     }
     if (!record.empty()) {
