@@ -16,14 +16,16 @@ function(tarn_web_page target)
     # The program's data starts at 64 KiB, as on Windows, where no object lies in the lowest
     # 64 KiB: a name there would read as an atom or a resource number (MAKEINTRESOURCE). The
     # program's exit reaches the page (exit.js); memory grows with the pictures; the page's saves
-    # need the file system's calls.
+    # need the file system's calls. The web host's side in the page is tarn_web.js, whose two
+    # waits give the browser its turn (Asyncify).
     target_link_options(${target} PRIVATE
         -sGLOBAL_BASE=65536 -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536
-        "-sASYNCIFY_IMPORTS=['WebNextAnimationFrame','WebSleepUntilWoken']" -sEXIT_RUNTIME=1
+        "-sASYNCIFY_IMPORTS=['WebPageNextFrame','WebPageSleep']" -sEXIT_RUNTIME=1
         -sALLOW_MEMORY_GROWTH=1 -sENVIRONMENT=web -sMINIFY_HTML=0
         "-sEXPORTED_RUNTIME_METHODS=['FS','addRunDependency','removeRunDependency']"
+        "SHELL:--js-library ${TARN_WEB_DIR}/tarn_web.js"
         "SHELL:--shell-file ${TARN_WEB_DIR}/shell.html" "SHELL:--post-js ${TARN_WEB_DIR}/exit.js")
-    set(depends ${TARN_WEB_DIR}/shell.html ${TARN_WEB_DIR}/exit.js)
+    set(depends ${TARN_WEB_DIR}/shell.html ${TARN_WEB_DIR}/exit.js ${TARN_WEB_DIR}/tarn_web.js)
 
     # The files are laid out as the program sees them (folders under the file system's root) in
     # a folder of their own, packed into TARGET.data when the page is linked.
