@@ -138,6 +138,53 @@ TEST_F(RecordingTest, DamagedRecordingsAreRefused) {
     }
 }
 
+// Runs and changes that point before the first frame or past a frame's input end the replay
+// with a message, never reading outside what was recorded.
+TEST_F(RecordingTest, DamagedRunsAndChangesEndTheReplay) {
+    const std::vector<uint8_t> header = {'T', 'A', 'R', 'N', 'P', 'L', 'A', 'Y',
+                                         2,   0,   4,   0,   'g', 'a', 'm', 'e'};
+    std::vector<long> recorded;
+    const std::vector<uint8_t> file = Record(&recorded); // its first frame is written whole
+    const std::vector<uint8_t> firstFrame(file.begin() + 16, file.end());
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> records;
+        const char* message;
+    } cases[] = {
+        {"a run before any frame", {'R', 1, 1}, "damaged \\(a run of frames\\)"},
+        {"a run of no frames", {'R', 0, 1}, "damaged \\(a run of frames\\)"},
+        {"changes before any frame", {'X', 1, 0}, "damaged \\(a frame's changes\\)"},
+        {"a number that runs on",
+         {'R', 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80},
+         "a number runs on"},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> bytes = header;
+        bytes.insert(bytes.end(), c.records.begin(), c.records.end());
+        EXPECT_EXIT(
+            {
+                ReplayHost replay(*host, bytes, "game", "");
+                OneFrame(replay, pixels[0]);
+            },
+            testing::ExitedWithCode(2), c.message)
+            << c.name;
+    }
+    // A frame's changes at a place past the input of the frame it changes.
+    const size_t frameEnd = std::string(firstFrame.begin(), firstFrame.end()).find('H');
+    ASSERT_NE(frameEnd, std::string::npos);
+    std::vector<uint8_t> bytes = header;
+    bytes.insert(bytes.end(), firstFrame.begin(),
+                 firstFrame.begin() + std::ptrdiff_t(frameEnd + 9));
+    bytes.insert(bytes.end(), {'X', 1, 1, 100, 7});
+    EXPECT_EXIT(
+        {
+            ReplayHost replay(*host, bytes, "game", "");
+            OneFrame(replay, pixels[0]);
+            OneFrame(replay, pixels[1]);
+        },
+        testing::ExitedWithCode(2), "damaged \\(a frame's changes\\)");
+}
+
 // A minute of keyboard and mouse play at 60 frames a second, the clock stepping 16, 17, 17 ms
 // as a display's refresh does: keys pressed and let go now and then, the mouse moved in a burst
 // of a third of a second every ten seconds.
