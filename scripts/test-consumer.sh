@@ -119,10 +119,15 @@ cmake -S examples/consumer -B "$work/add_subdirectory" -DTARN_SOURCE_DIR="$src" 
 cmake --build "$work/add_subdirectory" -j "$jobs" >/dev/null
 has_assets "add_subdirectory" "$work/add_subdirectory"
 for i in "${!headers[@]}"; do
-    if cmake --build "$work/add_subdirectory" --target "reach_$i" >/dev/null 2>&1; then
-        [ "$i" -lt "${#reachable[@]}" ] || fail "add_subdirectory: a program reaches ${headers[$i]}"
-    else
-        [ "$i" -ge "${#reachable[@]}" ] || fail "add_subdirectory: a program cannot include ${headers[$i]}"
+    status=0
+    out=$(cmake --build "$work/add_subdirectory" --target "reach_$i" 2>&1) || status=$?
+    if [ "$i" -lt "${#reachable[@]}" ]; then
+        [ "$status" = 0 ] || { printf '%s\n' "$out" | tail -20; fail "add_subdirectory: a program cannot include ${headers[$i]}"; }
+    elif [ "$status" = 0 ]; then
+        fail "add_subdirectory: a program reaches ${headers[$i]}"
+    elif [[ "$out" != *"${headers[$i]}: No such file"* ]]; then
+        printf '%s\n' "$out" | tail -20
+        fail "add_subdirectory: reach_$i failed for another reason than ${headers[$i]} not found"
     fi
 done
 # Only the library is built inside another project: no demo, tools, tests or benchmarks.
