@@ -37,8 +37,13 @@ TarnGame::TarnGame(const char* title, int argc, char** argv)
     }
     for (int i = 1; i < argc && argv != nullptr; ++i) {
         if (argv[i] == nullptr) continue;
-        if (std::string(argv[i]) == "--fullscreen")
+        const std::string word = argv[i];
+        if (word == "--fullscreen")
             fullScreen = true;
+        else if ((word == "--record" || word == "--replay" || word == "--dump" ||
+                  word == "--from" || word == "--to") &&
+                 i + 1 < argc)
+            ++i; // the recorder's flag and its value, read by the platform
         else
             arguments.push_back(argv[i]);
     }

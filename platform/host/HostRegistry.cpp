@@ -58,8 +58,7 @@ Host& CurrentHost() {
     if (currentHost) return *currentHost;
     const char* wanted = std::getenv("TARN_HOST");
     // A replay runs on the headless host unless another is asked for.
-    const char* replay = std::getenv("TARN_REPLAY");
-    if ((!wanted || !*wanted) && replay && *replay) wanted = "headless";
+    if ((!wanted || !*wanted) && ReplayAsked()) wanted = "headless";
     const HostEntry* entry = nullptr;
     if (wanted && *wanted) {
         entry = FindEntry(wanted);

@@ -627,6 +627,10 @@ int FrameSetting(const char* variable, const char* flag, int fallback) {
 
 } // namespace
 
+bool ReplayAsked() {
+    return !Setting("TARN_REPLAY", "--replay").empty();
+}
+
 Host* RecordingFromEnvironment(Host* inner) {
     if (!inner || recorder || player) return inner;
     const std::string replay = Setting("TARN_REPLAY", "--replay");

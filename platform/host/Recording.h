@@ -147,4 +147,7 @@ private:
 // else `inner` itself. A recording that cannot be read ends the program with a message (code 2).
 Host* RecordingFromEnvironment(Host* inner);
 
+// Whether a replay is asked for (TARN_REPLAY, or --replay on the program's command line).
+bool ReplayAsked();
+
 } // namespace tarn::platform

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# A play of the demo recorded on the headless host from a script replays with every frame
+# A play of the demo (and of the sprites example, which has its own main) recorded on the headless host from a script replays with every frame
 # equal, given as flags on the program's command line; a replay writes the frames asked for as
 # pictures; the same recording against a changed program (another landscape) stops at the first
 # frame that differs with exit code 1; a damaged recording is refused with exit code 2.
@@ -36,4 +36,12 @@ head -c 20 play.rec > cut.rec
 status=0
 timeout 60 "$BIN/myfirsttarn" --replay cut.rec 2> cut.err || status=$?
 [ "$status" = 2 ] || fail "a cut recording ran with exit code $status: $(cat cut.err)"
+# A program with its own main(): the flags reach the platform and not the program's arguments.
+if [ -x "$BIN/sprites" ]; then
+    TARN_HOST=headless TARN_HEADLESS_SCRIPT="dikey RIGHT 1; frames 20; key ESCAPE" \
+        timeout 60 "$BIN/sprites" --record sprites.rec || fail "the recorded sprites failed"
+    timeout 60 "$BIN/sprites" --replay sprites.rec 2> sprites.err ||
+        fail "the sprites replay failed: $(cat sprites.err)"
+    grep -q "20 frames matched" sprites.err || fail "sprites: $(cat sprites.err)"
+fi
 echo "replay.sh: all passed"
