@@ -11,7 +11,7 @@ namespace tarn::platform {
 namespace {
 
 constexpr char MAGIC[8] = {'T', 'A', 'R', 'N', 'P', 'L', 'A', 'Y'};
-constexpr uint16_t VERSION = 2;
+constexpr uint16_t VERSION = 3;
 constexpr uint8_t RUN = 'R';
 constexpr uint8_t PATCH = 'X';
 

@@ -15,7 +15,7 @@
 //                      than it holds next, ends with code 2; at exit it says how many frames
 //                      matched.
 //
-// The file: "TARNPLAY", a 16-bit version (2), the program's name (a 16-bit length and its
+// The file: "TARNPLAY", a 16-bit version (3), the program's name (a 16-bit length and its
 // bytes), then one record per call: a tag byte and its fields, numbers as LEB128 varints
 // (signed ones zig-zagged). What the program read between two frames is a frame's input; a
 // frame is a frame record ('H' and its 8-byte hash) after its input's records. Most frames read
