@@ -142,7 +142,7 @@ TEST_F(RecordingTest, DamagedRecordingsAreRefused) {
 // with a message, never reading outside what was recorded.
 TEST_F(RecordingTest, DamagedRunsAndChangesEndTheReplay) {
     const std::vector<uint8_t> header = {'T', 'A', 'R', 'N', 'P', 'L', 'A', 'Y',
-                                         2,   0,   4,   0,   'g', 'a', 'm', 'e'};
+                                         3,   0,   4,   0,   'g', 'a', 'm', 'e'};
     std::vector<long> recorded;
     const std::vector<uint8_t> file = Record(&recorded); // its first frame is written whole
     const std::vector<uint8_t> firstFrame(file.begin() + 16, file.end());
