@@ -36,6 +36,11 @@ head -c 20 play.rec > cut.rec
 status=0
 timeout 60 "$BIN/myfirsttarn" --replay cut.rec 2> cut.err || status=$?
 [ "$status" = 2 ] || fail "a cut recording ran with exit code $status: $(cat cut.err)"
+status=0
+"$BIN/myfirsttarn" --replay 2> novalue.err || status=$?
+[ "$status" = 2 ] && grep -q -- "--replay needs a value" novalue.err ||
+    fail "a flag without its value: exit code $status, $(cat novalue.err)"
+
 # A program with its own main(): the flags reach the platform and not the program's arguments.
 if [ -x "$BIN/sprites" ]; then
     TARN_HOST=headless TARN_HEADLESS_SCRIPT="dikey RIGHT 1; frames 20; key ESCAPE" \
