@@ -1,8 +1,8 @@
 // TarnGame on the headless host, in process: how a game ends and with what exit code, switching
 // between window and full screen (F11, Alt+Enter, --fullscreen, a mode the display refuses),
-// the game's surfaces across a switch and a display loss, sleeping in the background, the
-// frame's seconds by the host's clock, the fixed-step update, and the game's sound (with a
-// device and across a switch, and without one).
+// the game's surfaces, sprite sheets and maps across a switch and a display loss, sleeping in
+// the background, the frame's seconds by the host's clock, the fixed-step update, Print in a
+// font, and the game's sound (with a device and across a switch, and without one).
 #include "game/TarnGame.h"
 #include "sound/TarnAudioDecoder.h"
 #include "sound/TarnSound.h"
@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 
 #include <string>
 #include <vector>
@@ -23,6 +24,7 @@ using tarn::platform::LiveObjects;
 using tarn::platform::ResetCallCounts;
 
 const std::string PICTURE = std::string(TARN_TEST_DATA) + "/bmpsuite/g/rgb24.bmp";
+const std::string MAP = std::string(TARN_TEST_DATA) + "/maps/basic.tmj";
 
 class GameTest : public HeadlessTest {
 protected:
@@ -50,6 +52,13 @@ protected:
         int w = 0, h = 0;
         const std::vector<uint32_t>& frame = host->LastFrame(&w, &h);
         return x < w && y < h ? frame[size_t(y) * size_t(w) + size_t(x)] : 0xFFFFFFFFu;
+    }
+    // The last frame's pixels in the rectangle (x, y, width, height), row by row.
+    std::vector<uint32_t> Block(int x, int y, int width, int height) {
+        std::vector<uint32_t> pixels;
+        for (int row = y; row < y + height; ++row)
+            for (int column = x; column < x + width; ++column) pixels.push_back(Pixel(column, row));
+        return pixels;
     }
 };
 
@@ -305,6 +314,152 @@ TEST_F(GameTest, DisplayLossRedrawsThroughTheCallback) {
         EXPECT_EQ(pictureAt[i], pictureAt[0]) << "frame " << i + 1;
         EXPECT_EQ(blockAt[i], 0x00FF00u) << "frame " << i + 1;
     }
+}
+
+// A sprite sheet and a map the game loaded keep their addresses, frames and pictures across a
+// switch there and back and a display loss: each frame draws them as the first did.
+TEST_F(GameTest, SheetsAndMapsSurviveSwitchesAndDisplayLoss) {
+    const struct {
+        const char* name;
+        std::vector<HostEvent::Type> events; // after frames 2 and 4 (KeyDown: F11)
+    } cases[] = {
+        {"F11 and back", {HostEvent::KeyDown, HostEvent::KeyDown}},
+        {"display lost", {HostEvent::DisplayLost}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        host = &tarn::platform::UseHeadlessHost();
+        host->SetFrameTime(16);
+        for (size_t i = 0; i < c.events.size(); ++i) {
+            if (c.events[i] == HostEvent::KeyDown)
+                KeyAfter(2 + 2 * int(i), VK_F11);
+            else
+                After(2 + 2 * int(i), c.events[i]);
+        }
+        TarnGame game("test");
+        TarnSpriteSheet* sheet = game.LoadSheet(PICTURE.c_str(), 16, 16, 2, 1);
+        TarnMap* map = game.LoadMap(MAP.c_str());
+        ASSERT_TRUE(sheet && map);
+        ASSERT_EQ(sheet->FrameCount(), 7 * 3); // (127 - 1 + 2) / 18 across, (64 - 1 + 2) / 18 down
+        sheet->Picture()->SetColourKeyRGB(0, 0, 0);
+        std::vector<std::vector<uint32_t>> shown; // per frame: what the previous one showed
+        std::vector<bool> full;
+        EXPECT_EQ(game.Run([&](TarnGame& g) {
+            if (host->FramesPresented() > 0) shown.push_back(Block(0, 0, 48, 56));
+            full.push_back(g.IsFullScreen());
+            g.Back()->FillRect(nullptr, TarnColour(0, 0, 0));
+            EXPECT_EQ(sheet->CopyFrameTo(g.Back(), 0, 0, 9), DD_OK);
+            EXPECT_EQ(sheet->CopyKeyedFrameTo(g.Back(), 16, 0, 20), DD_OK);
+            EXPECT_EQ(map->Draw(g.Back(), 0, 0), MAP_OK);
+            EXPECT_TRUE(sheet->Picture()->hasColourKey);
+            if (full.size() == 7) g.Quit(0);
+        }),
+                  0);
+        ASSERT_EQ(shown.size(), 6u);
+        EXPECT_EQ(full[2], c.events.size() == 2);
+        for (size_t i = 1; i < shown.size(); ++i)
+            for (size_t p = 0; p < shown[0].size(); ++p)
+                ASSERT_TRUE(Near(shown[i][p], shown[0][p], 8))
+                    << "frame " << i + 1 << ", pixel " << p << ": " << std::hex << shown[i][p]
+                    << " against " << shown[0][p];
+        EXPECT_NE(shown[0][16 * 48 + 8], 0u); // the map drew something below the frames
+        game.DeleteSheet(sheet);
+        game.DeleteMap(map);
+    }
+}
+
+// A sheet or map that does not load: with `result` the program is told and the game goes on;
+// without it the game says so and Run ends with 1 before any frame.
+TEST_F(GameTest, SheetsAndMapsThatDoNotLoad) {
+    const std::string damaged = "game_damaged.tmj";
+    std::FILE* f = std::fopen(damaged.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs("{ \"width\": 3, \"layers\": [", f);
+    std::fclose(f);
+    const struct {
+        const char* name;
+        std::function<bool(TarnGame&, int*)> load; // true when something was made
+        int result;
+        const char* said;
+    } cases[] = {
+        {"missing picture",
+         [](TarnGame& g, int* r) { return g.LoadSheet("no such.bmp", 8, 8, 0, 0, 0, r); }, 0,
+         "no such.bmp"},
+        {"frames larger than the picture",
+         [](TarnGame& g, int* r) { return g.LoadSheet(PICTURE.c_str(), 200, 8, 0, 0, 0, r); }, -1,
+         "the frames do not fit"},
+        {"more frames than fit",
+         [](TarnGame& g, int* r) { return g.LoadSheet(PICTURE.c_str(), 64, 64, 0, 0, 3, r); }, -1,
+         "the frames do not fit"},
+        {"missing map", [](TarnGame& g, int* r) { return g.LoadMap("no such.tmj", r); },
+         MAP_ERR_FILE, "no such.tmj"},
+        {"damaged map", [&](TarnGame& g, int* r) { return g.LoadMap(damaged.c_str(), r); },
+         MAP_ERR_FORMAT, "game_damaged.tmj"},
+        {"no name", [](TarnGame& g, int* r) { return g.LoadMap(nullptr, r); }, MAP_ERR_STATE,
+         "without a name"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (bool asked : {true, false}) {
+            host = &tarn::platform::UseHeadlessHost();
+            host->SetFrameTime(16);
+            KeyAfter(2, VK_ESCAPE);
+            TarnGame game("test");
+            int result = 12345;
+            EXPECT_FALSE(c.load(game, asked ? &result : nullptr));
+            int frames = 0;
+            const int exitCode = game.Run([&](TarnGame&) { ++frames; });
+            if (asked) {
+                // 0: the picture's own load error, whatever it is
+                EXPECT_TRUE(c.result != 0 ? result == c.result : result != 1) << result;
+                EXPECT_EQ(exitCode, 0);
+                EXPECT_EQ(frames, 2);
+            } else {
+                EXPECT_EQ(exitCode, 1);
+                EXPECT_EQ(frames, 0);
+                EXPECT_NE(host->DebugText().find(c.said), std::string::npos) << host->DebugText();
+            }
+        }
+    }
+    std::remove(damaged.c_str());
+}
+
+// Print draws with the print font as the font draws by itself, the typed colour's alpha
+// included; a size the font refuses keeps the font Print had; null goes back to GDI. The font
+// keeps drawing after a switch.
+TEST_F(GameTest, PrintWithAFont) {
+    TarnFont own;
+    ASSERT_EQ(own.OpenDefault(20, TARN_FONT_BOLD), 0);
+    const TarnColour colours[] = {TarnColour(255, 220, 40), TarnColour(255, 220, 40, 128)};
+    KeyAfter(5, VK_F11);
+    TarnGame game("test");
+    EXPECT_EQ(game.PrintFont(), nullptr);
+    EXPECT_EQ(game.SetPrintFont(20, TARN_FONT_BOLD), 0);
+    TarnFont* gameFont = game.PrintFont();
+    ASSERT_NE(gameFont, nullptr);
+    EXPECT_EQ(game.SetPrintFont(300), FONT_BAD_ARGUMENT);
+    EXPECT_EQ(game.PrintFont(), gameFont);
+    std::vector<std::vector<uint32_t>> shown;
+    int frame = 0;
+    game.Run([&](TarnGame& g) {
+        if (host->FramesPresented() > 0) shown.push_back(Block(10, 10, 120, 24));
+        if (frame == 8) g.SetPrintFont(nullptr);
+        TarnSurface* back = g.Back();
+        back->FillRect(nullptr, TarnColour(0, 0, 0));
+        const TarnColour colour = colours[(frame / 2) % 2];
+        if (frame % 2 == 0)
+            EXPECT_EQ(g.Print(10, 10, colour, "Score %d", 42), 0);
+        else
+            EXPECT_EQ(own.Draw(back, 10, 10, colour, "Score 42"), 0);
+        if (++frame == 10) g.Quit(0);
+    });
+    ASSERT_EQ(shown.size(), 9u);
+    // Frames 1-2 opaque, 3-4 half (5 switched to full screen), 5-6 opaque, 7-8 half, 9 GDI.
+    for (size_t i = 0; i + 1 < 8; i += 2) EXPECT_EQ(shown[i], shown[i + 1]) << "frames " << i + 1;
+    EXPECT_NE(shown[0], shown[2]);
+    EXPECT_EQ(shown[0], shown[4]);
+    EXPECT_NE(shown[8], shown[0]);
+    EXPECT_NE(shown[8], std::vector<uint32_t>(shown[8].size(), 0u)); // GDI drew the text
 }
 
 // In the background the game sleeps in the message queue: no frame, no drawing. Back in the

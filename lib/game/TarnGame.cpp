@@ -224,12 +224,79 @@ TarnSurface* TarnGame::Keep(TarnSurface* made, int result, int* out, bool pictur
 }
 
 void TarnGame::DeleteSurface(TarnSurface* surface) {
-    if (surface == nullptr) return;
+    Forget(surface);
+}
+
+// The resource of `handle`, if the game has one, goes with what it holds.
+void TarnGame::Forget(const void* handle) {
+    if (handle == nullptr) return;
     for (auto i = resources.begin(); i != resources.end(); ++i)
-        if ((*i)->Handle() == surface) {
-            resources.erase(i); // the resource deletes the surface
+        if ((*i)->Handle() == handle) {
+            resources.erase(i); // the resource deletes the surface, sheet or map
             return;
         }
+}
+
+// The picture joins the game as LoadPicture's do, inside the sheet's resource, so that it goes
+// with the sheet.
+TarnSpriteSheet* TarnGame::LoadSheet(const char* fileName, int frameWidth, int frameHeight,
+                                     int spacing, int margin, int count, int* result) {
+    if (result) *result = -1;
+    if (Open() != 0) return nullptr;
+    const char* name = fileName ? fileName : "";
+    TarnSurface* s = new TarnSurface;
+    const int loaded = s->Create(screen, Asset(fileName), 2);
+    if (result) *result = loaded;
+    if (loaded != 1) {
+        delete s;
+        if (result == nullptr) {
+            Say("cannot load the picture", name, loaded);
+            failed = true;
+        }
+        return nullptr;
+    }
+    std::unique_ptr<TarnGameResource> picture = TarnGamePicture(s); // deletes s
+    TarnSpriteSheet* sheet = new TarnSpriteSheet;
+    sheet->SetPicture(s);
+    if (sheet->CutGrid(frameWidth, frameHeight, spacing, margin, count) < 0) {
+        delete sheet;
+        if (result) {
+            *result = -1;
+        } else {
+            Say("the frames do not fit the picture", name, -1);
+            failed = true;
+        }
+        return nullptr;
+    }
+    resources.push_back(TarnGameSheet(sheet, std::move(picture)));
+    return sheet;
+}
+
+void TarnGame::DeleteSheet(TarnSpriteSheet* sheet) {
+    Forget(sheet);
+}
+
+TarnMap* TarnGame::LoadMap(const char* fileName, int* result) {
+    if (result) *result = MAP_ERR_STATE;
+    if (Open() != 0) return nullptr;
+    TarnMap* map = new TarnMap;
+    int loaded = fileName ? map->Load(Asset(fileName)) : MAP_ERR_STATE;
+    if (loaded == MAP_OK) loaded = map->LoadPictures(screen, 2);
+    if (result) *result = loaded;
+    if (loaded != MAP_OK) {
+        if (result == nullptr) {
+            Say(fileName ? map->Error() : "cannot load a map without a name", nullptr, loaded);
+            failed = true;
+        }
+        delete map;
+        return nullptr;
+    }
+    resources.push_back(TarnGameMap(map, fileName, 2));
+    return map;
+}
+
+void TarnGame::DeleteMap(TarnMap* map) {
+    Forget(map);
 }
 
 void TarnGame::OnRedraw(Callback callback) {
@@ -359,7 +426,7 @@ const char* TarnGame::Argument(size_t index, const char* otherwise) const {
 int TarnGame::Print(int x, int y, COLORREF colour, const char* format, ...) {
     va_list args;
     va_start(args, format);
-    const int result = PrintText(x, y, colour, format, args);
+    const int result = PrintText(x, y, TarnColour::FromCOLORREF(colour), format, args);
     va_end(args);
     return result;
 }
@@ -367,18 +434,34 @@ int TarnGame::Print(int x, int y, COLORREF colour, const char* format, ...) {
 int TarnGame::Print(int x, int y, TarnColour colour, const char* format, ...) {
     va_list args;
     va_start(args, format);
-    const int result = PrintText(x, y, colour.ToCOLORREF(), format, args);
+    const int result = PrintText(x, y, colour, format, args);
     va_end(args);
     return result;
 }
 
-int TarnGame::PrintText(int x, int y, COLORREF colour, const char* format, va_list args) {
+void TarnGame::SetPrintFont(TarnFont* font) {
+    printFont = font;
+}
+
+// A font that does not open leaves Print as it was, the game's earlier font included.
+int TarnGame::SetPrintFont(int pixelSize, int face) {
+    auto font = std::make_unique<TarnFont>();
+    const int result = font->OpenDefault(pixelSize, face);
+    if (result != 0) return result;
+    if (printFont == ownFont.get()) printFont = nullptr;
+    ownFont = std::move(font);
+    printFont = ownFont.get();
+    return 0;
+}
+
+int TarnGame::PrintText(int x, int y, TarnColour colour, const char* format, va_list args) {
     TarnSurface* back = Back();
     if (back == nullptr || format == nullptr) return -1;
     char text[256];
     std::vsnprintf(text, sizeof(text), format, args);
+    if (printFont != nullptr) return printFont->Draw(back, x, y, colour, text);
     if (back->GetDC() == nullptr) return -1;
-    back->DrawString(x, y, colour, text);
+    back->DrawString(x, y, colour.ToCOLORREF(), text);
     back->ReleaseDC();
     return 0;
 }

@@ -6,9 +6,10 @@
 /// program; Run returns the exit code. While the program is in the background it sleeps in the
 /// message queue and draws nothing.
 ///
-/// The surfaces the program makes through the game (LoadPicture, CreateSurface) belong to the
-/// game and keep their addresses for the program's whole life: a switch between window and full
-/// screen makes them again on the new screen, and after a display loss they are restored.
+/// The surfaces the program makes through the game (LoadPicture, CreateSurface), its sprite
+/// sheets (LoadSheet) and its maps (LoadMap) belong to the game and keep their addresses for the
+/// program's whole life: a switch between window and full screen makes them again on the new
+/// screen, and after a display loss they are restored.
 /// Pictures come back by themselves; what the program drew itself is drawn again by the one
 /// callback it gives to OnRedraw, which also runs once before the first frame.
 ///
@@ -28,8 +29,12 @@
 
 #include "display/TarnScreen.h"
 #include "input/TarnInput.h"
+#include "map/TarnMap.h"
 #include "sound/TarnAudio.h"
+#include "surface/TarnAnimation.h"
+#include "surface/TarnSpriteSheet.h"
 #include "surface/TarnSurface.h"
+#include "text/TarnFont.h"
 
 /// A window or full screen with a screen, input and a frame loop, and the program's surfaces.
 /// One per program.
@@ -88,6 +93,26 @@ public:
     TarnSurface* CreateSurface(int width, int height, int* result = nullptr);
     /// Deletes a surface the game made; any other pointer is left alone.
     void DeleteSurface(TarnSurface* surface);
+    /// Loads a picture as LoadPicture does and cuts it into frameWidth x frameHeight frames as
+    /// TarnSpriteSheet::CutGrid does (`count` 0: every whole frame). The sheet and its picture
+    /// (Picture()) belong to the game and are kept across switches and display losses; a colour
+    /// key or alpha plane set on the picture is kept too. Failure is handled as in LoadPicture:
+    /// *result is the picture's load result, or -1 when it loaded but the grid does not fit it.
+    /// Null on failure.
+    TarnSpriteSheet* LoadSheet(const char* fileName, int frameWidth, int frameHeight,
+                               int spacing = 0, int margin = 0, int count = 0,
+                               int* result = nullptr);
+    /// Deletes a sheet the game made, with its picture; any other pointer is left alone.
+    void DeleteSheet(TarnSpriteSheet* sheet);
+    /// Loads a Tiled map (looked up as Asset does) with its tilesets' pictures on the game's
+    /// screen. The map belongs to the game: its pictures are made again after a switch and
+    /// restored after a display loss. Without `result`, a map that does not load is an error of
+    /// the program (TarnMap::Error() said on standard error and to the debugger; Run returns 1);
+    /// with it, *result is MAP_OK or the failed call's TarnMapResult and nothing is said. Null
+    /// on failure.
+    TarnMap* LoadMap(const char* fileName, int* result = nullptr);
+    /// Deletes a map the game made; any other pointer is left alone.
+    void DeleteMap(TarnMap* map);
     /// The one place where the program draws its own surfaces (and sets what belongs to the
     /// screen, such as an 8-bit palette): called before the first frame, after every switch
     /// between window and full screen and after every display loss, once the surfaces exist
@@ -154,11 +179,23 @@ public:
     const char* Asset(const char* name);
     /// The `index`-th of arguments, or `otherwise` when there are fewer.
     const char* Argument(size_t index, const char* otherwise = nullptr) const;
-    /// Writes printf-style text at (x, y) on the back buffer in `colour`. 0, or -1 without a
-    /// back buffer or its device context.
+    /// Writes printf-style text (at most 255 bytes of it) at (x, y), the top left of its cell,
+    /// on the back buffer in `colour`: through GDI's TextOut in the system font, or with the
+    /// print font when one is set (SetPrintFont), UTF-8 and anti-aliased. 0, or -1 without a
+    /// back buffer or its device context, or the font's FONT_* error.
     int Print(int x, int y, COLORREF colour, const char* format, ...);
-    /// As Print with a GDI colour, in the typed colour's red, green and blue.
+    /// As Print in a typed colour: with GDI its red, green and blue; with the print font its
+    /// alpha too, as TarnFont::Draw takes it.
     int Print(int x, int y, TarnColour colour, const char* format, ...);
+    /// Print draws with `font` from now on (the program's: it stays the program's and must
+    /// outlive its use); null goes back to GDI's system font.
+    void SetPrintFont(TarnFont* font);
+    /// Print draws with the game's own font: the default face `face` (TARN_FONT_SANS,
+    /// TARN_FONT_BOLD, TARN_FONT_MONO) at `pixelSize` (6 to 256). 0, or the font's FONT_* error
+    /// (Print then keeps what it drew with before).
+    int SetPrintFont(int pixelSize, int face = TARN_FONT_SANS);
+    /// The font Print draws with, or null for GDI's.
+    TarnFont* PrintFont() { return printFont; }
 
 private:
     HINSTANCE instance = nullptr;
@@ -168,20 +205,22 @@ private:
     TarnAudio audio;
     std::vector<std::unique_ptr<TarnGameResource>> resources; // every one on the screen
     Callback redraw;
-    int depth = 0;            // 0 windowed, else the full screen's bits per pixel
-    int wanted = -1;          // a switch asked for: -1 none, 0 window, else a depth
-    bool opened = false;      // Open was called and succeeded
-    bool failed = false;      // the game cannot run: Run returns 1
-    bool active = true;       // the program has the foreground
-    bool altDown = false;     // an Alt key is down, for Alt+Enter
-    bool registered = false;  // the window class exists
-    bool restore = false;     // the display may have gone while in the background
-    DWORD lastTime = 0;       // the clock at the last frame
-    long long stepCredit = 0; // unrun update time, in milliseconds x stepsPerSecond
-    long long playedMs = 0;   // every frame's milliseconds (time, without rounding sums)
-    long long stepsRun = 0;   // fixed steps run at stepRate (time with a fixed step)
-    int stepRate = 0;         // the rate those steps ran at; 0 before the first
-    double stepBase = 0;      // seconds played at earlier rates
+    TarnFont* printFont = nullptr;     // Print's font; null: GDI
+    std::unique_ptr<TarnFont> ownFont; // the one SetPrintFont(size, face) opened
+    int depth = 0;                     // 0 windowed, else the full screen's bits per pixel
+    int wanted = -1;                   // a switch asked for: -1 none, 0 window, else a depth
+    bool opened = false;               // Open was called and succeeded
+    bool failed = false;               // the game cannot run: Run returns 1
+    bool active = true;                // the program has the foreground
+    bool altDown = false;              // an Alt key is down, for Alt+Enter
+    bool registered = false;           // the window class exists
+    bool restore = false;              // the display may have gone while in the background
+    DWORD lastTime = 0;                // the clock at the last frame
+    long long stepCredit = 0;          // unrun update time, in milliseconds x stepsPerSecond
+    long long playedMs = 0;            // every frame's milliseconds (time, without rounding sums)
+    long long stepsRun = 0;            // fixed steps run at stepRate (time with a fixed step)
+    int stepRate = 0;                  // the rate those steps ran at; 0 before the first
+    double stepBase = 0;               // seconds played at earlier rates
 
     friend LRESULT CALLBACK TarnGameWindowProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -194,7 +233,8 @@ private:
     void Say(const char* what, const char* name, int code);
     int Loop(const Callback* update, const Callback& draw);
     int FullScreenBits() const;
-    int PrintText(int x, int y, COLORREF colour, const char* format, va_list args);
+    int PrintText(int x, int y, TarnColour colour, const char* format, va_list args);
+    void Forget(const void* handle);
     std::string programName; // the program's file name (from `argv[0]`), for Asset
     std::string assetPath;   // Asset's answer
     void Advance(const Callback* update, const Callback& draw);
