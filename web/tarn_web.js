@@ -96,11 +96,48 @@ mergeInto(LibraryManager.library, {
     if (canvas && document.activeElement != canvas) canvas.focus();
   },
 
-  // Web Audio: a stereo processor node that asks the program for each block of frames (16-bit,
-  // interleaved, in the program's memory at `buffer`, filled by TarnWebPullAudio). Browsers let
-  // sound start only after a click or a key: until then the context waits, and the first one
-  // resumes it. Once the program has ended it only plays silence.
-  WebPageOpenAudio__deps: ['$tarnWeb', '$tarnWebRunning'],
+  // Web Audio: the program's sound in blocks of `frames` stereo frames (16-bit, interleaved, in
+  // the program's memory at `buffer`, filled by TarnWebPullAudio). An AudioWorklet plays them
+  // off the page's thread and asks for the next block while it still has one queued; a browser
+  // without worklets gets a ScriptProcessorNode, which asks for each block as it plays it.
+  // Browsers let sound start only after a click, a key or a touch: until then the context waits,
+  // and the first one resumes it. Once the program has ended it only plays silence. On the page:
+  // audio.blocks (blocks handed on), audio.peaks (the loudest sample of each side so far) and
+  // audio.underruns (times the worklet ran dry after its first block).
+  // The worklet's processor, as the source of a module.
+  $tarnWebWorklet: function () {
+    return [
+      'class TarnOutput extends AudioWorkletProcessor {',
+      '  constructor() {',
+      '    super();',
+      '    this.queue = []; this.offset = 0; this.queued = 0; this.asked = 0; this.started = false;',
+      '    this.port.onmessage = (e) => {',
+      '      this.queue.push(e.data); this.queued += e.data.length / 2; this.asked--; this.started = true;',
+      '    };',
+      '  }',
+      '  process(inputs, outputs) {',
+      '    const left = outputs[0][0], right = outputs[0][1];',
+      '    let i = 0;',
+      '    while (i < left.length && this.queue.length) {',
+      '      const block = this.queue[0];',
+      '      const n = Math.min(left.length - i, block.length / 2 - this.offset);',
+      '      for (let k = 0; k < n; ++k) {',
+      '        left[i + k] = block[2 * (this.offset + k)];',
+      '        right[i + k] = block[2 * (this.offset + k) + 1];',
+      '      }',
+      '      i += n; this.offset += n; this.queued -= n;',
+      '      if (this.offset * 2 >= block.length) { this.queue.shift(); this.offset = 0; }',
+      '    }',
+      '    if (i < left.length && this.started) this.port.postMessage(-1);',
+      '    // Three blocks ahead: one playing, two waiting (the page answers between its frames).',
+      '    while (this.asked + this.queue.length < 3) { this.asked++; this.port.postMessage(1); }',
+      '    return true;',
+      '  }',
+      '}',
+      'registerProcessor("tarn-output", TarnOutput);',
+    ].join('\n');
+  },
+  WebPageOpenAudio__deps: ['$tarnWeb', '$tarnWebRunning', '$tarnWebWorklet'],
   WebPageOpenAudio: function (rate, buffer, frames) {
     const AudioContextType = window.AudioContext || window.webkitAudioContext;
     if (!AudioContextType) return 0;
@@ -111,35 +148,67 @@ mergeInto(LibraryManager.library, {
       return 0;
     }
     const web = tarnWeb();
-    const audio = {context: context, blocks: 0, peaks: [0, 0]};
-    audio.node = context.createScriptProcessor(frames, 0, 2);
-    audio.node.onaudioprocess = function (event) {
-      const left = event.outputBuffer.getChannelData(0);
-      const right = event.outputBuffer.getChannelData(1);
+    const audio = {context: context, blocks: 0, peaks: [0, 0], underruns: 0};
+    // The next block from the program into `left` and `right`, or into one interleaved array.
+    const pull = function (left, right, interleaved) {
+      const count = left ? left.length : interleaved.length / 2;
       if (!tarnWebRunning() || web.audio != audio) {
-        left.fill(0);
-        right.fill(0);
+        if (left) { left.fill(0); right.fill(0); } else interleaved.fill(0);
         return;
       }
-      Module['_TarnWebPullAudio'](left.length);
-      const samples = new Int16Array(HEAPU8.buffer, buffer, left.length * 2);
+      Module['_TarnWebPullAudio'](count);
+      const samples = new Int16Array(HEAPU8.buffer, buffer, count * 2);
       let peakLeft = audio.peaks[0], peakRight = audio.peaks[1];
-      for (let i = 0; i < left.length; ++i) {
+      for (let i = 0; i < count; ++i) {
         const l = samples[2 * i], r = samples[2 * i + 1];
-        left[i] = l / 32768;
-        right[i] = r / 32768;
+        if (left) {
+          left[i] = l / 32768;
+          right[i] = r / 32768;
+        } else {
+          interleaved[2 * i] = l / 32768;
+          interleaved[2 * i + 1] = r / 32768;
+        }
         peakLeft = Math.max(peakLeft, l < 0 ? -l : l);
         peakRight = Math.max(peakRight, r < 0 ? -r : r);
       }
       audio.blocks++;
       audio.peaks = [peakLeft, peakRight];
     };
-    audio.node.connect(context.destination);
+    const useProcessor = function () {
+      audio.node = context.createScriptProcessor(frames, 0, 2);
+      audio.node.onaudioprocess = function (event) {
+        pull(event.outputBuffer.getChannelData(0), event.outputBuffer.getChannelData(1), null);
+      };
+      audio.node.connect(context.destination);
+    };
+    if (context.audioWorklet && typeof AudioWorkletNode != 'undefined') {
+      const url = URL.createObjectURL(new Blob([tarnWebWorklet()], {type: 'text/javascript'}));
+      context.audioWorklet.addModule(url).then(function () {
+        URL.revokeObjectURL(url);
+        if (web.audio != audio) return; // closed meanwhile
+        audio.node = new AudioWorkletNode(context, 'tarn-output', {numberOfInputs: 0, outputChannelCount: [2]});
+        audio.node.port.onmessage = function (event) {
+          if (event.data < 0) {
+            audio.underruns++;
+            return;
+          }
+          const block = new Float32Array(frames * 2);
+          pull(null, null, block);
+          audio.node.port.postMessage(block, [block.buffer]);
+        };
+        audio.node.connect(context.destination);
+      }, function () {
+        URL.revokeObjectURL(url);
+        if (web.audio == audio) useProcessor();
+      });
+    } else {
+      useProcessor();
+    }
     // A resume the browser refuses (no gesture yet) is tried again at the next one.
     audio.resume = function () {
       if (context.state == 'suspended') context.resume().catch(function () {});
     };
-    audio.gestures = ['keydown', 'mousedown', 'pointerdown', 'touchstart'];
+    audio.gestures = ['keydown', 'mousedown', 'pointerdown', 'touchstart', 'touchend'];
     for (const name of audio.gestures) window.addEventListener(name, audio.resume, true);
     web.audio = audio;
     audio.resume();
@@ -150,8 +219,11 @@ mergeInto(LibraryManager.library, {
     if (!web || !web.audio) return;
     const audio = web.audio;
     web.audio = null;
-    audio.node.onaudioprocess = null;
-    audio.node.disconnect();
+    if (audio.node) {
+      if (audio.node.port) audio.node.port.onmessage = null;
+      audio.node.onaudioprocess = null;
+      audio.node.disconnect();
+    }
     audio.context.close().catch(function () {});
     for (const name of audio.gestures) window.removeEventListener(name, audio.resume, true);
   },

@@ -91,6 +91,7 @@ private:
     static EM_BOOL OnMouseButton(int type, const EmscriptenMouseEvent* e, void* self);
     static EM_BOOL OnMouseMove(int type, const EmscriptenMouseEvent* e, void* self);
     static EM_BOOL OnWheel(int type, const EmscriptenWheelEvent* e, void* self);
+    static EM_BOOL OnTouch(int type, const EmscriptenTouchEvent* e, void* self);
     static EM_BOOL OnFocus(int type, const EmscriptenFocusEvent* e, void* self);
     static EM_BOOL OnVisibility(int type, const EmscriptenVisibilityChangeEvent* e, void* self);
 
@@ -105,6 +106,10 @@ private:
     MouseState mouse;
     int cursorX = 0, cursorY = 0;
     int notedCursorX = -1, notedCursorY = -1;
+    // The first finger on the canvas, which is the mouse: its id (-1: none), where it was last.
+    // A tap's release waits until the program has read the press once.
+    long touchId = -1, touchX = 0, touchY = 0;
+    bool touchPressUnread = false, touchReleaseWaits = false;
     double start = 0, lastYield = 0;
 
     WebFrame frame;
@@ -127,6 +132,10 @@ WebHost::WebHost() {
     emscripten_set_mousemove_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, 1,
                                       &WebHost::OnMouseMove);
     emscripten_set_wheel_callback(CANVAS, this, 1, &WebHost::OnWheel);
+    emscripten_set_touchstart_callback(CANVAS, this, 0, &WebHost::OnTouch);
+    emscripten_set_touchmove_callback(CANVAS, this, 0, &WebHost::OnTouch);
+    emscripten_set_touchend_callback(CANVAS, this, 0, &WebHost::OnTouch);
+    emscripten_set_touchcancel_callback(CANVAS, this, 0, &WebHost::OnTouch);
     // The window's own blur and focus only (not in the capture phase): an element of the page
     // losing the focus to another (the canvas to the page's body) is not the page losing it.
     emscripten_set_blur_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, 0, &WebHost::OnFocus);
@@ -138,8 +147,10 @@ WebHost::WebHost() {
 const MachineConfig& WebHost::Machine() const {
     if (machineKnown) return machine;
     machineKnown = true;
-    machine.desktopWidth = WebPageWidth() > 0 ? WebPageWidth() : 1024;
-    machine.desktopHeight = WebPageHeight() > 0 ? WebPageHeight() : 768;
+    // The page is scaled to show the frame whole, so the "desktop" is never smaller than a
+    // common one: a program's window keeps the size it asks for on a phone's narrow page.
+    machine.desktopWidth = std::max(WebPageWidth(), 1024);
+    machine.desktopHeight = std::max(WebPageHeight(), 768);
     machine.desktopBits = 32;
     // Every mode "exists": a mode is the canvas's size, scaled by the page.
     machine.modes.clear();
@@ -174,6 +185,8 @@ void WebHost::FocusChanged(bool on) {
     if (!on) {
         std::memset(keys, 0, sizeof keys);
         for (bool& b : mouse.buttons) b = false;
+        touchId = -1;
+        touchPressUnread = touchReleaseWaits = false;
         emscripten_exit_pointerlock();
     }
     Push(on ? HostEvent::FocusGained : HostEvent::FocusLost);
@@ -255,6 +268,39 @@ EM_BOOL WebHost::OnWheel(int, const EmscriptenWheelEvent* e, void* self) {
     return EM_TRUE;
 }
 
+// The first finger on the canvas is the mouse: a tap is a click of the left button where it
+// touched, a drag moves the cursor and the mouse. The page neither scrolls nor zooms with it.
+EM_BOOL WebHost::OnTouch(int type, const EmscriptenTouchEvent* e, void* self) {
+    WebHost& host = *static_cast<WebHost*>(self);
+    const bool ends = type == EMSCRIPTEN_EVENT_TOUCHEND || type == EMSCRIPTEN_EVENT_TOUCHCANCEL;
+    for (int i = 0; i < e->numTouches && i < 32; ++i) {
+        const EmscriptenTouchPoint& t = e->touches[i];
+        if (!t.isChanged) continue;
+        if (type == EMSCRIPTEN_EVENT_TOUCHSTART && host.touchId < 0) {
+            host.touchId = t.identifier;
+            host.touchReleaseWaits = false;
+            host.touchPressUnread = true;
+            host.mouse.buttons[0] = true;
+        } else if (t.identifier != host.touchId) {
+            continue;
+        } else {
+            host.mouse.dx += (int)(t.clientX - host.touchX);
+            host.mouse.dy += (int)(t.clientY - host.touchY);
+        }
+        host.touchX = t.clientX;
+        host.touchY = t.clientY;
+        host.MoveCursor(t.clientX, t.clientY);
+        if (ends) {
+            host.touchId = -1;
+            if (host.touchPressUnread)
+                host.touchReleaseWaits = true;
+            else
+                host.mouse.buttons[0] = false;
+        }
+    }
+    return EM_TRUE;
+}
+
 EM_BOOL WebHost::OnFocus(int type, const EmscriptenFocusEvent*, void* self) {
     WebHost& host = *static_cast<WebHost*>(self);
     host.pageFocused = type != EMSCRIPTEN_EVENT_BLUR;
@@ -317,6 +363,12 @@ void WebHost::ReadKeyboard(uint8_t state[256]) {
 
 void WebHost::ReadMouse(MouseState* out) {
     if (out) *out = mouse;
+    // A tap's press has been seen: its release may follow.
+    touchPressUnread = false;
+    if (touchReleaseWaits) {
+        touchReleaseWaits = false;
+        mouse.buttons[0] = false;
+    }
     if (mouse.dx || mouse.dy || mouse.wheel) WebPageNoteMouse(mouse.dx, mouse.dy, mouse.wheel);
     mouse.dx = mouse.dy = mouse.wheel = 0;
 }
