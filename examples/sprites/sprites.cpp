@@ -27,7 +27,7 @@ const int GLOW = 96;                // the glow's size
 // at beat `frame`. The shadow sheet draws the same shapes in black.
 void DrawBird(TarnSurface* sheet, int left, int top, int frame, int dir, bool shadow) {
     auto colour = [&](int r, int g, int b) {
-        return shadow ? sheet->MapRGB(0, 0, 0) : sheet->MapRGB(BYTE(r), BYTE(g), BYTE(b));
+        return shadow ? TarnColour(0, 0, 0) : TarnColour(BYTE(r), BYTE(g), BYTE(b));
     };
     const int cx = left + CELL_W / 2, cy = top + CELL_H / 2 + 4;
     for (int i = -7; i <= 7; ++i) // the tail: a fan of lines
@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
     game.OnRedraw([&](TarnGame&) {
         for (TarnSurface* s : {sheet, shadow}) {
             s->SetColourKeyRGB(255, 0, 255);
-            s->FillSolid(s->MapRGB(255, 0, 255));
+            s->FillSolid(TarnColour(255, 0, 255));
             for (int frame = 0; frame < FRAMES; ++frame) {
                 DrawBird(s, frame * CELL_W, 0, frame, 1, s == shadow);
                 DrawBird(s, frame * CELL_W, CELL_H, frame, -1, s == shadow);
@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
         glow->SetAlphaPlane(rows.data(), GLOW * 4, GLOW, GLOW);
         for (int r = GLOW / 2; r > 0; r -= 3) // warm colours in rings
             glow->FillCircle(GLOW / 2, GLOW / 2, r,
-                             glow->MapRGB(255, BYTE(250 - 3 * r), BYTE(220 - 4 * r)));
+                             TarnColour(255, BYTE(250 - 3 * r), BYTE(220 - 4 * r)));
     });
 
     int x = WIDTH / 2, y = HEIGHT / 3, facing = 0;
@@ -112,7 +112,7 @@ int main(int argc, char** argv) {
         const double a = now / 700.0;
         glow->AlphaBlendTo(back, x - GLOW / 2 + int(70 * std::cos(a)),
                            y - GLOW / 2 + int(40 * std::sin(a)), nullptr);
-        g.Print(8, HEIGHT - 24, RGB(255, 255, 255),
+        g.Print(8, HEIGHT - 24, TarnColour(255, 255, 255),
                 "arrows, mouse, joystick or pad fly the bird (%d, %d)", x, y);
     });
 }

@@ -24,44 +24,44 @@ const double PI = 3.14159265358979323846;
 
 // The ship pointing right, on magenta (the key), with an alpha plane that softens its edge.
 void DrawShip(TarnSurface* s) {
-    s->FillSolid(s->MapRGB(255, 0, 255));
+    s->FillSolid(TarnColour(255, 0, 255));
     for (int x = 2; x < SHIP - 2; ++x) { // a wedge from the tail to the nose
         const int half = (SHIP - 2 - x) * 12 / SHIP;
-        s->DrawLine(x, SHIP / 2 - half, x, SHIP / 2 + half, s->MapRGB(200, 210, 230));
+        s->DrawLine(x, SHIP / 2 - half, x, SHIP / 2 + half, TarnColour(200, 210, 230));
     }
-    s->FillCircle(SHIP / 2 - 2, SHIP / 2, 4, s->MapRGB(60, 120, 255));        // the cockpit
-    s->DrawLine(2, SHIP / 2 - 11, 2, SHIP / 2 + 11, s->MapRGB(255, 140, 40)); // the engine
+    s->FillCircle(SHIP / 2 - 2, SHIP / 2, 4, TarnColour(60, 120, 255));        // the cockpit
+    s->DrawLine(2, SHIP / 2 - 11, 2, SHIP / 2 + 11, TarnColour(255, 140, 40)); // the engine
 }
 
 // The coin turning: a disc squeezed across by cos of its angle, gold with a darker rim.
 void DrawCoins(TarnSurface* s) {
-    s->FillSolid(s->MapRGB(255, 0, 255));
+    s->FillSolid(TarnColour(255, 0, 255));
     for (int f = 0; f < SPINS; ++f) {
         const double squeeze = std::fabs(std::cos(PI * f / SPINS));
         const int cx = f * COIN + COIN / 2, cy = COIN / 2;
         for (int y = -10; y <= 10; ++y) {
             const int half = int(std::sqrt(100.0 - y * y) * squeeze + 0.5);
             s->DrawLine(cx - half, cy + y, cx + half, cy + y,
-                        s->MapRGB(BYTE(150 + 10 * (half > 2)), 110, 20));
+                        TarnColour(BYTE(150 + 10 * (half > 2)), 110, 20));
             if (half > 1)
-                s->DrawLine(cx - half + 1, cy + y, cx + half - 1, cy + y, s->MapRGB(250, 200, 40));
+                s->DrawLine(cx - half + 1, cy + y, cx + half - 1, cy + y, TarnColour(250, 200, 40));
         }
     }
 }
 
 // The figure walking right: a head, a body, and legs and arms swinging with the step.
 void DrawWalker(TarnSurface* s) {
-    s->FillSolid(s->MapRGB(255, 0, 255));
+    s->FillSolid(TarnColour(255, 0, 255));
     const int swing[STEPS] = {-6, 0, 6, 0};
     for (int f = 0; f < STEPS; ++f) {
         const int cx = f * WALKER_W + WALKER_W / 2;
-        s->FillCircle(cx + 1, 6, 5, s->MapRGB(240, 190, 150)); // head
-        s->FillCircle(cx + 4, 5, 1, s->MapRGB(0, 0, 0));       // eye (it looks right)
+        s->FillCircle(cx + 1, 6, 5, TarnColour(240, 190, 150)); // head
+        s->FillCircle(cx + 4, 5, 1, TarnColour(0, 0, 0));       // eye (it looks right)
         RECT body = {cx - 3, 12, cx + 4, 26};
-        s->FillRect(&body, s->MapRGB(40, 160, 80));
-        s->DrawLine(cx, 26, cx + swing[f], 39, s->MapRGB(40, 40, 120)); // legs
-        s->DrawLine(cx, 26, cx - swing[f], 39, s->MapRGB(40, 40, 120));
-        s->DrawLine(cx, 14, cx - swing[f], 22, s->MapRGB(240, 190, 150)); // arm
+        s->FillRect(&body, TarnColour(40, 160, 80));
+        s->DrawLine(cx, 26, cx + swing[f], 39, TarnColour(40, 40, 120)); // legs
+        s->DrawLine(cx, 26, cx - swing[f], 39, TarnColour(40, 40, 120));
+        s->DrawLine(cx, 14, cx - swing[f], 22, TarnColour(240, 190, 150)); // arm
     }
 }
 
@@ -132,7 +132,7 @@ int main(int argc, char** argv) {
         turn.degrees = float(heading);
         turn.flags = TARN_COPY_KEYED | TARN_COPY_SMOOTH;
         ship->CopyTurnedTo(back, int(shipX), int(shipY), nullptr, turn);
-        back->DrawCircle(int(targetX), int(targetY), 3, back->MapRGB(255, 255, 255));
+        back->DrawCircle(int(targetX), int(targetY), 3, TarnColour(255, 255, 255));
 
         for (int i = 0; i < 6; ++i) coinAnims[i].CopyKeyedTo(back, 380 + 36 * i, 40);
         // The walker, mirrored when it walks left.
@@ -147,8 +147,8 @@ int main(int argc, char** argv) {
         ship->CopyTurnedTo(back, 80, 100, nullptr, big);
         big.flags = TARN_COPY_KEYED | TARN_COPY_SMOOTH;
         ship->CopyTurnedTo(back, 220, 100, nullptr, big);
-        g.Print(40, 160, RGB(255, 255, 255), "nearest            bilinear");
-        g.Print(8, HEIGHT - 24, RGB(255, 255, 255),
+        g.Print(40, 160, TarnColour(255, 255, 255), "nearest            bilinear");
+        g.Print(8, HEIGHT - 24, TarnColour(255, 255, 255),
                 "mouse or pad steers the ship (heading %d degrees)", int(heading));
     });
 }

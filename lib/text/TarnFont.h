@@ -129,6 +129,12 @@ public:
     void SetShadow(COLORREF colour, int offset);
     /// The outline's colour and width in pixels (1 to MAX_EFFECT; default black, 1).
     void SetOutline(COLORREF colour, int width);
+    /// As SetShadow and SetOutline in a typed colour (its red, green and blue; their opacity is
+    /// the text's).
+    /// @{
+    void SetShadow(TarnColour colour, int offset) { SetShadow(colour.ToCOLORREF(), offset); }
+    void SetOutline(TarnColour colour, int width) { SetOutline(colour.ToCOLORREF(), width); }
+    /// @}
 
 private:
     struct Glyph {
