@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Runs every fuzzer (the picture decoders', the PNG decoder's two ways against each other, the
-# sprite routines' fast-against-reference one, the sound readers' and the font reader's) for
+# sprite routines' and the turned copies' fast-against-reference ones, the sound readers', the
+# font reader's and the map readers') for
 # SECONDS seconds each, one after another, and fails on any finding (crash, sanitizer report,
 # leaked stand-in object, mismatch, timeout, out of memory).
 #   fuzz/run.sh SECONDS [TARGET...]     TARGET: detect bmp psd tga pcx jpg png pngwhole sprites
-#                                       wav ogg font map
+#                                       turn wav ogg font map
 #                                       (default: all)
 # Builds with clang in $TARN_FUZZ_BUILD (default build-fuzz). The seeds come from the test
 # fixtures (make_seeds), the BMP files and the PngSuite files of tests/data; what the fuzzers find worth keeping
@@ -18,7 +19,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:?usage: fuzz/run.sh SECONDS [TARGET...]}
 shift
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(detect bmp psd tga pcx jpg png pngwhole sprites wav ogg font map)
+[ ${#targets[@]} -eq 0 ] && targets=(detect bmp psd tga pcx jpg png pngwhole sprites turn wav ogg font map)
 build=${TARN_FUZZ_BUILD:-build-fuzz}
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
@@ -61,6 +62,7 @@ for t in "${targets[@]}"; do
     log=$build/fuzz_$t.log
     program=fuzz_image_$t
     [ "$t" = sprites ] && program=fuzz_sprites # no seed files: the input only steers a generator
+    [ "$t" = turn ] && program=fuzz_turn       # nor here
     [ "$t" = wav ] || [ "$t" = ogg ] && program=fuzz_sound_$t
     [ "$t" = font ] && program=fuzz_font
     [ "$t" = map ] && program=fuzz_map
