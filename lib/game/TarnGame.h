@@ -36,10 +36,10 @@
 #include "surface/TarnSurface.h"
 #include "text/TarnFont.h"
 
-/// A window or full screen with a screen, input and a frame loop, and the program's surfaces.
-/// One per program.
 class TarnGameResource;
 
+/// A window or full screen with a screen, input and a frame loop, and the program's surfaces.
+/// One per program.
 class TarnGame {
 public:
     /// What the game calls: once per frame, per fixed step, or to redraw surfaces.

@@ -110,10 +110,10 @@ const int PAD_AXIS_DPAD_Y = 5;
 /// @}
 /// Sticks, for GetPadStick.
 const int PAD_STICK_LEFT = 0;
-const int PAD_STICK_RIGHT = 1;
+const int PAD_STICK_RIGHT = 1; ///< ...
 /// Triggers, for GetPadTrigger.
 const int PAD_TRIGGER_LEFT = 0;
-const int PAD_TRIGGER_RIGHT = 1;
+const int PAD_TRIGGER_RIGHT = 1; ///< ...
 /// @}
 
 /// The keyboard, the mouse, the first joystick and the gamepads, read once per frame by Update
