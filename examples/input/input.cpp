@@ -241,7 +241,7 @@ private:
     // A framed panel with its title.
     static void Panel(TarnGame& g, int left, int top, int right, int bottom, const char* title) {
         RECT r = {left, top, right, bottom};
-        g.Back()->DrawRect(&r, g.Back()->MapRGB(70, 80, 110));
+        g.Back()->DrawRect(&r, TarnColour(70, 80, 110));
         g.Print(left + 8, top + 4, WHITE, "%s", title);
     }
 

@@ -119,7 +119,7 @@ int main(int argc, char** argv) {
 
         // The depth, its layout and the frame rate, on a black bar.
         RECT bar = {0, 0, WIDTH, 44};
-        back->FillRect(&bar, back->MapRGB(0, 0, 0));
+        back->FillRect(&bar, TarnColour(0, 0, 0));
         const PixelLayout& p = back->pixelLayout;
         char layout[64];
         if (p.depth == 8)
@@ -127,7 +127,7 @@ int main(int argc, char** argv) {
         else
             std::snprintf(layout, sizeof(layout), "red-green-blue %d-%d-%d", ChannelBits(p.redMax),
                           ChannelBits(p.greenMax), ChannelBits(p.blueMax));
-        const COLORREF white = RGB(255, 255, 255);
+        const TarnColour white(255, 255, 255);
         g.Print(8, 4, white, "%d bits, %s, %s", p.depth == 15 ? 16 : p.depth, layout,
                 g.IsFullScreen() ? "full screen" : "window");
         if (screen->frameRate > 0) // measured over the first second after a switch

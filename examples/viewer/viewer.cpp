@@ -64,10 +64,10 @@ public:
         if (next != current && !files.empty()) Open(g, next);
 
         TarnSurface* back = g.Back();
-        back->FillSolid(back->MapRGB(40, 40, 44)); // the bars around the picture
+        back->FillSolid(TarnColour(40, 40, 44)); // the bars around the picture
         RECT bar = {0, HEIGHT - BAR, WIDTH, HEIGHT};
-        back->FillRect(&bar, back->MapRGB(16, 24, 48));
-        const COLORREF white = RGB(255, 255, 255), grey = RGB(170, 180, 200);
+        back->FillRect(&bar, TarnColour(16, 24, 48));
+        const TarnColour white(255, 255, 255), grey(170, 180, 200);
         const int line1 = HEIGHT - BAR + 4, line2 = HEIGHT - BAR + 24;
 
         if (files.empty()) {
@@ -81,7 +81,7 @@ public:
                 g.Print(8, line1, white, "%s    %d x %d", name.c_str(), picture->width,
                         picture->height);
             } else {
-                g.Print(16, (HEIGHT - BAR) / 2, RGB(255, 120, 100), "%s: %s", name.c_str(),
+                g.Print(16, (HEIGHT - BAR) / 2, TarnColour(255, 120, 100), "%s: %s", name.c_str(),
                         failure == -2 ? "not a picture Tarn reads" : "could not be loaded");
                 g.Print(8, line1, white, "%s", name.c_str());
             }
@@ -89,7 +89,7 @@ public:
         }
 
         if (!notice.empty() && timeGetTime() - noticeTime < 2000)
-            g.Print(8, line2, RGB(255, 220, 120), "%s", notice.c_str());
+            g.Print(8, line2, TarnColour(255, 220, 120), "%s", notice.c_str());
         else
             g.Print(8, line2, grey,
                     "Left / Right, Home / End: step    F12: save    F11: full screen    Esc: quit");
