@@ -6,7 +6,7 @@
 // rectangle outline, a circle and a disc inside a random clip area, each compared byte for byte
 // with a plain reference that plots the shape's pixels one at a time and keeps those inside the
 // clip area; so nothing may land outside it either.
-#include "surface/BlendRoutines.h"
+#include "surface/internal/BlendRoutines.h"
 #include "surface/TarnSurface.h"
 
 #include <fuzzer/FuzzedDataProvider.h>

@@ -5,7 +5,7 @@
 // bitmap resources, and an 8-bit display whose primary surface carries a palette that pictures map
 // to.
 #include "display/TarnScreen.h"
-#include "surface/BitmapTransfer.h"
+#include "surface/internal/BitmapTransfer.h"
 #include "surface/TarnSurface.h"
 
 #include "support/HeadlessTest.h"

@@ -4,9 +4,9 @@
 // call. Every check compares the whole destination with a model, so a stray pixel anywhere fails.
 #include "cpu/ProcessorFeatures.h"
 #include "display/TarnScreen.h"
-#include "surface/BlendRoutines.h"
-#include "surface/BlendVectors.h"
-#include "surface/PixelFormat.h"
+#include "surface/internal/BlendRoutines.h"
+#include "surface/internal/BlendVectors.h"
+#include "surface/internal/PixelFormat.h"
 #include "surface/TarnSurface.h"
 
 #include "support/AllocationCounter.h"
