@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <vector>
 
 #include "game/TarnGame.h"
@@ -68,12 +67,12 @@ void DrawMarker(TarnSurface* back, const TarnMapObject& o, int left, int top, do
 
 int main(int argc, char** argv) {
     TarnGame game("Tarn: map", argc, argv);
-    TarnMap map;
-    const char* file = game.Asset(game.Argument(0, "level/level.tmj"));
-    if (map.Load(file) != MAP_OK) {
-        std::fprintf(stderr, "map: %s\n", map.Error());
-        return 1;
-    }
+    // The map and its tilesets' pictures belong to the game, which loads the pictures again after
+    // a switch and restores them after a display loss. A map that does not load is said on
+    // standard error, naming the file and what is wrong.
+    TarnMap* loaded = game.LoadMap(game.Argument(0, "level/level.tmj"));
+    if (loaded == nullptr) return 1;
+    TarnMap& map = *loaded;
     const int walls = map.FindLayer("walls"); // -1 in a map without one: nothing blocks
     const TarnMapObject* start = map.FindObject("start");
     const TarnMapObject* guard = map.FindObject("guard");
@@ -86,23 +85,6 @@ int main(int argc, char** argv) {
             if (o.type == "coin") coins.push_back(&o);
     std::vector<bool> taken(coins.size(), false);
     int score = 0;
-
-    // The tilesets' pictures live on the screen: loaded before the first frame, made again on
-    // the new screen after a switch, restored after a display loss.
-    TarnScreen* picturesOn = nullptr;
-    int pictures = MAP_OK;
-    game.OnRedraw([&](TarnGame& g) {
-        if (g.Screen() == picturesOn && map.HasPictures()) {
-            pictures = map.RestorePictures();
-        } else {
-            pictures = map.LoadPictures(g.Screen());
-            picturesOn = g.Screen();
-        }
-        if (pictures != MAP_OK) {
-            std::fprintf(stderr, "map: %s\n", map.Error());
-            g.Quit(1);
-        }
-    });
 
     const int mapW = map.PixelWidth(), mapH = map.PixelHeight();
     double x = start ? start->x : mapW / 2.0, y = start ? start->y : mapH / 2.0;
@@ -118,7 +100,6 @@ int main(int argc, char** argv) {
     };
 
     return game.Run([&](TarnGame& g) {
-        if (pictures != MAP_OK) return;
         // Walk: across and down apart, so that the figure slides along a wall.
         const double dx = g.Axis({KEY_CODE_LEFT}, {KEY_CODE_RIGHT}, PAD_AXIS_LEFT_X) +
                           g.Axis({}, {}, PAD_AXIS_DPAD_X);
