@@ -10,6 +10,7 @@
 #include <winuser.h>
 
 #include <climits>
+#include <cstring>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -430,6 +431,48 @@ TEST_F(KernelTest, DebugOutputIsCapturedAndTheClockIsTheHosts) {
     EXPECT_EQ(GetLastError(), 1234u);
     EXPECT_EQ(GetModuleHandleA("no-such-module.dll"), nullptr);
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_MOD_NOT_FOUND);
+}
+
+TEST_F(KernelTest, ModuleFileNameIsTheProgramsPathCutToTheBuffer) {
+    char whole[4096];
+    const ssize_t length = readlink("/proc/self/exe", whole, sizeof whole - 1);
+    ASSERT_GT(length, 4);
+    whole[length] = '\0';
+    const DWORD size = static_cast<DWORD>(length);
+
+    char name[4096];
+    for (HMODULE module : {(HMODULE) nullptr, GetModuleHandleA(nullptr)}) {
+        std::memset(name, 'x', sizeof name);
+        EXPECT_EQ(GetModuleFileNameA(module, name, sizeof name), size);
+        EXPECT_STREQ(name, whole);
+    }
+    // Exactly the name's length leaves no room for the end: cut by one, as is a shorter buffer.
+    for (DWORD given : {size, 4u}) {
+        std::memset(name, 'x', sizeof name);
+        SetLastError(0);
+        EXPECT_EQ(GetModuleFileNameA(nullptr, name, given), given);
+        EXPECT_EQ(GetLastError(), (DWORD)ERROR_INSUFFICIENT_BUFFER);
+        EXPECT_EQ(std::string(name), std::string(whole, given - 1));
+    }
+
+    struct Case {
+        HMODULE module;
+        char* buffer;
+        DWORD size;
+        DWORD error;
+    } cases[] = {
+        {(HMODULE)(uintptr_t)0x1234, name, sizeof name, ERROR_MOD_NOT_FOUND},
+        {nullptr, nullptr, 16, ERROR_INVALID_PARAMETER},
+        {nullptr, name, 0, ERROR_INSUFFICIENT_BUFFER},
+    };
+    for (const Case& c : cases) {
+        SetLastError(0);
+        EXPECT_EQ(GetModuleFileNameA(c.module, c.buffer, c.size), 0u);
+        EXPECT_EQ(GetLastError(), c.error);
+    }
+    tarn::platform::InjectFault("GetModuleFileNameA", 1, ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(GetModuleFileNameA(nullptr, name, sizeof name), 0u);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_NOT_ENOUGH_MEMORY);
 }
 
 } // namespace

@@ -57,6 +57,7 @@ uint32_t NextCharacter(const char** p) {
 const char* const DEFAULT_FACES[] = {"DejaVuSans.ttf", "DejaVuSans-Bold.ttf", "DejaVuSansMono.ttf"};
 const char* const DEFAULT_FOLDERS[] = {"", "fonts/", "/usr/share/fonts/truetype/dejavu/"};
 const DWORD MAX_FILE_SIZE = 64u << 20;
+const size_t MAX_PATH_LENGTH = 4096;
 
 // A pen position in 1/64 pixels as whole pixels, rounded up and kept within an int.
 int Pixels(long long pen64) {
@@ -132,17 +133,44 @@ int TarnFont::OpenMemory(const void* bytes, size_t size, int pixelSize) {
 int TarnFont::OpenDefault(int pixelSize, int face) {
     if (face < TARN_FONT_SANS || face > TARN_FONT_MONO)
         return Fail(FONT_BAD_ARGUMENT, "default font", "no such face");
-    char path[256];
-    for (const char* folder : DEFAULT_FOLDERS) {
-        std::snprintf(path, sizeof path, "%s%s", folder, DEFAULT_FACES[face]);
+    // The folder the program's file is in, whatever the current folder is: where a Windows
+    // program's fonts/ folder is shipped.
+    char program[MAX_PATH_LENGTH] = "";
+    const DWORD length = GetModuleFileNameA(nullptr, program, sizeof program);
+    if (length == 0 || length >= sizeof program) program[0] = '\0';
+    char* slash = std::strrchr(program, '/');
+    if (char* back = std::strrchr(program, '\\'); back && (!slash || back > slash)) slash = back;
+    if (slash)
+        slash[1] = '\0';
+    else
+        program[0] = '\0';
+
+    char path[MAX_PATH_LENGTH + 64];
+    const char* places[][2] = {
+        {"", DEFAULT_FOLDERS[0]},
+        {"", DEFAULT_FOLDERS[1]},
+        {program, DEFAULT_FOLDERS[0]},
+        {program, DEFAULT_FOLDERS[1]},
+#ifndef _WIN32
+        // Debian's folder means nothing on Windows (under Wine it would hide a font not shipped).
+        {"", DEFAULT_FOLDERS[2]}
+#endif
+    };
+    for (const auto& place : places) {
+        if (place[0] == program && program[0] == '\0') continue;
+        std::snprintf(path, sizeof path, "%s%s%s", place[0], place[1], DEFAULT_FACES[face]);
         TarnFile probe;
         if (probe.OpenRead(path) != 0) continue;
         probe.Close();
         return Open(path, pixelSize);
     }
     return Fail(FONT_NOT_FOUND, DEFAULT_FACES[face],
-                "not found beside the program (or in its fonts/ folder) nor in "
-                "/usr/share/fonts/truetype/dejavu (Debian's fonts-dejavu-core)");
+                "not found in the current folder, beside the program (or in a fonts/ folder "
+                "there)"
+#ifndef _WIN32
+                " nor in /usr/share/fonts/truetype/dejavu (Debian's fonts-dejavu-core)"
+#endif
+    );
 }
 
 int TarnFont::Adopt(std::unique_ptr<TarnFontFile> loaded, int size, const char* name) {

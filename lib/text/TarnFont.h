@@ -76,8 +76,10 @@ public:
     /// As Open, from `size` bytes in memory (copied: the caller's buffer may go).
     int OpenMemory(const void* bytes, size_t size, int pixelSize);
     /// Opens the default font's face (TARN_FONT_SANS, TARN_FONT_BOLD or TARN_FONT_MONO), DejaVu,
-    /// looked for beside the program (the working folder, then its fonts/ folder) and then where
-    /// Debian's fonts-dejavu-core puts it. Results as Open.
+    /// looked for in the working folder and its fonts/ folder, then in the folder the program's
+    /// file is in and its fonts/ folder, and then (not on Windows) where Debian's
+    /// fonts-dejavu-core puts it.
+    /// Results as Open.
     int OpenDefault(int pixelSize, int face = TARN_FONT_SANS);
     /// Changes the size of the open font; the glyphs rendered so far are dropped. 0,
     /// FONT_NOT_OPEN or FONT_BAD_ARGUMENT (the size stays).

@@ -37,6 +37,7 @@ typedef const char* PCSTR;
 #define ERROR_FILE_EXISTS 80L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_CALL_NOT_IMPLEMENTED 120L
+#define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_MOD_NOT_FOUND 126L
 #define ERROR_NEGATIVE_SEEK 131L
 #define ERROR_DISCARDED 157L
@@ -180,6 +181,7 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName);
 
 // Modules and their resources.
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
+DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize);
 HRSRC WINAPI FindResourceA(HMODULE hModule, LPCSTR lpName, LPCSTR lpType);
 HGLOBAL WINAPI LoadResource(HMODULE hModule, HRSRC hResInfo);
 LPVOID WINAPI LockResource(HGLOBAL hResData);
@@ -208,6 +210,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
 #ifndef UNICODE
 #define CreateFile CreateFileA
 #define GetModuleHandle GetModuleHandleA
+#define GetModuleFileName GetModuleFileNameA
 #define FindResource FindResourceA
 #define OutputDebugString OutputDebugStringA
 #endif

@@ -124,6 +124,39 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
     return nullptr;
 }
 
+// The program's own file (the only module there is). A name longer than the buffer is cut to
+// nSize - 1 characters and ended, and the call returns nSize with ERROR_INSUFFICIENT_BUFFER.
+DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) {
+    if (EnterFailed<"GetModuleFileNameA">()) return 0;
+    if (hModule != nullptr && hModule != ProgramModule()) {
+        SetLastErrorNow(ERROR_MOD_NOT_FOUND);
+        return 0;
+    }
+    if (lpFilename == nullptr && nSize > 0) {
+        SetLastErrorNow(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    char path[4096];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0) {
+        SetLastErrorNow(ERROR_FILE_NOT_FOUND);
+        return 0;
+    }
+    if (nSize == 0) {
+        SetLastErrorNow(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    const DWORD whole = static_cast<DWORD>(length);
+    const DWORD copied = whole < nSize ? whole : nSize - 1;
+    std::memcpy(lpFilename, path, copied);
+    lpFilename[copied] = '\0';
+    if (copied < whole) {
+        SetLastErrorNow(ERROR_INSUFFICIENT_BUFFER);
+        return nSize;
+    }
+    return copied;
+}
+
 DWORD WINAPI GetTickCount(void) {
     if (DWORD result; Enter<"GetTickCount">(&result)) return result;
     return CurrentHost().Milliseconds();
