@@ -7,7 +7,9 @@
 #
 #   WIN32    a Windows GUI program (no console window on Windows; nothing elsewhere)
 #   WINMAIN  the program is written with WinMain: it links Tarn::winmain
-#   TEXT     the web page carries the font that text is drawn in
+#   TEXT     the program draws text in the default font (TarnFont::OpenDefault): the web page
+#            carries its three DejaVu faces, and a Windows program gets them in a fonts/ folder
+#            beside it (from TARN_FONT_DIR, Debian's fonts-dejavu-core by default)
 #   ASSETS   a folder of the program's own files (pictures, sounds, maps). Its contents are
 #            copied beside the program, into the folder the executable is in, at every build;
 #            in a web page they are the page's files, in the folder the program runs in. A file
@@ -15,6 +17,11 @@
 #            Programs built into the same folder share it, so their files should not clash.
 #   DEPENDS  targets that make the ASSETS folder, when it is made by the build
 include_guard(GLOBAL)
+
+# The default font's faces, which TEXT ships with a program where the system has none of them.
+set(TARN_FONT_DIR /usr/share/fonts/truetype/dejavu CACHE PATH
+    "Where the DejaVu faces are that programs drawing text ship (Debian's fonts-dejavu-core)")
+set(TARN_FONT_FACES DejaVuSans.ttf DejaVuSans-Bold.ttf DejaVuSansMono.ttf)
 
 # Tarn's own programs are held to Tarn's warnings; a program of another project is not.
 if(PROJECT_NAME STREQUAL "Tarn")
@@ -94,6 +101,30 @@ function(tarn_add_program name)
             add_dependencies(${name} ${depends})
         endif()
         return()
+    endif()
+
+    if(program_TEXT AND WIN32)
+        # Windows has no DejaVu: the faces go into fonts/ beside the program, where OpenDefault
+        # looks. Programs built into one folder take turns, as with their assets below.
+        set(fonts)
+        foreach(face ${TARN_FONT_FACES})
+            if(NOT EXISTS ${TARN_FONT_DIR}/${face})
+                message(FATAL_ERROR "tarn_add_program(${name}): TEXT ships ${TARN_FONT_DIR}/${face}, "
+                                    "which does not exist (install fonts-dejavu-core, or give "
+                                    "-DTARN_FONT_DIR=the folder of the DejaVu faces)")
+            endif()
+            list(APPEND fonts ${TARN_FONT_DIR}/${face})
+        endforeach()
+        add_custom_target(${name}_fonts
+            COMMAND ${CMAKE_COMMAND} -E make_directory $<TARGET_FILE_DIR:${name}>/fonts
+            COMMAND ${CMAKE_COMMAND} -E copy_if_different ${fonts} $<TARGET_FILE_DIR:${name}>/fonts
+            COMMENT "Copying the DejaVu faces beside ${name}" VERBATIM)
+        get_property(previous GLOBAL PROPERTY TARN_FONTS_TURN)
+        if(previous)
+            add_dependencies(${name}_fonts ${previous})
+        endif()
+        set_property(GLOBAL PROPERTY TARN_FONTS_TURN ${name}_fonts)
+        add_dependencies(${name} ${name}_fonts)
     endif()
 
     if(assets)

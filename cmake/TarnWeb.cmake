@@ -2,8 +2,9 @@
 # with its .js, .wasm and .data beside it (Emscripten builds only). The program runs unchanged:
 # Asyncify lets its own loop give the browser its turn at each frame and message wait. FILES go
 # into /game, the folder the program runs in (a file's name there is its own name; FILE@NAME
-# names it); TEXT adds the DejaVu font for programs that draw text. They travel as one gzip'd tar
-# file, TARGET.data, which the page fetches while the program loads and unpacks before it starts.
+# names it); TEXT adds the DejaVu font's three faces for programs that draw text (from
+# TARN_FONT_DIR, Debian's fonts-dejavu-core by default). They travel as one gzip'd tar file,
+# TARGET.data, which the page fetches while the program loads and unpacks before it starts.
 # What the program writes under /game is kept in the browser's storage across reloads.
 include_guard(GLOBAL)
 
@@ -11,7 +12,6 @@ function(tarn_web_page target)
     cmake_parse_arguments(PARSE_ARGV 1 web "TEXT" "" "FILES")
     # Found from this file, so that a project which has Tarn as a subdirectory finds them too.
     set(TARN_WEB_DIR ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../web)
-    set(TARN_WEB_FONT /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf)
     set_target_properties(${target} PROPERTIES SUFFIX ".html")
     # The program's data starts at 64 KiB, as on Windows, where no object lies in the lowest
     # 64 KiB: a name there would read as an atom or a resource number (MAKEINTRESOURCE). The
@@ -48,10 +48,21 @@ function(tarn_web_page target)
         set(roots game)
     endforeach()
     if(web_TEXT)
-        if(NOT EXISTS ${TARN_WEB_FONT})
-            message(FATAL_ERROR "${target}: text needs ${TARN_WEB_FONT} (package fonts-dejavu-core)")
+        # The default font's three faces, where the program looks for them on Linux.
+        set(font_dir /usr/share/fonts/truetype/dejavu)
+        set(from ${font_dir})
+        if(TARN_FONT_DIR)
+            set(from ${TARN_FONT_DIR})
         endif()
-        list(APPEND copies COMMAND ${CMAKE_COMMAND} -E copy ${TARN_WEB_FONT} ${stage}${TARN_WEB_FONT})
+        foreach(face DejaVuSans.ttf DejaVuSans-Bold.ttf DejaVuSansMono.ttf)
+            set(font ${from}/${face})
+            if(NOT EXISTS ${font})
+                message(FATAL_ERROR "${target}: text needs ${font} (package fonts-dejavu-core, or "
+                                    "-DTARN_FONT_DIR=the folder of the DejaVu faces)")
+            endif()
+            list(APPEND copies COMMAND ${CMAKE_COMMAND} -E copy ${font} ${stage}${font_dir}/${face})
+            list(APPEND depends ${font})
+        endforeach()
         list(APPEND roots usr)
     endif()
     if(copies)
