@@ -426,6 +426,36 @@ TEST_F(TurnTest, FastRoutineMatchesItsReferenceAtTheExtremes) {
     }
 }
 
+// A mirrored row of any length, at 2, 3 and 4 bytes a pixel: whole vectors of every width the
+// processor has, the part left over after them (under a mask or pixel by pixel), and rows shorter
+// than one vector. Each pixel lands reversed and the pixels on either side of the row, and the
+// rows above and below, keep their bytes.
+TEST_F(TurnTest, MirroredRowsOfEveryLengthAreReversedExactly) {
+    for (int depth : {16, 24, 32}) {
+        const int bytes = BytesPerPixel(depth);
+        for (int w : {1, 2, 3, 7, 8, 9, 15, 16, 17, 31, 32, 33, 47, 63, 64, 65, 100}) {
+            const int gap = 3, dw = w + 2 * gap, dh = 3;
+            std::vector<BYTE> src(static_cast<size_t>(w) * bytes);
+            for (size_t i = 0; i < src.size(); ++i) src[i] = static_cast<BYTE>(i * 37 + 11);
+            std::vector<BYTE> dst(static_cast<size_t>(dw) * dh * bytes, 0xA5);
+            // The pivot on the source's left edge, placed right of the row: pixel i lands on
+            // w + gap - 1 - i of the middle row.
+            TurnMap map;
+            ASSERT_TRUE(MakeTurnMap(RECT{0, 0, w, 1}, 0, 0, w + gap, 1, 0, 1, 1, true, false, false,
+                                    RECT{0, 0, dw, dh}, &map));
+            const TurnExtras extras = {{false, 0}, nullptr, w, 256};
+            TurnRect(depth, PixelRect{dst.data(), dw * bytes, dw, dh},
+                     PixelRect{src.data(), w * bytes, w, 1}, map, extras);
+            std::vector<BYTE> want(dst.size(), 0xA5);
+            for (int i = 0; i < w; ++i)
+                for (int k = 0; k < bytes; ++k)
+                    want[(static_cast<size_t>(dw) + w + gap - 1 - i) * bytes + k] =
+                        src[static_cast<size_t>(i) * bytes + k];
+            EXPECT_EQ(dst, want) << depth << " bits, " << w << " pixels";
+        }
+    }
+}
+
 // Bad input gets a clear result and leaves the destination as it was; what draws nothing says so.
 TEST_F(TurnTest, BadInputIsRefusedAndNothingIsDrawn) {
     TarnSurface* a = Make(16, 8, 8, 5);

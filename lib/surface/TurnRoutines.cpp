@@ -150,7 +150,57 @@ inline void PutSmooth(BYTE* d, const PixelRect& src, const RECT& bounds, int64_t
     F::Store(d, a >= 256 ? colour : F::Blend(F::Load(d), colour, a));
 }
 
+// `count` pixels read leftwards from `s` on, stored rightwards from `d` on: a mirrored row.
+using MirrorRowFn = void (*)(BYTE* d, const BYTE* s, int count);
+
 #if TARN_BLEND_WIDE_VECTORS
+// One block of pixels reversed, the lanes outside `keep` zeroed (the forms with a mask: the plain
+// ones start from an undefined vector, which GCC takes for an uninitialised one).
+template <int Bytes>
+__attribute__((target("avx512f,avx512bw"))) inline __m512i Reversed(uint32_t keep, __m512i order,
+                                                                    __m512i v) {
+    if constexpr (Bytes == 4)
+        return _mm512_maskz_permutexvar_epi32(static_cast<__mmask16>(keep), order, v);
+    else
+        return _mm512_maskz_permutexvar_epi16(keep, order, v);
+}
+
+// Sixteen 32-bit or thirty-two 16-bit pixels at a time, the last few under a mask, so a row needs
+// no loop of single pixels. Masked-off lanes are neither read nor written, so the block before a
+// short row's first source pixel may lie outside the surface.
+template <int Bytes>
+__attribute__((target("avx512f,avx512bw"))) void MirrorRowAvx512(BYTE* d, const BYTE* s,
+                                                                 int count) {
+    constexpr int lanes = 64 / Bytes;
+    alignas(64) static const uint16_t reverse16[32] = {31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21,
+                                                       20, 19, 18, 17, 16, 15, 14, 13, 12, 11, 10,
+                                                       9,  8,  7,  6,  5,  4,  3,  2,  1,  0};
+    alignas(64) static const uint32_t reverse32[16] = {15, 14, 13, 12, 11, 10, 9, 8,
+                                                       7,  6,  5,  4,  3,  2,  1, 0};
+    const __m512i order = _mm512_load_si512(Bytes == 4 ? static_cast<const void*>(reverse32)
+                                                       : static_cast<const void*>(reverse16));
+    const uint32_t all = Bytes == 4 ? 0xFFFFu : 0xFFFFFFFFu;
+    int i = 0;
+    for (; i + lanes <= count; i += lanes)
+        _mm512_storeu_si512(
+            d + Bytes * i,
+            Reversed<Bytes>(all, order, _mm512_loadu_si512(s - Bytes * (i + lanes - 1))));
+    const int left = count - i;
+    if (left <= 0) return;
+    // The block ending at the row's last source pixel: its top `left` lanes are the row's.
+    const BYTE* from = s - Bytes * (i + lanes - 1);
+    const uint32_t keep = static_cast<uint32_t>((uint64_t{1} << left) - 1);
+    const uint32_t top = keep << (lanes - left);
+    if constexpr (Bytes == 4) {
+        const __m512i v = _mm512_maskz_loadu_epi32(static_cast<__mmask16>(top), from);
+        _mm512_mask_storeu_epi32(d + 4 * i, static_cast<__mmask16>(keep),
+                                 Reversed<4>(keep, order, v));
+    } else {
+        const __m512i v = _mm512_maskz_loadu_epi16(top, from);
+        _mm512_mask_storeu_epi16(d + 2 * i, keep, Reversed<2>(keep, order, v));
+    }
+}
+
 // MirrorRow's first pixels, eight 32-bit or sixteen 16-bit ones at a time: how many were done.
 __attribute__((target("avx2"))) int MirrorRowAvx2(BYTE* d, const BYTE* s, int count, int bytes) {
     int i = 0;
@@ -175,9 +225,8 @@ __attribute__((target("avx2"))) int MirrorRowAvx2(BYTE* d, const BYTE* s, int co
 }
 #endif
 
-// `count` pixels read leftwards from `s` on, stored rightwards from `d` on: a mirrored row. Four
-// 32-bit or eight 16-bit pixels at a time where the processor has SSE2 (every x86-64 one), twice
-// as many with AVX2.
+// Four 32-bit or eight 16-bit pixels at a time where the processor has SSE2 (every x86-64 one),
+// twice as many with AVX2.
 template <class F> void MirrorRow(BYTE* d, const BYTE* s, int count) {
     int i = 0;
 #if TARN_BLEND_WIDE_VECTORS
@@ -200,6 +249,16 @@ template <class F> void MirrorRow(BYTE* d, const BYTE* s, int count) {
     }
 #endif
     for (; i < count; ++i) F::Store(d + F::bytes * i, F::Load(s - F::bytes * i));
+}
+
+// The mirrored-row routine for a whole copy, chosen once from the processor's features: the
+// widest vectors it has (AVX-512BW moves a row in a quarter of the steps of SSE2).
+template <class F> MirrorRowFn ChooseMirrorRow() {
+#if TARN_BLEND_WIDE_VECTORS
+    if constexpr (F::bytes == 2 || F::bytes == 4)
+        if (tarn::cpu::HasAvx512Bw()) return &MirrorRowAvx512<F::bytes>;
+#endif
+    return &MirrorRow<F>;
 }
 
 // The source rectangle in position units: nearest samples inside [low, high) read a pixel of it;
@@ -226,6 +285,7 @@ void TurnRows(const PixelRect& dst, const PixelRect& src, const TurnMap& m, cons
     if (!m.smooth && opaque && m.stepXY == 0 && m.stepYX == 0 &&
         (m.stepXX == TURN_PIXEL || m.stepXX == -TURN_PIXEL)) {
         if (spanLo >= spanHi) return;
+        const MirrorRowFn mirror = ChooseMirrorRow<F>();
         const int count = static_cast<int>(spanHi - spanLo);
         const int column = static_cast<int>((m.originX + spanLo * m.stepXX) >> 33);
         BYTE* d = PixelAt(dst, m.box.left + static_cast<int>(spanLo), m.box.top, F::bytes);
@@ -236,7 +296,7 @@ void TurnRows(const PixelRect& dst, const PixelRect& src, const TurnMap& m, cons
             if (m.stepXX > 0)
                 std::memcpy(d, s, static_cast<size_t>(count) * F::bytes);
             else
-                MirrorRow<F>(d, s, count);
+                mirror(d, s, count);
         }
         return;
     }
@@ -263,7 +323,7 @@ void TurnRows(const PixelRect& dst, const PixelRect& src, const TurnMap& m, cons
             if (m.stepXX > 0)
                 std::memcpy(d, s, static_cast<size_t>(count) * F::bytes);
             else
-                MirrorRow<F>(d, s, count);
+                ChooseMirrorRow<F>()(d, s, count);
             continue;
         }
         for (int i = 0; i < count; ++i, d += F::bytes, sx += m.stepXX, sy += m.stepYX)
