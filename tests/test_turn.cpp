@@ -433,7 +433,8 @@ TEST_F(TurnTest, FastRoutineMatchesItsReferenceAtTheExtremes) {
 TEST_F(TurnTest, MirroredRowsOfEveryLengthAreReversedExactly) {
     for (int depth : {16, 24, 32}) {
         const int bytes = BytesPerPixel(depth);
-        for (int w : {1, 2, 3, 7, 8, 9, 15, 16, 17, 31, 32, 33, 47, 63, 64, 65, 100}) {
+        for (int w :
+             {1, 2, 3, 7, 8, 9, 15, 16, 17, 31, 32, 33, 47, 63, 64, 65, 100, 128, 161, 200}) {
             const int gap = 3, dw = w + 2 * gap, dh = 3;
             std::vector<BYTE> src(static_cast<size_t>(w) * bytes);
             for (size_t i = 0; i < src.size(); ++i) src[i] = static_cast<BYTE>(i * 37 + 11);

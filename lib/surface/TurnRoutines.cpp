@@ -150,8 +150,10 @@ inline void PutSmooth(BYTE* d, const PixelRect& src, const RECT& bounds, int64_t
     F::Store(d, a >= 256 ? colour : F::Blend(F::Load(d), colour, a));
 }
 
-// `count` pixels read leftwards from `s` on, stored rightwards from `d` on: a mirrored row.
-using MirrorRowFn = void (*)(BYTE* d, const BYTE* s, int count);
+// `rows` mirrored rows: in each, `count` pixels read leftwards from `s` on, stored rightwards from
+// `d` on; the rows are `dPitch` and `sPitch` bytes apart (either may be negative).
+using MirrorRowsFn = void (*)(BYTE* d, long dPitch, const BYTE* s, long sPitch, int rows,
+                              int count);
 
 #if TARN_BLEND_WIDE_VECTORS
 // One block of pixels reversed, the lanes outside `keep` zeroed (the forms with a mask: the plain
@@ -169,8 +171,8 @@ __attribute__((target("avx512f,avx512bw"))) inline __m512i Reversed(uint32_t kee
 // no loop of single pixels. Masked-off lanes are neither read nor written, so the block before a
 // short row's first source pixel may lie outside the surface.
 template <int Bytes>
-__attribute__((target("avx512f,avx512bw"))) void MirrorRowAvx512(BYTE* d, const BYTE* s,
-                                                                 int count) {
+__attribute__((target("avx512f,avx512bw"))) void
+MirrorRowsAvx512(BYTE* d, long dPitch, const BYTE* s, long sPitch, int rows, int count) {
     constexpr int lanes = 64 / Bytes;
     alignas(64) static const uint16_t reverse16[32] = {31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21,
                                                        20, 19, 18, 17, 16, 15, 14, 13, 12, 11, 10,
@@ -180,24 +182,36 @@ __attribute__((target("avx512f,avx512bw"))) void MirrorRowAvx512(BYTE* d, const 
     const __m512i order = _mm512_load_si512(Bytes == 4 ? static_cast<const void*>(reverse32)
                                                        : static_cast<const void*>(reverse16));
     const uint32_t all = Bytes == 4 ? 0xFFFFu : 0xFFFFFFFFu;
-    int i = 0;
-    for (; i + lanes <= count; i += lanes)
-        _mm512_storeu_si512(
-            d + Bytes * i,
-            Reversed<Bytes>(all, order, _mm512_loadu_si512(s - Bytes * (i + lanes - 1))));
-    const int left = count - i;
-    if (left <= 0) return;
-    // The block ending at the row's last source pixel: its top `left` lanes are the row's.
-    const BYTE* from = s - Bytes * (i + lanes - 1);
+    const int whole = count - count % lanes, left = count - whole;
     const uint32_t keep = static_cast<uint32_t>((uint64_t{1} << left) - 1);
     const uint32_t top = keep << (lanes - left);
-    if constexpr (Bytes == 4) {
-        const __m512i v = _mm512_maskz_loadu_epi32(static_cast<__mmask16>(top), from);
-        _mm512_mask_storeu_epi32(d + 4 * i, static_cast<__mmask16>(keep),
-                                 Reversed<4>(keep, order, v));
-    } else {
-        const __m512i v = _mm512_maskz_loadu_epi16(top, from);
-        _mm512_mask_storeu_epi16(d + 2 * i, keep, Reversed<2>(keep, order, v));
+    for (int y = 0; y < rows; ++y, d += dPitch, s += sPitch) {
+        int i = 0;
+        // Four blocks loaded before any is stored, so their loads overlap.
+        for (; i + 4 * lanes <= whole; i += 4 * lanes) {
+            const BYTE* from = s - Bytes * (i + lanes - 1);
+            const __m512i a = _mm512_loadu_si512(from), b = _mm512_loadu_si512(from - 64),
+                          c = _mm512_loadu_si512(from - 128), e = _mm512_loadu_si512(from - 192);
+            _mm512_storeu_si512(d + Bytes * i, Reversed<Bytes>(all, order, a));
+            _mm512_storeu_si512(d + Bytes * i + 64, Reversed<Bytes>(all, order, b));
+            _mm512_storeu_si512(d + Bytes * i + 128, Reversed<Bytes>(all, order, c));
+            _mm512_storeu_si512(d + Bytes * i + 192, Reversed<Bytes>(all, order, e));
+        }
+        for (; i < whole; i += lanes)
+            _mm512_storeu_si512(
+                d + Bytes * i,
+                Reversed<Bytes>(all, order, _mm512_loadu_si512(s - Bytes * (i + lanes - 1))));
+        if (left == 0) continue;
+        // The block ending at the row's last source pixel: its top `left` lanes are the row's.
+        const BYTE* from = s - Bytes * (i + lanes - 1);
+        if constexpr (Bytes == 4) {
+            const __m512i v = _mm512_maskz_loadu_epi32(static_cast<__mmask16>(top), from);
+            _mm512_mask_storeu_epi32(d + 4 * i, static_cast<__mmask16>(keep),
+                                     Reversed<4>(keep, order, v));
+        } else {
+            const __m512i v = _mm512_maskz_loadu_epi16(top, from);
+            _mm512_mask_storeu_epi16(d + 2 * i, keep, Reversed<2>(keep, order, v));
+        }
     }
 }
 
@@ -251,14 +265,19 @@ template <class F> void MirrorRow(BYTE* d, const BYTE* s, int count) {
     for (; i < count; ++i) F::Store(d + F::bytes * i, F::Load(s - F::bytes * i));
 }
 
-// The mirrored-row routine for a whole copy, chosen once from the processor's features: the
+template <class F>
+void MirrorRows(BYTE* d, long dPitch, const BYTE* s, long sPitch, int rows, int count) {
+    for (int y = 0; y < rows; ++y, d += dPitch, s += sPitch) MirrorRow<F>(d, s, count);
+}
+
+// The mirrored-rows routine for a whole copy, chosen once from the processor's features: the
 // widest vectors it has (AVX-512BW moves a row in a quarter of the steps of SSE2).
-template <class F> MirrorRowFn ChooseMirrorRow() {
+template <class F> MirrorRowsFn ChooseMirrorRows() {
 #if TARN_BLEND_WIDE_VECTORS
     if constexpr (F::bytes == 2 || F::bytes == 4)
-        if (tarn::cpu::HasAvx512Bw()) return &MirrorRowAvx512<F::bytes>;
+        if (tarn::cpu::HasAvx512Bw()) return &MirrorRowsAvx512<F::bytes>;
 #endif
-    return &MirrorRow<F>;
+    return &MirrorRows<F>;
 }
 
 // The source rectangle in position units: nearest samples inside [low, high) read a pixel of it;
@@ -285,10 +304,21 @@ void TurnRows(const PixelRect& dst, const PixelRect& src, const TurnMap& m, cons
     if (!m.smooth && opaque && m.stepXY == 0 && m.stepYX == 0 &&
         (m.stepXX == TURN_PIXEL || m.stepXX == -TURN_PIXEL)) {
         if (spanLo >= spanHi) return;
-        const MirrorRowFn mirror = ChooseMirrorRow<F>();
         const int count = static_cast<int>(spanHi - spanLo);
         const int column = static_cast<int>((m.originX + spanLo * m.stepXX) >> 33);
         BYTE* d = PixelAt(dst, m.box.left + static_cast<int>(spanLo), m.box.top, F::bytes);
+        // Whole rows one after another (scale 1 down too): the rows inside, then one call for all.
+        if (m.stepXX < 0 && (m.stepYY == TURN_PIXEL || m.stepYY == -TURN_PIXEL)) {
+            int64_t rowLo = 0, rowHi = m.box.bottom - m.box.top;
+            KeepInside(m.originY, m.stepYY, lowY, highY, &rowLo, &rowHi);
+            if (rowLo >= rowHi) return;
+            const int64_t sy = m.originY + rowLo * m.stepYY;
+            const long sPitch = m.stepYY > 0 ? src.pitch : -src.pitch;
+            ChooseMirrorRows<F>()(d + rowLo * dst.pitch, dst.pitch,
+                                  PixelAt(src, column, static_cast<int>(sy >> 33), F::bytes),
+                                  sPitch, static_cast<int>(rowHi - rowLo), count);
+            return;
+        }
         int64_t sy = m.originY;
         for (int y = m.box.top; y < m.box.bottom; ++y, sy += m.stepYY, d += dst.pitch) {
             if (sy < lowY || sy >= highY) continue;
@@ -296,7 +326,7 @@ void TurnRows(const PixelRect& dst, const PixelRect& src, const TurnMap& m, cons
             if (m.stepXX > 0)
                 std::memcpy(d, s, static_cast<size_t>(count) * F::bytes);
             else
-                mirror(d, s, count);
+                ChooseMirrorRows<F>()(d, 0, s, 0, 1, count);
         }
         return;
     }
@@ -323,7 +353,7 @@ void TurnRows(const PixelRect& dst, const PixelRect& src, const TurnMap& m, cons
             if (m.stepXX > 0)
                 std::memcpy(d, s, static_cast<size_t>(count) * F::bytes);
             else
-                ChooseMirrorRow<F>()(d, s, count);
+                ChooseMirrorRows<F>()(d, 0, s, 0, 1, count);
             continue;
         }
         for (int i = 0; i < count; ++i, d += F::bytes, sx += m.stepXX, sy += m.stepYX)
