@@ -514,6 +514,46 @@ TEST_F(BadMapTest, BadMapsAreRefusedWithTheFileAndTheFaultNamed) {
     }
 }
 
+// Base64 is read in whole groups of four where it can and a character at a time around white
+// space, padding and damage: the same cells wherever those fall, and damage found anywhere.
+TEST(MapBase64Test, CellsAreTheSameWhereverSpaceFallsAndDamageIsFoundAnywhere) {
+    // Cells 1, 2, 3, 4 are "AQAAAAIAAAADAAAABAAAAA==".
+    const char* const damaged = "base64 data is damaged";
+    struct Case {
+        const char* what;
+        const char* data;
+        int code;
+        const char* said; // a part of the error
+    };
+    const Case cases[] = {
+        {"plain", "AQAAAAIAAAADAAAABAAAAA==", MAP_OK, ""},
+        {"lines around it", "\n   AQAAAAIAAAADAAAABAAAAA==\n  ", MAP_OK, ""},
+        {"space inside groups", "AQA\r\nAAAIAA AADAAAA\tBAAAAA==", MAP_OK, ""},
+        {"space between the padding", "AQAAAAIAAAADAAAABAAAAA= = ", MAP_OK, ""},
+        {"no padding", "AQAAAAIAAAADAAAABAAAAA", MAP_OK, ""},
+        {"a bad character in a whole group", "AQAAAAIA!AADAAAABAAAAA==", MAP_ERR_FORMAT, damaged},
+        {"a bad character in the last group", "AQAAAAIAAAADAAAABAAA!A==", MAP_ERR_FORMAT, damaged},
+        {"padding in the middle", "AQAA=AAIAAAADAAAABAAAAA==", MAP_ERR_FORMAT, damaged},
+        {"padding after a whole group", "AQAA====AAIAAAADAAAABAAAAA", MAP_ERR_FORMAT, damaged},
+        {"three padding", "AQAAAAIAAAADAAAABAAAAA===", MAP_ERR_FORMAT, damaged},
+        {"a lone character after the groups", "AQAAAAIAAAADAAAABAAAAAAAA", MAP_ERR_FORMAT, damaged},
+        {"a byte past the cells", "AQAAAAIAAAADAAAABAAAAAA", MAP_ERR_TILE,
+         "17 bytes, not whole 4-byte cells"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string text = Tmx(Base64Layer("", c.data));
+        TarnMap map;
+        ASSERT_EQ(map.LoadFromMemory(text.data(), text.size(), "map.tmx"), c.code) << map.Error();
+        if (c.code != MAP_OK) {
+            EXPECT_NE(std::string(map.Error()).find(c.said), std::string::npos) << map.Error();
+            continue;
+        }
+        ASSERT_EQ(map.layers.size(), 1u);
+        EXPECT_EQ(map.layers[0].tiles, (std::vector<DWORD>{1, 2, 3, 4}));
+    }
+}
+
 TEST_F(BadMapTest, MissingOrSmallPicturesAreRefusedWithNothingHalfLoaded) {
     struct Case {
         const char* what;

@@ -223,26 +223,38 @@ int TarnMap::Check(const std::string& fileName) {
     };
     // The ids of the sheet (a tileset cut from one picture) seen last: any id in that range is
     // one of its tiles, so most cells need no more than this.
-    DWORD fastFirst = 0, fastEnd = 0;
+    // (fastFirst is at least 1, so an empty cell is never in the span; an empty span holds none.)
+    DWORD fastFirst = 1, fastSpan = 0;
     size_t fastSheet = 0;
     for (size_t i = 0; i < layers.size(); ++i) {
         TarnMapLayer& layer = layers[i];
         std::string why;
-        for (size_t c = 0; c < layer.tiles.size(); ++c) {
-            const DWORD gid = layer.tiles[c], id = gid & MAP_GID_MASK;
-            if (id == 0) continue;
-            if (id >= fastFirst && id < fastEnd && !(gid & MAP_FLIP_DIAGONAL)) {
-                impl->sheets[fastSheet].flipsUsed |= static_cast<BYTE>(1u << (gid >> 29));
-                continue;
+        const DWORD* cells = layer.tiles.data();
+        const size_t count = layer.tiles.size();
+        for (size_t c = 0; c < count; ++c) {
+            // A run of cells that are empty or unturned tiles of the sheet seen last, their flips
+            // gathered here and noted once at the run's end.
+            unsigned flips = 0;
+            for (; c < count; ++c) {
+                const DWORD gid = cells[c], id = gid & MAP_GID_MASK;
+                if (id == 0) continue;
+                if (id - fastFirst >= fastSpan || (gid & MAP_FLIP_DIAGONAL)) break;
+                flips |= 1u << (gid >> 29);
             }
+            if (flips) impl->sheets[fastSheet].flipsUsed |= static_cast<BYTE>(flips);
+            if (c == count) break;
+            const DWORD gid = cells[c], id = gid & MAP_GID_MASK;
             const TarnMapTileset* ts = TilesetOf(id);
             if (ts && !impl->sheets[static_cast<size_t>(ts - tilesets.data())].collection) {
                 fastSheet = static_cast<size_t>(ts - tilesets.data());
                 const size_t next = fastSheet + 1;
                 fastFirst = ts->firstGid;
-                fastEnd = static_cast<DWORD>(std::min<unsigned long long>(
-                    static_cast<unsigned long long>(ts->firstGid) + impl->sheets[fastSheet].range,
-                    next < tilesets.size() ? tilesets[next].firstGid : MAP_GID_MASK + 1ull));
+                fastSpan = static_cast<DWORD>(
+                    std::min<unsigned long long>(static_cast<unsigned long long>(ts->firstGid) +
+                                                     impl->sheets[fastSheet].range,
+                                                 next < tilesets.size() ? tilesets[next].firstGid
+                                                                        : MAP_GID_MASK + 1ull) -
+                    ts->firstGid);
             }
             if (!checkGid(gid, &why)) {
                 const int col = layer.x + static_cast<int>(c % layer.width);
