@@ -33,6 +33,7 @@ const uint64_t FULL_COVER = uint64_t{1} << 40; // four weights (2^32 in all) tim
 // fraction of a 64-bit integer one, and there are several per row) and then made exact: the
 // estimate is within a unit or two for the magnitudes positions have.
 int64_t FloorDiv(int64_t a, int64_t b) {
+    if (b == TURN_PIXEL) return a >> 33; // a whole pixel (every unscaled copy): a shift floors
     int64_t q = static_cast<int64_t>(std::floor(static_cast<double>(a) / static_cast<double>(b)));
     while (q * b > a) --q;
     while ((q + 1) * b <= a) ++q;
@@ -381,7 +382,7 @@ void TurnRowsReference(const PixelRect& dst, const PixelRect& src, const TurnMap
 }
 
 int64_t Fixed(double v) {
-    return std::llround(std::ldexp(v, 32));
+    return std::llround(v * 4294967296.0); // times 2^32: exact, as ldexp would be
 }
 
 } // namespace
@@ -391,7 +392,7 @@ int64_t Fixed(double v) {
 bool MakeTurnMap(const RECT& bounds, double pivotX, double pivotY, int x, int y, double degrees,
                  double scaleX, double scaleY, bool flipX, bool flipY, bool smooth,
                  const RECT& destClip, TurnMap* map) {
-    double turn = std::fmod(degrees, 360.0);
+    double turn = degrees == 0 ? 0.0 : std::fmod(degrees, 360.0);
     if (turn < 0) turn += 360.0;
     double c, s;
     if (turn == 0) {
