@@ -327,6 +327,12 @@ const Case kCases[] = {
     {"10 degrees, keyed, plane, opacity 100", 10, 1.1f, 0.9f, TARN_TURN_CENTRE, TARN_TURN_CENTRE,
      TARN_COPY_KEYED | TARN_COPY_ALPHA, 100},
     {"quarter turn, 2x, opacity 200", 90, 2, 2, TARN_TURN_CENTRE, TARN_TURN_CENTRE, 0, 200},
+    {"unturned, mirrored both ways, pivot off the grid", 0, 1, 1, 2.5f, 1.75f,
+     TARN_COPY_FLIP_X | TARN_COPY_FLIP_Y, 256},
+    {"unturned, scale -1 mirrored back, keyed, plane", 0, -1, 1, 0.3f, TARN_TURN_CENTRE,
+     TARN_COPY_FLIP_X | TARN_COPY_KEYED | TARN_COPY_ALPHA, 256},
+    {"unturned, mirrored, pivot 0.49 in, opacity 90", 0, 1, -1, 0.49f, -3.51f, TARN_COPY_FLIP_X,
+     90},
 };
 
 // Every angle, scale, pivot and combination of key, plane and opacity, by nearest sample (exact)

@@ -381,8 +381,17 @@ void TurnRowsReference(const PixelRect& dst, const PixelRect& src, const TurnMap
         }
 }
 
+// v times 2^32 (exact, a power of two), rounded half away from zero as llround does, without its
+// call: the fraction left after truncation is exact, and a value too large to have one is whole.
 int64_t Fixed(double v) {
-    return std::llround(v * 4294967296.0); // times 2^32: exact, as ldexp would be
+    const double r = v * 4294967296.0;
+    int64_t t = static_cast<int64_t>(r);
+    const double fraction = r - static_cast<double>(t);
+    if (fraction >= 0.5)
+        ++t;
+    else if (fraction <= -0.5)
+        --t;
+    return t;
 }
 
 } // namespace
@@ -408,9 +417,49 @@ bool MakeTurnMap(const RECT& bounds, double pivotX, double pivotY, int x, int y,
         c = std::cos(radians);
         s = std::sin(radians);
     }
-    // A quarter turn at full size moves whole pixels: nothing to smooth.
-    if (smooth && (c == 0 || s == 0) && std::fabs(scaleX) == 1 && std::fabs(scaleY) == 1)
-        smooth = false;
+    // Unturned at full size, mirrored or not: the source pixel of each destination pixel is a
+    // whole-pixel offset from it, so the box is exactly the pixels that land inside, worked out in
+    // integers (the general way below would give the same samples over a box a pixel wider).
+    // A quarter turn at full size about a whole-pixel pivot moves whole pixels: every sample
+    // lands on a pixel's centre, so there is nothing to smooth. Off the grid, samples fall
+    // between pixels and bilinear ones blend them.
+    const bool whole = std::fabs(scaleX) == 1 && std::fabs(scaleY) == 1 &&
+                       pivotX == std::floor(pivotX) && pivotY == std::floor(pivotY);
+    if (turn == 0 && std::fabs(scaleX) == 1 && std::fabs(scaleY) == 1 && (!smooth || whole)) {
+        const bool backX = (scaleX < 0) != flipX, backY = (scaleY < 0) != flipY;
+        const int64_t px = Fixed(pivotX), py = Fixed(pivotY);
+        // Destination pixel d reads source pixel d - x + k forwards, or k - (d - x) backwards.
+        auto span = [](bool back, int64_t pivot, int64_t at, LONG low, LONG high, LONG clipLow,
+                       LONG clipHigh, LONG* from, LONG* to) {
+            int64_t a, b;
+            if (!back) {
+                const int64_t k = (pivot + (int64_t{1} << 31)) >> 32;
+                a = at + low - k, b = at + high - k;
+            } else {
+                const int64_t k = (pivot - (int64_t{1} << 31)) >> 32;
+                a = at + k - high + 1, b = at + k - low + 1;
+            }
+            a = std::max<int64_t>(a, clipLow), b = std::min<int64_t>(b, clipHigh);
+            *from = static_cast<LONG>(a), *to = static_cast<LONG>(std::max(a, b));
+            return a < b;
+        };
+        RECT box;
+        if (!span(backX, px, x, bounds.left, bounds.right, destClip.left, destClip.right, &box.left,
+                  &box.right) ||
+            !span(backY, py, y, bounds.top, bounds.bottom, destClip.top, destClip.bottom, &box.top,
+                  &box.bottom))
+            return false;
+        map->box = box;
+        map->bounds = bounds;
+        map->smooth = false;
+        const int64_t xx = backX ? -(int64_t{1} << 32) : int64_t{1} << 32;
+        const int64_t yy = backY ? -(int64_t{1} << 32) : int64_t{1} << 32;
+        map->originX = 2 * px + xx * (2 * static_cast<int64_t>(box.left) + 1 - 2 * int64_t{x});
+        map->originY = 2 * py + yy * (2 * static_cast<int64_t>(box.top) + 1 - 2 * int64_t{y});
+        map->stepXX = 2 * xx, map->stepXY = 0, map->stepYX = 0, map->stepYY = 2 * yy;
+        return true;
+    }
+    if (smooth && (c == 0 || s == 0) && whole) smooth = false;
     const double mx = flipX ? -scaleX : scaleX, my = flipY ? -scaleY : scaleY;
 
     const double reach = smooth ? 0.5 : 0;
