@@ -29,7 +29,11 @@ struct TarnColour {
         return TarnColour(BYTE(c & 0xFF), BYTE((c >> 8) & 0xFF), BYTE((c >> 16) & 0xFF));
     }
     /// Equal in all four channels.
-    constexpr bool operator==(const TarnColour&) const = default;
+    constexpr bool operator==(const TarnColour& o) const {
+        return r == o.r && g == o.g && b == o.b && a == o.a;
+    }
+    /// Different in any channel.
+    constexpr bool operator!=(const TarnColour& o) const { return !(*this == o); }
 };
 
 /// A few colours by name.
