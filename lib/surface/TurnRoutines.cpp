@@ -417,15 +417,16 @@ bool MakeTurnMap(const RECT& bounds, double pivotX, double pivotY, int x, int y,
         c = std::cos(radians);
         s = std::sin(radians);
     }
-    // Unturned at full size, mirrored or not: the source pixel of each destination pixel is a
-    // whole-pixel offset from it, so the box is exactly the pixels that land inside, worked out in
-    // integers (the general way below would give the same samples over a box a pixel wider).
     // A quarter turn at full size about a whole-pixel pivot moves whole pixels: every sample
     // lands on a pixel's centre, so there is nothing to smooth. Off the grid, samples fall
     // between pixels and bilinear ones blend them.
-    const bool whole = std::fabs(scaleX) == 1 && std::fabs(scaleY) == 1 &&
-                       pivotX == std::floor(pivotX) && pivotY == std::floor(pivotY);
-    if (turn == 0 && std::fabs(scaleX) == 1 && std::fabs(scaleY) == 1 && (!smooth || whole)) {
+    const bool unit = std::fabs(scaleX) == 1 && std::fabs(scaleY) == 1;
+    auto whole = [&] { return pivotX == std::floor(pivotX) && pivotY == std::floor(pivotY); };
+    // Unturned at full size, mirrored or not, by nearest sample: the source pixel of each
+    // destination pixel is a whole-pixel offset from it, so the box is exactly the pixels that
+    // land inside, worked out in integers (the general way below would give the same samples over
+    // a box a pixel wider).
+    if (turn == 0 && unit && (!smooth || whole())) {
         const bool backX = (scaleX < 0) != flipX, backY = (scaleY < 0) != flipY;
         const int64_t px = Fixed(pivotX), py = Fixed(pivotY);
         // Destination pixel d reads source pixel d - x + k forwards, or k - (d - x) backwards.
@@ -459,7 +460,7 @@ bool MakeTurnMap(const RECT& bounds, double pivotX, double pivotY, int x, int y,
         map->stepXX = 2 * xx, map->stepXY = 0, map->stepYX = 0, map->stepYY = 2 * yy;
         return true;
     }
-    if (smooth && (c == 0 || s == 0) && whole) smooth = false;
+    if (smooth && (c == 0 || s == 0) && unit && whole()) smooth = false;
     const double mx = flipX ? -scaleX : scaleX, my = flipY ? -scaleY : scaleY;
 
     const double reach = smooth ? 0.5 : 0;
