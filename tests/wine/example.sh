@@ -2,7 +2,7 @@
 # One example under wine, on the X server and Wine prefix that scripts/run-windows.sh set up
 # (DISPLAY, WINEPREFIX): its window appears and shows a drawn frame (more than a few colours),
 # and Escape ends it with exit code 0. Its arguments are those of its screenshot script, with
-# the build's assets folder.
+# the build's assets folder. The text example's frame is also compared with Linux's picture.
 # Usage: example.sh BIN_DIR SOURCE_DIR NAME
 set -euo pipefail
 BIN=$1
