@@ -567,12 +567,13 @@ void TarnMap::DrawTiles(TarnSurface* dest, const TarnMapLayer& layer, double off
     const int r1 =
         std::min(static_cast<long long>(layer.y) + layer.height,
                  static_cast<long long>(FloorDiv(clip.bottom - oy, tileHeight)) + impl->padY + 1);
+    // (A layer of no cells, as an infinite one whose chunks are all empty, draws nothing.)
+    if (c0 >= c1 || layer.tiles.empty()) return;
     for (int row = r0; row < r1; ++row) {
-        const DWORD* cells =
-            layer.tiles.data() + static_cast<size_t>(row - layer.y) * layer.width - layer.x;
+        const DWORD* cells = layer.tiles.data() + static_cast<size_t>(row - layer.y) * layer.width;
         const int bottom = static_cast<int>(static_cast<long long>(row + 1) * tileHeight + oy);
         for (int col = c0; col < c1; ++col) {
-            const DWORD gid = cells[col];
+            const DWORD gid = cells[col - layer.x];
             if (!(gid & MAP_GID_MASK)) continue;
             const int left = static_cast<int>(static_cast<long long>(col) * tileWidth + ox);
             const int r = DrawOne(dest, gid, left, bottom, alpha);

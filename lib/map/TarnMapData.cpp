@@ -272,7 +272,7 @@ bool DecodeCells(LoadContext& ctx, const std::string& what, const char* encoding
                                               " cells, the layer's size needs " +
                                               std::to_string(count)),
                    false;
-        std::memcpy(into, raw.get(), bytes);
+        if (bytes) std::memcpy(into, raw.get(), bytes); // a layer of no cells has no storage
     }
     if constexpr (std::endian::native == std::endian::big)
         for (size_t i = 0; i < count; ++i)
