@@ -21,6 +21,8 @@ namespace tarn::platform {
 
 struct MachineConfig {
     int desktopBits = 32;
+    // Rows padded by the test have no effect here: the real driver chooses its own pitch.
+    int pitchPadding = 0;
 };
 
 // The host event the fixture's display helpers raise. Declared only, with SetFocus and
