@@ -49,8 +49,9 @@ protected:
     static std::vector<DWORD> Pixels(TarnSurface* s) {
         std::vector<DWORD> out;
         if (s->Lock() < 1) return out;
+        const TarnSurface::ReadPixelFn read = s->readPixel;
         for (int y = 0; y < s->height; ++y)
-            for (int x = 0; x < s->width; ++x) out.push_back((s->*s->readPixel)(x, y));
+            for (int x = 0; x < s->width; ++x) out.push_back((s->*read)(x, y));
         s->Unlock();
         return out;
     }

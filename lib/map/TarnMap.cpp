@@ -363,13 +363,16 @@ namespace {
 void DrawFlipped(TarnSurface* src, const RECT& r, TarnSurface* dst, int dx, int dy, int flips,
                  std::vector<BYTE>* alpha) {
     const bool h = flips & 4, v = flips & 2, d = flips & 1;
+    const TarnSurface::PlotPixelFn plot = dst->plotPixel;
+    const TarnSurface::ReadPixelFn read = src->readPixel;
     const int sw = r.right - r.left, sh = r.bottom - r.top;
     const int w = d ? sh : sw, hgt = d ? sw : sh;
     for (int y = 0; y < hgt; ++y)
         for (int x = 0; x < w; ++x) {
             const int ux = h ? w - 1 - x : x, uy = v ? hgt - 1 - y : y;
             const int sx = r.left + (d ? uy : ux), sy = r.top + (d ? ux : uy);
-            (dst->*dst->plotPixel)(dx + x, dy + y, (src->*src->readPixel)(sx, sy));
+            const DWORD pixel = (src->*read)(sx, sy);
+            (dst->*plot)(dx + x, dy + y, pixel);
             if (alpha && src->alphaPlane)
                 (*alpha)[(static_cast<size_t>(dy + y) * dst->width + dx + x) * 4 + 3] =
                     src->alphaPlane[static_cast<size_t>(sy) * src->alphaWidth + sx];

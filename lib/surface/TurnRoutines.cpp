@@ -185,7 +185,7 @@ MirrorRowsAvx512(BYTE* d, long dPitch, const BYTE* s, long sPitch, int rows, int
     const uint32_t all = Bytes == 4 ? 0xFFFFu : 0xFFFFFFFFu;
     const int whole = count - count % lanes, left = count - whole;
     const uint32_t keep = static_cast<uint32_t>((uint64_t{1} << left) - 1);
-    const uint32_t top = keep << (lanes - left);
+    const uint32_t top = left ? keep << (lanes - left) : 0; // no shift by the whole width
     for (int y = 0; y < rows; ++y, d += dPitch, s += sPitch) {
         int i = 0;
         // Four blocks loaded before any is stored, so their loads overlap.
