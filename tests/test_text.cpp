@@ -38,7 +38,7 @@ Bytes ReadAll(const char* path) {
 // A small TrueType font of 1000 units to the em: ascender 800, descender -200; the glyphs'
 // outline bytes given whole, each advancing 700 units; a format 4 map (or 12 when asked) from
 // characters to glyphs; kerning pairs.
-struct FontSpec {
+struct FontRecipe {
     std::vector<Bytes> glyphs;
     std::map<uint32_t, int> characters;
     std::vector<std::pair<std::pair<int, int>, int>> kerning;
@@ -74,8 +74,8 @@ Bytes Composite(const std::vector<std::tuple<int, int, int>>& parts) {
     return g;
 }
 
-Bytes BuildFont(const FontSpec& spec) {
-    const int n = static_cast<int>(spec.glyphs.size());
+Bytes BuildFont(const FontRecipe& recipe) {
+    const int n = static_cast<int>(recipe.glyphs.size());
     std::map<std::string, Bytes> t;
     Bytes& head = t["head"];
     head.resize(54);
@@ -91,7 +91,7 @@ Bytes BuildFont(const FontSpec& spec) {
     Bytes& hmtx = t["hmtx"];
     Bytes& loca = t["loca"];
     Bytes& glyf = t["glyf"];
-    for (const Bytes& g : spec.glyphs) {
+    for (const Bytes& g : recipe.glyphs) {
         Put16BE(hmtx, 700), Put16BE(hmtx, 0);
         Put32BE(loca, static_cast<uint32_t>(glyf.size()));
         glyf.insert(glyf.end(), g.begin(), g.end());
@@ -99,31 +99,31 @@ Bytes BuildFont(const FontSpec& spec) {
     }
     Put32BE(loca, static_cast<uint32_t>(glyf.size()));
     Bytes& cmap = t["cmap"];
-    Put16BE(cmap, 0), Put16BE(cmap, 1), Put16BE(cmap, 3), Put16BE(cmap, spec.fullMap ? 10 : 1);
+    Put16BE(cmap, 0), Put16BE(cmap, 1), Put16BE(cmap, 3), Put16BE(cmap, recipe.fullMap ? 10 : 1);
     Put32BE(cmap, 12);
-    if (spec.fullMap) {
+    if (recipe.fullMap) {
         Put16BE(cmap, 12), Put16BE(cmap, 0), Put32BE(cmap, 0), Put32BE(cmap, 0);
-        Put32BE(cmap, static_cast<uint32_t>(spec.characters.size()));
-        for (auto [c, g] : spec.characters) Put32BE(cmap, c), Put32BE(cmap, c), Put32BE(cmap, g);
+        Put32BE(cmap, static_cast<uint32_t>(recipe.characters.size()));
+        for (auto [c, g] : recipe.characters) Put32BE(cmap, c), Put32BE(cmap, c), Put32BE(cmap, g);
     } else {
-        const unsigned segments = static_cast<unsigned>(spec.characters.size()) + 1;
+        const unsigned segments = static_cast<unsigned>(recipe.characters.size()) + 1;
         Put16BE(cmap, 4), Put16BE(cmap, 16 + segments * 8), Put16BE(cmap, 0);
         Put16BE(cmap, segments * 2), Put16BE(cmap, 0), Put16BE(cmap, 0), Put16BE(cmap, 0);
-        for (auto [c, g] : spec.characters) Put16BE(cmap, c);
+        for (auto [c, g] : recipe.characters) Put16BE(cmap, c);
         Put16BE(cmap, 0xFFFF), Put16BE(cmap, 0);
-        for (auto [c, g] : spec.characters) Put16BE(cmap, c);
+        for (auto [c, g] : recipe.characters) Put16BE(cmap, c);
         Put16BE(cmap, 0xFFFF);
-        for (auto [c, g] : spec.characters) Put16BE(cmap, static_cast<uint16_t>(g - c));
+        for (auto [c, g] : recipe.characters) Put16BE(cmap, static_cast<uint16_t>(g - c));
         Put16BE(cmap, 1);
         for (unsigned i = 0; i < segments; ++i) Put16BE(cmap, 0);
     }
-    if (!spec.kerning.empty()) {
+    if (!recipe.kerning.empty()) {
         Bytes& kern = t["kern"];
         Put16BE(kern, 0), Put16BE(kern, 1), Put16BE(kern, 0);
-        Put16BE(kern, static_cast<unsigned>(14 + spec.kerning.size() * 6)), Put16BE(kern, 1);
-        Put16BE(kern, static_cast<unsigned>(spec.kerning.size()));
+        Put16BE(kern, static_cast<unsigned>(14 + recipe.kerning.size() * 6)), Put16BE(kern, 1);
+        Put16BE(kern, static_cast<unsigned>(recipe.kerning.size()));
         Put16BE(kern, 0), Put16BE(kern, 0), Put16BE(kern, 0);
-        for (auto [pair, value] : spec.kerning)
+        for (auto [pair, value] : recipe.kerning)
             Put16BE(kern, pair.first), Put16BE(kern, pair.second),
                 Put16BE(kern, static_cast<uint16_t>(value));
     }
@@ -148,18 +148,18 @@ Bytes BuildFont(const FontSpec& spec) {
 // composite; 3 a composite holding itself; 4 a composite of 2 twice, nested 8 deep (its
 // parts nest deeper than is followed); 40 holds glyph 60000, which does not exist; 41 a square
 // far from its pen.
-FontSpec SquareFont() {
-    FontSpec spec;
-    spec.glyphs.push_back({});
-    spec.glyphs.push_back(Polygon({{100, 0}, {100, 700}, {600, 700}, {600, 0}}));
-    spec.glyphs.push_back(Composite({{1, 200, 0}}));
-    spec.glyphs.push_back(Composite({{3, 0, 0}}));
-    spec.glyphs.push_back(Composite({{5, 0, 0}, {5, 0, 0}}));
-    for (int i = 5; i < 40; ++i) spec.glyphs.push_back(Composite({{i + 1, 0, 0}, {i + 1, 0, 0}}));
-    spec.glyphs.push_back(Composite({{60000, 0, 0}}));
-    spec.glyphs.push_back(Polygon({{30000, 0}, {30000, 700}, {30500, 700}, {30500, 0}}));
-    spec.characters = {{'A', 1}, {'B', 2}, {'C', 3}, {'D', 4}, {'E', 40}, {'F', 41}};
-    return spec;
+FontRecipe SquareFont() {
+    FontRecipe recipe;
+    recipe.glyphs.push_back({});
+    recipe.glyphs.push_back(Polygon({{100, 0}, {100, 700}, {600, 700}, {600, 0}}));
+    recipe.glyphs.push_back(Composite({{1, 200, 0}}));
+    recipe.glyphs.push_back(Composite({{3, 0, 0}}));
+    recipe.glyphs.push_back(Composite({{5, 0, 0}, {5, 0, 0}}));
+    for (int i = 5; i < 40; ++i) recipe.glyphs.push_back(Composite({{i + 1, 0, 0}, {i + 1, 0, 0}}));
+    recipe.glyphs.push_back(Composite({{60000, 0, 0}}));
+    recipe.glyphs.push_back(Polygon({{30000, 0}, {30000, 700}, {30500, 700}, {30500, 0}}));
+    recipe.characters = {{'A', 1}, {'B', 2}, {'C', 3}, {'D', 4}, {'E', 40}, {'F', 41}};
+    return recipe;
 }
 
 class TextTest : public HeadlessTest {
@@ -288,9 +288,9 @@ TEST_F(TextTest, MetricsFollowTheSize) {
 // The square font at 100 pixels: glyph A covers columns 10 to 59 and the rows from the
 // baseline (80) up 70, exactly, with nothing partly covered.
 TEST_F(TextTest, OutlinesCompositesAndKerningLandOnExactPixels) {
-    FontSpec spec = SquareFont();
-    spec.kerning = {{{1, 2}, -100}};
-    const Bytes bytes = BuildFont(spec);
+    FontRecipe recipe = SquareFont();
+    recipe.kerning = {{{1, 2}, -100}};
+    const Bytes bytes = BuildFont(recipe);
     TarnFont font;
     ASSERT_EQ(font.OpenMemory(bytes.data(), bytes.size(), 100), 0);
     auto cover = [&](const char* text) {
@@ -330,9 +330,9 @@ TEST_F(TextTest, OutlinesCompositesAndKerningLandOnExactPixels) {
     }
 
     // The same font with its map in format 12 reaches characters past U+FFFF.
-    spec.fullMap = true;
-    spec.characters[0x1F600] = 1;
-    const Bytes full = BuildFont(spec);
+    recipe.fullMap = true;
+    recipe.characters[0x1F600] = 1;
+    const Bytes full = BuildFont(recipe);
     ASSERT_EQ(font.OpenMemory(full.data(), full.size(), 100), 0);
     EXPECT_EQ(cover("\xF0\x9F\x98\x80"), cover("A"));
 }
