@@ -8,7 +8,7 @@
 #include "surface/TarnSurface.h"
 
 #include "support/AllocationCounter.h"
-#include "support/HeadlessTest.h"
+#include "support/DesktopScreenTest.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -24,23 +24,11 @@ namespace {
 
 const std::string MAPS = TARN_TEST_DATA "/maps/";
 
-class MapTest : public HeadlessTest {
+class MapTest : public DesktopScreenTest {
 protected:
-    void SetUp() override {
-        HeadlessTest::SetUp();
-        screen = new TarnScreen();
-        ASSERT_NE(screen->GetDirectDraw(), nullptr);
-        ASSERT_EQ(screen->GetDirectDraw()->SetCooperativeLevel(nullptr, DDSCL_NORMAL), DD_OK);
-    }
-    void TearDown() override {
-        for (TarnSurface* s : surfaces) delete s;
-        delete screen;
-        HeadlessTest::TearDown();
-    }
-
     TarnSurface* Blank(int w, int h) {
         TarnSurface* s = new TarnSurface();
-        surfaces.push_back(s);
+        made.push_back(s);
         EXPECT_EQ(s->CreateBlank(screen, w, h, 1), 1);
         return s;
     }
@@ -65,9 +53,6 @@ protected:
         EXPECT_EQ(map.Draw(s, b.left, b.top, time), MAP_OK);
         return s;
     }
-
-    TarnScreen* screen = nullptr;
-    std::vector<TarnSurface*> surfaces;
 };
 
 // Tiled's picture (32-bit RGBA, transparent where nothing is drawn) against ours: every pixel
@@ -107,7 +92,7 @@ TEST_F(MapTest, DrawsEveryMapAsTiledDoesFromBothFormats) {
             ASSERT_EQ(map.Load((MAPS + name + ext).c_str()), MAP_OK) << map.Error();
             ASSERT_EQ(map.LoadPictures(screen, 1), MAP_OK) << map.Error();
             TarnSurface* ref = new TarnSurface();
-            surfaces.push_back(ref);
+            made.push_back(ref);
             ASSERT_EQ(ref->Create(screen, (MAPS + name + ".ref.png").c_str(), 1), 1);
             EXPECT_EQ(CompareWithReference(Render(map), ref), 0);
         }
@@ -128,8 +113,8 @@ TEST_F(MapTest, TheToolRendersAsTiledAndListsTheMap) {
             0);
         TarnSurface* ours = new TarnSurface();
         TarnSurface* ref = new TarnSurface();
-        surfaces.push_back(ours);
-        surfaces.push_back(ref);
+        made.push_back(ours);
+        made.push_back(ref);
         ASSERT_EQ(ours->Create(screen, (out + ".png").c_str(), 1), 1);
         ASSERT_EQ(ref->Create(screen, (MAPS + stem + ".ref.png").c_str(), 1), 1);
         EXPECT_EQ(CompareWithReference(ours, ref), 0);
@@ -160,7 +145,7 @@ TEST_F(MapTest, AnimatedTilesFollowTheGamesTime) {
     ASSERT_EQ(map.Load((MAPS + "external.tmx").c_str()), MAP_OK) << map.Error();
     ASSERT_EQ(map.LoadPictures(screen, 1), MAP_OK) << map.Error();
     TarnSurface* ref = new TarnSurface();
-    surfaces.push_back(ref);
+    made.push_back(ref);
     ASSERT_EQ(ref->Create(screen, (MAPS + "external.150ms.ref.png").c_str(), 1), 1);
     // Frames of 100, 100 and 200 ms: 150 ms shows the second, and so does a loop later.
     EXPECT_EQ(CompareWithReference(Render(map, 0.15), ref), 0);
@@ -344,7 +329,7 @@ TEST_F(MapTest, DrawingAllocatesNothingAndPicturesComeBackAfterADisplayLoss) {
 
     LoseDisplay();
     ASSERT_EQ(map.RestorePictures(), MAP_OK) << map.Error();
-    for (TarnSurface* s : surfaces) s->Restore();
+    for (TarnSurface* s : made) s->Restore();
     EXPECT_EQ(Pixels(Render(map)), before);
 }
 

@@ -6,7 +6,7 @@
 #include "surface/TarnAnimation.h"
 #include "surface/TarnSpriteSheet.h"
 
-#include "support/HeadlessTest.h"
+#include "support/DesktopScreenTest.h"
 #include "support/ScreenFixture.h"
 
 #include <cmath>
@@ -20,17 +20,10 @@ namespace {
 
 using tarn::platform::LiveObjects;
 
-class SheetTest : public HeadlessTest {
+class SheetTest : public DesktopScreenTest {
 protected:
-    void SetUp() override {
-        HeadlessTest::SetUp();
-        screen = new TarnScreen();
-        ASSERT_NE(screen->GetDirectDraw(), nullptr);
-        ASSERT_EQ(screen->GetDirectDraw()->SetCooperativeLevel(nullptr, DDSCL_NORMAL), DD_OK);
-    }
     void TearDown() override {
-        for (TarnSurface* s : made) delete s;
-        delete screen;
+        ReleaseScreen();
         EXPECT_EQ(LiveObjects(), 0);
         HeadlessTest::TearDown();
     }
@@ -60,9 +53,6 @@ protected:
         s->Unlock();
         return out;
     }
-
-    TarnScreen* screen = nullptr;
-    std::vector<TarnSurface*> made;
 };
 
 // A grid: frames from the margin on, `spacing` apart, numbered across then down, as many as end

@@ -11,7 +11,7 @@
 
 #include "support/AllocationCounter.h"
 #include "support/ByteWriter.h"
-#include "support/HeadlessTest.h"
+#include "support/DesktopScreenTest.h"
 #include "support/ScreenFixture.h"
 
 #include <cstdio>
@@ -162,19 +162,8 @@ FontRecipe SquareFont() {
     return recipe;
 }
 
-class TextTest : public HeadlessTest {
+class TextTest : public DesktopScreenTest {
 protected:
-    void SetUp() override {
-        HeadlessTest::SetUp();
-        screen = new TarnScreen();
-        ASSERT_NE(screen->GetDirectDraw(), nullptr);
-        ASSERT_EQ(screen->GetDirectDraw()->SetCooperativeLevel(nullptr, DDSCL_NORMAL), DD_OK);
-    }
-    void TearDown() override {
-        for (TarnSurface* s : made) delete s;
-        delete screen;
-        HeadlessTest::TearDown();
-    }
     // A w x h surface of a depth code, every pixel `fill`.
     TarnSurface* Make(int depth, int w, int h, DWORD fill = 0) {
         const DDPIXELFORMAT format = FormatOf(depth);
@@ -200,9 +189,6 @@ protected:
         for (DWORD v : Pixels(s)) out.push_back(static_cast<int>(v & 0xFF));
         return out;
     }
-
-    TarnScreen* screen = nullptr;
-    std::vector<TarnSurface*> made;
 };
 
 TEST_F(TextTest, OpenRefusesWhatIsNotAUsableFontWithAMessage) {
